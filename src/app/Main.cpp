@@ -1,0 +1,94 @@
+#include "Main.h"
+
+#include "Messages.h"
+#include "Paths.h"
+#include "QtUiServices.h"
+#include "Splash.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QMdiArea>
+#include <QSettings>
+#include <QStatusBar>
+
+namespace vk {
+
+TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
+{
+    setWindowTitle(QStringLiteral("Vellumark Workspace"));
+    resize(1024, 720);
+    m_mdiArea = new QMdiArea(this);
+    m_mdiArea->setBackground(QColor(0x2b, 0x4a, 0x5c));
+    setCentralWidget(m_mdiArea);
+    statusBar();
+    m_ui = std::make_unique<QtUiServices>(this);
+    m_ui->setStatusSink([this](const QString &text) { statusBar()->showMessage(text); });
+
+    Startup::Hooks hooks;
+    hooks.ui = m_ui.get();
+    hooks.status = [](const QString &text) { ShowStartupStatus(text); };
+    hooks.repairWizard = [this](Connection &) {
+        // The data recovery system is not part of this version: the program ends in order.
+        m_ui->showMessage(vkMessage("NoRepairWizard"), UiServices::Icon::Warning);
+        return false;
+    };
+    m_startup = std::make_unique<Startup>(std::move(hooks), configFilePath());
+}
+
+TMainForm::~TMainForm() { FormDestroy(); }
+
+bool TMainForm::FormCreate()
+{
+    Startup &s = *m_startup;
+    // 1. The configuration file; on a first start it gets the default data source.
+    if (!s.installDefaultDataSource(defaultDataSourceDirectory(QLatin1String(DefaultDataSource))))
+        return false;
+    s.lostFiles.clear();
+    s.integrationDone = false;
+    // 3. The workspace mode.
+    s.workspaceMode = ModeWorkspace;
+    // 4. Settings of the database.
+    ShowStartupStatus(vkMessage("ConnectDatabase"));
+    QSettings settings;
+    s.readDatabaseSettings(settings);
+    // (The data source dialog is shown here once it exists.)
+    // 5-6. The connection, with its recovery and failure branches.
+    if (!s.connectDatabase())
+        return false;
+    // 7. Integration check, 8. schema check and 9. display options come here.
+    // 11. The work directory.
+    s.prepareWorkDirectory(privateTempDirectory(), QDir::currentPath());
+    // 12. Data loading (folders, media, keywords) and 13-24 (tool windows, cursors, type
+    // bitmaps, background, clipboard, toolbars, view state) come here.
+    return true;
+}
+
+void TMainForm::comeForward()
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    event->accept();
+}
+
+void TMainForm::FormClose()
+{
+    // The workspace clipboard is emptied here once it exists.
+}
+
+void TMainForm::FormDestroy()
+{
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    QSettings settings;
+    m_startup->destroy(settings);
+}
+
+} // namespace vk

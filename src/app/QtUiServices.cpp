@@ -1,0 +1,82 @@
+#include "QtUiServices.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QProgressDialog>
+
+namespace vk {
+
+namespace {
+
+const QString Caption = QStringLiteral("Vellumark");
+
+QMessageBox::Icon boxIcon(UiServices::Icon icon)
+{
+    switch (icon) {
+    case UiServices::Icon::Warning:
+        return QMessageBox::Warning;
+    case UiServices::Icon::Error:
+        return QMessageBox::Critical;
+    default:
+        return QMessageBox::Information;
+    }
+}
+
+} // namespace
+
+void QtUiServices::showMessage(const QString &text, Icon icon)
+{
+    QMessageBox box(boxIcon(icon), Caption, text, QMessageBox::Ok, m_parent);
+    box.exec();
+}
+
+bool QtUiServices::askYesNo(const QString &text)
+{
+    QMessageBox box(QMessageBox::Question, Caption, text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool QtUiServices::askOkCancel(const QString &text, Icon icon)
+{
+    QMessageBox box(boxIcon(icon), Caption, text, QMessageBox::Ok | QMessageBox::Cancel, m_parent);
+    return box.exec() == QMessageBox::Ok;
+}
+
+void QtUiServices::progressStart(const QString &label, int total)
+{
+    delete m_progress;
+    m_progress = new QProgressDialog(label, QStringLiteral("Cancel"), 0, total, m_parent);
+    m_progress->setWindowTitle(Caption);
+    m_progress->setWindowModality(Qt::WindowModal);
+    m_progress->setMinimumDuration(500);
+}
+
+bool QtUiServices::progressStep(int done)
+{
+    if (!m_progress)
+        return true;
+    m_progress->setValue(done);
+    return !m_progress->wasCanceled();
+}
+
+void QtUiServices::progressEnd()
+{
+    delete m_progress;
+    m_progress = nullptr;
+}
+
+void QtUiServices::setHourglass(bool on)
+{
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void QtUiServices::setStatusText(const QString &text)
+{
+    if (m_statusSink)
+        m_statusSink(text);
+}
+
+} // namespace vk

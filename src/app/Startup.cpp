@@ -1,0 +1,138 @@
+#include "Startup.h"
+
+#include "ConfigFile.h"
+#include "DatabaseSetup.h"
+#include "Engine.h"
+#include "Messages.h"
+#include "UiServices.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <filesystem>
+
+namespace vk {
+
+Startup::Startup(Hooks hooks, QString configPath_) : configPath(std::move(configPath_)), m_hooks(std::move(hooks))
+{
+    connection.setUi(m_hooks.ui);
+}
+
+bool Startup::installDefaultDataSource(const QString &directory)
+{
+    if (QFileInfo::exists(configPath))
+        return true;
+    Connection scratch;
+    scratch.setUi(m_hooks.ui);
+    const bool made = CreateDatabaseIn(scratch, configPath, QLatin1String(DefaultDataSource),
+                                       QLatin1String(DefaultUserName), QString(), directory);
+    scratch.disconnect();
+    return made;
+}
+
+void Startup::readDatabaseSettings(QSettings &settings) { database = vk::readDatabaseSettings(settings); }
+
+bool Startup::connectDatabase()
+{
+    if (connection.connect(configPath, database.dataSource, database.userName, database.password) == vkdb::DbOk)
+        return true;
+
+    auto runWizard = [this](const QString &message) {
+        if (m_hooks.ui)
+            m_hooks.ui->showMessage(message, UiServices::Icon::Warning);
+        if (m_hooks.repairWizard && m_hooks.repairWizard(connection) && connection.isConnected())
+            return true;
+        connection.disconnect();
+        return false;
+    };
+
+    const int error = vkdb::DbLastError();
+    switch (error) {
+    case vkdb::ErrRecoveryNeeded: {
+        vkdb::ConfigFile config(configPath.toStdString());
+        const std::string section = database.dataSource.toStdString();
+        config.setValue(section, "DB_SMODE", "2");
+        config.flush();
+        const int rc = connection.connect(configPath, database.dataSource, database.userName, database.password);
+        config.reload();
+        config.setValue(section, "DB_SMODE", "1");
+        config.flush();
+        if (rc == vkdb::DbOk)
+            return true;
+        return runWizard(vkMessage(MsgDatabaseWarning));
+    }
+    case vkdb::ErrNotADatabase:
+    case vkdb::ErrFileAccess:
+    case vkdb::ErrDiskFull:
+    case vkdb::ErrIo:
+        if (m_hooks.ui)
+            m_hooks.ui->showMessage(vkMessage(MsgDatabaseSystemError), UiServices::Icon::Error);
+        return false;
+    default:
+        return runWizard(vkMessage(MsgDatabaseWarning) + QLatin1Char('(') + database.dataSource +
+                         QLatin1Char(')') + QStringLiteral("\n\r"));
+    }
+}
+
+bool emptyDirectory(const QString &dir)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path root(dir.toStdString());
+    if (fs::is_symlink(root, ec) || !fs::is_directory(root, ec))
+        return false;
+    bool all = true;
+    for (const fs::directory_entry &entry : fs::directory_iterator(root, ec)) {
+        // remove_all never follows a symbolic link: it removes the link itself.
+        fs::remove_all(entry.path(), ec);
+        if (ec)
+            all = false;
+    }
+    return all && !ec;
+}
+
+void Startup::prepareWorkDirectory(const QString &systemTemp, const QString &startDir)
+{
+    if (systemTemp.isEmpty()) {
+        if (m_hooks.ui)
+            m_hooks.ui->showMessage(vkMessage("GetTempPathFailed"), UiServices::Icon::Warning);
+        tempDir = startDir;
+    } else {
+        tempDir = systemTemp;
+        if (tempDir.endsWith(QLatin1Char('/')) && tempDir.size() > 1)
+            tempDir.chop(1);
+    }
+    workDir = tempDir + QStringLiteral("/_vktmp");
+    const QFileInfo info(workDir);
+    if (info.isSymLink()) {
+        // Never work inside a directory some link points us to.
+        QFile::remove(workDir);
+    }
+    if (QFileInfo(workDir).isDir()) {
+        emptyDirectory(workDir);
+    } else if (!QDir().mkdir(workDir)) {
+        workDir = tempDir;
+    }
+    if (workDir != tempDir)
+        QFile::setPermissions(workDir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    connection.setTempFilePrefix(workDir);
+}
+
+void Startup::destroy(QSettings &settings)
+{
+    if (!connection.isConnected())
+        return;
+    // Settings are written back only after a connection was made.
+    writeDatabaseSettings(settings, database);
+    settings.sync();
+    if (connection.disconnect() >= 2 && m_hooks.ui)
+        m_hooks.ui->showMessage(vkMessage(MsgDisconnectFailed), UiServices::Icon::Warning);
+    if (!workDir.isEmpty() && workDir != tempDir) {
+        if (emptyDirectory(workDir))
+            QDir().rmdir(workDir);
+    }
+}
+
+} // namespace vk

@@ -1,0 +1,67 @@
+// The workspace's load sequence and shutdown, apart from any window: the frame runs
+// these steps in order (showing each status on the splash window) and the tests run
+// them headless.
+#pragma once
+
+#include "Connection.h"
+#include "Settings.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QSettings;
+
+namespace vk {
+
+class UiServices;
+
+// Bits of the workspace mode.
+enum WorkspaceModeBit : int { ModeWorkspace = 1, ModeAuthoring = 2, ModeSlidePlaying = 4, ModeSlideShow = 8 };
+
+class Startup
+{
+public:
+    struct Hooks
+    {
+        UiServices *ui = nullptr;
+        // Shows a status text on the splash window while it exists.
+        std::function<void(const QString &)> status;
+        // The data recovery system: true when it closed with OK and `connection` is connected.
+        std::function<bool(Connection &connection)> repairWizard;
+    };
+
+    Startup(Hooks hooks, QString configPath);
+
+    // First start: when no configuration file exists, the data source "svkbook" is made in
+    // the per-user data directory, the way "Run Vellumark with no data." makes one.
+    bool installDefaultDataSource(const QString &directory);
+
+    // Reads the "Database" settings (defaults written back).
+    void readDatabaseSettings(QSettings &settings);
+    // Connects, with the recovery retry and the failure branches. False: the program ends.
+    bool connectDatabase();
+    // The private work directory, emptied; falls back as described in the load sequence.
+    void prepareWorkDirectory(const QString &tempDir, const QString &startDir);
+    // Shutdown; does nothing when no connection was made.
+    void destroy(QSettings &settings);
+
+    Connection connection;
+    DatabaseSettings database;
+    QString configPath;
+    QString tempDir;
+    QString workDir;
+    QStringList lostFiles;
+    bool integrationDone = false;
+    int workspaceMode = 0;
+
+private:
+    Hooks m_hooks;
+};
+
+// Deletes everything inside `dir` without following symbolic links (a link is removed, never
+// what it points to). Answers false when something could not be removed.
+bool emptyDirectory(const QString &dir);
+
+} // namespace vk

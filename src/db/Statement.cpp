@@ -1,0 +1,55 @@
+#include "Statement.h"
+
+#include "Connection.h"
+
+#include <QFileInfo>
+
+namespace vk {
+
+Statement::Statement(Connection &connection, const QString &text)
+{
+    m_openResult = vkdb::DbPrepare(connection.handle(), text.toStdString(), &m_stmt);
+}
+
+Statement::~Statement() { vkdb::DbFreeStmt(&m_stmt); }
+
+int Statement::bind(const QString &value) { return vkdb::DbBindParam(m_stmt, value.toStdString(), -3); }
+
+int Statement::bindNull() { return vkdb::DbBindParam(m_stmt, std::string(), -1); }
+
+int Statement::bindFile(const QString &path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return bindNull();
+    return vkdb::DbBindFile(m_stmt, path.toStdString());
+}
+
+int Statement::nextParamSet() { return vkdb::DbNextParamSet(m_stmt); }
+
+int Statement::execute(QString *oid)
+{
+    std::string newOid;
+    const int rc = vkdb::DbExecute(m_stmt, oid ? &newOid : nullptr);
+    if (oid)
+        *oid = QString::fromStdString(newOid);
+    return rc;
+}
+
+int Statement::fetch(QStringList &row)
+{
+    row.clear();
+    const int rc = vkdb::DbGetData(m_stmt, m_values);
+    if (rc < 2) {
+        row.reserve(int(m_values.size()));
+        for (const std::string &v : m_values)
+            row.append(QString::fromStdString(v));
+    }
+    return rc;
+}
+
+int Statement::setColumnFile(int column, const QString &path)
+{
+    return vkdb::DbSetColumnFile(m_stmt, column, path.toStdString());
+}
+
+} // namespace vk

@@ -1,0 +1,51 @@
+// The one statement pattern: open (DbPrepare), give the values, execute, fetch,
+// and free the statement on every path (the destructor).
+#pragma once
+
+#include "Engine.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <string>
+#include <vector>
+
+namespace vk {
+
+class Connection;
+
+class Statement
+{
+public:
+    // Opens the text: a text without `?` runs at once.
+    Statement(Connection &connection, const QString &text);
+    ~Statement();
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    // DbPrepare's result: below 2 done, 99 waits for values, anything else failed.
+    int openResult() const { return m_openResult; }
+    bool isOpen() const { return m_openResult < 2 || m_openResult == vkdb::DbNeedParams; }
+    bool needsParams() const { return m_openResult == vkdb::DbNeedParams; }
+
+    int bind(const QString &value);
+    int bindNull();
+    // A missing file is given as null.
+    int bindFile(const QString &path);
+    int nextParamSet();
+    int execute(QString *oid = nullptr);
+
+    // One row; below 2 a row, 100 no more rows.
+    int fetch(QStringList &row);
+    // The next fetch writes column `column` into the file at path.
+    int setColumnFile(int column, const QString &path);
+
+    vkdb::DbStatement *handle() const { return m_stmt; }
+
+private:
+    vkdb::DbStatement *m_stmt = nullptr;
+    int m_openResult = vkdb::DbFailed;
+    std::vector<std::string> m_values;
+};
+
+} // namespace vk

@@ -1,0 +1,32 @@
+// How models and the database layer speak to the person using the program.
+//
+// The workspace implements it with Qt dialogs (message boxes captioned
+// "Vellumark"); vkctl prints to stderr; tests record what would be shown.
+#pragma once
+
+#include <QString>
+
+namespace vk {
+
+class UiServices
+{
+public:
+    enum class Icon { Information, Warning, Error };
+
+    virtual ~UiServices() = default;
+
+    // A message box with the caption "Vellumark" and one OK button.
+    virtual void showMessage(const QString &text, Icon icon = Icon::Information) = 0;
+    virtual bool askYesNo(const QString &text) = 0;
+    virtual bool askOkCancel(const QString &text, Icon icon = Icon::Warning) = 0;
+
+    virtual void progressStart(const QString &label, int total) = 0;
+    // Answers false when the person asked to cancel.
+    virtual bool progressStep(int done) = 0;
+    virtual void progressEnd() = 0;
+
+    virtual void setHourglass(bool on) = 0;
+    virtual void setStatusText(const QString &text) = 0;
+};
+
+} // namespace vk

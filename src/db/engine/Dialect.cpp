@@ -1,0 +1,449 @@
+#include "Dialect.h"
+
+#include "ConfigFile.h"
+
+#include <cctype>
+
+namespace vkdb {
+
+namespace {
+
+bool isIdentStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
+bool isIdentChar(unsigned char c) { return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80; }
+
+bool is(const Token &t, const char *word)
+{
+    return t.kind == Token::Ident && equalsIgnoreCase(t.text, word);
+}
+
+std::string unquoteIdentifier(const Token &t)
+{
+    if (t.kind != Token::QuotedIdent)
+        return t.text;
+    std::string inner = t.text.substr(1, t.text.size() - 2);
+    const char q = t.text[0] == '[' ? ']' : t.text[0];
+    std::string out;
+    for (size_t i = 0; i < inner.size(); ++i) {
+        out += inner[i];
+        if (inner[i] == q && i + 1 < inner.size() && inner[i + 1] == q)
+            ++i;
+    }
+    return out;
+}
+
+std::string unquoteString(const std::string &s)
+{
+    std::string out;
+    for (size_t i = 1; i + 1 < s.size(); ++i) {
+        out += s[i];
+        if (s[i] == '\'' && s[i + 1] == '\'')
+            ++i;
+    }
+    return out;
+}
+
+// Indexes of the significant (non-space) tokens.
+std::vector<size_t> significant(const std::vector<Token> &tokens)
+{
+    std::vector<size_t> idx;
+    for (size_t i = 0; i < tokens.size(); ++i)
+        if (tokens[i].kind != Token::Space)
+            idx.push_back(i);
+    return idx;
+}
+
+std::string join(const std::vector<Token> &tokens)
+{
+    std::string out;
+    for (const Token &t : tokens)
+        out += t.text;
+    return out;
+}
+
+bool isHex(const std::string &s)
+{
+    for (char c : s)
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return false;
+    return s.size() % 2 == 0;
+}
+
+// Words SQLite reserves that the program's schema uses as column names.
+bool needsQuoting(const Token &t) { return is(t, "index"); }
+
+} // namespace
+
+std::string quoteLiteral(const std::string &text)
+{
+    std::string out = "'";
+    for (char c : text) {
+        out += c;
+        if (c == '\'')
+            out += '\'';
+    }
+    return out + "'";
+}
+
+std::string quoteIdentifier(const std::string &name)
+{
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + "\"";
+}
+
+std::vector<Token> tokenize(const std::string &sql)
+{
+    std::vector<Token> tokens;
+    const size_t n = sql.size();
+    size_t i = 0;
+    while (i < n) {
+        const unsigned char c = sql[i];
+        const size_t start = i;
+        Token::Kind kind;
+        if (std::isspace(c)) {
+            while (i < n && std::isspace(static_cast<unsigned char>(sql[i])))
+                ++i;
+            kind = Token::Space;
+        } else if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
+            while (i < n && sql[i] != '\n')
+                ++i;
+            kind = Token::Space;
+        } else if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
+            size_t end = sql.find("*/", i + 2);
+            i = end == std::string::npos ? n : end + 2;
+            kind = Token::Space;
+        } else if (c == '\'' || c == '"' || c == '`' || c == '[') {
+            const char close = c == '[' ? ']' : char(c);
+            ++i;
+            while (i < n) {
+                if (sql[i] == close) {
+                    if (close != ']' && i + 1 < n && sql[i + 1] == close) {
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                ++i;
+            }
+            kind = c == '\'' ? Token::String : Token::QuotedIdent;
+        } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
+            while (i < n && (std::isalnum(static_cast<unsigned char>(sql[i])) || sql[i] == '.'))
+                ++i;
+            kind = Token::Number;
+        } else if (isIdentStart(c)) {
+            while (i < n && isIdentChar(static_cast<unsigned char>(sql[i])))
+                ++i;
+            kind = Token::Ident;
+        } else if (c == '?') {
+            ++i;
+            while (i < n && std::isdigit(static_cast<unsigned char>(sql[i])))
+                ++i;
+            kind = Token::Param;
+        } else {
+            ++i;
+            // Two-character operators stay one token so that a rewrite never splits them.
+            if (i < n) {
+                const char d = sql[i];
+                if ((c == '<' && (d == '>' || d == '=' || d == '<')) || (c == '>' && (d == '=' || d == '>')) ||
+                    (c == '!' && d == '=') || (c == '=' && d == '=') || (c == '|' && d == '|'))
+                    ++i;
+            }
+            kind = Token::Punct;
+        }
+        tokens.push_back({kind, sql.substr(start, i - start)});
+    }
+    return tokens;
+}
+
+namespace {
+
+// Translates the column definitions of a CREATE TABLE or ALTER TABLE ADD between
+// tokens [from, to): `file` columns keep their paths and ids apart from numbers
+// (no numeric affinity), `serial` columns are numbered by the engine.
+void translateColumnDefs(std::vector<Token> &tokens, size_t from, size_t to, const std::string &table,
+                         std::vector<ColumnSpec> &columns)
+{
+    int depth = 0;
+    bool atDefStart = true;
+    bool expectType = false;
+    for (size_t i = from; i < to; ++i) {
+        Token &t = tokens[i];
+        if (t.kind == Token::Space)
+            continue;
+        if (t.kind == Token::Punct && t.text == "(") {
+            ++depth;
+            continue;
+        }
+        if (t.kind == Token::Punct && t.text == ")") {
+            --depth;
+            continue;
+        }
+        if (depth == 0 && t.kind == Token::Punct && t.text == ",") {
+            atDefStart = true;
+            expectType = false;
+            continue;
+        }
+        if (depth != 0)
+            continue;
+        if (atDefStart) {
+            atDefStart = false;
+            if (is(t, "primary") || is(t, "unique") || is(t, "check") || is(t, "foreign") || is(t, "constraint"))
+                continue;
+            columns.push_back({unquoteIdentifier(t), false, false});
+            if (needsQuoting(t))
+                t.text = quoteIdentifier(t.text);
+            expectType = true;
+            continue;
+        }
+        if (expectType) {
+            expectType = false;
+            if (is(t, "file")) {
+                t.text += " blob";
+                columns.back().isFile = true;
+            } else if (is(t, "serial")) {
+                t.text = "integer default (vk_serial(" + quoteLiteral(table) + "," + quoteLiteral(columns.back().name) + "))";
+                columns.back().isSerial = true;
+            }
+        }
+    }
+}
+
+} // namespace
+
+Translation translate(const std::string &sql)
+{
+    Translation tr;
+    std::vector<Token> tokens = tokenize(sql);
+    std::vector<size_t> sig = significant(tokens);
+    auto sigTok = [&](size_t k) -> Token * { return k < sig.size() ? &tokens[sig[k]] : nullptr; };
+
+    // Drop a trailing ';'.
+    if (!sig.empty() && tokens[sig.back()].kind == Token::Punct && tokens[sig.back()].text == ";") {
+        tokens.erase(tokens.begin() + long(sig.back()));
+        sig.pop_back();
+    }
+    if (sig.empty()) {
+        tr.error = "The statement is empty.";
+        return tr;
+    }
+
+    const Token &first = tokens[sig[0]];
+    if (is(first, "commit") && (sig.size() == 1 || (sig.size() == 2 && is(*sigTok(1), "work")))) {
+        tr.kind = Translation::Commit;
+        return tr;
+    }
+    if (is(first, "rollback") && (sig.size() == 1 || (sig.size() == 2 && is(*sigTok(1), "work")))) {
+        tr.kind = Translation::Rollback;
+        return tr;
+    }
+    if (is(first, "move")) {
+        // move file object 'from' to 'to'
+        if (sig.size() == 6 && is(*sigTok(1), "file") && is(*sigTok(2), "object") && sigTok(3)->kind == Token::String &&
+            is(*sigTok(4), "to") && sigTok(5)->kind == Token::String) {
+            tr.kind = Translation::MoveFileObject;
+            tr.moveFrom = unquoteString(sigTok(3)->text);
+            tr.moveTo = unquoteString(sigTok(5)->text);
+        } else {
+            tr.error = "Expected: move file object 'from' to 'to'.";
+        }
+        return tr;
+    }
+
+    const bool isCreateTable = is(first, "create") && sig.size() > 2 && is(*sigTok(1), "table");
+    const bool isAlterAdd = is(first, "alter") && sig.size() > 4 && is(*sigTok(1), "table") && is(*sigTok(3), "add");
+    const bool isDropTable = is(first, "drop") && sig.size() > 2 && is(*sigTok(1), "table");
+    const bool isUpdate = is(first, "update");
+    const bool isInsert = is(first, "insert");
+
+    if (isCreateTable || isAlterAdd || isDropTable) {
+        size_t nameAt = 2;
+        if (isDropTable && sig.size() > 4 && is(*sigTok(2), "if") && is(*sigTok(3), "exists"))
+            nameAt = 4;
+        tr.table = unquoteIdentifier(*sigTok(nameAt));
+    }
+
+    if (isCreateTable) {
+        tr.kind = Translation::CreateTable;
+        // Column definitions: between the first '(' after the name and its matching ')'.
+        size_t open = 0, close = 0;
+        int depth = 0;
+        for (size_t k = 3; k < sig.size(); ++k) {
+            const Token &t = tokens[sig[k]];
+            if (t.kind == Token::Punct && t.text == "(") {
+                if (depth++ == 0 && open == 0)
+                    open = sig[k];
+            } else if (t.kind == Token::Punct && t.text == ")") {
+                if (--depth == 0) {
+                    close = sig[k];
+                    break;
+                }
+            }
+        }
+        if (open == 0 || close == 0) {
+            tr.error = "A table needs its columns in parentheses.";
+            return tr;
+        }
+        translateColumnDefs(tokens, open + 1, close, tr.table, tr.columns);
+    } else if (isAlterAdd) {
+        tr.kind = Translation::AlterAdd;
+        size_t from = sig[4];
+        if (is(tokens[from], "column") && sig.size() > 5)
+            from = sig[5];
+        translateColumnDefs(tokens, from, tokens.size(), tr.table, tr.columns);
+        if (!tr.columns.empty() && tr.columns[0].isSerial) {
+            tr.error = "A serial column cannot be added to an existing table.";
+            return tr;
+        }
+    } else if (isDropTable) {
+        tr.kind = Translation::DropTable;
+    }
+
+    // Rewrites that apply to any statement.
+    for (size_t k = 0; k < sig.size(); ++k) {
+        Token &t = tokens[sig[k]];
+        Token *prev = k > 0 ? &tokens[sig[k - 1]] : nullptr;
+        Token *next = sigTok(k + 1);
+        if (t.kind == Token::Param) {
+            ++tr.paramCount;
+            continue;
+        }
+        if (needsQuoting(t)) {
+            if (!(prev && (is(*prev, "create") || is(*prev, "unique") || is(*prev, "drop"))))
+                t.text = quoteIdentifier(t.text);
+            continue;
+        }
+        // 'hh'x: a binary literal.
+        if (t.kind == Token::String && sig[k] + 1 < tokens.size()) {
+            Token &after = tokens[sig[k] + 1];
+            if (after.kind == Token::Ident && equalsIgnoreCase(after.text, "x") && isHex(unquoteString(t.text))) {
+                t.text = "x" + t.text;
+                after.text.clear();
+                after.kind = Token::Space;
+            }
+            continue;
+        }
+        // "case match": the case-sensitive form of match.
+        if (is(t, "case") && next && is(*next, "match")) {
+            t.text = "regexp";
+            next->text.clear();
+            next->kind = Token::Space;
+            continue;
+        }
+        // "for browse" ends a query that is read row by row; SQLite reads that way anyway.
+        if (is(t, "for") && next && is(*next, "browse") && k + 2 == sig.size()) {
+            t.text.clear();
+            t.kind = Token::Space;
+            next->text.clear();
+            next->kind = Token::Space;
+            break;
+        }
+        // "update T set a=b, set c=d": the engine accepts a repeated "set".
+        if (isUpdate && is(t, "set") && prev && prev->kind == Token::Punct && prev->text == ",") {
+            t.text.clear();
+            t.kind = Token::Space;
+            continue;
+        }
+        // filename(column): the full path of the column's file object.
+        if (is(t, "filename") && next && next->kind == Token::Punct && next->text == "(") {
+            int depth = 0;
+            size_t closeAt = 0;
+            for (size_t j = k + 1; j < sig.size(); ++j) {
+                const Token &u = tokens[sig[j]];
+                if (u.kind == Token::Punct && u.text == "(")
+                    ++depth;
+                else if (u.kind == Token::Punct && u.text == ")" && --depth == 0) {
+                    closeAt = j;
+                    break;
+                }
+            }
+            if (closeAt != 0) {
+                t.text = "(select dir||name from _vk_fileobj where id=";
+                tokens[sig[closeAt]].text = "))";
+            }
+            continue;
+        }
+    }
+
+    if (isInsert) {
+        // insert into T [(columns)] (values ... | select ...): the engine supplies each row's OID
+        // as its rowid, taken from the one counter of the database.
+        size_t k = 1;
+        while (k < sig.size() && !is(*sigTok(k), "into"))
+            ++k;
+        if (k + 1 >= sig.size()) {
+            tr.error = "Expected: insert into table.";
+            return tr;
+        }
+        tr.kind = Translation::Insert;
+        tr.table = unquoteIdentifier(*sigTok(k + 1));
+        size_t after = k + 2;
+        if (after >= sig.size()) {
+            tr.error = "Expected values after the table name.";
+            return tr;
+        }
+        Token *listOpen = sigTok(after);
+        if (!(listOpen->kind == Token::Punct && listOpen->text == "(")) {
+            tr.needsColumnList = true;
+            return tr;
+        }
+        // Skip the column list, then give every row of values (or the select) its OID.
+        int depth = 0;
+        size_t j = after;
+        for (; j < sig.size(); ++j) {
+            const Token &u = tokens[sig[j]];
+            if (u.kind == Token::Punct && u.text == "(")
+                ++depth;
+            else if (u.kind == Token::Punct && u.text == ")" && --depth == 0)
+                break;
+        }
+        ++j;
+        listOpen->text = "(rowid,";
+        if (j < sig.size() && is(*sigTok(j), "values")) {
+            depth = 0;
+            for (size_t m = j + 1; m < sig.size(); ++m) {
+                Token &u = tokens[sig[m]];
+                if (u.kind == Token::Punct && u.text == "(") {
+                    if (depth++ == 0)
+                        u.text = "(vk_oid(),";
+                } else if (u.kind == Token::Punct && u.text == ")") {
+                    --depth;
+                }
+            }
+        } else if (j < sig.size() && is(*sigTok(j), "select")) {
+            size_t m = j + 1;
+            if (m < sig.size() && (is(*sigTok(m), "distinct") || is(*sigTok(m), "all")))
+                ++m;
+            if (m < sig.size())
+                sigTok(m)->text = "vk_oid()," + sigTok(m)->text;
+        } else {
+            tr.error = "Expected values or a query after the column list.";
+            return tr;
+        }
+    }
+
+    tr.sql = join(tokens);
+    return tr;
+}
+
+std::string completeInsert(const std::string &sql, const std::vector<std::string> &columns)
+{
+    std::vector<Token> tokens = tokenize(sql);
+    std::vector<size_t> sig = significant(tokens);
+    for (size_t k = 0; k + 1 < sig.size(); ++k) {
+        if (is(tokens[sig[k]], "into")) {
+            std::string list = " (";
+            for (size_t c = 0; c < columns.size(); ++c)
+                list += (c ? "," : "") + quoteIdentifier(columns[c]);
+            tokens[sig[k + 1]].text += list + ")";
+            break;
+        }
+    }
+    return join(tokens);
+}
+
+} // namespace vkdb

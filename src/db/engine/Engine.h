@@ -1,0 +1,121 @@
+// The storage engine: the operations every statement of Vellumark goes through.
+//
+// The program writes its statements in its own SQL dialect (reserved words as
+// column names, '00'x literals, filename(), match, "for browse", "move file
+// object", ...). The engine accepts that dialect and runs it on SQLite. It keeps
+// the row identity (an 18-character OID, unique in the whole database and never
+// reused), numbers `serial` columns, and owns the file objects of `file`
+// columns: internal copies kept in the data source's file-object directory, and
+// external references to files where they lie (which it never touches).
+//
+// Results are small integers: below 2 is success, 99 means a statement waits
+// for `?` values, 100 means no more rows. Anything else is a failure; the native
+// error code and a text a user can act on are then available from DbLastError()
+// and DbErrorText(). No exception leaves this interface.
+//
+// No Qt here: the engine is shared by the workspace, vkctl and the benchmarks.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace vkdb {
+
+// Result codes.
+constexpr int DbOk = 0;
+constexpr int DbFailed = 2;
+constexpr int DbNeedParams = 99;
+constexpr int DbNoMoreRows = 100;
+
+inline bool DbSucceeded(int result) { return result < 2; }
+
+// Native error codes the program tests by number.
+enum NativeError : int {
+    ErrNone = 0,
+    ErrRecoveryNeeded = 11313,   // the database is damaged: start it in recovery mode (DB_SMODE 2)
+    ErrNotADatabase = 20912,     // the database file is not a database
+    ErrFileAccess = 605,         // the database file cannot be read or written (permissions)
+    ErrDiskFull = 20914,         // the disk holding the database is full
+    ErrIo = 20915,               // an input/output error on the database file
+    // Everything below is reported as a plain warning by the start-up sequence.
+    ErrNoDataSource = 3001,      // no section of that name in vkconfig.ini
+    ErrNoDatabase = 3002,        // the data source's database file does not exist
+    ErrDatabaseExists = 3003,    // DbCreate on a database that is already there
+    ErrNoFileObjectDir = 3004,   // the file-object directory is missing or cannot be made
+    ErrSyntax = 3010,            // the statement text is not understood
+    ErrParameters = 3011,        // too many or too few `?` values
+    ErrFileObject = 3012,        // a file object could not be stored, read or moved
+    ErrConstraint = 3013,        // a value breaks a constraint of the table
+    ErrBusy = 3014,              // another program holds the database
+    ErrMisuse = 3015,            // an operation in the wrong state (no connection, statement not executed)
+    ErrSql = 3016,               // any other error reported by SQLite
+};
+
+// Where the engine finds its configuration: the path of vkconfig.ini.
+struct DbEnvironment
+{
+    std::string configPath;
+};
+
+class DbConnection;
+class DbStatement;
+
+// Connections. DbConnect never creates a database: a missing one is an error.
+int DbConnect(DbConnection **connection, const std::string &dataSource, const std::string &user,
+              const std::string &password, DbEnvironment *environment);
+int DbDisconnect(DbConnection *connection, DbEnvironment *environment);
+// Creates the data source's database (and its file-object directory) from the
+// keys of its section; refuses when the database file already exists.
+int DbCreate(const std::string &dataSource, DbEnvironment *environment, DbConnection **connection);
+void DbCloseCreate(DbEnvironment *environment, DbConnection **connection);
+
+// Statements.
+int DbPrepare(DbConnection *connection, const std::string &sql, DbStatement **statement);
+// Binds the next `?`. length -3: NUL-terminated text (or the whole string); -1: SQL null;
+// otherwise that many bytes. Answers 99 while more values are expected, 0 when all are given.
+int DbBindParam(DbStatement *statement, const std::string &text, int length = -3);
+// Binds the next `?` to a new internal file object holding a copy of the file at path.
+int DbBindFile(DbStatement *statement, const std::string &path);
+int DbNextParamSet(DbStatement *statement);
+// Executes; after an INSERT the new row's OID (18 characters) is written to *oid when given.
+int DbExecute(DbStatement *statement, std::string *oid = nullptr);
+// Fetches one row: every column as text, null as empty; a file column as its full path.
+int DbGetData(DbStatement *statement, std::vector<std::string> &values);
+// Before the next DbGetData, write the value of `column` into the file at path instead of
+// answering it (a file column: the file object's content). An empty path cancels it.
+int DbSetColumnFile(DbStatement *statement, int column, const std::string &path);
+int DbColumnCount(DbStatement *statement);
+void DbFreeStmt(DbStatement **statement);
+int DbExecDirect(DbConnection *connection, const std::string &sql, int flags = 0);
+
+// Transactions. Statements commit one by one unless a transaction is open.
+// Inside one, the text "commit" makes the work so far durable and goes on in a new one.
+int DbBeginTransaction(DbConnection *connection);
+int DbCommit(DbConnection *connection);
+int DbRollback(DbConnection *connection);
+bool DbInTransaction(DbConnection *connection);
+
+// Errors of the last operation on this thread.
+int DbLastError();
+std::string DbErrorText();
+
+// The data source's file-object directory (DB_FODIR), with a trailing '/'.
+std::string DbFileObjectDir(DbConnection *connection);
+// The SQLite handle, for the engine's own tools (integrity check, benchmarks).
+::sqlite3 *DbNativeHandle(DbConnection *connection);
+
+// An optional log of every statement run: the text as given and the bound values
+// (a file as "file:" + path, null as "NULL"). Tests pin statement texts with it.
+struct DbLogEntry
+{
+    std::string text;
+    std::vector<std::string> values;
+};
+using DbStatementLog = std::function<void(const DbLogEntry &)>;
+void DbSetStatementLog(DbConnection *connection, DbStatementLog log);
+
+} // namespace vkdb

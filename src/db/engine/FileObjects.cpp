@@ -1,0 +1,273 @@
+#include "FileObjects.h"
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace vkdb {
+
+namespace {
+
+std::string errnoText(int err) { return std::strerror(err); }
+
+bool writeAll(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+std::string safeExtension(const std::string &path)
+{
+    std::string ext = fs::path(path).extension().string();
+    std::string out;
+    for (size_t i = 1; i < ext.size() && out.size() < 10; ++i) {
+        const unsigned char c = ext[i];
+        if (std::isalnum(c))
+            out += char(c);
+    }
+    return out.empty() ? std::string() : "." + out;
+}
+
+std::string withSlash(std::string dir)
+{
+    if (!dir.empty() && dir.back() != '/')
+        dir += '/';
+    return dir;
+}
+
+// Moves one file; across file systems by copy and removal.
+bool moveFile(const std::string &from, const std::string &to, std::string &error)
+{
+    std::error_code ec;
+    fs::create_directories(fs::path(to).parent_path(), ec);
+    if (fs::exists(to, ec)) {
+        error = "\"" + to + "\" already exists.";
+        return false;
+    }
+    if (std::rename(from.c_str(), to.c_str()) == 0)
+        return true;
+    if (errno != EXDEV) {
+        error = "\"" + from + "\" cannot be moved to \"" + to + "\": " + errnoText(errno) + ".";
+        return false;
+    }
+    if (!copyFile(from, to, true, error))
+        return false;
+    if (::unlink(from.c_str()) != 0) {
+        ::unlink(to.c_str());
+        error = "\"" + from + "\" cannot be removed after copying: " + errnoText(errno) + ".";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool copyFile(const std::string &source, const std::string &target, bool exclusive, std::string &error)
+{
+    int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        error = "The file \"" + source + "\" cannot be read: " + errnoText(errno) + ".";
+        return false;
+    }
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC);
+    int out = ::open(target.c_str(), flags, 0644);
+    if (out < 0) {
+        error = "The file \"" + target + "\" cannot be written: " + errnoText(errno) + ".";
+        ::close(in);
+        return false;
+    }
+    std::vector<char> buf(1 << 20);
+    bool good = true;
+    for (;;) {
+        ssize_t n = ::read(in, buf.data(), buf.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = "The file \"" + source + "\" cannot be read: " + errnoText(errno) + ".";
+            good = false;
+            break;
+        }
+        if (n == 0)
+            break;
+        if (!writeAll(out, buf.data(), size_t(n))) {
+            error = errno == ENOSPC ? "The disk is full: \"" + target + "\" cannot be written."
+                                    : "The file \"" + target + "\" cannot be written: " + errnoText(errno) + ".";
+            good = false;
+            break;
+        }
+    }
+    if (good && ::fdatasync(out) != 0) {
+        error = "The file \"" + target + "\" cannot be written: " + errnoText(errno) + ".";
+        good = false;
+    }
+    ::close(in);
+    if (::close(out) != 0 && good) {
+        error = "The file \"" + target + "\" cannot be written: " + errnoText(errno) + ".";
+        good = false;
+    }
+    if (!good)
+        ::unlink(target.c_str());
+    return good;
+}
+
+bool writeWholeFile(const std::string &path, const char *data, size_t size, std::string &error)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = "The file \"" + path + "\" cannot be written: " + errnoText(errno) + ".";
+        return false;
+    }
+    bool good = writeAll(fd, data, size);
+    if (!good)
+        error = "The file \"" + path + "\" cannot be written: " + errnoText(errno) + ".";
+    if (::close(fd) != 0 && good) {
+        error = "The file \"" + path + "\" cannot be written: " + errnoText(errno) + ".";
+        good = false;
+    }
+    return good;
+}
+
+bool makeInternalCopy(const std::string &source, const std::string &dir, std::string &copy, std::string &error)
+{
+    std::error_code ec;
+    if (!fs::is_regular_file(source, ec)) {
+        error = "The file \"" + source + "\" does not exist or is not a plain file.";
+        return false;
+    }
+    fs::create_directories(dir, ec);
+    if (!fs::is_directory(dir, ec)) {
+        error = "The file-object directory \"" + dir + "\" cannot be made.";
+        return false;
+    }
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    const std::string ext = safeExtension(source);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "vk%012llx", static_cast<unsigned long long>(random() & 0xffffffffffffULL));
+        copy = withSlash(dir) + name + ext;
+        if (fs::exists(copy, ec))
+            continue;
+        return copyFile(source, copy, true, error);
+    }
+    error = "No free name was found in the file-object directory \"" + dir + "\".";
+    return false;
+}
+
+MoveResult moveFileObject(sqlite3 *db, const std::string &from, const std::string &to)
+{
+    MoveResult result;
+    struct Item
+    {
+        sqlite3_int64 id;
+        std::string oldPath, newDir, newName;
+        bool movedOnDisk = false;
+    };
+    std::vector<Item> items;
+
+    sqlite3_stmt *s = nullptr;
+    // A file object first: its full name.
+    if (sqlite3_prepare_v2(db, "select id, dir, name from main._vk_fileobj where type=0 and dir||name=?", -1, &s,
+                           nullptr) != SQLITE_OK) {
+        result.error = sqlite3_errmsg(db);
+        return result;
+    }
+    sqlite3_bind_text(s, 1, from.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(s) == SQLITE_ROW) {
+        const fs::path target(to);
+        items.push_back({sqlite3_column_int64(s, 0), from, withSlash(target.parent_path().string()),
+                         target.filename().string()});
+    }
+    sqlite3_finalize(s);
+    if (items.empty()) {
+        // A directory: every internal object kept directly in it.
+        const std::string dir = withSlash(from);
+        const std::string newDir = withSlash(to);
+        if (sqlite3_prepare_v2(db, "select id, name from main._vk_fileobj where type=0 and dir=?", -1, &s, nullptr) !=
+            SQLITE_OK) {
+            result.error = sqlite3_errmsg(db);
+            return result;
+        }
+        sqlite3_bind_text(s, 1, dir.c_str(), -1, SQLITE_TRANSIENT);
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            std::string name = reinterpret_cast<const char *>(sqlite3_column_text(s, 1));
+            items.push_back({sqlite3_column_int64(s, 0), dir + name, newDir, name});
+        }
+        sqlite3_finalize(s);
+        if (items.empty()) {
+            result.error = "No file object lies at \"" + from + "\".";
+            return result;
+        }
+    }
+
+    auto undo = [&]() {
+        std::string ignored;
+        for (Item &it : items)
+            if (it.movedOnDisk)
+                moveFile(it.newDir + it.newName, it.oldPath, ignored);
+    };
+
+    std::error_code ec;
+    for (Item &it : items) {
+        const std::string target = it.newDir + it.newName;
+        if (target == it.oldPath)
+            continue;
+        if (fs::exists(it.oldPath, ec)) {
+            if (!moveFile(it.oldPath, target, result.error)) {
+                undo();
+                return result;
+            }
+            it.movedOnDisk = true;
+        } else if (!fs::exists(target, ec)) {
+            undo();
+            result.error = "The file object \"" + it.oldPath + "\" is missing.";
+            return result;
+        }
+    }
+
+    int rc = sqlite3_exec(db, "savepoint vk_move", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_prepare_v2(db, "update main._vk_fileobj set dir=?, name=? where id=?", -1, &s, nullptr);
+    for (size_t i = 0; rc == SQLITE_OK && i < items.size(); ++i) {
+        sqlite3_bind_text(s, 1, items[i].newDir.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(s, 2, items[i].newName.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(s, 3, items[i].id);
+        rc = sqlite3_step(s) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db);
+        sqlite3_reset(s);
+    }
+    sqlite3_finalize(s);
+    if (rc != SQLITE_OK) {
+        result.error = sqlite3_errmsg(db);
+        sqlite3_exec(db, "rollback to vk_move; release vk_move", nullptr, nullptr, nullptr);
+        undo();
+        return result;
+    }
+    if (sqlite3_exec(db, "release vk_move", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        result.error = sqlite3_errmsg(db);
+        sqlite3_exec(db, "rollback to vk_move; release vk_move", nullptr, nullptr, nullptr);
+        undo();
+        return result;
+    }
+    result.ok = true;
+    result.moved = int(items.size());
+    return result;
+}
+
+} // namespace vkdb

@@ -1,0 +1,27 @@
+// UiServices for vkctl: messages go to stderr, questions take their safe answer,
+// progress shows on stderr only when it is a terminal.
+#pragma once
+
+#include "UiServices.h"
+
+namespace vk {
+
+class CliUi : public UiServices
+{
+public:
+    void showMessage(const QString &text, Icon icon) override;
+    bool askYesNo(const QString &text) override;
+    bool askOkCancel(const QString &text, Icon icon) override;
+    void progressStart(const QString &label, int total) override;
+    bool progressStep(int done) override;
+    void progressEnd() override;
+    void setHourglass(bool) override {}
+    void setStatusText(const QString &) override {}
+
+private:
+    QString m_label;
+    int m_total = 0;
+    bool m_tty = false;
+};
+
+} // namespace vk

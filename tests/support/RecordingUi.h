@@ -1,0 +1,31 @@
+// A UiServices that records what the program would show, for tests to assert the exact texts.
+#pragma once
+
+#include "UiServices.h"
+
+#include <QStringList>
+
+namespace vk {
+
+class RecordingUi : public UiServices
+{
+public:
+    void showMessage(const QString &text, Icon icon) override;
+    bool askYesNo(const QString &text) override;
+    bool askOkCancel(const QString &text, Icon icon) override;
+    void progressStart(const QString &label, int total) override;
+    bool progressStep(int done) override;
+    void progressEnd() override;
+    void setHourglass(bool on) override { hourglass = on; }
+    void setStatusText(const QString &text) override { statusTexts.append(text); }
+
+    QStringList messages;
+    QStringList questions;
+    QStringList statusTexts;
+    QList<int> progressSteps;
+    bool answer = true;
+    bool cancelAtStep = false;
+    bool hourglass = false;
+};
+
+} // namespace vk
