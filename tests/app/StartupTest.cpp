@@ -1,1 +1,287 @@
+// The workspace's start-up and shutdown steps, headless: the connection and its
+// failure branches, the first start, the work directory, the single-instance guard.
+#include "ConfigFile.h"
+#include "Engine.h"
+#include "SingleInstance.h"
+#include "Startup.h"
+#include "Statement.h"
+#include "TempDataSource.h"
+
 #include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+using namespace vk;
+
+namespace {
+
+struct Harness
+{
+    explicit Harness(const QString &configPath)
+    {
+        Startup::Hooks hooks;
+        hooks.ui = &ui;
+        hooks.repairWizard = [this](Connection &c) {
+            ++wizardRuns;
+            return wizard ? wizard(c) : false;
+        };
+        startup = std::make_unique<Startup>(std::move(hooks), configPath);
+    }
+
+    RecordingUi ui;
+    int wizardRuns = 0;
+    std::function<bool(Connection &)> wizard;
+    std::unique_ptr<Startup> startup;
+};
+
+std::string smode(const TempDataSource &src)
+{
+    return vkdb::ConfigFile(src.configPath().toStdString()).value(src.name().toStdString(), "DB_SMODE").value_or("");
+}
+
+TEST(StartupConnect, ConnectsToAWorkingDataSource)
+{
+    TempDataSource src;
+    ASSERT_TRUE(src.created);
+    src.connection.disconnect();
+    Harness h(src.configPath());
+    h.startup->database = {src.name(), QStringLiteral("SYSADM"), QString()};
+    EXPECT_TRUE(h.startup->connectDatabase());
+    EXPECT_TRUE(h.startup->connection.isConnected());
+    EXPECT_TRUE(h.ui.messages.isEmpty());
+    EXPECT_EQ(h.wizardRuns, 0);
+}
+
+TEST(StartupConnect, UnknownDataSourceWarnsWithItsNameAndRunsTheWizard)
+{
+    TempDataSource src;
+    Harness h(src.configPath());
+    h.startup->database = {QStringLiteral("gone"), QStringLiteral("SYSADM"), QString()};
+    EXPECT_FALSE(h.startup->connectDatabase());
+    EXPECT_EQ(h.ui.messages, QStringList{QStringLiteral("Database warning!(gone)\n\r")});
+    EXPECT_EQ(h.wizardRuns, 1);
+    EXPECT_FALSE(h.startup->connection.isConnected());
+
+    // A wizard that makes the connection lets start-up go on.
+    Harness ok(src.configPath());
+    ok.startup->database = {QStringLiteral("gone"), QStringLiteral("SYSADM"), QString()};
+    ok.wizard = [&](Connection &c) { return c.connect(src.configPath(), src.name(), "SYSADM", "") == vkdb::DbOk; };
+    EXPECT_TRUE(ok.startup->connectDatabase());
+    EXPECT_TRUE(ok.startup->connection.isConnected());
+}
+
+TEST(StartupConnect, MissingDatabaseIsNeverCreatedSilently)
+{
+    TempDataSource src;
+    ASSERT_TRUE(src.created);
+    src.connection.disconnect();
+    const QString dbFile = src.databaseDir() + "/" + src.name() + ".db";
+    ASSERT_TRUE(QFile::remove(dbFile));
+    QFile::remove(dbFile + "-wal");
+    QFile::remove(dbFile + "-shm");
+    Harness h(src.configPath());
+    h.startup->database = {src.name(), QStringLiteral("SYSADM"), QString()};
+    EXPECT_FALSE(h.startup->connectDatabase());
+    EXPECT_EQ(h.ui.messages, QStringList{QStringLiteral("Database warning!(testsrc)\n\r")});
+    EXPECT_FALSE(QFileInfo::exists(dbFile));
+    // The first-start default does not apply to an existing configuration either.
+    EXPECT_TRUE(h.startup->installDefaultDataSource(src.dir() + "/elsewhere"));
+    EXPECT_FALSE(QFileInfo::exists(src.dir() + "/elsewhere"));
+}
+
+TEST(StartupConnect, FileThatIsNotADatabaseIsASystemError)
+{
+    TempDataSource src;
+    ASSERT_TRUE(src.created);
+    src.connection.disconnect();
+    const QString dbFile = src.databaseDir() + "/" + src.name() + ".db";
+    QFile::remove(dbFile + "-wal");
+    QFile::remove(dbFile + "-shm");
+    QFile f(dbFile);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("this is a letter, not a database");
+    f.close();
+    Harness h(src.configPath());
+    h.startup->database = {src.name(), QStringLiteral("SYSADM"), QString()};
+    EXPECT_FALSE(h.startup->connectDatabase());
+    EXPECT_EQ(h.ui.messages, QStringList{QStringLiteral("Database system error!")});
+    EXPECT_EQ(h.wizardRuns, 0);
+}
+
+TEST(StartupConnect, DamagedDatabaseIsRetriedInRecoveryModeOnce)
+{
+    TempDataSource src;
+    ASSERT_TRUE(src.created);
+    src.connection.disconnect();
+    const QString dbFile = src.databaseDir() + "/" + src.name() + ".db";
+    {
+        QFile f(dbFile);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.seek(100);
+        f.write(QByteArray(3000, '\xff'));
+    }
+    Harness h(src.configPath());
+    h.startup->database = {src.name(), QStringLiteral("SYSADM"), QString()};
+    std::string modeDuringWizard;
+    h.wizard = [&](Connection &) {
+        modeDuringWizard = smode(src);
+        return false;
+    };
+    EXPECT_FALSE(h.startup->connectDatabase());
+    EXPECT_EQ(h.ui.messages, QStringList{QStringLiteral("Database warning!")});
+    EXPECT_EQ(h.wizardRuns, 1);
+    EXPECT_EQ(modeDuringWizard, "1");
+    EXPECT_EQ(smode(src), "1");
+    // The damaged file is still there for the person to rescue.
+    EXPECT_TRUE(QFileInfo::exists(dbFile));
+}
+
+TEST(StartupFirstStart, MakesTheDefaultDataSource)
+{
+    QTemporaryDir dir;
+    const QString config = dir.path() + "/config/vkconfig.ini";
+    Harness h(config);
+    ASSERT_TRUE(h.startup->installDefaultDataSource(dir.path() + "/data/svkbook"));
+    vkdb::ConfigFile ini(config.toStdString());
+    EXPECT_EQ(ini.sections(), std::vector<std::string>{"svkbook"});
+    EXPECT_EQ(ini.value("svkbook", "DB_DBDIR").value_or(""), "\"" + (dir.path() + "/data/svkbook").toStdString() + "\"");
+    EXPECT_EQ(ini.value("svkbook", "DB_FODIR").value_or(""),
+              "\"" + (dir.path() + "/data/svkbook/folder").toStdString() + "\"");
+    EXPECT_EQ(ini.value("svkbook", "DB_USRID").value_or(""), "SYSADM");
+    EXPECT_TRUE(QFileInfo(dir.path() + "/data/svkbook/folder").isDir());
+
+    QSettings settings(dir.path() + "/settings.ini", QSettings::IniFormat);
+    h.startup->readDatabaseSettings(settings);
+    ASSERT_TRUE(h.startup->connectDatabase());
+    Statement st(h.startup->connection,
+                 QStringLiteral("select TABLE_NAME from SYSTABLE where TABLE_NAME in ('Folder', 'MediaData') order by 1"));
+    QStringList row, names;
+    while (st.fetch(row) < 2)
+        names << row;
+    EXPECT_EQ(names, (QStringList{"Folder", "MediaData"}));
+}
+
+TEST(StartupSettings, DefaultsAreWrittenOnReadAndNothingAtExitWithoutAConnection)
+{
+    QTemporaryDir dir;
+    QSettings settings(dir.path() + "/settings.ini", QSettings::IniFormat);
+    settings.setValue("Database/DataSource", QString());
+    Harness h(dir.path() + "/vkconfig.ini");
+    h.startup->readDatabaseSettings(settings);
+    EXPECT_EQ(h.startup->database.dataSource, QStringLiteral("svkbook"));
+    EXPECT_EQ(h.startup->database.userName, QStringLiteral("SYSADM"));
+    EXPECT_EQ(settings.value("Database/UserName").toString(), QStringLiteral("SYSADM"));
+    EXPECT_TRUE(settings.contains("Database/Password"));
+
+    h.startup->database.dataSource = QStringLiteral("other");
+    h.startup->destroy(settings);
+    EXPECT_EQ(settings.value("Database/DataSource").toString(), QString());
+}
+
+TEST(StartupShutdown, WritesSettingsAndDisconnects)
+{
+    TempDataSource src;
+    ASSERT_TRUE(src.created);
+    src.connection.disconnect();
+    QTemporaryDir dir;
+    QSettings settings(dir.path() + "/settings.ini", QSettings::IniFormat);
+    settings.setValue("Database/DataSource", QString());
+    Harness h(src.configPath());
+    h.startup->readDatabaseSettings(settings);
+    h.startup->database.dataSource = src.name();
+    ASSERT_TRUE(h.startup->connectDatabase());
+    h.startup->destroy(settings);
+    EXPECT_FALSE(h.startup->connection.isConnected());
+    EXPECT_EQ(settings.value("Database/DataSource").toString(), src.name());
+    EXPECT_TRUE(h.ui.messages.isEmpty());
+}
+
+TEST(StartupWorkDirectory, IsEmptiedAtStartWithoutFollowingLinksAndRemovedAtExit)
+{
+    QTemporaryDir temp, outside;
+    const QString precious = outside.path() + "/precious.txt";
+    {
+        QFile f(precious);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("keep me");
+    }
+    const QString work = temp.path() + "/_vktmp";
+    ASSERT_TRUE(QDir().mkpath(work + "/sub"));
+    QFile(work + "/old.tmp").open(QIODevice::WriteOnly);
+    QFile(work + "/sub/deep.tmp").open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile::link(outside.path(), work + "/link-to-outside"));
+    ASSERT_TRUE(QFile::link(precious, work + "/sub/link-to-file"));
+
+    TempDataSource src;
+    ASSERT_TRUE(src.created);
+    src.connection.disconnect();
+    Harness h(src.configPath());
+    h.startup->database = {src.name(), "SYSADM", ""};
+    ASSERT_TRUE(h.startup->connectDatabase());
+    h.startup->prepareWorkDirectory(temp.path() + "/", "/start");
+    EXPECT_EQ(h.startup->tempDir, temp.path());
+    EXPECT_EQ(h.startup->workDir, work);
+    EXPECT_EQ(h.startup->connection.tempFilePrefix(), work + "/");
+    EXPECT_TRUE(QDir(work).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden));
+    EXPECT_TRUE(QFileInfo::exists(precious));
+
+    QSettings settings(temp.path() + "/s.ini", QSettings::IniFormat);
+    h.startup->destroy(settings);
+    EXPECT_FALSE(QFileInfo::exists(work));
+    EXPECT_TRUE(QFileInfo::exists(temp.path()));
+}
+
+TEST(StartupWorkDirectory, FallsBackToTheTempDirectoryWhichIsNeverEmptied)
+{
+    QTemporaryDir temp;
+    // A file where the work directory should be: it cannot be made.
+    QFile blocker(temp.path() + "/_vktmp");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QFile(temp.path() + "/someone-elses.txt").open(QIODevice::WriteOnly);
+
+    TempDataSource src;
+    ASSERT_TRUE(src.created);
+    src.connection.disconnect();
+    Harness h(src.configPath());
+    h.startup->database = {src.name(), "SYSADM", ""};
+    ASSERT_TRUE(h.startup->connectDatabase());
+    h.startup->prepareWorkDirectory(temp.path(), "/start");
+    EXPECT_EQ(h.startup->workDir, temp.path());
+    QSettings settings(QTemporaryDir().path() + "/s.ini", QSettings::IniFormat);
+    h.startup->destroy(settings);
+    EXPECT_TRUE(QFileInfo::exists(temp.path() + "/someone-elses.txt"));
+    EXPECT_TRUE(QFileInfo::exists(temp.path() + "/_vktmp"));
+
+    // No temporary directory at all: the start directory stands in, with a message.
+    Harness none(src.configPath());
+    none.startup->prepareWorkDirectory(QString(), temp.path());
+    EXPECT_EQ(none.ui.messages, QStringList{QStringLiteral("Get temp path failed!")});
+    EXPECT_EQ(none.startup->tempDir, temp.path());
+}
+
+TEST(SingleInstanceTest, SecondCopyAsksTheFirstToComeForwardAndStepsAside)
+{
+    QTemporaryDir dir;
+    const QString lock = dir.path() + "/workspace.lock";
+    const QString server = QStringLiteral("vellumark-test-%1").arg(QCoreApplication::applicationPid());
+    SingleInstance first(lock, server);
+    ASSERT_TRUE(first.claim());
+    QSignalSpy spy(&first, &SingleInstance::activationRequested);
+    SingleInstance second(lock, server);
+    EXPECT_FALSE(second.claim());
+    EXPECT_TRUE(spy.wait(5000));
+
+    // With no first copy listening, a second copy still steps aside while the lock is held.
+    QLockFile held(dir.path() + "/other.lock");
+    ASSERT_TRUE(held.tryLock(0));
+    SingleInstance lonely(dir.path() + "/other.lock", server + "-none");
+    EXPECT_FALSE(lonely.claim());
+}
+
+} // namespace

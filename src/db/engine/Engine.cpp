@@ -579,7 +579,139 @@ int openDatabase(DbConnection *c, bool create)
 struct SourceKeys
 {
     std::string dbDir, foDir;
+    bool recoveryMode = false;
 };
+
+bool quickCheckPasses(sqlite3 *db)
+{
+    sqlite3_stmt *s = nullptr;
+    if (sqlite3_prepare_v2(db, "pragma quick_check", -1, &s, nullptr) != SQLITE_OK)
+        return false;
+    bool good = sqlite3_step(s) == SQLITE_ROW &&
+                std::strcmp(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)), "ok") == 0;
+    sqlite3_finalize(s);
+    return good;
+}
+
+// Recovery mode (DB_SMODE 2): a damaged database is checked and, where SQLite can still read
+// it, rebuilt. Damaged indexes are rebuilt in place; otherwise every readable row is copied
+// into a fresh file that takes the database's place, and the damaged file is kept beside it
+// (name.db.damaged-TIMESTAMP) so that nothing is thrown away.
+bool recoverInPlace(const std::string &path, std::string &error)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        error = db ? sqlite3_errmsg(db) : "cannot open";
+        sqlite3_close_v2(db);
+        return false;
+    }
+    auto run = [db](const std::string &sql) { return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr); };
+    if (run("select count(*) from sqlite_schema") != SQLITE_OK) {
+        error = sqlite3_errmsg(db);
+        sqlite3_close_v2(db);
+        return false;
+    }
+    if (quickCheckPasses(db)) {
+        sqlite3_close_v2(db);
+        return true;
+    }
+    if (run("reindex") == SQLITE_OK && quickCheckPasses(db)) {
+        sqlite3_close_v2(db);
+        return true;
+    }
+    // Copy every readable row into a fresh file: tables first, then their rows (never through
+    // SQLite's page transfer, which would copy a damaged index as it is), then indexes and triggers.
+    const std::string rebuilt = path + ".recovered";
+    std::error_code ec;
+    fs::remove(rebuilt, ec);
+    std::vector<std::pair<std::string, std::string>> tables; // name, create statement
+    std::vector<std::string> later;                          // indexes and triggers
+    {
+        sqlite3_stmt *s = nullptr;
+        if (sqlite3_prepare_v2(db, "select type, name, sql from sqlite_schema where sql is not null and name not like 'sqlite\\_%' escape '\\' order by type='table' desc", -1, &s, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(s) == SQLITE_ROW) {
+                const std::string type = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
+                const std::string name = reinterpret_cast<const char *>(sqlite3_column_text(s, 1));
+                const std::string sql = reinterpret_cast<const char *>(sqlite3_column_text(s, 2));
+                if (type == "table")
+                    tables.emplace_back(name, sql);
+                else
+                    later.push_back(sql);
+            }
+            sqlite3_finalize(s);
+        }
+    }
+    sqlite3 *fresh = nullptr;
+    bool good = sqlite3_open_v2(rebuilt.c_str(), &fresh, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK;
+    for (size_t i = 0; good && i < tables.size(); ++i)
+        good = sqlite3_exec(fresh, tables[i].second.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (good)
+        good = sqlite3_exec(fresh, "pragma journal_mode=wal", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close_v2(fresh);
+    if (good)
+        good = run("attach " + quoteLiteral(rebuilt) + " as rescue") == SQLITE_OK;
+    if (good)
+        good = run("begin") == SQLITE_OK;
+    for (size_t i = 0; good && i < tables.size(); ++i) {
+        std::string cols;
+        sqlite3_stmt *s = nullptr;
+        if (sqlite3_prepare_v2(db, "select name from pragma_table_info(?)", -1, &s, nullptr) == SQLITE_OK) {
+            sqlite3_bind_text(s, 1, tables[i].first.c_str(), -1, SQLITE_TRANSIENT);
+            while (sqlite3_step(s) == SQLITE_ROW)
+                cols += "," + quoteIdentifier(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
+            sqlite3_finalize(s);
+        }
+        const std::string name = quoteIdentifier(tables[i].first);
+        const bool withoutRowid = tables[i].second.find("without rowid") != std::string::npos ||
+                                  tables[i].second.find("WITHOUT ROWID") != std::string::npos;
+        const std::string target = withoutRowid ? cols.substr(1) : "rowid" + cols;
+        good = run("insert into rescue." + name + " (" + target + ") select " + target + " from main." + name +
+                   " where 1") == SQLITE_OK;
+    }
+    if (good)
+        good = run("commit") == SQLITE_OK;
+    if (!good)
+        error = sqlite3_errmsg(db);
+    run("rollback");
+    run("detach rescue");
+    if (good && sqlite3_open_v2(rebuilt.c_str(), &fresh, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        for (const std::string &sql : later)
+            good = good && sqlite3_exec(fresh, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        good = good && quickCheckPasses(fresh);
+        if (!good)
+            error = sqlite3_errmsg(fresh);
+    }
+    sqlite3_close_v2(fresh);
+    if (!good) {
+        sqlite3_close_v2(db);
+        fs::remove(rebuilt, ec);
+        fs::remove(rebuilt + "-wal", ec);
+        fs::remove(rebuilt + "-shm", ec);
+        return false;
+    }
+    sqlite3_close_v2(db);
+    char stamp[32];
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
+    const std::string kept = path + ".damaged-" + stamp;
+    fs::rename(path, kept, ec);
+    if (ec) {
+        error = "the damaged file cannot be set aside: " + ec.message();
+        return false;
+    }
+    for (const char *suffix : {"-wal", "-shm"})
+        if (fs::exists(path + suffix, ec))
+            fs::rename(path + suffix, kept + suffix, ec);
+    fs::rename(rebuilt, path, ec);
+    if (ec) {
+        fs::rename(kept, path, ec);
+        error = "the rebuilt database cannot take the damaged one's place";
+        return false;
+    }
+    return true;
+}
 
 int readSource(const std::string &dataSource, DbEnvironment *env, SourceKeys &keys)
 {
@@ -590,6 +722,7 @@ int readSource(const std::string &dataSource, DbEnvironment *env, SourceKeys &ke
         return fail(ErrNoDataSource, "There is no data source \"" + dataSource + "\" in " + env->configPath + ".");
     keys.dbDir = config.unquotedValue(dataSource, "DB_DBDIR");
     keys.foDir = config.unquotedValue(dataSource, "DB_FODIR");
+    keys.recoveryMode = config.unquotedValue(dataSource, "DB_SMODE") == "2";
     if (keys.dbDir.empty())
         return fail(ErrNoDatabase, "The data source \"" + dataSource + "\" names no database directory (DB_DBDIR).");
     while (keys.dbDir.size() > 1 && (keys.dbDir.back() == '/' || keys.dbDir.back() == '\\'))
@@ -852,6 +985,13 @@ int DbConnect(DbConnection **connection, const std::string &dataSource, const st
     if (!fs::exists(c->databasePath, ec))
         return fail(ErrNoDatabase, "The database of the data source \"" + dataSource + "\" was not found at \"" +
                                        c->databasePath + "\".");
+    if (keys.recoveryMode) {
+        std::string error;
+        if (!recoverInPlace(c->databasePath, error))
+            return fail(ErrRecoveryNeeded, "The database \"" + c->databasePath +
+                                               "\" is damaged beyond what recovery mode can repair (" + error +
+                                               "). Restore it from a copy.");
+    }
     if (openDatabase(c.get(), false) != DbOk)
         return DbFailed;
     *connection = c.release();

@@ -6,6 +6,7 @@
 #include "TempDataSource.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <QDir>
 #include <QFile>
@@ -478,6 +479,54 @@ TEST(EngineErrors, ConnectFailuresHaveTheirNativeCodes)
     EXPECT_EQ(DbLastError(), ErrRecoveryNeeded);
     EXPECT_NE(DbErrorText().find("damaged"), std::string::npos);
     EXPECT_EQ(c, nullptr);
+}
+
+TEST(EngineErrors, RecoveryModeRebuildsADamagedDatabaseAndKeepsTheOriginal)
+{
+    TempDataSource src;
+    ASSERT_TRUE(src.created);
+    DbConnection *c = src.connection.handle();
+    ASSERT_EQ(DbExecDirect(c, "create index ix_title on MediaData(title)"), DbOk);
+    ASSERT_EQ(DbBeginTransaction(c), DbOk);
+    for (int i = 0; i < 2000; ++i)
+        insert(c, "insert into MediaData (title) values (?)", {text("title number " + std::to_string(i) + std::string(40, 'x'))});
+    ASSERT_EQ(DbCommit(c), DbOk);
+    src.connection.disconnect();
+
+    const QString dbFile = src.databaseDir() + "/" + src.name() + ".db";
+    int rootPage = 0;
+    {
+        sqlite3 *raw = nullptr;
+        ASSERT_EQ(sqlite3_open(dbFile.toUtf8().constData(), &raw), SQLITE_OK);
+        sqlite3_stmt *s = nullptr;
+        sqlite3_prepare_v2(raw, "select rootpage from sqlite_schema where name='ix_title'", -1, &s, nullptr);
+        ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+        rootPage = sqlite3_column_int(s, 0);
+        sqlite3_finalize(s);
+        sqlite3_exec(raw, "pragma wal_checkpoint(truncate)", nullptr, nullptr, nullptr);
+        sqlite3_close(raw);
+    }
+    {
+        QFile f(dbFile);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.seek(qint64(rootPage - 1) * 4096);
+        f.write(QByteArray(4096, '\x5a'));
+    }
+    vkdb::ConfigFile config(src.configPath().toStdString());
+    config.setValue(src.name().toStdString(), "DB_SMODE", "2");
+    ASSERT_TRUE(config.flush());
+
+    ASSERT_EQ(src.connection.connect(src.configPath(), src.name(), "SYSADM", ""), DbOk) << DbErrorText();
+    EXPECT_EQ(firstColumn(query(src.connection.handle(), "select count(*) from MediaData")), "2000");
+    EXPECT_EQ(firstColumn(query(src.connection.handle(), "select count(*) from MediaData where title like 'title number 1999%'")), "1");
+    QStringList kept = QDir(src.databaseDir()).entryList({src.name() + ".db.damaged-*"});
+    // Either the indexes were rebuilt in place, or the rows went to a fresh file with the damaged one kept.
+    sqlite3_stmt *check = nullptr;
+    sqlite3_prepare_v2(DbNativeHandle(src.connection.handle()), "pragma quick_check", -1, &check, nullptr);
+    ASSERT_EQ(sqlite3_step(check), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char *>(sqlite3_column_text(check, 0)), "ok");
+    sqlite3_finalize(check);
+    EXPECT_LE(kept.size(), 1);
 }
 
 TEST(EngineErrors, CreateRefusesAnExistingDatabase)
