@@ -1103,11 +1103,13 @@ int DbBindParam(DbStatement *statement, const std::string &text, int length)
     int rc;
     if (length == -1) {
         rc = sqlite3_bind_null(st->stmt, st->nextParam);
-        st->logValues.emplace_back("NULL");
+        if (st->conn->log)
+            st->logValues.emplace_back("NULL");
     } else {
         const size_t n = length >= 0 ? std::min(size_t(length), text.size()) : std::strlen(text.c_str());
         rc = sqlite3_bind_text(st->stmt, st->nextParam, text.data(), int(n), SQLITE_TRANSIENT);
-        st->logValues.emplace_back(text.substr(0, n));
+        if (st->conn->log)
+            st->logValues.emplace_back(text.substr(0, n));
     }
     if (rc != SQLITE_OK)
         return st->conn->sqliteError(rc);
@@ -1128,7 +1130,8 @@ int DbBindFile(DbStatement *statement, const std::string &path)
     if (!makeInternalCopy(path, st->conn->fileObjectDir, copy, error))
         return fail(ErrFileObject, error);
     st->pendingFiles.emplace_back(st->nextParam, copy);
-    st->logValues.emplace_back("file:" + path);
+    if (st->conn->log)
+        st->logValues.emplace_back("file:" + path);
     ++st->nextParam;
     ok();
     return st->nextParam <= count ? DbNeedParams : DbOk;
