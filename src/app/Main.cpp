@@ -4,6 +4,7 @@
 #include "Paths.h"
 #include "QtUiServices.h"
 #include "Splash.h"
+#include "VkDialog.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -22,6 +23,10 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     setCentralWidget(m_mdiArea);
     statusBar();
     m_ui = std::make_unique<QtUiServices>(this);
+    // The shared prompt dialog exists before the load sequence: the integration check shows
+    // its lost files in it.
+    PromptDialog = new TfrmVkDialog(this);
+    m_ui->setPromptDialog(PromptDialog);
     m_ui->setStatusSink([this](const QString &text) { statusBar()->showMessage(text); });
 
     Startup::Hooks hooks;
@@ -43,8 +48,7 @@ bool TMainForm::FormCreate()
     // 1. The configuration file; on a first start it gets the default data source.
     if (!s.installDefaultDataSource(defaultDataSourceDirectory(QLatin1String(DefaultDataSource))))
         return false;
-    s.lostFiles.clear();
-    s.integrationDone = false;
+    s.checks.integration = IntegrationState();
     // 3. The workspace mode.
     s.workspaceMode = ModeWorkspace;
     // 4. Settings of the database.
@@ -55,7 +59,14 @@ bool TMainForm::FormCreate()
     // 5-6. The connection, with its recovery and failure branches.
     if (!s.connectDatabase())
         return false;
-    // 7. Integration check, 8. schema check and 9. display options come here.
+    // 7. Integration check, 8. schema check, 9. display options and the SpeedPanel and
+    // MediaManage settings.
+    setCursor(Qt::WaitCursor);
+    const bool checked = s.checkAndInitialize(settings);
+    unsetCursor();
+    if (!checked)
+        return false;
+    // (9: the slide-show settings get their defaults here once slide shows exist.)
     // 11. The work directory.
     s.prepareWorkDirectory(privateTempDirectory(), QDir::currentPath());
     // 12. Data loading (folders, media, keywords) and 13-24 (tool windows, cursors, type

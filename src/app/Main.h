@@ -27,6 +27,9 @@ public:
     Startup &startup() { return *m_startup; }
     QMdiArea *mdiArea() const { return m_mdiArea; }
 
+    // The shared prompt dialog.
+    class TfrmVkDialog *PromptDialog = nullptr;
+
     // Brings the window to the front (a second copy asked for it).
     void comeForward();
 

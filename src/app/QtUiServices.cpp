@@ -1,5 +1,7 @@
 #include "QtUiServices.h"
 
+#include "VkDialog.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -40,6 +42,19 @@ bool QtUiServices::askOkCancel(const QString &text, Icon icon)
 {
     QMessageBox box(boxIcon(icon), Caption, text, QMessageBox::Ok | QMessageBox::Cancel, m_parent);
     return box.exec() == QMessageBox::Ok;
+}
+
+void QtUiServices::showInformation(const QString &caption, const QStringList &lines, const QString &prompt)
+{
+    TfrmVkDialog local(m_parent);
+    TfrmVkDialog *dialog = m_prompt ? m_prompt : &local;
+    dialog->settings.dialogCaption = caption;
+    dialog->settings.parts = PartInformation | PartPrompt;
+    dialog->settings.buttons = 0;
+    dialog->settings.focusButton = 0;
+    dialog->settings.informationLines = lines;
+    dialog->settings.promptText = prompt;
+    dialog->Execute();
 }
 
 void QtUiServices::progressStart(const QString &label, int total)

@@ -23,6 +23,9 @@ public:
     void showMessage(const QString &text, Icon icon) override;
     bool askYesNo(const QString &text) override;
     bool askOkCancel(const QString &text, Icon icon) override;
+    void showInformation(const QString &caption, const QStringList &lines, const QString &prompt) override;
+    // The frame's shared prompt dialog, used for information lists.
+    void setPromptDialog(class TfrmVkDialog *dialog) { m_prompt = dialog; }
     void progressStart(const QString &label, int total) override;
     bool progressStep(int done) override;
     void progressEnd() override;
@@ -32,6 +35,7 @@ public:
 private:
     QPointer<QWidget> m_parent;
     QProgressDialog *m_progress = nullptr;
+    class TfrmVkDialog *m_prompt = nullptr;
     std::function<void(const QString &)> m_statusSink;
 };
 

@@ -32,10 +32,21 @@ bool Startup::installDefaultDataSource(const QString &directory)
     return made;
 }
 
-void Startup::readDatabaseSettings(QSettings &settings) { database = vk::readDatabaseSettings(settings); }
+void Startup::readDatabaseSettings(QSettings &s) { ReadSettings(s, SettingsGroup::Database, settings); }
+
+bool Startup::checkAndInitialize(QSettings &s)
+{
+    checks.status = m_hooks.status;
+    if (!RunConnectChecks(connection, checks))
+        return false;
+    ReadSettings(s, SettingsGroup::SpeedPanel, settings);
+    ReadSettings(s, SettingsGroup::MediaManage, settings);
+    return true;
+}
 
 bool Startup::connectDatabase()
 {
+    const DatabaseSettings &database = settings.database;
     if (connection.connect(configPath, database.dataSource, database.userName, database.password) == vkdb::DbOk)
         return true;
 
@@ -125,8 +136,9 @@ void Startup::destroy(QSettings &settings)
     if (!connection.isConnected())
         return;
     // Settings are written back only after a connection was made.
-    writeDatabaseSettings(settings, database);
+    WriteSettings(settings, this->settings);
     settings.sync();
+    SaveOptions(connection, checks.options);
     if (connection.disconnect() >= 2 && m_hooks.ui)
         m_hooks.ui->showMessage(vkMessage(MsgDisconnectFailed), UiServices::Icon::Warning);
     if (!workDir.isEmpty() && workDir != tempDir) {

@@ -3,6 +3,7 @@
 // them headless.
 #pragma once
 
+#include "ConnectChecks.h"
 #include "Connection.h"
 #include "Settings.h"
 
@@ -42,18 +43,20 @@ public:
     void readDatabaseSettings(QSettings &settings);
     // Connects, with the recovery retry and the failure branches. False: the program ends.
     bool connectDatabase();
+    // The integration check, the schema check and the display options; then the
+    // SpeedPanel and MediaManage settings. False: the program ends.
+    bool checkAndInitialize(QSettings &settings);
     // The private work directory, emptied; falls back as described in the load sequence.
     void prepareWorkDirectory(const QString &tempDir, const QString &startDir);
     // Shutdown; does nothing when no connection was made.
     void destroy(QSettings &settings);
 
     Connection connection;
-    DatabaseSettings database;
+    WorkspaceSettings settings;
+    ConnectChecks checks;
     QString configPath;
     QString tempDir;
     QString workDir;
-    QStringList lostFiles;
-    bool integrationDone = false;
     int workspaceMode = 0;
 
 private:

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace vk {
 
@@ -19,6 +20,8 @@ public:
     virtual void showMessage(const QString &text, Icon icon = Icon::Information) = 0;
     virtual bool askYesNo(const QString &text) = 0;
     virtual bool askOkCancel(const QString &text, Icon icon = Icon::Warning) = 0;
+    // The prompt dialog with an information box (one line each) and a prompt, OK only.
+    virtual void showInformation(const QString &caption, const QStringList &lines, const QString &prompt) = 0;
 
     virtual void progressStart(const QString &label, int total) = 0;
     // Answers false when the person asked to cancel.

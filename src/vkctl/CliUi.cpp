@@ -24,6 +24,13 @@ bool CliUi::askOkCancel(const QString &text, Icon icon)
     return false;
 }
 
+void CliUi::showInformation(const QString &, const QStringList &lines, const QString &prompt)
+{
+    showMessage(prompt, Icon::Information);
+    for (const QString &line : lines)
+        std::fprintf(stderr, "  %s\n", line.toUtf8().constData());
+}
+
 void CliUi::progressStart(const QString &label, int total)
 {
     m_label = label;

@@ -12,6 +12,7 @@ public:
     void showMessage(const QString &text, Icon icon) override;
     bool askYesNo(const QString &text) override;
     bool askOkCancel(const QString &text, Icon icon) override;
+    void showInformation(const QString &caption, const QStringList &lines, const QString &prompt) override;
     void progressStart(const QString &label, int total) override;
     bool progressStep(int done) override;
     void progressEnd() override;

@@ -1,16 +1,21 @@
 // vkctl: the command-line companion of the workspace, over the same core.
 //
-//   vkctl [--source NAME] sources
-//   vkctl [--source NAME] init NAME [--dir DIR]
-//   vkctl [--source NAME] sql TEXT [--param V | --null | --file PATH]...
+//   vkctl [--source NAME] [--no-check] COMMAND ...
+//
+// Every command that opens a data source first runs what the workspace runs after
+// connecting (integration check, schema check, option table), quietly unless something
+// changed; --no-check skips that.
 #include "CliUi.h"
 #include "ConfigFile.h"
+#include "ConnectChecks.h"
 #include "Connection.h"
 #include "DatabaseSetup.h"
 #include "Engine.h"
 #include "Paths.h"
 #include "Settings.h"
 #include "Statement.h"
+
+#include <sqlite3.h>
 
 #include <QCoreApplication>
 #include <QSettings>
@@ -24,11 +29,13 @@ using namespace vk;
 
 int usage()
 {
-    std::fputs("usage: vkctl [--source NAME] COMMAND ...\n"
+    std::fputs("usage: vkctl [--source NAME] [--no-check] COMMAND ...\n"
                "  sources                         list the data sources\n"
                "  init NAME [--dir DIR]           create a data source\n"
                "  sql TEXT [--param V | --null | --file PATH]...\n"
-               "                                  run one statement\n",
+               "                                  run one statement\n"
+               "  check                           bring the schema up to date, find moved file\n"
+               "                                  objects and check the database's integrity\n",
                stderr);
     return 1;
 }
@@ -38,6 +45,35 @@ void printLine(const QString &text) { std::fprintf(stdout, "%s\n", text.toUtf8()
 void printError(const QString &text) { std::fprintf(stderr, "vkctl: %s\n", text.toUtf8().constData()); }
 
 QString engineError() { return QString::fromStdString(vkdb::DbErrorText()); }
+
+struct Options
+{
+    QString source;
+    bool check = true;
+};
+
+// Connects to the data source and, unless told not to, runs the workspace's after-connect
+// steps; what they change is told on stderr.
+bool openSource(const Options &options, CliUi &ui, Connection &c)
+{
+    c.setUi(&ui);
+    QSettings settings;
+    DatabaseSettings db = readDatabaseSettings(settings);
+    if (!options.source.isEmpty())
+        db.dataSource = options.source;
+    if (c.connect(configFilePath(), db.dataSource, db.userName, db.password) != vkdb::DbOk) {
+        printError(engineError());
+        return false;
+    }
+    if (!options.check)
+        return true;
+    ConnectChecks checks;
+    if (!RunConnectChecks(c, checks))
+        return false;
+    for (const QString &change : checks.changes)
+        printError(change);
+    return true;
+}
 
 int cmdSources()
 {
@@ -77,7 +113,7 @@ int cmdInit(const QStringList &args, CliUi &ui)
     return 0;
 }
 
-int cmdSql(const QString &source, const QStringList &args, CliUi &ui)
+int cmdSql(const Options &options, const QStringList &args, CliUi &ui)
 {
     if (args.isEmpty())
         return usage();
@@ -99,15 +135,8 @@ int cmdSql(const QString &source, const QStringList &args, CliUi &ui)
             return usage();
     }
     Connection c;
-    c.setUi(&ui);
-    QSettings settings;
-    DatabaseSettings db = readDatabaseSettings(settings);
-    if (!source.isEmpty())
-        db.dataSource = source;
-    if (c.connect(configFilePath(), db.dataSource, db.userName, db.password) != vkdb::DbOk) {
-        printError(engineError());
+    if (!openSource(options, ui, c))
         return 1;
-    }
     Statement st(c, text);
     if (!st.isOpen()) {
         printError(engineError());
@@ -147,6 +176,46 @@ int cmdSql(const QString &source, const QStringList &args, CliUi &ui)
     return 0;
 }
 
+int cmdCheck(const Options &options, const QStringList &args, CliUi &ui)
+{
+    if (!args.isEmpty())
+        return usage();
+    Options bare = options;
+    bare.check = false;
+    Connection c;
+    if (!openSource(bare, ui, c))
+        return 1;
+    IntegrationState integration;
+    QStringList changes;
+    const bool integrated = IntegrationCheck(c, integration, {}, &changes);
+    for (const QString &change : changes)
+        printLine(QStringLiteral("integration: ") + change);
+    for (const QString &lost : integration.lostFiles)
+        printLine(QStringLiteral("lost: ") + lost);
+    changes.clear();
+    StartupSchemaCheck(c, &changes);
+    for (const QString &change : changes)
+        printLine(QStringLiteral("schema: ") + change);
+    DisplayOptions displayOptions;
+    if (LoadOrCreateOptions(c, displayOptions))
+        printLine(QStringLiteral("options: created table OptionTable"));
+
+    bool intact = true;
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(vkdb::DbNativeHandle(c.handle()), "pragma integrity_check", -1, &st, nullptr) != SQLITE_OK) {
+        printLine(QStringLiteral("integrity: cannot be checked"));
+        intact = false;
+    } else {
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            const QString line = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+            intact = intact && line == QLatin1String("ok");
+            printLine(QStringLiteral("integrity: ") + line);
+        }
+        sqlite3_finalize(st);
+    }
+    return intact && integrated ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -154,11 +223,13 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     vk::setApplicationIdentity();
     QStringList args = QCoreApplication::arguments().mid(1);
-    QString source;
+    Options options;
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
         const QString opt = args.takeFirst();
         if (opt == QLatin1String("--source") && !args.isEmpty())
-            source = args.takeFirst();
+            options.source = args.takeFirst();
+        else if (opt == QLatin1String("--no-check"))
+            options.check = false;
         else
             return usage();
     }
@@ -171,6 +242,8 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("init"))
         return cmdInit(args, ui);
     if (command == QLatin1String("sql"))
-        return cmdSql(source, args, ui);
+        return cmdSql(options, args, ui);
+    if (command == QLatin1String("check"))
+        return cmdCheck(options, args, ui);
     return usage();
 }

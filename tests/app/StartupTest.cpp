@@ -50,7 +50,7 @@ TEST(StartupConnect, ConnectsToAWorkingDataSource)
     ASSERT_TRUE(src.created);
     src.connection.disconnect();
     Harness h(src.configPath());
-    h.startup->database = {src.name(), QStringLiteral("SYSADM"), QString()};
+    h.startup->settings.database = {src.name(), QStringLiteral("SYSADM"), QString()};
     EXPECT_TRUE(h.startup->connectDatabase());
     EXPECT_TRUE(h.startup->connection.isConnected());
     EXPECT_TRUE(h.ui.messages.isEmpty());
@@ -61,7 +61,7 @@ TEST(StartupConnect, UnknownDataSourceWarnsWithItsNameAndRunsTheWizard)
 {
     TempDataSource src;
     Harness h(src.configPath());
-    h.startup->database = {QStringLiteral("gone"), QStringLiteral("SYSADM"), QString()};
+    h.startup->settings.database = {QStringLiteral("gone"), QStringLiteral("SYSADM"), QString()};
     EXPECT_FALSE(h.startup->connectDatabase());
     EXPECT_EQ(h.ui.messages, QStringList{QStringLiteral("Database warning!(gone)\n\r")});
     EXPECT_EQ(h.wizardRuns, 1);
@@ -69,7 +69,7 @@ TEST(StartupConnect, UnknownDataSourceWarnsWithItsNameAndRunsTheWizard)
 
     // A wizard that makes the connection lets start-up go on.
     Harness ok(src.configPath());
-    ok.startup->database = {QStringLiteral("gone"), QStringLiteral("SYSADM"), QString()};
+    ok.startup->settings.database = {QStringLiteral("gone"), QStringLiteral("SYSADM"), QString()};
     ok.wizard = [&](Connection &c) { return c.connect(src.configPath(), src.name(), "SYSADM", "") == vkdb::DbOk; };
     EXPECT_TRUE(ok.startup->connectDatabase());
     EXPECT_TRUE(ok.startup->connection.isConnected());
@@ -85,7 +85,7 @@ TEST(StartupConnect, MissingDatabaseIsNeverCreatedSilently)
     QFile::remove(dbFile + "-wal");
     QFile::remove(dbFile + "-shm");
     Harness h(src.configPath());
-    h.startup->database = {src.name(), QStringLiteral("SYSADM"), QString()};
+    h.startup->settings.database = {src.name(), QStringLiteral("SYSADM"), QString()};
     EXPECT_FALSE(h.startup->connectDatabase());
     EXPECT_EQ(h.ui.messages, QStringList{QStringLiteral("Database warning!(testsrc)\n\r")});
     EXPECT_FALSE(QFileInfo::exists(dbFile));
@@ -107,7 +107,7 @@ TEST(StartupConnect, FileThatIsNotADatabaseIsASystemError)
     f.write("this is a letter, not a database");
     f.close();
     Harness h(src.configPath());
-    h.startup->database = {src.name(), QStringLiteral("SYSADM"), QString()};
+    h.startup->settings.database = {src.name(), QStringLiteral("SYSADM"), QString()};
     EXPECT_FALSE(h.startup->connectDatabase());
     EXPECT_EQ(h.ui.messages, QStringList{QStringLiteral("Database system error!")});
     EXPECT_EQ(h.wizardRuns, 0);
@@ -126,7 +126,7 @@ TEST(StartupConnect, DamagedDatabaseIsRetriedInRecoveryModeOnce)
         f.write(QByteArray(3000, '\xff'));
     }
     Harness h(src.configPath());
-    h.startup->database = {src.name(), QStringLiteral("SYSADM"), QString()};
+    h.startup->settings.database = {src.name(), QStringLiteral("SYSADM"), QString()};
     std::string modeDuringWizard;
     h.wizard = [&](Connection &) {
         modeDuringWizard = smode(src);
@@ -173,12 +173,12 @@ TEST(StartupSettings, DefaultsAreWrittenOnReadAndNothingAtExitWithoutAConnection
     settings.setValue("Database/DataSource", QString());
     Harness h(dir.path() + "/vkconfig.ini");
     h.startup->readDatabaseSettings(settings);
-    EXPECT_EQ(h.startup->database.dataSource, QStringLiteral("svkbook"));
-    EXPECT_EQ(h.startup->database.userName, QStringLiteral("SYSADM"));
+    EXPECT_EQ(h.startup->settings.database.dataSource, QStringLiteral("svkbook"));
+    EXPECT_EQ(h.startup->settings.database.userName, QStringLiteral("SYSADM"));
     EXPECT_EQ(settings.value("Database/UserName").toString(), QStringLiteral("SYSADM"));
     EXPECT_TRUE(settings.contains("Database/Password"));
 
-    h.startup->database.dataSource = QStringLiteral("other");
+    h.startup->settings.database.dataSource = QStringLiteral("other");
     h.startup->destroy(settings);
     EXPECT_EQ(settings.value("Database/DataSource").toString(), QString());
 }
@@ -193,12 +193,27 @@ TEST(StartupShutdown, WritesSettingsAndDisconnects)
     settings.setValue("Database/DataSource", QString());
     Harness h(src.configPath());
     h.startup->readDatabaseSettings(settings);
-    h.startup->database.dataSource = src.name();
+    h.startup->settings.database.dataSource = src.name();
     ASSERT_TRUE(h.startup->connectDatabase());
+    ASSERT_TRUE(h.startup->checkAndInitialize(settings));
+    EXPECT_EQ(settings.value("Toolbars/SpeedPanel/Visible").toString(), QStringLiteral("1"));
+    EXPECT_EQ(settings.value("MediaManage/DefaultImportType").toString(), QStringLiteral("0"));
+    h.startup->checks.options.WallPaperStyle = 1;
+    h.startup->settings.showExternalMark = true;
     h.startup->destroy(settings);
     EXPECT_FALSE(h.startup->connection.isConnected());
     EXPECT_EQ(settings.value("Database/DataSource").toString(), src.name());
+    EXPECT_EQ(settings.value("MediaManage/IsShowExternalMark").toString(), QStringLiteral("1"));
     EXPECT_TRUE(h.ui.messages.isEmpty());
+
+    // The options were stored: the next start reads them back.
+    Harness next(src.configPath());
+    next.startup->readDatabaseSettings(settings);
+    ASSERT_TRUE(next.startup->connectDatabase());
+    ASSERT_TRUE(next.startup->checkAndInitialize(settings));
+    EXPECT_EQ(next.startup->checks.options.WallPaperStyle, 1);
+    EXPECT_TRUE(next.startup->settings.showExternalMark);
+    EXPECT_TRUE(next.startup->checks.changes.isEmpty()) << next.startup->checks.changes.join(", ").toStdString();
 }
 
 TEST(StartupWorkDirectory, IsEmptiedAtStartWithoutFollowingLinksAndRemovedAtExit)
@@ -221,7 +236,7 @@ TEST(StartupWorkDirectory, IsEmptiedAtStartWithoutFollowingLinksAndRemovedAtExit
     ASSERT_TRUE(src.created);
     src.connection.disconnect();
     Harness h(src.configPath());
-    h.startup->database = {src.name(), "SYSADM", ""};
+    h.startup->settings.database = {src.name(), "SYSADM", ""};
     ASSERT_TRUE(h.startup->connectDatabase());
     h.startup->prepareWorkDirectory(temp.path() + "/", "/start");
     EXPECT_EQ(h.startup->tempDir, temp.path());
@@ -249,7 +264,7 @@ TEST(StartupWorkDirectory, FallsBackToTheTempDirectoryWhichIsNeverEmptied)
     ASSERT_TRUE(src.created);
     src.connection.disconnect();
     Harness h(src.configPath());
-    h.startup->database = {src.name(), "SYSADM", ""};
+    h.startup->settings.database = {src.name(), "SYSADM", ""};
     ASSERT_TRUE(h.startup->connectDatabase());
     h.startup->prepareWorkDirectory(temp.path(), "/start");
     EXPECT_EQ(h.startup->workDir, temp.path());

@@ -13,6 +13,12 @@ public:
     void showMessage(const QString &text, Icon icon) override;
     bool askYesNo(const QString &text) override;
     bool askOkCancel(const QString &text, Icon icon) override;
+    void showInformation(const QString &caption, const QStringList &lines, const QString &prompt) override
+    {
+        informationCaptions.append(caption);
+        informationLines.append(lines);
+        prompts.append(prompt);
+    }
     void progressStart(const QString &label, int total) override;
     bool progressStep(int done) override;
     void progressEnd() override;
@@ -20,6 +26,9 @@ public:
     void setStatusText(const QString &text) override { statusTexts.append(text); }
 
     QStringList messages;
+    QStringList informationCaptions;
+    QList<QStringList> informationLines;
+    QStringList prompts;
     QStringList questions;
     QStringList statusTexts;
     QList<int> progressSteps;

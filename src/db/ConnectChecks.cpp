@@ -1,0 +1,26 @@
+#include "ConnectChecks.h"
+
+#include "Connection.h"
+#include "Messages.h"
+
+namespace vk {
+
+bool RunConnectChecks(Connection &c, ConnectChecks &checks)
+{
+    auto status = [&checks](const char *name) {
+        if (checks.status)
+            checks.status(vkMessage(name));
+    };
+    status("IntegrationCheck");
+    if (!IntegrationCheck(c, checks.integration, checks.status, &checks.changes))
+        return false;
+    status("SchemaCheck");
+    StartupSchemaCheck(c, &checks.changes);
+    status("ValueInitialize");
+    checks.options = DisplayOptions();
+    if (LoadOrCreateOptions(c, checks.options))
+        checks.changes.append(QStringLiteral("created table OptionTable"));
+    return true;
+}
+
+} // namespace vk
