@@ -1,7 +1,9 @@
 // vkctl as users script it: its commands, output formats and exit codes.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -87,6 +89,97 @@ TEST_F(VkctlTest, FailuresGoToStderrWithExitCodeOne)
     EXPECT_EQ(vkctl({"sql", "select count(*) from Folder"}).out, QStringLiteral("0\n"));
 
     EXPECT_EQ(vkctl({"frobnicate"}).code, 1);
+}
+
+// An older library: the first tables, keyword names in the media rows, and its file objects
+// in a directory that was moved with the database.
+TEST_F(VkctlTest, CheckBringsAnOlderLibraryUpToDate)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    auto sql = [this](const QStringList &args) {
+        Result r = vkctl(QStringList{"--no-check", "sql"} + args);
+        EXPECT_EQ(r.code, 0) << args.join(' ').toStdString() << ": " << r.err.toStdString();
+        return r.out.trimmed();
+    };
+    sql({"drop table Folder"});
+    sql({"drop table MediaData"});
+    sql({"create table Folder (FolderId serial,Title char(256),Description Long VarChar,LastModified "
+         "TimeStamp,Width integer,Height integer,BorderWidth integer)"});
+    sql({"create table MediaData (FolderId Integer,title char(256),description Long VarChar,media file,index "
+         "float,MediaType integer,MediaNail File,KeyWords varchar(1024))"});
+    QFile pic(home.path() + "/pic.jpg");
+    ASSERT_TRUE(pic.open(QIODevice::WriteOnly));
+    pic.write("JPEG");
+    pic.close();
+    const QString media = sql({"insert into MediaData (FolderId, title, media, KeyWords) values (?, ?, ?, ?)",
+                               "--param", "1", "--param", "beach", "--file", pic.fileName(), "--param",
+                               "Holiday\r\nSea\r\n"});
+    // The database directory moves; the configuration follows it.
+    const QString base = home.path() + "/data/Quorient/Vellumark";
+    ASSERT_TRUE(QDir().rename(base + "/svkbook", base + "/moved"));
+    QFile ini(home.path() + "/config/Quorient/Vellumark/vkconfig.ini");
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    QByteArray text = ini.readAll().replace("/svkbook", "/moved");
+    ini.close();
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ini.write(text);
+    ini.close();
+
+    Result r = vkctl({"check"});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    EXPECT_TRUE(lines.value(0).startsWith("integration: moved 1 file objects")) << r.out.toStdString();
+    EXPECT_TRUE(lines.contains("schema: added column Folder.ParFolderId"));
+    EXPECT_TRUE(lines.contains("schema: created table KeyWords_Table and converted the keywords"));
+    EXPECT_TRUE(lines.contains("options: created table OptionTable"));
+    EXPECT_EQ(lines.last(), "integrity: ok");
+
+    // Clean now: a second check changes nothing.
+    r = vkctl({"check"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "integrity: ok\n");
+    EXPECT_EQ(vkctl({"sql", "select Name, Reference from KeyWords_Table order by Name"}).out, "Holiday\t1\nSea\t1\n");
+    const QString file = vkctl({"sql", "select filename(media) from MediaData"}).out.trimmed();
+    EXPECT_TRUE(file.startsWith(base + "/moved/folder/")) << file.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(file));
+    Q_UNUSED(media);
+}
+
+TEST_F(VkctlTest, CommandsRunTheStartupChecksUnlessTold)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    Result r = vkctl({"--no-check", "sql", "select count(*) from SYSTABLE where TABLE_NAME = 'OptionTable'"});
+    EXPECT_EQ(r.out, "0\n");
+    r = vkctl({"sql", "select count(*) from SYSTABLE where TABLE_NAME = 'OptionTable'"});
+    EXPECT_EQ(r.out, "1\n");
+    EXPECT_TRUE(r.err.contains("created table OptionTable")) << "changes are told on stderr";
+    r = vkctl({"sql", "select count(*) from OptionTable"});
+    EXPECT_EQ(r.out, "10\n");
+    EXPECT_TRUE(r.err.isEmpty()) << "quiet when nothing changed: " << r.err.toStdString();
+}
+
+TEST_F(VkctlTest, CheckFailsOnADamagedDatabase)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    // Rows enough for several pages, then one table page overwritten.
+    vkctl({"sql", "create index ix on MediaData(title)"});
+    for (int i = 0; i < 3; ++i)
+        vkctl({"sql", "insert into MediaData (title) select title || 'x' from MediaData union all select '" +
+                          QString(500, 'a') + "'"});
+    const QString db = home.path() + "/data/Quorient/Vellumark/svkbook/svkbook.db";
+    QFile f(db);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    const qint64 size = f.size();
+    ASSERT_GT(size, 4096 * 4);
+    // Every page after the schema page gets a scratched header.
+    for (qint64 page = 1; page < size / 4096; ++page) {
+        f.seek(page * 4096 + 1);
+        f.write(QByteArray(40, '\x33'));
+    }
+    f.close();
+    Result r = vkctl({"--no-check", "check"});
+    EXPECT_EQ(r.code, 1) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains("integrity: ok")) << r.out.toStdString();
 }
 
 } // namespace

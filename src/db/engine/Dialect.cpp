@@ -415,11 +415,22 @@ Translation translate(const std::string &sql)
                 }
             }
         } else if (j < sig.size() && is(*sigTok(j), "select")) {
-            size_t m = j + 1;
-            if (m < sig.size() && (is(*sigTok(m), "distinct") || is(*sigTok(m), "all")))
-                ++m;
-            if (m < sig.size())
-                sigTok(m)->text = "vk_oid()," + sigTok(m)->text;
+            // Every select of a compound query gives its rows an OID.
+            depth = 0;
+            for (size_t m = j; m < sig.size(); ++m) {
+                Token &u = *sigTok(m);
+                if (u.kind == Token::Punct && u.text == "(")
+                    ++depth;
+                else if (u.kind == Token::Punct && u.text == ")")
+                    --depth;
+                if (depth != 0 || !is(u, "select"))
+                    continue;
+                // Appended to the keyword itself, so that no punctuation token changes its text.
+                Token *keyword = &u;
+                if (m + 1 < sig.size() && (is(*sigTok(m + 1), "distinct") || is(*sigTok(m + 1), "all")))
+                    keyword = sigTok(m + 1);
+                keyword->text += " vk_oid(),";
+            }
         } else {
             tr.error = "Expected values or a query after the column list.";
             return tr;

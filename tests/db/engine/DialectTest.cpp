@@ -42,7 +42,10 @@ TEST(DialectTest, InsertsGetTheirOidFromTheEngine)
     EXPECT_EQ(tr.paramCount, 2);
 
     tr = translate("insert into t (a) select b from u");
-    EXPECT_EQ(tr.sql, "insert into t (rowid,a) select vk_oid(),b from u");
+    EXPECT_EQ(tr.sql, "insert into t (rowid,a) select vk_oid(), b from u");
+
+    tr = translate("insert into t (a) select b from u union all select (select 1) from v");
+    EXPECT_EQ(tr.sql, "insert into t (rowid,a) select vk_oid(), b from u union all select vk_oid(), (select 1) from v");
 
     tr = translate("insert into t values (1, 2)");
     EXPECT_TRUE(tr.needsColumnList);
