@@ -69,8 +69,12 @@ bool TMainForm::FormCreate()
     // (9: the slide-show settings get their defaults here once slide shows exist.)
     // 11. The work directory.
     s.prepareWorkDirectory(privateTempDirectory(), QDir::currentPath());
-    // 12. Data loading (folders, media, keywords) and 13-24 (tool windows, cursors, type
-    // bitmaps, background, clipboard, toolbars, view state) come here.
+    // 12. Data loading (folders, media, keywords) and 13 come here.
+    // 14. The folder explorer's settings (its window comes with the library windows; the values
+    // are kept so that they are written back unchanged).
+    ReadSettings(settings, SettingsGroup::FolderExplorer, s.settings);
+    // 15-24 (audio player, shared windows, cursors, type bitmaps, background, clipboard,
+    // toolbars, view state) come here.
     return true;
 }
 
