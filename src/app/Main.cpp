@@ -69,7 +69,10 @@ bool TMainForm::FormCreate()
     // (9: the slide-show settings get their defaults here once slide shows exist.)
     // 11. The work directory.
     s.prepareWorkDirectory(privateTempDirectory(), QDir::currentPath());
-    // 12. Data loading (folders, media, keywords) and 13 come here.
+    // 12. Data loading: the folder tree with its media (the keywords join it here).
+    if (!s.loadData())
+        return false;
+    // 13 (the prompt dialog exists from the start; the top panel comes with the frame's layout).
     // 14. The folder explorer's settings (its window comes with the library windows; the values
     // are kept so that they are written back unchanged).
     ReadSettings(settings, SettingsGroup::FolderExplorer, s.settings);

@@ -87,6 +87,18 @@ bool Startup::connectDatabase()
     }
 }
 
+bool Startup::loadData()
+{
+    if (m_hooks.status)
+        m_hooks.status(vkMessage("DataLoading"));
+    rootFolders = std::make_unique<TDbFolderList>(connection);
+    rootFolders->status = m_hooks.status;
+    const DisplayOptions &o = checks.options;
+    // A folder table that cannot be read ends the program (its message has been shown).
+    return rootFolders->Load(o.DefaultPanelWidth, o.DefaultPanelHeight, o.DefaultPanelBorderWidth) &&
+           !rootFolders->QuitRequested;
+}
+
 bool emptyDirectory(const QString &dir)
 {
     namespace fs = std::filesystem;
@@ -138,6 +150,7 @@ void Startup::destroy(QSettings &settings)
     // Settings are written back only after a connection was made.
     WriteSettings(settings, this->settings);
     settings.sync();
+    rootFolders.reset();
     SaveOptions(connection, checks.options);
     if (connection.disconnect() >= 2 && m_hooks.ui)
         m_hooks.ui->showMessage(vkMessage(MsgDisconnectFailed), UiServices::Icon::Warning);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ConnectChecks.h"
+#include "DbFolder.h"
 #include "Connection.h"
 #include "Settings.h"
 
@@ -11,6 +12,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 class QSettings;
 
@@ -46,6 +48,8 @@ public:
     // The integration check, the schema check and the display options; then the
     // SpeedPanel and MediaManage settings. False: the program ends.
     bool checkAndInitialize(QSettings &settings);
+    // Data loading: the folder tree with every folder's media. False: the program ends.
+    bool loadData();
     // The private work directory, emptied; falls back as described in the load sequence.
     void prepareWorkDirectory(const QString &tempDir, const QString &startDir);
     // Shutdown; does nothing when no connection was made.
@@ -54,6 +58,7 @@ public:
     Connection connection;
     WorkspaceSettings settings;
     ConnectChecks checks;
+    std::unique_ptr<TDbFolderList> rootFolders;
     QString configPath;
     QString tempDir;
     QString workDir;

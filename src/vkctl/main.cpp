@@ -8,11 +8,13 @@
 #include "CliUi.h"
 #include "ConfigFile.h"
 #include "ConnectChecks.h"
+#include "DbFolder.h"
 #include "Connection.h"
 #include "DatabaseSetup.h"
 #include "Engine.h"
 #include "Paths.h"
 #include "Settings.h"
+#include "RecordStatements.h"
 #include "Statement.h"
 
 #include <sqlite3.h>
@@ -34,6 +36,12 @@ int usage()
                "  init NAME [--dir DIR]           create a data source\n"
                "  sql TEXT [--param V | --null | --file PATH]...\n"
                "                                  run one statement\n"
+               "  folder add TITLE [--parent OID] [--at N]\n"
+               "  folder ls                       OID, FolderId, ParFolderId, depth, index, Title\n"
+               "  folder rename OID TITLE\n"
+               "  folder mv OID (--parent OID | --root) [--at N]\n"
+               "  folder cp OID (--parent OID | --root) [--at N]\n"
+               "  folder rm OID\n"
                "  check                           bring the schema up to date, find moved file\n"
                "                                  objects and check the database's integrity\n",
                stderr);
@@ -110,7 +118,9 @@ int cmdInit(const QStringList &args, CliUi &ui)
     const DatabaseSettings db = readDatabaseSettings(settings);
     if (!CreateDatabaseIn(c, configPath, name, db.userName, db.password, dir))
         return 1;
-    return 0;
+    // A new data source comes complete: what the first start would add is added now.
+    ConnectChecks checks;
+    return RunConnectChecks(c, checks) ? 0 : 1;
 }
 
 int cmdSql(const Options &options, const QStringList &args, CliUi &ui)
@@ -174,6 +184,114 @@ int cmdSql(const Options &options, const QStringList &args, CliUi &ui)
         printLine(oid);
     }
     return 0;
+}
+
+// The folder commands work on the tree as the workspace loads it.
+int cmdFolder(const Options &options, QStringList args, CliUi &ui)
+{
+    if (args.isEmpty())
+        return usage();
+    const QString sub = args.takeFirst();
+    // Options of the command, wherever they stand.
+    QString parentOid;
+    bool toRoot = false;
+    int at = -1;
+    QStringList positional;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--parent") && i + 1 < args.size()) {
+            parentOid = args[++i];
+        } else if (args[i] == QLatin1String("--root")) {
+            toRoot = true;
+        } else if (args[i] == QLatin1String("--at") && i + 1 < args.size()) {
+            bool ok = false;
+            at = args[++i].toInt(&ok);
+            if (!ok || at < 0)
+                return usage();
+        } else {
+            positional.append(args[i]);
+        }
+    }
+    Connection c;
+    if (!openSource(options, ui, c))
+        return 1;
+    DisplayOptions display;
+    LoadOptions(c, display);
+    TDbFolderList roots(c);
+    if (!roots.Load(display.DefaultPanelWidth, display.DefaultPanelHeight, display.DefaultPanelBorderWidth))
+        return 1;
+    auto find = [&roots](const QString &oid) {
+        TDbFolder *f = roots.FindFolderByOid(oid);
+        if (!f)
+            printError(QStringLiteral("there is no folder %1").arg(oid));
+        return f;
+    };
+    TDbFolder *parent = nullptr;
+    if (!parentOid.isEmpty() && !(parent = find(parentOid)))
+        return 1;
+
+    if (sub == QLatin1String("add") && positional.size() == 1 && !toRoot) {
+        Transaction tx(c);
+        TDbFolder *folder = nullptr;
+        if (parent) {
+            TDbMedia *tile = roots.AddSubFolder(parent, positional[0], display.DefaultPanelWidth,
+                                                display.DefaultPanelHeight, display.DefaultPanelBorderWidth);
+            folder = tile ? tile->SubFolder : nullptr;
+            if (folder && at >= 0 && !roots.MoveFolderInto(folder, parent, at))
+                return 1;
+        } else {
+            folder = roots.AddRootFolder(positional[0], display.DefaultPanelWidth, display.DefaultPanelBorderWidth,
+                                         display.DefaultPanelHeight);
+            if (folder && at >= 0 && !roots.MoveFolderToRoot(folder, at))
+                return 1;
+        }
+        if (!folder || !tx.commit())
+            return 1;
+        printLine(folder->Rec.OID);
+        return 0;
+    }
+    if (sub == QLatin1String("ls") && positional.isEmpty() && !toRoot && !parent) {
+        std::function<void(TDbFolder *, int)> list = [&](TDbFolder *f, int depth) {
+            printLine(QStringList{f->Rec.OID, f->Rec.FolderId, f->Rec.ParFolderId, QString::number(depth),
+                                  floatToText(f->Rec.Index), f->Rec.Title}
+                          .join(QLatin1Char('\t')));
+            for (TDbMedia *item : f->MediaList->Items)
+                if (item->SubFolder)
+                    list(item->SubFolder, depth + 1);
+        };
+        for (TDbFolder *f : roots.Folders)
+            list(f, 0);
+        return 0;
+    }
+    if (sub == QLatin1String("rename") && positional.size() == 2) {
+        TDbFolder *f = find(positional[0]);
+        return f && WriteTitle(c, f->Rec.OID, positional[1], RecordKind::Folder) ? 0 : 1;
+    }
+    if ((sub == QLatin1String("mv") || sub == QLatin1String("cp")) && positional.size() == 1 &&
+        (toRoot != (parent != nullptr))) {
+        TDbFolder *f = find(positional[0]);
+        if (!f)
+            return 1;
+        const int position = at >= 0 ? at : int(parent ? parent->MediaList->count() : roots.Folders.size());
+        if (sub == QLatin1String("mv"))
+            return (toRoot ? roots.MoveFolderToRoot(f, position) : roots.MoveFolderInto(f, parent, position)) ? 0 : 1;
+        TDbFolder *copy = toRoot ? roots.CopyFolderToRoot(f, position) : roots.CopyFolderInto(f, parent, position);
+        if (!copy) {
+            if (!toRoot && f->IsSelfOrDescendant(parent))
+                printError(QStringLiteral("Cannot Move/Copy Folder to its SubFolder."));
+            return 1;
+        }
+        printLine(copy->Rec.OID);
+        return 0;
+    }
+    if (sub == QLatin1String("rm") && positional.size() == 1 && !toRoot && !parent) {
+        TDbFolder *f = find(positional[0]);
+        if (!f)
+            return 1;
+        if (f->isRoot())
+            return roots.RemoveRootFolder(f) ? 0 : 1;
+        return roots.RemoveMedia(f->Tile) >= 0 ? 0 : 1;
+    }
+    return usage();
 }
 
 int cmdCheck(const Options &options, const QStringList &args, CliUi &ui)
@@ -243,6 +361,8 @@ int main(int argc, char *argv[])
         return cmdInit(args, ui);
     if (command == QLatin1String("sql"))
         return cmdSql(options, args, ui);
+    if (command == QLatin1String("folder"))
+        return cmdFolder(options, args, ui);
     if (command == QLatin1String("check"))
         return cmdCheck(options, args, ui);
     return usage();

@@ -123,6 +123,7 @@ public:
     std::unordered_map<std::string, sqlite3_int64> serials;
 
     bool explicitTransaction = false;
+    int transactionDepth = 0; // nested transactions are savepoints inside the outermost
     // Internal copies made inside the open transaction: removed again if it rolls back.
     std::vector<std::string> copiesInTransaction;
     bool rolledBack = false;
@@ -311,10 +312,22 @@ public:
     void afterRollback()
     {
         invalidateCounters();
-        for (const std::string &path : copiesInTransaction)
+        // Copies whose catalog rows were rolled back go; those of an outer transaction that
+        // is still open stay listed until it ends.
+        std::vector<std::string> kept;
+        for (const std::string &path : copiesInTransaction) {
             if (!isCataloged(path))
                 removeQuietly(path);
-        copiesInTransaction.clear();
+            else
+                kept.push_back(path);
+        }
+        if (!inTransaction()) {
+            kept.clear();
+            // SQLite may have ended the whole transaction (a full disk, for one).
+            transactionDepth = 0;
+            explicitTransaction = false;
+        }
+        copiesInTransaction = std::move(kept);
         rolledBack = false;
     }
 
@@ -479,10 +492,11 @@ int registerFunctions(DbConnection *c)
     return rc;
 }
 
-// The triggers that keep a table's file objects: a text written into a file column becomes
+// The triggers of a table: a serial column given null is numbered, and for its file objects
+// a text written into a file column becomes
 // an external object, and the object a row lets go of is released (an internal copy goes
 // to the trash, emptied once the change commits).
-int installFileTriggers(DbConnection *c, const std::string &table)
+int installTriggers(DbConnection *c, const std::string &table)
 {
     const std::string t = quoteIdentifier(table);
     const std::string prefix = "_vk_" + table + "_";
@@ -507,9 +521,28 @@ int installFileTriggers(DbConnection *c, const std::string &table)
         }
     }
     const std::vector<std::string> files = c->columnsOf(table, true);
-    if (files.empty())
-        return SQLITE_OK;
     std::string sql;
+    // A serial column given an explicit null is numbered all the same.
+    {
+        sqlite3_stmt *s = nullptr;
+        if (sqlite3_prepare_v2(c->db, "select name, dflt_value from main.pragma_table_info(?)", -1, &s, nullptr) ==
+            SQLITE_OK) {
+            sqlite3_bind_text(s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+            while (sqlite3_step(s) == SQLITE_ROW) {
+                const char *dflt = reinterpret_cast<const char *>(sqlite3_column_text(s, 1));
+                if (!dflt || std::strncmp(dflt, "vk_serial(", 10) != 0)
+                    continue;
+                const std::string name = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
+                const std::string col = quoteIdentifier(name);
+                sql += "create trigger main." + quoteIdentifier(prefix + name + "_serial") + " after insert on " + t +
+                       " when new." + col + " is null begin update " + t + " set " + col + "=" + dflt +
+                       " where rowid=new.rowid; end;";
+            }
+            sqlite3_finalize(s);
+        }
+    }
+    if (files.empty())
+        return sql.empty() ? SQLITE_OK : c->exec(sql);
     std::string idList;
     for (size_t i = 0; i < files.size(); ++i) {
         const std::string col = quoteIdentifier(files[i]);
@@ -785,7 +818,8 @@ int runSpecial(DbConnection *c, const Translation &tr)
 {
     switch (tr.kind) {
     case Translation::Commit: {
-        if (!c->inTransaction())
+        // Inside a nested transaction the outermost one decides.
+        if (!c->inTransaction() || c->transactionDepth > 1)
             return ok();
         int rc = c->exec("commit");
         if (rc != SQLITE_OK)
@@ -794,6 +828,7 @@ int runSpecial(DbConnection *c, const Translation &tr)
         // Inside a transaction the program opened, "commit" keeps it open for what follows.
         if (c->explicitTransaction && (rc = c->exec("begin immediate")) != SQLITE_OK) {
             c->explicitTransaction = false;
+            c->transactionDepth = 0;
             return c->sqliteError(rc);
         }
         return ok();
@@ -858,12 +893,12 @@ void logStatement(DbStatement *st)
 int afterSchemaChange(DbConnection *c, const Translation &tr)
 {
     c->translations.clear();
-    bool files = false;
+    bool needed = false;
     for (const ColumnSpec &col : tr.columns)
-        files = files || col.isFile;
-    if (!files)
+        needed = needed || col.isFile || col.isSerial;
+    if (!needed)
         return SQLITE_OK;
-    return installFileTriggers(c, tr.table);
+    return installTriggers(c, tr.table);
 }
 
 int runStep(DbStatement *st, std::string *oid)
@@ -1266,14 +1301,23 @@ int DbBeginTransaction(DbConnection *connection)
 {
     if (!connection || !connection->db)
         return fail(ErrMisuse, "There is no connection to the database.");
-    if (connection->inTransaction())
-        return fail(ErrMisuse, "A transaction is already open.");
     if (connection->rolledBack)
         connection->afterRollback();
+    if (connection->transactionDepth > 0) {
+        // A transaction inside one: a savepoint that commits or rolls back on its own.
+        const int rc = connection->exec("savepoint vk_t" + std::to_string(connection->transactionDepth));
+        if (rc != SQLITE_OK)
+            return connection->sqliteError(rc);
+        ++connection->transactionDepth;
+        return ok();
+    }
+    if (connection->inTransaction())
+        return fail(ErrMisuse, "A transaction is already open.");
     const int rc = connection->exec("begin immediate");
     if (rc != SQLITE_OK)
         return connection->sqliteError(rc);
     connection->explicitTransaction = true;
+    connection->transactionDepth = 1;
     return ok();
 }
 
@@ -1281,7 +1325,13 @@ int DbCommit(DbConnection *connection)
 {
     if (!connection || !connection->db)
         return fail(ErrMisuse, "There is no connection to the database.");
+    if (connection->transactionDepth > 1) {
+        --connection->transactionDepth;
+        const int rc = connection->exec("release vk_t" + std::to_string(connection->transactionDepth));
+        return rc == SQLITE_OK ? ok() : connection->sqliteError(rc);
+    }
     connection->explicitTransaction = false;
+    connection->transactionDepth = 0;
     if (!connection->inTransaction())
         return ok();
     const int rc = connection->exec("commit");
@@ -1298,7 +1348,16 @@ int DbRollback(DbConnection *connection)
 {
     if (!connection || !connection->db)
         return fail(ErrMisuse, "There is no connection to the database.");
+    if (connection->transactionDepth > 1) {
+        --connection->transactionDepth;
+        const std::string name = "vk_t" + std::to_string(connection->transactionDepth);
+        connection->exec("rollback to " + name);
+        connection->exec("release " + name);
+        connection->afterRollback();
+        return ok();
+    }
     connection->explicitTransaction = false;
+    connection->transactionDepth = 0;
     if (connection->inTransaction())
         connection->exec("rollback");
     connection->afterRollback();

@@ -230,7 +230,9 @@ TEST_F(EngineTest, SerialColumnsAreNumberedByTheEngine)
     src.connection.disconnect();
     ASSERT_EQ(src.connection.connect(src.configPath(), src.name(), "SYSADM", ""), DbOk);
     insert(db(), "insert into Folder (Title) values (?)", {text("g")});
-    EXPECT_EQ(firstColumn(query(db(), "select FolderId from Folder order by FolderId")), "1|2|4");
+    // An explicit null is numbered too.
+    insert(db(), "insert into Folder (FolderId, Title) values (?, ?)", {null(), text("h")});
+    EXPECT_EQ(firstColumn(query(db(), "select FolderId from Folder order by FolderId")), "1|2|4|5");
 }
 
 TEST_F(EngineTest, InternalFileObjectIsACopyRemovedOnlyAfterItsDeletionCommits)
@@ -561,6 +563,31 @@ TEST(ConfigFileTest, KeysAreFoundWithoutRegardToCaseAndKeepTheirSpelling)
     QFile raw(QString::fromStdString(path));
     ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
     EXPECT_EQ(raw.readAll(), QByteArray("[svkbook]\nDB_UsrID=SYSADM\nDB_DBDIR=\"/data/db\"\n"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(EngineTest, TransactionsNestAsSavepoints)
+{
+    ASSERT_EQ(DbBeginTransaction(db()), DbOk);
+    insert(db(), "insert into Folder (Title) values (?)", {text("outer")});
+    ASSERT_EQ(DbBeginTransaction(db()), DbOk);
+    const QString pic = src.writeFile("inner.png", "PNG");
+    insert(db(), "insert into MediaData (title, media) values (?, ?)", {text("inner"), file(pic)});
+    const std::string copy = firstColumn(query(db(), "select filename(media) from MediaData"));
+    ASSERT_EQ(DbRollback(db()), DbOk); // only the inner part goes
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(copy)));
+    EXPECT_TRUE(DbInTransaction(db()));
+    ASSERT_EQ(DbBeginTransaction(db()), DbOk);
+    insert(db(), "insert into Folder (Title) values (?)", {text("inner kept")});
+    EXPECT_EQ(DbExecDirect(db(), "commit"), DbOk) << "inside a nested transaction the outer one decides";
+    ASSERT_EQ(DbCommit(db()), DbOk);
+    ASSERT_EQ(DbCommit(db()), DbOk);
+    EXPECT_FALSE(DbInTransaction(db()));
+    EXPECT_EQ(firstColumn(query(db(), "select Title from Folder order by FolderId")), "outer|inner kept");
+    EXPECT_EQ(firstColumn(query(db(), "select count(*) from MediaData")), "0");
 }
 
 } // namespace

@@ -1,0 +1,905 @@
+#include "DbFolder.h"
+
+#include "Connection.h"
+#include "Engine.h"
+#include "Messages.h"
+#include "OrderKeys.h"
+#include "RecordStatements.h"
+#include "Statement.h"
+#include "UiServices.h"
+
+#include <QFile>
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+#include <optional>
+
+namespace vk {
+
+namespace {
+
+const QString FolderTable = QStringLiteral("Folder");
+
+QString readTextFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(f.readAll());
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- TDbMediaList
+
+TDbMediaList::~TDbMediaList()
+{
+    // The list frees the items it still holds; a subfolder tile takes its folder along.
+    for (TDbMedia *item : Items) {
+        if (--item->RefCount > 0) {
+            if (item->Owner && item->Owner->MediaList.get() == this)
+                item->Owner = nullptr;
+            continue;
+        }
+        if (item->SubFolder) {
+            item->SubFolder->Tile = nullptr;
+            delete item->SubFolder;
+        }
+        delete item;
+    }
+}
+
+QList<double> TDbMediaList::keys() const
+{
+    QList<double> k;
+    k.reserve(Items.size());
+    for (const TDbMedia *item : Items)
+        k.append(item->Rec.Index);
+    return k;
+}
+
+// ---------------------------------------------------------------- TDbFolder
+
+bool TDbFolder::Select(Connection &c, const QString &descriptionFile)
+{
+    if (Rec.OID == QLatin1String("-1") || Changed == 0)
+        return false;
+    static const struct
+    {
+        quint16 bit;
+        const char *piece;
+    } pieces[] = {{FolderFolderId, " FolderId,"},       {FolderTitle, " Title,"},
+                  {FolderLastModified, " LastModified,"}, {FolderWidth, " Width,"},
+                  {FolderHeight, " Height,"},           {FolderBorderWidth, " BorderWidth,"},
+                  {FolderIndex, " index,"},             {FolderInsertDate, " InsertDate,"},
+                  {FolderAuthor, " Author,"},           {FolderDescription, " Description,"}};
+    QString text = QStringLiteral("select");
+    QList<quint16> order;
+    for (const auto &p : pieces) {
+        if (Changed & p.bit) {
+            text += QLatin1String(p.piece);
+            order.append(p.bit);
+        }
+    }
+    text.chop(1);
+    text += QStringLiteral(" from Folder where OID=?");
+    Statement st(c, text);
+    if (!st.needsParams()) {
+        c.report(MsgSqlOpen);
+        return false;
+    }
+    st.bind(Rec.OID);
+    if (st.execute() > 1) {
+        c.report(MsgRetrieveColumnData, FolderTable);
+        return false;
+    }
+    if (Changed & FolderDescription) {
+        QFile::remove(descriptionFile);
+        st.setColumnFile(int(order.size()) - 1, descriptionFile);
+    }
+    QStringList row;
+    if (st.fetch(row) != vkdb::DbOk)
+        return false;
+    for (int i = 0; i < order.size(); ++i) {
+        const QString &v = row[i];
+        switch (order[i]) {
+        case FolderFolderId:
+            Rec.FolderId = v;
+            break;
+        case FolderTitle:
+            Rec.Title = v;
+            break;
+        case FolderWidth:
+            Rec.Width = v.toInt();
+            break;
+        case FolderHeight:
+            Rec.Height = v.toInt();
+            break;
+        case FolderBorderWidth:
+            Rec.BorderWidth = v.toInt();
+            break;
+        case FolderIndex:
+            Rec.Index = textToFloat(v);
+            break;
+        case FolderInsertDate:
+            Rec.InsertDate = v.isEmpty() ? -1 : textToDate(v);
+            break;
+        case FolderAuthor:
+            Rec.Author = v;
+            break;
+        default:
+            break;
+        }
+    }
+    Changed = 0;
+    return true;
+}
+
+bool TDbFolder::Update(Connection &c, const QString &descriptionFile)
+{
+    if (Rec.OID == QLatin1String("-1") || Changed == 0)
+        return false;
+    QString text = QStringLiteral("update Folder set");
+    QStringList values;
+    QList<bool> nulls;
+    auto add = [&](quint16 bit, const char *piece, const QString &value, bool isNull = false) {
+        if (!(Changed & bit))
+            return;
+        text += QLatin1String(piece);
+        values.append(value);
+        nulls.append(isNull);
+    };
+    add(FolderFolderId, " FolderId=?,", Rec.FolderId);
+    add(FolderParFolderId, " ParFolderId=?,", Rec.ParFolderId);
+    add(FolderTitle, " Title=?,", Rec.Title);
+    add(FolderWidth, " Width=?,", QString::number(Rec.Width));
+    add(FolderHeight, " Height=?,", QString::number(Rec.Height));
+    add(FolderBorderWidth, " BorderWidth=?,", QString::number(Rec.BorderWidth));
+    add(FolderIndex, " index=?,", floatToText(Rec.Index));
+    add(FolderInsertDate, " InsertDate=?,", dateToText(Rec.InsertDate), Rec.InsertDate < 0);
+    add(FolderAuthor, " Author=?,", Rec.Author);
+    const bool hasDescription = QFile::exists(descriptionFile);
+    add(FolderDescription, " Description=?,", hasDescription ? readTextFile(descriptionFile) : QString(),
+        !hasDescription);
+    text.chop(1);
+    text += QStringLiteral(" where OID=?");
+    Statement st(c, text);
+    if (!st.needsParams()) {
+        c.report(MsgSqlOpen);
+        return false;
+    }
+    for (int i = 0; i < values.size(); ++i) {
+        if (nulls[i])
+            st.bindNull();
+        else
+            st.bind(values[i]);
+    }
+    st.bind(Rec.OID);
+    if (st.execute() > 1) {
+        c.report(MsgUpdateData, FolderTable);
+        return false;
+    }
+    Changed = 0;
+    return true;
+}
+
+bool TDbFolder::Insert(Connection &c)
+{
+    if (Rec.OID != QLatin1String("-1"))
+        return false;
+    Statement st(c, QStringLiteral("insert into Folder (FolderId, Title, Description, Width, Height, BorderWidth, "
+                                   "index, ParFolderId, InsertDate) values (?,?,?,?,?,?,?,?,?)"));
+    bool good = st.needsParams();
+    if (good) {
+        st.bindNull();
+        st.bind(Rec.Title);
+        st.bindNull();
+        st.bind(QString::number(Rec.Width));
+        st.bind(QString::number(Rec.Height));
+        st.bind(QString::number(Rec.BorderWidth));
+        st.bind(floatToText(Rec.Index));
+        st.bind(Rec.ParFolderId);
+        if (Rec.InsertDate < 0)
+            st.bindNull();
+        else
+            st.bind(dateToText(Rec.InsertDate));
+        QString oid;
+        good = st.execute(&oid) < 2 && !oid.isEmpty();
+        if (good)
+            Rec.OID = oid;
+    }
+    if (!good) {
+        c.report(MsgInsertData, FolderTable);
+        return false;
+    }
+    Changed = FolderFolderId;
+    return Select(c);
+}
+
+QList<TDbFolder *> TDbFolder::Descendants() const
+{
+    QList<TDbFolder *> out;
+    if (!MediaList)
+        return out;
+    for (TDbMedia *item : MediaList->Items) {
+        if (item->isSubFolderTile() && item->SubFolder) {
+            out.append(item->SubFolder);
+            out.append(item->SubFolder->Descendants());
+        }
+    }
+    return out;
+}
+
+bool TDbFolder::IsSelfOrDescendant(const TDbFolder *candidate) const
+{
+    return candidate == this || Descendants().contains(const_cast<TDbFolder *>(candidate));
+}
+
+bool TDbFolder::Delete(Connection &c, bool all)
+{
+    if (Rec.OID == QLatin1String("-1"))
+        return true;
+    auto collect = [this](bool filtered) {
+        QList<TDbFolder *> folders{this};
+        for (TDbFolder *f : Descendants())
+            if (!filtered || !f->Tile || f->Tile->RefCount <= 1)
+                folders.append(f);
+        return folders;
+    };
+    QList<TDbFolder *> folders;
+    QList<TDbMedia *> singles;
+    if (all) {
+        folders = collect(false);
+    } else {
+        if (RefCount > 1)
+            return true; // another holder still uses it
+        folders = collect(true);
+        // A folder holding an item that another holder still uses keeps that item's row: its
+        // other items are deleted one by one instead.
+        for (int i = int(folders.size()) - 1; i >= 0; --i) {
+            const QList<TDbMedia *> &items = folders[i]->MediaList->Items;
+            const bool shared = std::any_of(items.begin(), items.end(), [](TDbMedia *m) {
+                return !m->isSubFolderTile() && m->RefCount >= 2;
+            });
+            if (!shared)
+                continue;
+            for (TDbMedia *m : items)
+                if (!m->isSubFolderTile() && m->RefCount <= 1)
+                    singles.append(m);
+            folders.removeAt(i);
+        }
+    }
+
+    // All of it or nothing: a failure part-way leaves every row in place.
+    const QList<TDbFolder *> mediaFolders = folders;
+    Transaction tx(c);
+    {
+        Statement st(c, QStringLiteral("delete from MediaData where FolderId=?"));
+        for (TDbFolder *f : mediaFolders) {
+            st.nextParamSet();
+            if (!st.needsParams() || st.bind(f->Rec.FolderId) > 1 || st.execute() > 1) {
+                c.report(MsgDeleteData, QStringLiteral("MediaData"));
+                return false;
+            }
+        }
+    }
+    if (!singles.isEmpty()) {
+        Statement st(c, QStringLiteral("delete from MediaData where OID=?"));
+        for (TDbMedia *m : singles) {
+            st.nextParamSet();
+            if (!st.needsParams() || st.bind(m->Rec.OID) > 1 || st.execute() > 1) {
+                c.report(MsgDeleteData, QStringLiteral("MediaData"));
+                return false;
+            }
+        }
+    }
+    if (!all)
+        folders = collect(true);
+    {
+        Statement st(c, QStringLiteral("delete from Folder where FolderId=?"));
+        for (TDbFolder *f : folders) {
+            st.nextParamSet();
+            if (!st.needsParams() || st.bind(f->Rec.FolderId) > 1 || st.execute() > 1) {
+                c.report(MsgDeleteData, FolderTable);
+                return false;
+            }
+        }
+    }
+    if (!tx.commit()) {
+        c.report(MsgDeleteData, FolderTable);
+        return false;
+    }
+    // Only now, with the rows gone, do the objects forget them.
+    for (TDbFolder *f : mediaFolders)
+        for (TDbMedia *m : f->MediaList->Items)
+            if (!m->isSubFolderTile())
+                m->Rec.OID = QStringLiteral("-1");
+    for (TDbMedia *m : singles)
+        m->Rec.OID = QStringLiteral("-1");
+    for (TDbFolder *f : folders) {
+        f->Rec.OID = QStringLiteral("-1");
+        if (f->Tile)
+            f->Tile->Rec.OID = QStringLiteral("-1");
+    }
+    return true;
+}
+
+void CopyFolderToTile(TDbFolder *folder, TDbMedia *tile)
+{
+    tile->Rec.OID = folder->Rec.OID;
+    tile->Rec.FolderId = folder->Rec.ParFolderId;
+    tile->Rec.Title = folder->Rec.Title;
+    tile->Rec.Index = folder->Rec.Index;
+    tile->Rec.InsertDate = folder->Rec.InsertDate;
+    tile->Rec.Author = folder->Rec.Author;
+    tile->Rec.MediaType = SubFolderType;
+}
+
+TDbMedia *MakeSubFolderTile(TDbFolder *folder)
+{
+    auto *tile = new TDbMedia;
+    tile->SubFolder = folder;
+    folder->Tile = tile;
+    CopyFolderToTile(folder, tile);
+    return tile;
+}
+
+// ---------------------------------------------------------------- TDbFolderList
+
+TDbFolderList::TDbFolderList(Connection &connection, QObject *parent) : QObject(parent), m_connection(connection) {}
+
+TDbFolderList::~TDbFolderList()
+{
+    // Each root folder is released, last first.
+    while (!Folders.isEmpty()) {
+        TDbFolder *f = Folders.takeLast();
+        if (--f->RefCount <= 0)
+            ReleaseFolder(f, true);
+    }
+}
+
+bool TDbFolderList::Load(int defaultWidth, int defaultHeight, int defaultBorder)
+{
+    Connection &c = m_connection;
+    DefaultWidth = defaultWidth;
+    DefaultHeight = defaultHeight;
+    DefaultBorder = defaultBorder;
+    double maxIndex = MaxFolderIndex(c);
+    if (maxIndex < 0)
+        maxIndex = 0;
+    auto show = [this](int n) {
+        if (status)
+            status(QStringLiteral("Build Folder List...") + QString::number(n));
+    };
+    show(0);
+    QList<TDbFolder *> all;
+    {
+        Statement st(c, QStringLiteral("select OID, FolderId, Title, Width, Height, BorderWidth, index, InsertDate, "
+                                       "Author, ParFolderId from Folder order by FolderId"));
+        if (!st.isOpen()) {
+            c.report(MsgRetrieveTableData, FolderTable);
+            return false;
+        }
+        QStringList row;
+        int rc;
+        std::optional<Transaction> fill; // indexes filled in below are stored together
+        while ((rc = st.fetch(row)) < 2) {
+            auto *f = new TDbFolder;
+            f->Rec.OID = row[0];
+            f->Rec.FolderId = row[1];
+            f->Rec.Title = row[2];
+            f->Rec.Width = row[3].isEmpty() ? defaultWidth : row[3].toInt();
+            f->Rec.Height = row[4].isEmpty() ? defaultHeight : row[4].toInt();
+            f->Rec.BorderWidth = row[5].isEmpty() ? defaultBorder : row[5].toInt();
+            if (row[6].isEmpty()) {
+                if (!fill)
+                    fill.emplace(c);
+                maxIndex += 32;
+                f->Rec.Index = maxIndex;
+                WriteFolderIndex(c, f->Rec.OID, f->Rec.Index);
+            } else {
+                f->Rec.Index = textToFloat(row[6]);
+            }
+            f->Rec.InsertDate = row[7].isEmpty() ? -1 : textToDate(row[7]);
+            f->Rec.Author = row[8];
+            f->Rec.ParFolderId = row[9].isEmpty() ? QStringLiteral("0") : row[9];
+            f->MediaList = std::make_unique<TDbMediaList>(f->Rec.Width, f->Rec.Height, f->Rec.BorderWidth);
+            f->RefCount = 1;
+            all.append(f);
+            show(int(all.size()));
+        }
+        if (fill)
+            fill->commit();
+        if (rc != vkdb::DbNoMoreRows) {
+            // The load goes on with what was read; the workspace ends once it is done.
+            c.report(MsgRetrieveTableData, FolderTable);
+            QuitRequested = true;
+        }
+    }
+
+    bool mediaLoaded = true;
+    if (!all.isEmpty() && loadAllMedia)
+        mediaLoaded = loadAllMedia(*this, all);
+
+    // Link the tree. A parent that is missing, or a chain of parents that comes back to
+    // itself, would leave folders out of reach (or send the tree walks round for ever): such
+    // folders become roots, and that is stored.
+    QHash<QString, TDbFolder *> byId;
+    for (TDbFolder *f : all)
+        byId.insert(f->Rec.FolderId, f);
+    auto makeRoot = [&c](TDbFolder *f) {
+        f->Rec.ParFolderId = QStringLiteral("0");
+        f->Changed = FolderParFolderId;
+        f->Update(c);
+    };
+    std::optional<Transaction> repairs;
+    auto makeRootStored = [&](TDbFolder *f) {
+        if (!repairs)
+            repairs.emplace(c);
+        makeRoot(f);
+    };
+    for (TDbFolder *f : all) {
+        if (f->isRoot())
+            continue;
+        if (!byId.contains(f->Rec.ParFolderId))
+            makeRootStored(f);
+    }
+    for (TDbFolder *f : all) {
+        // Walk up; a folder met twice closes a cycle, which is broken at the lowest FolderId in it.
+        QList<TDbFolder *> chain;
+        TDbFolder *p = f;
+        while (p && !p->isRoot() && !chain.contains(p)) {
+            chain.append(p);
+            p = byId.value(p->Rec.ParFolderId);
+        }
+        if (p && !p->isRoot() && chain.contains(p)) {
+            const QList<TDbFolder *> cycle = chain.mid(chain.indexOf(p));
+            TDbFolder *lowest = *std::min_element(cycle.begin(), cycle.end(), [](TDbFolder *a, TDbFolder *b) {
+                return a->Rec.FolderId.toLongLong() < b->Rec.FolderId.toLongLong();
+            });
+            makeRootStored(lowest);
+        }
+    }
+    if (repairs)
+        repairs->commit();
+    for (TDbFolder *f : all) {
+        if (f->isRoot())
+            continue;
+        TDbFolder *parent = byId.value(f->Rec.ParFolderId);
+        TDbMedia *tile = MakeSubFolderTile(f);
+        tile->Owner = parent;
+        QList<TDbMedia *> &items = parent->MediaList->Items;
+        auto at = std::find_if(items.begin(), items.end(),
+                               [f](TDbMedia *m) { return m->Rec.Index > f->Rec.Index; });
+        items.insert(at, tile);
+        tile->RefCount = 1;
+    }
+    for (TDbFolder *f : all)
+        if (f->isRoot())
+            Folders.append(f);
+        else
+            f->RefCount = 0; // held through its tile, not by this list
+    std::stable_sort(Folders.begin(), Folders.end(),
+                     [](TDbFolder *a, TDbFolder *b) { return a->Rec.Index < b->Rec.Index; });
+    return mediaLoaded;
+}
+
+bool TDbFolderList::renumberRoots()
+{
+    Transaction tx(m_connection);
+    for (int k = 0; k < Folders.size(); ++k) {
+        Folders[k]->Rec.Index = renumberedKey(k);
+        if (Folders[k]->Tile)
+            Folders[k]->Tile->Rec.Index = Folders[k]->Rec.Index;
+        if (!WriteFolderIndex(m_connection, Folders[k]->Rec.OID, Folders[k]->Rec.Index))
+            return false;
+    }
+    return tx.commit();
+}
+
+bool TDbFolderList::InsertRootFolderAt(TDbFolder *folder, int position)
+{
+    const OrderSlot slot = orderSlot([this] {
+        QList<double> k;
+        for (TDbFolder *f : Folders)
+            k.append(f->Rec.Index);
+        return k;
+    }(), position);
+    folder->Rec.Index = slot.index;
+    Folders.insert(slot.position, folder);
+    ++folder->RefCount;
+    folder->Tile = nullptr;
+    folder->Rec.ParFolderId = QStringLiteral("0");
+    folder->Changed = FolderParFolderId | FolderIndex;
+    bool good = folder->Update(m_connection);
+    if (slot.renumber)
+        good = renumberRoots() && good;
+    emit rootInserted(folder, slot.position);
+    return good;
+}
+
+TDbFolder *TDbFolderList::AddRootFolder(const QString &title, int width, int border, int height)
+{
+    auto *f = new TDbFolder;
+    f->Rec.Index = Folders.isEmpty() ? 0 : Folders.last()->Rec.Index + 32;
+    f->Rec.Title = title;
+    f->Rec.Width = width;
+    f->Rec.Height = height;
+    f->Rec.BorderWidth = border;
+    f->Rec.InsertDate = today();
+    if (!f->Insert(m_connection)) {
+        m_connection.report(QStringLiteral("Create folder failed!"));
+        delete f;
+        return nullptr;
+    }
+    f->MediaList = std::make_unique<TDbMediaList>(width, height, border);
+    Folders.append(f);
+    ++f->RefCount;
+    emit rootInserted(f, int(Folders.size()) - 1);
+    return f;
+}
+
+void TDbFolderList::DetachRootFolder(TDbFolder *folder, bool close)
+{
+    if (close && closeWindows) {
+        closeWindows(folder);
+        for (TDbFolder *d : folder->Descendants())
+            closeWindows(d);
+    }
+    emit rootRemoved(folder);
+    Folders.removeOne(folder);
+    --folder->RefCount;
+}
+
+bool TDbFolderList::RemoveRootFolder(TDbFolder *folder)
+{
+    if (m_connection.ui())
+        m_connection.ui()->setHourglass(true);
+    if (closeWindows) {
+        closeWindows(folder);
+        for (TDbFolder *d : folder->Descendants())
+            closeWindows(d);
+    }
+    const int held = folder->RefCount;
+    bool good = held > 1 || folder->Delete(m_connection, false);
+    if (good) {
+        emit rootRemoved(folder);
+        Folders.removeOne(folder);
+        --folder->RefCount;
+        if (held <= 1)
+            ReleaseFolder(folder, false);
+    } else {
+        m_connection.report(QStringLiteral("Remove folder failed!"));
+    }
+    if (m_connection.ui())
+        m_connection.ui()->setHourglass(false);
+    return good;
+}
+
+void TDbFolderList::ReleaseFolder(TDbFolder *folder, bool keepShared)
+{
+    if (!folder)
+        return;
+    if (!keepShared) {
+        // Items still held elsewhere survive the folder: they leave its list first, and no
+        // longer point at a folder that is about to go.
+        QList<TDbFolder *> folders{folder};
+        for (TDbFolder *d : folder->Descendants())
+            if (!d->Tile || d->Tile->RefCount <= 1)
+                folders.append(d);
+        for (TDbFolder *f : folders) {
+            QList<TDbMedia *> &items = f->MediaList->Items;
+            for (int i = int(items.size()) - 1; i >= 0; --i) {
+                TDbMedia *m = items[i];
+                if (m->RefCount > 1) {
+                    items.removeAt(i);
+                    --m->RefCount;
+                    m->Owner = nullptr;
+                    if (m->SubFolder && m->SubFolder->MediaList)
+                        m->Rec.FolderId = m->SubFolder->Rec.ParFolderId;
+                }
+            }
+        }
+    }
+    if (folder->Tile) {
+        folder->Tile->SubFolder = nullptr;
+        folder->Tile = nullptr;
+    }
+    delete folder; // its media list frees the remaining items and subfolders
+}
+
+TDbMedia *TDbFolderList::AddSubFolder(TDbFolder *parent, const QString &title, int width, int height, int border)
+{
+    auto *f = new TDbFolder;
+    const QList<TDbMedia *> &items = parent->MediaList->Items;
+    f->Rec.Index = items.isEmpty() ? 0 : items.last()->Rec.Index + 32;
+    f->Rec.ParFolderId = parent->Rec.FolderId;
+    f->Rec.Title = title;
+    f->Rec.Width = width;
+    f->Rec.Height = height;
+    f->Rec.BorderWidth = border;
+    f->Rec.InsertDate = today();
+    f->MediaList = std::make_unique<TDbMediaList>(width, height, border);
+    if (!f->Insert(m_connection)) {
+        m_connection.report(QStringLiteral("Create folder failed!"));
+        delete f;
+        return nullptr;
+    }
+    TDbMedia *tile = MakeSubFolderTile(f);
+    tile->Owner = parent;
+    parent->MediaList->Items.append(tile);
+    ++tile->RefCount;
+    emit itemInserted(parent, tile, int(parent->MediaList->Items.size()) - 1);
+    return tile;
+}
+
+bool TDbFolderList::storeItemPlace(TDbFolder *folder, TDbMedia *item)
+{
+    if (item->SubFolder) {
+        TDbFolder *sub = item->SubFolder;
+        sub->Rec.ParFolderId = folder->Rec.FolderId;
+        sub->Rec.Index = item->Rec.Index;
+        sub->Changed = FolderParFolderId | FolderIndex;
+        return sub->Update(m_connection);
+    }
+    Statement st(m_connection, QStringLiteral("update MediaData set FolderId=?, index=? where OID=?"));
+    st.bind(item->Rec.FolderId);
+    st.bind(floatToText(item->Rec.Index));
+    st.bind(item->Rec.OID);
+    if (st.execute() > 1) {
+        m_connection.report(MsgUpdateData, QStringLiteral("MediaData"));
+        return false;
+    }
+    return true;
+}
+
+bool TDbFolderList::renumberItems(TDbFolder *folder)
+{
+    QList<TDbMedia *> &items = folder->MediaList->Items;
+    for (int k = 0; k < items.size(); ++k) {
+        items[k]->Rec.Index = renumberedKey(k);
+        if (!storeItemPlace(folder, items[k]))
+            return false;
+    }
+    return true;
+}
+
+bool TDbFolderList::InsertAt(TDbFolder *folder, TDbMedia *item, int position)
+{
+    const OrderSlot slot = orderSlot(folder->MediaList->keys(), position);
+    item->Rec.Index = slot.index;
+    folder->MediaList->Items.insert(slot.position, item);
+    ++item->RefCount;
+    item->Owner = folder;
+    item->Rec.FolderId = folder->Rec.FolderId;
+    bool good = storeItemPlace(folder, item);
+    if (slot.renumber)
+        good = renumberItems(folder) && good;
+    emit itemInserted(folder, item, slot.position);
+    return good;
+}
+
+int TDbFolderList::Detach(TDbMedia *item, bool close)
+{
+    TDbFolder *owner = item->Owner;
+    if (!owner)
+        return -1;
+    if (item->SubFolder && close && closeWindows) {
+        closeWindows(item->SubFolder);
+        for (TDbFolder *d : item->SubFolder->Descendants())
+            closeWindows(d);
+    }
+    const int position = owner->MediaList->indexOf(item);
+    emit itemRemoved(owner, item);
+    owner->MediaList->Items.removeOne(item);
+    --item->RefCount;
+    item->Selected = false;
+    return position;
+}
+
+void TDbFolderList::freeItem(TDbMedia *item)
+{
+    if (item->SubFolder) {
+        TDbFolder *sub = item->SubFolder;
+        item->SubFolder = nullptr;
+        sub->Tile = nullptr;
+        ReleaseFolder(sub, false);
+    }
+    delete item;
+}
+
+int TDbFolderList::RemoveMedia(TDbMedia *item)
+{
+    TDbFolder *owner = item->Owner;
+    if (!owner)
+        return -1;
+    if (item->SubFolder) {
+        if (closeWindows) {
+            closeWindows(item->SubFolder);
+            for (TDbFolder *d : item->SubFolder->Descendants())
+                closeWindows(d);
+        }
+        if (item->RefCount <= 1 && !item->SubFolder->Delete(m_connection, false)) {
+            m_connection.report(QStringLiteral("Remove folder failed!"));
+            return -1;
+        }
+    } else if (item->RefCount <= 1 && item->Rec.OID != QLatin1String("-1")) {
+        if (!DeleteMediaRow(m_connection, item->Rec.OID)) {
+            m_connection.report(QStringLiteral("Remove media failed!!"));
+            return -1;
+        }
+        item->Rec.OID = QStringLiteral("-1");
+    }
+    const int position = owner->MediaList->indexOf(item);
+    emit itemRemoved(owner, item);
+    owner->MediaList->Items.removeOne(item);
+    const bool last = item->RefCount <= 1;
+    --item->RefCount;
+    item->Owner = nullptr;
+    if (last)
+        freeItem(item);
+    return position;
+}
+
+bool TDbFolderList::refuseIntoOwnSubfolder(TDbFolder *folder, TDbFolder *target)
+{
+    if (target && folder->IsSelfOrDescendant(target)) {
+        m_connection.report(QStringLiteral("Cannot Move/Copy Folder to its SubFolder."));
+        return true;
+    }
+    return false;
+}
+
+bool TDbFolderList::MoveFolderToRoot(TDbFolder *folder, int position)
+{
+    Transaction tx(m_connection);
+    if (folder->isRoot() && Folders.contains(folder)) {
+        const int current = int(Folders.indexOf(folder));
+        if (position == current || position == current + 1)
+            return true;
+        if (position > current)
+            --position;
+        DetachRootFolder(folder, false);
+        const bool good = InsertRootFolderAt(folder, position);
+        return tx.commit() && good;
+    }
+    TDbMedia *tile = folder->Tile;
+    if (!tile)
+        return false;
+    Detach(tile, false);
+    tile->SubFolder = nullptr;
+    folder->Tile = nullptr;
+    delete tile;
+    folder->RefCount = 0;
+    const bool good = InsertRootFolderAt(folder, position);
+    return tx.commit() && good;
+}
+
+bool TDbFolderList::MoveFolderInto(TDbFolder *folder, TDbFolder *target, int position)
+{
+    if (refuseIntoOwnSubfolder(folder, target))
+        return false;
+    Transaction tx(m_connection);
+    if (folder->isRoot() && Folders.contains(folder)) {
+        TDbMedia *tile = MakeSubFolderTile(folder);
+        DetachRootFolder(folder, false);
+        folder->RefCount = 0;
+        const bool good = InsertAt(target, tile, position);
+        return tx.commit() && good;
+    }
+    TDbMedia *tile = folder->Tile;
+    if (!tile)
+        return false;
+    if (tile->Owner == target) {
+        const int current = target->MediaList->indexOf(tile);
+        if (position == current)
+            return true;
+        if (position > current && --position == current)
+            return true;
+    }
+    Detach(tile, false);
+    const bool good = InsertAt(target, tile, position);
+    return tx.commit() && good;
+}
+
+TDbFolder *TDbFolderList::CopyFolder(TDbFolder *source, TDbFolder *parent)
+{
+    auto *copy = new TDbFolder;
+    copy->Rec = source->Rec;
+    copy->Rec.OID = QStringLiteral("-1");
+    copy->Rec.ParFolderId = parent ? parent->Rec.FolderId : QStringLiteral("0");
+    copy->Rec.FolderId.clear();
+    copy->Rec.InsertDate = today();
+    if (!copy->Insert(m_connection)) {
+        delete copy;
+        return nullptr;
+    }
+    copy->Changed = FolderParFolderId | FolderInsertDate | FolderAuthor;
+    copy->Update(m_connection);
+    QString description;
+    if (ReadDescription(m_connection, source->Rec.OID, RecordKind::Folder, &description) && !description.isEmpty())
+        WriteDescription(m_connection, copy->Rec.OID, description, RecordKind::Folder);
+    copy->MediaList = std::make_unique<TDbMediaList>(source->MediaList->TileWidth, source->MediaList->TileHeight,
+                                                     source->MediaList->TileBorder);
+    for (TDbMedia *item : source->MediaList->Items) {
+        if (!item->SubFolder)
+            continue; // media items are copied by the media model (CopyMedia) once it is attached
+        TDbFolder *sub = CopyFolder(item->SubFolder, copy);
+        if (!sub)
+            continue;
+        TDbMedia *tile = MakeSubFolderTile(sub);
+        tile->Owner = copy;
+        copy->MediaList->Items.append(tile);
+        ++tile->RefCount;
+    }
+    return copy;
+}
+
+TDbFolder *TDbFolderList::CopyFolderToRoot(TDbFolder *folder, int position)
+{
+    Transaction tx(m_connection);
+    TDbFolder *copy = CopyFolder(folder, nullptr);
+    if (!copy)
+        return nullptr;
+    const bool good = InsertRootFolderAt(copy, position);
+    if (!tx.commit() || !good)
+        return nullptr;
+    return copy;
+}
+
+TDbFolder *TDbFolderList::CopyFolderInto(TDbFolder *folder, TDbFolder *target, int position)
+{
+    // A folder that contains the target is refused without a message.
+    if (folder->IsSelfOrDescendant(target))
+        return nullptr;
+    Transaction tx(m_connection);
+    TDbFolder *copy = CopyFolder(folder, target);
+    if (!copy)
+        return nullptr;
+    TDbMedia *tile = MakeSubFolderTile(copy);
+    if (!InsertAt(target, tile, position) || !tx.commit())
+        return nullptr;
+    return copy;
+}
+
+TDbFolder *TDbFolderList::FindFolderById(const QString &folderId, bool deep) const
+{
+    for (TDbFolder *f : Folders)
+        if (f->Rec.FolderId == folderId)
+            return f;
+    if (deep)
+        for (TDbFolder *f : Folders)
+            for (TDbFolder *d : f->Descendants())
+                if (d->Rec.FolderId == folderId)
+                    return d;
+    return nullptr;
+}
+
+TDbFolder *TDbFolderList::FindFolderByOid(const QString &oid) const
+{
+    for (TDbFolder *f : TreeOrder())
+        if (f->Rec.OID == oid)
+            return f;
+    return nullptr;
+}
+
+TDbFolder *TDbFolderList::FindFolderByTitle(const QString &title) const
+{
+    for (TDbFolder *f : Folders)
+        if (f->Rec.Title == title)
+            return f;
+    return nullptr;
+}
+
+QList<TDbFolder *> TDbFolderList::TreeOrder() const
+{
+    QList<TDbFolder *> out;
+    for (TDbFolder *f : Folders) {
+        out.append(f);
+        out.append(f->Descendants());
+    }
+    return out;
+}
+
+} // namespace vk

@@ -1,0 +1,210 @@
+// Folders and the items of their lists: the library's tree, kept in memory as the
+// working copy of the Folder and MediaData tables and written through at once.
+//
+// A folder's items (media and the tiles of its subfolders) form one ordered
+// `TDbMediaList`. Root folders are kept in the workspace's `TDbFolderList`. Folder and
+// item objects are shared by reference count between their list, search-result
+// mirrors and clipboard entries; the holder that lets go of the last reference frees
+// the object (and deletes its rows when that is what letting go means).
+#pragma once
+
+#include "TextForms.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+namespace vk {
+
+class Connection;
+class TDbFolder;
+
+// Media type code of the tile that stands for a subfolder.
+inline constexpr int SubFolderType = 301;
+
+struct TsMedia
+{
+    QString OID = QStringLiteral("-1");
+    QString Title;
+    QString MediaFile;
+    QString NailFile;
+    int MediaType = -1;
+    double Index = 0;
+    QString KeyWords;
+    DateValue InsertDate = -1;
+    QString Author;
+    QString FolderId;
+};
+
+// One item of a folder's list: a media row, or the tile of a subfolder. Data only: the
+// folder window draws it.
+class TDbMedia
+{
+public:
+    TsMedia Rec;
+    quint16 Changed = 0;
+    bool Selected = false;
+    TDbFolder *SubFolder = nullptr; // the folder a SubFolder tile stands for
+    TDbMedia *MirrorOf = nullptr;   // a search result's mirror: the library item it shows
+    bool NoThumb = false;
+    bool External = false;
+    bool Lost = false;
+    TDbFolder *Owner = nullptr;     // the folder whose list holds the item
+    int RefCount = 0;
+
+    bool isSubFolderTile() const { return Rec.MediaType == SubFolderType; }
+};
+
+class TDbMediaList
+{
+public:
+    TDbMediaList(int tileWidth, int tileHeight, int tileBorder)
+        : TileWidth(tileWidth), TileHeight(tileHeight), TileBorder(tileBorder)
+    {
+    }
+    ~TDbMediaList();
+    TDbMediaList(const TDbMediaList &) = delete;
+    TDbMediaList &operator=(const TDbMediaList &) = delete;
+
+    QList<TDbMedia *> Items;
+    int TileWidth, TileHeight, TileBorder;
+
+    int count() const { return int(Items.size()); }
+    int indexOf(const TDbMedia *item) const { return int(Items.indexOf(const_cast<TDbMedia *>(item))); }
+    QList<double> keys() const;
+};
+
+struct TsFolder
+{
+    QString OID = QStringLiteral("-1");
+    QString ParFolderId = QStringLiteral("0");
+    QString FolderId;
+    QString Title;
+    int Width = 0;
+    int Height = 0;
+    int BorderWidth = 0;
+    double Index = 0;
+    DateValue InsertDate = -1;
+    QString Author;
+};
+
+// Column bits of a folder's `Changed` mask.
+enum FolderColumn : quint16 {
+    FolderParFolderId = 0x0002,
+    FolderFolderId = 0x0004,
+    FolderTitle = 0x0008,
+    FolderLastModified = 0x0010,
+    FolderWidth = 0x0020,
+    FolderHeight = 0x0040,
+    FolderBorderWidth = 0x0080,
+    FolderIndex = 0x0100,
+    FolderInsertDate = 0x0200,
+    FolderAuthor = 0x0400,
+    FolderDescription = 0x0800,
+};
+
+class TDbFolder
+{
+public:
+    TsFolder Rec;
+    quint16 Changed = 0;
+    std::unique_ptr<TDbMediaList> MediaList;
+    TDbMedia *Tile = nullptr;
+    int RefCount = 0;
+
+    bool isRoot() const { return Rec.ParFolderId == QLatin1String("0"); }
+
+    // The row statements. The description travels through the file named by the caller.
+    bool Select(Connection &c, const QString &descriptionFile = QString());
+    bool Update(Connection &c, const QString &descriptionFile = QString());
+    bool Insert(Connection &c);
+    // Deletes the rows of the folder, its subfolders and their media; without `all`, rows
+    // that another holder still uses are kept. One change: all of it or nothing.
+    bool Delete(Connection &c, bool all);
+
+    // The subfolders below this one, depth first.
+    QList<TDbFolder *> Descendants() const;
+    bool IsSelfOrDescendant(const TDbFolder *candidate) const;
+};
+
+// Copies the folder's fields to its tile (the tile mirrors its folder).
+void CopyFolderToTile(TDbFolder *folder, TDbMedia *tile);
+// Makes the SubFolder tile of a folder (linked both ways; no owner yet).
+TDbMedia *MakeSubFolderTile(TDbFolder *folder);
+
+// The workspace's root folders, and the operations on the tree that start from it.
+class TDbFolderList : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TDbFolderList(Connection &connection, QObject *parent = nullptr);
+    ~TDbFolderList() override;
+
+    QList<TDbFolder *> Folders;
+
+    // The defaults of a new folder's tile size (the display options).
+    int DefaultWidth = 80, DefaultHeight = 100, DefaultBorder = 3;
+    // Shows progress of the load ("Build Folder List...").
+    std::function<void(const QString &)> status;
+    // Closes the open windows of a folder (the workspace sets it).
+    std::function<void(TDbFolder *)> closeWindows;
+    // Loads every folder's media after the folders (the media model sets it).
+    std::function<bool(TDbFolderList &, const QList<TDbFolder *> &)> loadAllMedia;
+
+    // The start-up load: all folders, their media, and the tree linked. False when the
+    // folder table cannot be read. A read that broke off part-way sets QuitRequested.
+    bool Load(int defaultWidth, int defaultHeight, int defaultBorder);
+    bool QuitRequested = false;
+
+    TDbFolder *AddRootFolder(const QString &title, int width, int border, int height);
+    bool InsertRootFolderAt(TDbFolder *folder, int position);
+    bool RemoveRootFolder(TDbFolder *folder);
+    void DetachRootFolder(TDbFolder *folder, bool closeWindows);
+    TDbFolder *CopyFolder(TDbFolder *source, TDbFolder *parent);
+    void ReleaseFolder(TDbFolder *folder, bool keepShared);
+
+    // A subfolder of `parent`, appended to its list.
+    TDbMedia *AddSubFolder(TDbFolder *parent, const QString &title, int width, int height, int border);
+    // Puts an item into a folder's list at a position (index rule), and stores its new place.
+    bool InsertAt(TDbFolder *folder, TDbMedia *item, int position);
+    // Takes an item out of its folder's list; answers its former position.
+    int Detach(TDbMedia *item, bool closeWindows);
+    // Removes an item from its folder: its rows go unless held elsewhere. Answers its former
+    // position, -1 on failure.
+    int RemoveMedia(TDbMedia *item);
+
+    // Drops: a folder (root or subfolder) moved or copied to the root level or into a folder.
+    bool MoveFolderToRoot(TDbFolder *folder, int position);
+    TDbFolder *CopyFolderToRoot(TDbFolder *folder, int position);
+    bool MoveFolderInto(TDbFolder *folder, TDbFolder *target, int position);
+    TDbFolder *CopyFolderInto(TDbFolder *folder, TDbFolder *target, int position);
+
+    // Lookups.
+    TDbFolder *FindFolderById(const QString &folderId, bool deep) const;
+    TDbFolder *FindFolderByOid(const QString &oid) const;
+    TDbFolder *FindFolderByTitle(const QString &title) const;
+    // Roots in order, each followed by its descendants in list order.
+    QList<TDbFolder *> TreeOrder() const;
+
+signals:
+    // For the folder explorer, which mirrors the tree node for node.
+    void rootInserted(vk::TDbFolder *folder, int position);
+    void rootRemoved(vk::TDbFolder *folder);
+    void itemInserted(vk::TDbFolder *folder, vk::TDbMedia *item, int position);
+    void itemRemoved(vk::TDbFolder *folder, vk::TDbMedia *item);
+
+private:
+    bool renumberRoots();
+    bool renumberItems(TDbFolder *folder);
+    bool storeItemPlace(TDbFolder *folder, TDbMedia *item);
+    void freeItem(TDbMedia *item);
+    bool refuseIntoOwnSubfolder(TDbFolder *folder, TDbFolder *target);
+
+    Connection &m_connection;
+};
+
+} // namespace vk
