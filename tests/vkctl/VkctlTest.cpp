@@ -101,8 +101,8 @@ TEST_F(VkctlTest, CheckBringsAnOlderLibraryUpToDate)
         EXPECT_EQ(r.code, 0) << args.join(' ').toStdString() << ": " << r.err.toStdString();
         return r.out.trimmed();
     };
-    sql({"drop table Folder"});
-    sql({"drop table MediaData"});
+    for (const char *table : {"Folder", "MediaData", "KeyWords_Table", "Flag_Table", "OptionTable"})
+        sql({QStringLiteral("drop table ") + table});
     sql({"create table Folder (FolderId serial,Title char(256),Description Long VarChar,LastModified "
          "TimeStamp,Width integer,Height integer,BorderWidth integer)"});
     sql({"create table MediaData (FolderId Integer,title char(256),description Long VarChar,media file,index "
@@ -148,6 +148,8 @@ TEST_F(VkctlTest, CheckBringsAnOlderLibraryUpToDate)
 TEST_F(VkctlTest, CommandsRunTheStartupChecksUnlessTold)
 {
     ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    EXPECT_EQ(vkctl({"--no-check", "sql", "select count(*) from OptionTable"}).out, "10\n") << "init makes it all";
+    ASSERT_EQ(vkctl({"--no-check", "sql", "drop table OptionTable"}).code, 0);
     Result r = vkctl({"--no-check", "sql", "select count(*) from SYSTABLE where TABLE_NAME = 'OptionTable'"});
     EXPECT_EQ(r.out, "0\n");
     r = vkctl({"sql", "select count(*) from SYSTABLE where TABLE_NAME = 'OptionTable'"});
