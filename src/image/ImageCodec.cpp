@@ -1,0 +1,1 @@
+// Placeholder: the image component's codecs.
