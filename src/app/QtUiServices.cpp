@@ -57,6 +57,29 @@ void QtUiServices::showInformation(const QString &caption, const QStringList &li
     dialog->Execute();
 }
 
+int QtUiServices::askChoice(const QString &caption, const QString &prompt, const QStringList &lines,
+                           const QStringList &choices, int chosen, const QString &optionText, bool *optionChecked)
+{
+    TfrmVkDialog local(m_parent);
+    TfrmVkDialog *dialog = m_prompt ? m_prompt : &local;
+    PromptSettings &s = dialog->settings;
+    s.dialogCaption = caption;
+    s.parts = PartChoices | PartPrompt | (lines.isEmpty() ? 0 : PartInformation) |
+              (optionText.isEmpty() ? 0 : PartOption);
+    s.buttons = 2;
+    s.focusButton = 0;
+    s.informationLines = lines;
+    s.promptText = prompt;
+    s.choices = choices;
+    s.chosenIndex = chosen;
+    s.optionText = optionText;
+    s.optionChecked = optionChecked && *optionChecked;
+    const bool accepted = dialog->Execute() == QDialog::Accepted;
+    if (optionChecked)
+        *optionChecked = s.optionChecked;
+    return accepted ? s.chosenIndex : -1;
+}
+
 void QtUiServices::progressStart(const QString &label, int total)
 {
     delete m_progress;

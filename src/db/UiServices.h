@@ -22,6 +22,10 @@ public:
     virtual bool askOkCancel(const QString &text, Icon icon = Icon::Warning) = 0;
     // The prompt dialog with an information box (one line each) and a prompt, OK only.
     virtual void showInformation(const QString &caption, const QStringList &lines, const QString &prompt) = 0;
+    // The prompt dialog with choices: answers the chosen index, -1 when cancelled. With an
+    // option text, *optionChecked carries the check box's state in and out.
+    virtual int askChoice(const QString &caption, const QString &prompt, const QStringList &lines,
+                          const QStringList &choices, int chosen, const QString &optionText, bool *optionChecked) = 0;
 
     virtual void progressStart(const QString &label, int total) = 0;
     // Answers false when the person asked to cancel.

@@ -418,9 +418,7 @@ bool TDbFolderList::Load(int defaultWidth, int defaultHeight, int defaultBorder)
         }
     }
 
-    bool mediaLoaded = true;
-    if (!all.isEmpty() && loadAllMedia)
-        mediaLoaded = loadAllMedia(*this, all);
+    const bool mediaLoaded = LoadAllMedia(all);
 
     // Link the tree. A parent that is missing, or a chain of parents that comes back to
     // itself, would leave folders out of reach (or send the tree walks round for ever): such

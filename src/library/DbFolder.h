@@ -57,6 +57,27 @@ public:
     int RefCount = 0;
 
     bool isSubFolderTile() const { return Rec.MediaType == SubFolderType; }
+
+    // The row statements. With `storeInDb` the files are stored inside the database; without,
+    // the row refers to the media file where it lies.
+    bool Select(Connection &c, const QString &descriptionFile = QString());
+    bool Update(Connection &c, bool storeInDb, const QString &descriptionFile = QString());
+    bool Insert(Connection &c, bool storeInDb);
+    bool Delete(Connection &c);
+};
+
+// Column bits of a media item's `Changed` mask.
+enum MediaColumn : quint16 {
+    MediaTitle = 0x0002,
+    MediaMedia = 0x0004,
+    MediaNail = 0x0008,
+    MediaMediaType = 0x0010,
+    MediaIndex = 0x0020,
+    MediaKeyWords = 0x0040,
+    MediaInsertDate = 0x0080,
+    MediaAuthor = 0x0100,
+    MediaFolderId = 0x0200,
+    MediaDescription = 0x0400,
 };
 
 class TDbMediaList
@@ -152,8 +173,6 @@ public:
     std::function<void(const QString &)> status;
     // Closes the open windows of a folder (the workspace sets it).
     std::function<void(TDbFolder *)> closeWindows;
-    // Loads every folder's media after the folders (the media model sets it).
-    std::function<bool(TDbFolderList &, const QList<TDbFolder *> &)> loadAllMedia;
 
     // The start-up load: all folders, their media, and the tree linked. False when the
     // folder table cannot be read. A read that broke off part-way sets QuitRequested.
@@ -176,6 +195,22 @@ public:
     // Removes an item from its folder: its rows go unless held elsewhere. Answers its former
     // position, -1 on failure.
     int RemoveMedia(TDbMedia *item);
+
+    // Every folder's media, at start-up (the folders in FolderId order). Rows whose folder is
+    // missing go to a new root folder "Lost Media Folder".
+    bool LoadAllMedia(const QList<TDbFolder *> &folders);
+    // Imports one file into a folder. `mode`: 0 store in the database, 1 link the file where it
+    // lies, 2 ask (the answer may become the mode for the rest; -1 when the person cancelled).
+    TDbMedia *InsertMediaFile(TDbFolder *folder, const QString &path, int &mode);
+    // A stored copy of an item for `target` (not yet in its list). A database file gets a file
+    // of its own, so that the copy keeps its content whatever happens to the original.
+    TDbMedia *CopyMedia(TDbMedia *item, TDbFolder *target);
+    // Drops of items (media and subfolder tiles) onto a folder at a position. Within one folder
+    // the items stay together in selection order.
+    bool MoveItems(const QList<TDbMedia *> &items, TDbFolder *target, int position);
+    QList<TDbMedia *> CopyItems(const QList<TDbMedia *> &items, TDbFolder *target, int position);
+    // Lets go of one reference to an item; the last one deletes its row and frees it.
+    void ReleaseItem(TDbMedia *item);
 
     // Drops: a folder (root or subfolder) moved or copied to the root level or into a folder.
     bool MoveFolderToRoot(TDbFolder *folder, int position);

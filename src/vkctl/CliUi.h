@@ -13,6 +13,12 @@ public:
     bool askYesNo(const QString &text) override;
     bool askOkCancel(const QString &text, Icon icon) override;
     void showInformation(const QString &caption, const QStringList &lines, const QString &prompt) override;
+    // No one to ask: the preselected choice, for this file only.
+    int askChoice(const QString &, const QString &, const QStringList &, const QStringList &, int chosen,
+                  const QString &, bool *) override
+    {
+        return chosen;
+    }
     void progressStart(const QString &label, int total) override;
     bool progressStep(int done) override;
     void progressEnd() override;

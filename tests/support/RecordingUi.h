@@ -13,6 +13,17 @@ public:
     void showMessage(const QString &text, Icon icon) override;
     bool askYesNo(const QString &text) override;
     bool askOkCancel(const QString &text, Icon icon) override;
+    int askChoice(const QString &, const QString &prompt, const QStringList &lines, const QStringList &,
+                  int chosen, const QString &, bool *optionChecked) override
+    {
+        prompts.append(prompt);
+        informationLines.append(lines);
+        if (optionChecked)
+            *optionChecked = choiceToAll;
+        return choiceAnswer < -1 ? chosen : choiceAnswer;
+    }
+    int choiceAnswer = -2; // -2: the preselected choice
+    bool choiceToAll = false;
     void showInformation(const QString &caption, const QStringList &lines, const QString &prompt) override
     {
         informationCaptions.append(caption);

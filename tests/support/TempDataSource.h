@@ -7,6 +7,18 @@
 
 #include <QTemporaryDir>
 
+#include <ostream>
+
+// Readable texts in test failures.
+inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QStringList &list, std::ostream *os)
+{
+    *os << '[';
+    for (const QString &s : list)
+        *os << '"' << s.toStdString() << "\" ";
+    *os << ']';
+}
+
 namespace vk {
 
 class TempDataSource

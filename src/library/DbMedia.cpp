@@ -1,0 +1,488 @@
+// Media items: their row statements, the start-up load, import of one file, copies,
+// drops onto a folder and the reference counting that decides when a row goes.
+#include "DbFolder.h"
+
+#include "Connection.h"
+#include "Engine.h"
+#include "MediaTypes.h"
+#include "Messages.h"
+#include "RecordStatements.h"
+#include "Statement.h"
+#include "UiServices.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <algorithm>
+
+namespace vk {
+
+namespace {
+
+const QString MediaTable = QStringLiteral("MediaData");
+
+QString readTextFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(f.readAll());
+}
+
+bool exists(const QString &path) { return !path.isEmpty() && QFileInfo(path).isFile(); }
+
+} // namespace
+
+// ---------------------------------------------------------------- row statements
+
+bool TDbMedia::Select(Connection &c, const QString &descriptionFile)
+{
+    if (Rec.OID == QLatin1String("-1") || Changed == 0)
+        return false;
+    static const struct
+    {
+        quint16 bit;
+        const char *piece;
+    } pieces[] = {{MediaFolderId, " FolderID,"}, {MediaTitle, " title,"},     {MediaMedia, " filename(media),"},
+                  {MediaNail, " filename(MediaNail),"}, {MediaMediaType, " MediaType,"}, {MediaIndex, " index,"},
+                  {MediaKeyWords, " KeyWords,"}, {MediaInsertDate, " InsertDate,"}, {MediaAuthor, " Author,"},
+                  {MediaDescription, " description,"}};
+    QString text = QStringLiteral("select");
+    QList<quint16> order;
+    for (const auto &p : pieces) {
+        if (Changed & p.bit) {
+            text += QLatin1String(p.piece);
+            order.append(p.bit);
+        }
+    }
+    text.chop(1);
+    text += QStringLiteral(" from MediaData where OID=?");
+    Statement st(c, text);
+    if (!st.needsParams()) {
+        c.report(MsgSqlOpen);
+        return false;
+    }
+    st.bind(Rec.OID);
+    if (st.execute() > 1) {
+        c.report(MsgRetrieveDataFromTable, MediaTable);
+        return false;
+    }
+    if (Changed & MediaDescription) {
+        QFile::remove(descriptionFile);
+        st.setColumnFile(int(order.size()) - 1, descriptionFile);
+    }
+    QStringList row;
+    if (st.fetch(row) != vkdb::DbOk)
+        return false;
+    for (int i = 0; i < order.size(); ++i) {
+        const QString &v = row[i];
+        switch (order[i]) {
+        case MediaFolderId:
+            Rec.FolderId = v;
+            break;
+        case MediaTitle:
+            Rec.Title = v;
+            break;
+        case MediaMedia:
+            Rec.MediaFile = v;
+            break;
+        case MediaNail:
+            Rec.NailFile = v;
+            break;
+        case MediaMediaType:
+            Rec.MediaType = v.toInt();
+            break;
+        case MediaIndex:
+            Rec.Index = textToFloat(v);
+            break;
+        case MediaKeyWords:
+            Rec.KeyWords = v;
+            break;
+        case MediaInsertDate:
+            Rec.InsertDate = v.isEmpty() ? -1 : textToDate(v);
+            break;
+        case MediaAuthor:
+            Rec.Author = v;
+            break;
+        default:
+            break;
+        }
+    }
+    Changed = 0;
+    return true;
+}
+
+bool TDbMedia::Update(Connection &c, bool storeInDb, const QString &descriptionFile)
+{
+    if (Rec.OID == QLatin1String("-1") || Changed == 0)
+        return false;
+    enum Kind { Text, Null, File };
+    QString text = QStringLiteral("update MediaData set");
+    QList<QPair<Kind, QString>> values;
+    auto add = [&](quint16 bit, const char *piece, Kind kind, const QString &value) {
+        if (!(Changed & bit))
+            return;
+        text += QLatin1String(piece);
+        values.append({kind, value});
+    };
+    add(MediaFolderId, " FolderId=?,", Text, Rec.FolderId);
+    add(MediaTitle, " title=?,", Text, Rec.Title);
+    if (Changed & MediaMedia) {
+        if (storeInDb) {
+            add(MediaMedia, " media=?,", exists(Rec.MediaFile) ? File : Null, Rec.MediaFile);
+        } else if (exists(Rec.MediaFile)) {
+            // The path travels as a value; the row then refers to the file where it lies.
+            add(MediaMedia, " media=?,", Text, Rec.MediaFile);
+        }
+    }
+    add(MediaNail, " MediaNail=?,", exists(Rec.NailFile) ? File : Null, Rec.NailFile);
+    add(MediaMediaType, " MediaType=?,", Text, QString::number(Rec.MediaType));
+    add(MediaIndex, " index=?,", Text, floatToText(Rec.Index));
+    add(MediaKeyWords, " KeyWords=?,", Text, Rec.KeyWords);
+    add(MediaInsertDate, " InsertDate=?,", Rec.InsertDate < 0 ? Null : Text, dateToText(Rec.InsertDate));
+    add(MediaAuthor, " Author=?,", Text, Rec.Author);
+    add(MediaDescription, " description=?,", QFile::exists(descriptionFile) ? Text : Null,
+        readTextFile(descriptionFile));
+    if (values.isEmpty())
+        return false;
+    text.chop(1);
+    text += QStringLiteral(" where OID=?");
+    Statement st(c, text);
+    if (!st.needsParams()) {
+        c.report(MsgSqlOpen);
+        return false;
+    }
+    for (const auto &[kind, value] : values) {
+        if (kind == Text)
+            st.bind(value);
+        else if (kind == File)
+            st.bindFile(value);
+        else
+            st.bindNull();
+    }
+    st.bind(Rec.OID);
+    if (st.execute() > 1) {
+        c.report(MsgUpdateData, MediaTable);
+        return false;
+    }
+    const quint16 files = Changed & (MediaMedia | MediaNail);
+    Changed = files;
+    if (files)
+        Select(c);
+    Changed = 0;
+    return true;
+}
+
+bool TDbMedia::Insert(Connection &c, bool storeInDb)
+{
+    if (Rec.OID != QLatin1String("-1"))
+        return false;
+    if (Rec.MediaType == -1)
+        Rec.MediaType = MediaTypeOfExtension(Rec.MediaFile);
+    QString columns = QStringLiteral("Insert into MediaData (FolderId,MediaType,index,title,KeyWords,InsertDate");
+    QString marks = QStringLiteral(") values (?,?,?,?,?,?");
+    const bool hasMedia = exists(Rec.MediaFile), hasNail = exists(Rec.NailFile);
+    if (storeInDb) {
+        columns += QStringLiteral(",media,MediaNail");
+        marks += QStringLiteral(",?,?");
+    } else {
+        // Linked files travel as values, never spliced into the text.
+        if (hasMedia) {
+            columns += QStringLiteral(",media");
+            marks += QStringLiteral(",?");
+        }
+        if (hasNail) {
+            columns += QStringLiteral(",MediaNail");
+            marks += QStringLiteral(",?");
+        }
+    }
+    Statement st(c, columns + marks + QLatin1Char(')'));
+    bool good = st.needsParams();
+    if (good) {
+        st.bind(Rec.FolderId);
+        st.bind(QString::number(Rec.MediaType));
+        st.bind(floatToText(Rec.Index));
+        st.bind(Rec.Title);
+        st.bind(Rec.KeyWords);
+        if (Rec.InsertDate < 0)
+            st.bindNull();
+        else
+            st.bind(dateToText(Rec.InsertDate));
+        if (storeInDb) {
+            const int media = st.bindFile(Rec.MediaFile);
+            good = media < 2 || media == vkdb::DbNeedParams;
+            good = st.bindFile(Rec.NailFile) < 2 && good;
+        } else {
+            if (hasMedia)
+                st.bind(Rec.MediaFile);
+            if (hasNail)
+                st.bind(Rec.NailFile);
+        }
+        QString oid;
+        good = good && st.execute(&oid) < 2 && !oid.isEmpty();
+        if (good)
+            Rec.OID = oid;
+    }
+    if (!good) {
+        c.report(MsgInsertData, MediaTable);
+        return false;
+    }
+    Changed = MediaMedia | MediaNail;
+    Select(c);
+    Changed = 0;
+    return true;
+}
+
+bool TDbMedia::Delete(Connection &c)
+{
+    if (Rec.OID == QLatin1String("-1"))
+        return true;
+    if (!DeleteMediaRow(c, Rec.OID))
+        return false;
+    Rec.OID = QStringLiteral("-1");
+    return true;
+}
+
+// ---------------------------------------------------------------- the start-up load
+
+bool TDbFolderList::LoadAllMedia(const QList<TDbFolder *> &folders)
+{
+    Connection &c = m_connection;
+    if (folders.isEmpty())
+        return true;
+    if (status)
+        status(QStringLiteral("Get FileType Summary..."));
+    // Whether a file is linked is one look-up in this set, however many items there are.
+    QSet<QString> external;
+    {
+        Statement st(c, QStringLiteral("select FILE_NAME from SYSFILEOBJ where FILE_TYPE='01'x"));
+        QStringList row;
+        int rc;
+        while ((rc = st.fetch(row)) < 2)
+            external.insert(row[0]);
+        if (rc != vkdb::DbNoMoreRows) {
+            c.report(MsgRetrieveTableData, MediaTable);
+            return false;
+        }
+    }
+    Statement st(c, QStringLiteral("select OID, FolderId, title, filename(media), MediaType, index, "
+                                   "filename(MediaNail), KeyWords, InsertDate, Author from MediaData order by "
+                                   "FolderId, index"));
+    if (!st.isOpen()) {
+        c.report(MsgRetrieveTableData, MediaTable);
+        return false;
+    }
+    const int folderCount = int(folders.size());
+    int current = 0, rows = 0;
+    auto show = [&] {
+        if (status)
+            status(QStringLiteral("Abstract Media Info...%1/(%2/%3)").arg(rows).arg(current + 1).arg(folderCount));
+    };
+    show();
+    QList<TDbMedia *> orphans;
+    double previousIndex = 0;
+    QStringList row;
+    int rc;
+    while ((rc = st.fetch(row)) < 2) {
+        auto *m = new TDbMedia;
+        m->Rec.OID = row[0];
+        m->Rec.FolderId = row[1];
+        m->Rec.Title = row[2];
+        m->Rec.MediaFile = row[3];
+        m->Rec.MediaType = row[4].toInt();
+        // An empty index keeps the one of the row before.
+        m->Rec.Index = row[5].isEmpty() ? previousIndex : textToFloat(row[5]);
+        previousIndex = m->Rec.Index;
+        m->Rec.NailFile = row[6];
+        m->Rec.KeyWords = row[7];
+        m->Rec.InsertDate = row[8].isEmpty() ? -1 : textToDate(row[8]);
+        m->Rec.Author = row[9];
+        m->External = external.contains(m->Rec.MediaFile);
+        const int start = current;
+        while (current < folderCount && folders[current]->Rec.FolderId != m->Rec.FolderId)
+            ++current;
+        if (current < folderCount) {
+            m->Owner = folders[current];
+            folders[current]->MediaList->Items.append(m);
+            ++m->RefCount;
+        } else {
+            orphans.append(m);
+            current = start;
+        }
+        ++rows;
+        // The status line is for people: a few updates a second are enough, not one per row.
+        if ((rows & 1023) == 0)
+            show();
+    }
+    show();
+    const bool good = rc == vkdb::DbNoMoreRows;
+    if (!good)
+        c.report(MsgRetrieveTableData, MediaTable);
+    if (!orphans.isEmpty()) {
+        double maxIndex = MaxFolderIndex(c);
+        TDbFolder *lost = AddRootFolder(QStringLiteral("Lost Media Folder"), DefaultWidth, DefaultBorder, DefaultHeight);
+        if (!lost) {
+            qDeleteAll(orphans);
+            return false;
+        }
+        lost->Rec.Index = std::max(maxIndex, 0.0) + 32;
+        lost->Changed = FolderIndex;
+        lost->Update(c);
+        Transaction tx(c);
+        for (TDbMedia *m : orphans) {
+            m->Owner = lost;
+            m->Rec.FolderId = lost->Rec.FolderId;
+            lost->MediaList->Items.append(m);
+            ++m->RefCount;
+            m->Changed = MediaFolderId;
+            m->Update(c, false);
+        }
+        tx.commit();
+    }
+    return good;
+}
+
+// ---------------------------------------------------------------- import, copy, drops
+
+TDbMedia *TDbFolderList::InsertMediaFile(TDbFolder *folder, const QString &path, int &mode)
+{
+    Connection &c = m_connection;
+    const QString name = QFileInfo(path).fileName();
+    bool external = mode == 1;
+    if (mode == 2) {
+        bool toAll = false;
+        const int choice =
+            c.ui() ? c.ui()->askChoice(QStringLiteral("New Media"),
+                                       QStringLiteral("Which type do you wish to import file(s) as?"), {name},
+                                       {QStringLiteral("Database file"), QStringLiteral("External file")}, 0,
+                                       QStringLiteral("Selected type to all."), &toAll)
+                   : 0;
+        if (choice < 0) {
+            mode = -1;
+            return nullptr;
+        }
+        external = choice == 1;
+        if (toAll)
+            mode = external ? 1 : 0;
+    }
+    auto *m = new TDbMedia;
+    m->Rec.FolderId = folder->Rec.FolderId;
+    m->Rec.Title = name;
+    m->Rec.MediaFile = path;
+    m->Rec.MediaType = MediaTypeOfExtension(path);
+    const QList<TDbMedia *> &items = folder->MediaList->Items;
+    m->Rec.Index = items.isEmpty() ? 0 : items.last()->Rec.Index + 32;
+    m->Rec.InsertDate = today();
+    const QFileInfo info(path);
+    const qint64 size = info.isFile() ? info.size() : -1;
+    if (size <= 0 || (m->Rec.MediaType == TypeText && size > 33000)) {
+        delete m;
+        return nullptr;
+    }
+    if (!m->Insert(c, !external)) {
+        c.report(QStringLiteral("Create media failed!"));
+        delete m;
+        return nullptr;
+    }
+    m->External = external;
+    m->Owner = folder;
+    folder->MediaList->Items.append(m);
+    ++m->RefCount;
+    emit itemInserted(folder, m, int(folder->MediaList->Items.size()) - 1);
+    return m;
+}
+
+TDbMedia *TDbFolderList::CopyMedia(TDbMedia *item, TDbFolder *target)
+{
+    Connection &c = m_connection;
+    if (item->SubFolder) {
+        TDbFolder *copy = CopyFolder(item->SubFolder, target);
+        if (!copy)
+            return nullptr;
+        TDbMedia *tile = MakeSubFolderTile(copy);
+        tile->Owner = target;
+        return tile;
+    }
+    auto *m = new TDbMedia;
+    m->Rec = item->Rec;
+    m->Rec.OID = QStringLiteral("-1");
+    m->Rec.InsertDate = today();
+    m->Rec.FolderId = target ? target->Rec.FolderId : QStringLiteral("-1");
+    m->External = item->External;
+    // A file kept in the database is copied along; a linked file is linked again.
+    if (!m->Insert(c, !item->External)) {
+        delete m;
+        return nullptr;
+    }
+    QString description;
+    if (ReadDescription(c, item->Rec.OID, RecordKind::MediaData, &description) && !description.isEmpty())
+        WriteDescription(c, m->Rec.OID, description, RecordKind::MediaData);
+    return m;
+}
+
+bool TDbFolderList::MoveItems(const QList<TDbMedia *> &items, TDbFolder *target, int position)
+{
+    for (TDbMedia *item : items)
+        if (item->SubFolder && refuseIntoOwnSubfolder(item->SubFolder, target))
+            return false;
+    if (items.isEmpty())
+        return false;
+    Transaction tx(m_connection);
+    if (items.size() == 1 && items[0]->Owner == target) {
+        const int current = target->MediaList->indexOf(items[0]);
+        if (position == current)
+            return true;
+        if (position > current && --position == current)
+            return true;
+    } else {
+        // Items of the target itself that stand before the drop position leave gaps; the
+        // position counts only those strictly before it.
+        int before = 0;
+        for (TDbMedia *item : items)
+            if (item->Owner == target && target->MediaList->indexOf(item) < position)
+                ++before;
+        position -= before;
+    }
+    for (TDbMedia *item : items)
+        Detach(item, false);
+    bool good = true;
+    for (int i = 0; i < items.size(); ++i)
+        good = InsertAt(target, items[i], position + i) && good;
+    return tx.commit() && good;
+}
+
+QList<TDbMedia *> TDbFolderList::CopyItems(const QList<TDbMedia *> &items, TDbFolder *target, int position)
+{
+    QList<TDbMedia *> copies;
+    for (TDbMedia *item : items)
+        if (item->SubFolder && item->SubFolder->IsSelfOrDescendant(target))
+            return copies; // refused without a message
+    Transaction tx(m_connection);
+    for (TDbMedia *item : items) {
+        TDbMedia *source = item->MirrorOf ? item->MirrorOf : item;
+        TDbMedia *copy = CopyMedia(source, target);
+        if (!copy)
+            continue;
+        InsertAt(target, copy, position + int(copies.size()));
+        copies.append(copy);
+    }
+    if (!tx.commit())
+        return {};
+    return copies;
+}
+
+void TDbFolderList::ReleaseItem(TDbMedia *item)
+{
+    if (--item->RefCount > 0)
+        return;
+    if (item->SubFolder) {
+        item->SubFolder->Delete(m_connection, false);
+        freeItem(item);
+        return;
+    }
+    item->Delete(m_connection);
+    delete item;
+}
+
+} // namespace vk
