@@ -23,6 +23,8 @@ const QString FolderTable = QStringLiteral("Folder");
 
 QString readTextFile(const QString &path)
 {
+    if (path.isEmpty())
+        return QString();
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return QString();
@@ -159,7 +161,7 @@ bool TDbFolder::Update(Connection &c, const QString &descriptionFile)
     add(FolderIndex, " index=?,", floatToText(Rec.Index));
     add(FolderInsertDate, " InsertDate=?,", dateToText(Rec.InsertDate), Rec.InsertDate < 0);
     add(FolderAuthor, " Author=?,", Rec.Author);
-    const bool hasDescription = QFile::exists(descriptionFile);
+    const bool hasDescription = !descriptionFile.isEmpty() && QFile::exists(descriptionFile);
     add(FolderDescription, " Description=?,", hasDescription ? readTextFile(descriptionFile) : QString(),
         !hasDescription);
     text.chop(1);

@@ -152,6 +152,17 @@ public:
     bool IsSelfOrDescendant(const TDbFolder *candidate) const;
 };
 
+// The workspace clipboard, shared by the library and the authoring tool. Each entry holds
+// one reference to what it names.
+struct ClipboardEntry
+{
+    int Kind = 0;          // the item's MediaType, or FolderKind for a folder
+    bool IsObject = false; // a slide object (released by the authoring model)
+    void *Object = nullptr;
+};
+inline constexpr int FolderKind = -100;
+using TSelectedList = QList<ClipboardEntry>;
+
 // Copies the folder's fields to its tile (the tile mirrors its folder).
 void CopyFolderToTile(TDbFolder *folder, TDbMedia *tile);
 // Makes the SubFolder tile of a folder (linked both ways; no owner yet).
@@ -211,6 +222,13 @@ public:
     QList<TDbMedia *> CopyItems(const QList<TDbMedia *> &items, TDbFolder *target, int position);
     // Lets go of one reference to an item; the last one deletes its row and frees it.
     void ReleaseItem(TDbMedia *item);
+    // A media item, subfolder tile or folder onto the clipboard (taking a reference), and the
+    // clipboard emptied (letting go of each, last holders deleting rows).
+    void ClipboardAdd(TSelectedList &clipboard, TDbMedia *item);
+    void ClipboardAdd(TSelectedList &clipboard, TDbFolder *folder);
+    void ClipboardClear(TSelectedList &clipboard);
+    // The item of that OID anywhere in the tree.
+    TDbMedia *FindMediaByOid(const QString &oid) const;
 
     // Drops: a folder (root or subfolder) moved or copied to the root level or into a folder.
     bool MoveFolderToRoot(TDbFolder *folder, int position);

@@ -24,6 +24,8 @@ const QString MediaTable = QStringLiteral("MediaData");
 
 QString readTextFile(const QString &path)
 {
+    if (path.isEmpty())
+        return QString();
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return QString();
@@ -142,7 +144,7 @@ bool TDbMedia::Update(Connection &c, bool storeInDb, const QString &descriptionF
     add(MediaKeyWords, " KeyWords=?,", Text, Rec.KeyWords);
     add(MediaInsertDate, " InsertDate=?,", Rec.InsertDate < 0 ? Null : Text, dateToText(Rec.InsertDate));
     add(MediaAuthor, " Author=?,", Text, Rec.Author);
-    add(MediaDescription, " description=?,", QFile::exists(descriptionFile) ? Text : Null,
+    add(MediaDescription, " description=?,", !descriptionFile.isEmpty() && QFile::exists(descriptionFile) ? Text : Null,
         readTextFile(descriptionFile));
     if (values.isEmpty())
         return false;
@@ -483,6 +485,45 @@ void TDbFolderList::ReleaseItem(TDbMedia *item)
     }
     item->Delete(m_connection);
     delete item;
+}
+
+void TDbFolderList::ClipboardAdd(TSelectedList &clipboard, TDbMedia *item)
+{
+    ++item->RefCount;
+    clipboard.append({item->Rec.MediaType, false, item});
+}
+
+void TDbFolderList::ClipboardAdd(TSelectedList &clipboard, TDbFolder *folder)
+{
+    ++folder->RefCount;
+    clipboard.append({FolderKind, false, folder});
+}
+
+void TDbFolderList::ClipboardClear(TSelectedList &clipboard)
+{
+    for (const ClipboardEntry &e : clipboard) {
+        if (e.IsObject)
+            continue; // slide objects belong to the authoring model
+        if (e.Kind == FolderKind) {
+            auto *folder = static_cast<TDbFolder *>(e.Object);
+            if (--folder->RefCount <= 0) {
+                folder->Delete(m_connection, false);
+                ReleaseFolder(folder, false);
+            }
+        } else {
+            ReleaseItem(static_cast<TDbMedia *>(e.Object));
+        }
+    }
+    clipboard.clear();
+}
+
+TDbMedia *TDbFolderList::FindMediaByOid(const QString &oid) const
+{
+    for (TDbFolder *f : TreeOrder())
+        for (TDbMedia *m : f->MediaList->Items)
+            if (!m->SubFolder && m->Rec.OID == oid)
+                return m;
+    return nullptr;
 }
 
 } // namespace vk
