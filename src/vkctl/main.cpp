@@ -20,6 +20,7 @@
 #include <sqlite3.h>
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
 
@@ -42,6 +43,10 @@ int usage()
                "  folder mv OID (--parent OID | --root) [--at N]\n"
                "  folder cp OID (--parent OID | --root) [--at N]\n"
                "  folder rm OID\n"
+               "  ls FOLDER_OID                    OID, MediaType, index, title, file, internal|external|lost\n"
+               "  rm MEDIA_OID...\n"
+               "  mv MEDIA_OID... --to FOLDER_OID [--at N]\n"
+               "  cp MEDIA_OID... --to FOLDER_OID [--at N]   prints the new OIDs\n"
                "  check                           bring the schema up to date, find moved file\n"
                "                                  objects and check the database's integrity\n",
                stderr);
@@ -294,6 +299,86 @@ int cmdFolder(const Options &options, QStringList args, CliUi &ui)
     return usage();
 }
 
+// The media commands: items of folders as the workspace loads them.
+int cmdMedia(const QString &command, const Options &options, const QStringList &args, CliUi &ui)
+{
+    QString toOid;
+    int at = -1;
+    QStringList oids;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--to") && i + 1 < args.size()) {
+            toOid = args[++i];
+        } else if (args[i] == QLatin1String("--at") && i + 1 < args.size()) {
+            bool ok = false;
+            at = args[++i].toInt(&ok);
+            if (!ok || at < 0)
+                return usage();
+        } else if (args[i].startsWith(QLatin1String("--"))) {
+            return usage();
+        } else {
+            oids.append(args[i]);
+        }
+    }
+    const bool moving = command == QLatin1String("mv") || command == QLatin1String("cp");
+    if (oids.isEmpty() || moving != !toOid.isEmpty() || (command == QLatin1String("ls") && oids.size() != 1))
+        return usage();
+    Connection c;
+    if (!openSource(options, ui, c))
+        return 1;
+    DisplayOptions display;
+    LoadOptions(c, display);
+    TDbFolderList roots(c);
+    if (!roots.Load(display.DefaultPanelWidth, display.DefaultPanelHeight, display.DefaultPanelBorderWidth))
+        return 1;
+
+    if (command == QLatin1String("ls")) {
+        TDbFolder *folder = roots.FindFolderByOid(oids[0]);
+        if (!folder) {
+            printError(QStringLiteral("there is no folder %1").arg(oids[0]));
+            return 1;
+        }
+        for (TDbMedia *m : folder->MediaList->Items) {
+            if (m->SubFolder)
+                continue;
+            const bool lost = m->Rec.MediaFile.isEmpty() || !QFileInfo(m->Rec.MediaFile).isFile();
+            const QString state = lost ? QStringLiteral("lost")
+                                       : m->External ? QStringLiteral("external") : QStringLiteral("internal");
+            printLine(QStringList{m->Rec.OID, QString::number(m->Rec.MediaType), floatToText(m->Rec.Index),
+                                  m->Rec.Title, m->Rec.MediaFile, state}
+                          .join(QLatin1Char('\t')));
+        }
+        return 0;
+    }
+    QList<TDbMedia *> items;
+    for (const QString &oid : oids) {
+        TDbMedia *m = roots.FindMediaByOid(oid);
+        if (!m) {
+            printError(QStringLiteral("there is no media item %1").arg(oid));
+            return 1;
+        }
+        items.append(m);
+    }
+    if (command == QLatin1String("rm")) {
+        Transaction tx(c);
+        for (TDbMedia *m : items)
+            if (roots.RemoveMedia(m) < 0)
+                return 1;
+        return tx.commit() ? 0 : 1;
+    }
+    TDbFolder *target = roots.FindFolderByOid(toOid);
+    if (!target) {
+        printError(QStringLiteral("there is no folder %1").arg(toOid));
+        return 1;
+    }
+    const int position = at >= 0 ? at : target->MediaList->count();
+    if (command == QLatin1String("mv"))
+        return roots.MoveItems(items, target, position) ? 0 : 1;
+    const QList<TDbMedia *> copies = roots.CopyItems(items, target, position);
+    for (TDbMedia *copy : copies)
+        printLine(copy->Rec.OID);
+    return copies.size() == items.size() ? 0 : 1;
+}
+
 int cmdCheck(const Options &options, const QStringList &args, CliUi &ui)
 {
     if (!args.isEmpty())
@@ -363,6 +448,9 @@ int main(int argc, char *argv[])
         return cmdSql(options, args, ui);
     if (command == QLatin1String("folder"))
         return cmdFolder(options, args, ui);
+    if (command == QLatin1String("ls") || command == QLatin1String("rm") || command == QLatin1String("mv") ||
+        command == QLatin1String("cp"))
+        return cmdMedia(command, options, args, ui);
     if (command == QLatin1String("check"))
         return cmdCheck(options, args, ui);
     return usage();
