@@ -184,4 +184,81 @@ TEST_F(VkctlTest, CheckFailsOnADamagedDatabase)
     EXPECT_FALSE(r.out.contains("integrity: ok")) << r.out.toStdString();
 }
 
+TEST_F(VkctlTest, FolderTreeComesBackIdenticalInOrder)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    auto folder = [this](const QStringList &args) {
+        Result r = vkctl(QStringList{"folder"} + args);
+        EXPECT_EQ(r.code, 0) << args.join(' ').toStdString() << ": " << r.err.toStdString();
+        return r.out.trimmed();
+    };
+    const QString trips = folder({"add", "Trips \"2026\" 100%_done"});
+    const QString greek = folder({"add", "Ελληνικά και 日本語"});
+    const QString first = folder({"add", "O'Neil", "--at", "0"});
+    const QString sub = folder({"add", "sub_%", "--parent", trips});
+    const QString deep = folder({"add", "deep", "--parent", sub});
+    folder({"mv", greek, "--parent", trips, "--at", "0"});
+    const QString copy = folder({"cp", trips, "--root"});
+    EXPECT_EQ(copy.size(), 18);
+    folder({"rename", first, "O'Neil & \"Co\""});
+    EXPECT_EQ(vkctl({"folder", "mv", trips, "--parent", deep}).code, 1) << "not into its own subfolder";
+
+    const QString listing = vkctl({"folder", "ls"}).out;
+    QStringList titles, depths;
+    for (const QString &line : listing.split('\n', Qt::SkipEmptyParts)) {
+        const QStringList f = line.split('\t');
+        ASSERT_EQ(f.size(), 6) << line.toStdString();
+        depths << f[3];
+        titles << f[5];
+    }
+    EXPECT_EQ(titles, (QStringList{"O'Neil & \"Co\"", "Trips \"2026\" 100%_done", "Ελληνικά και 日本語", "sub_%", "deep",
+                                   "Trips \"2026\" 100%_done", "Ελληνικά και 日本語", "sub_%", "deep"}));
+    EXPECT_EQ(depths, (QStringList{"0", "0", "1", "1", "2", "0", "1", "1", "2"}));
+    // Another start reads exactly the same tree.
+    EXPECT_EQ(vkctl({"folder", "ls"}).out, listing);
+
+    EXPECT_EQ(vkctl({"folder", "rm", copy}).code, 0);
+    EXPECT_EQ(vkctl({"folder", "ls"}).out.count('\n'), 5);
+    EXPECT_EQ(vkctl({"folder", "rm", "000000000000999999"}).code, 1);
+}
+
+TEST_F(VkctlTest, MediaListsMovesCopiesAndRemoves)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    const QString a = vkctl({"folder", "add", "a"}).out.trimmed();
+    const QString b = vkctl({"folder", "add", "b"}).out.trimmed();
+    const QString folderId = vkctl({"sql", "select FolderId from Folder where OID = ?", "--param", a}).out.trimmed();
+    QFile pic(home.path() + "/p.jpg");
+    ASSERT_TRUE(pic.open(QIODevice::WriteOnly));
+    pic.write("JPEG");
+    pic.close();
+    auto add = [&](const QString &title, const QString &index, const QStringList &file) {
+        return vkctl(QStringList{"sql", "insert into MediaData (FolderId, title, MediaType, index, media) values (?, ?, 3, ?, ?)",
+                                 "--param", folderId, "--param", title, "--param", index} + file)
+            .out.trimmed();
+    };
+    const QString stored = add("stored", "0", {"--file", pic.fileName()});
+    const QString linked = add("linked", "32", {"--param", pic.fileName()});
+    const QString lost = add("lost", "64", {"--param", home.path() + "/gone.jpg"});
+
+    QStringList states;
+    for (const QString &line : vkctl({"ls", a}).out.split('\n', Qt::SkipEmptyParts))
+        states << line.section('\t', 3, 3) + ":" + line.section('\t', 5, 5);
+    EXPECT_EQ(states, (QStringList{"stored:internal", "linked:external", "lost:lost"}));
+
+    Result r = vkctl({"cp", stored, linked, "--to", b});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.split('\n', Qt::SkipEmptyParts).size(), 2);
+    ASSERT_EQ(vkctl({"mv", lost, "--to", b, "--at", "0"}).code, 0);
+    ASSERT_EQ(vkctl({"rm", stored}).code, 0);
+    QStringList inB;
+    for (const QString &line : vkctl({"ls", b}).out.split('\n', Qt::SkipEmptyParts))
+        inB << line.section('\t', 3, 3) + ":" + line.section('\t', 5, 5);
+    // The copy of the stored file kept its own file after the original went.
+    EXPECT_EQ(inB, (QStringList{"lost:lost", "stored:internal", "linked:external"}));
+    EXPECT_TRUE(QFileInfo::exists(pic.fileName()));
+    EXPECT_EQ(vkctl({"ls", a}).out.count('\n'), 1);
+    EXPECT_EQ(vkctl({"rm", "000000000000999999"}).code, 1);
+}
+
 } // namespace
