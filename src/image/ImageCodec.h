@@ -1,0 +1,75 @@
+// Loading, saving and thumbnailing pictures. Everything the program shows, converts,
+// prints or thumbnails comes through here, so every function answers false (or a null
+// picture) with a message text on bad input and never lets an exception out.
+//
+// Qt's readers and writers do the work where they handle the format; Magick++ does
+// the rest (PCX, the Targa files Qt cannot read, WMF, and GIF and Targa writing).
+// Usable without widgets.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace vk {
+
+// The format codes the program stores with a save request.
+enum ImageFormat {
+    ifBMP = 100,
+    ifTIF = 200,
+    ifPCX = 300,
+    ifGIF = 400,
+    ifJPG = 500,
+    ifTGA = 600,
+    ifPNG = 700,
+};
+
+// The format a picture is read as. itAuto decides from the content (and, for files
+// whose content carries no signature, from the extension). Any other type is only a
+// hint for a file without a signature: a file that plainly says it is a PNG loads as
+// a PNG whatever type was asked for.
+enum TImageType {
+    itAuto = 0,
+    itBitmap = 1,
+    itGif = 2,
+    itJpeg = 3,
+    itPcx = 4,
+    itPing = 5,
+    itTarga = 6,
+    itTiff = 7,
+};
+
+// The largest picture the program opens or writes through the image library: the
+// library's own resource policy on this platform.
+inline constexpr int MaxPictureSide = 16000;
+inline constexpr qint64 MaxPicturePixels = 128LL * 1000 * 1000;
+
+inline constexpr int DefaultThumbnailSide = 120;
+inline constexpr int DefaultJpegQuality = 85;
+
+// Reads the first picture of `path` into `out`. On failure `out` is null and `error`
+// (when given) says why in words a person can act on.
+bool loadImage(const QString &path, QImage &out, QString *error, int type = itAuto);
+
+// Writes `image` to `path` in the format `format` (an ImageFormat code). `parameter` is
+// the JPEG quality when it is 1..100; other values pick DefaultJpegQuality. The file is
+// written beside the target and renamed over it, so a failed save leaves any earlier
+// file untouched.
+bool saveImage(const QImage &image, const QString &path, int format, int parameter, QString *error);
+
+// The thumbnail size of a picture of `natural` size: the longer side becomes
+// `longSide`, the shorter trunc(shorter * longSide / longer) but at least 1. An
+// invalid or empty size, or a longSide below 1, gives an invalid QSize.
+QSize thumbnailSize(QSize natural, int longSide = DefaultThumbnailSide);
+
+// Decodes `path` at reduced size where the reader can, and returns it scaled to
+// thumbnailSize(natural, longSide) (small pictures are enlarged to that size too).
+// A null picture, with `error` set, on failure.
+QImage decodeThumbnail(const QString &path, int longSide = DefaultThumbnailSide, QString *error = nullptr);
+
+// A thumbnail in compact form for storage: PNG when some pixel is not opaque, JPEG
+// otherwise. Empty for a null picture.
+QByteArray encodeThumbnail(const QImage &thumb);
+
+} // namespace vk
