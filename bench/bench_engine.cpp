@@ -13,9 +13,9 @@
 #include <sqlite3.h>
 
 #include <cstdlib>
-#include <unistd.h>
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -27,9 +27,9 @@ const char *const InsertText = "insert into T (a1,a2,a3,a4,a5,a6,a7,a8,a9,a10) v
 
 std::string freshDir(const char *tag)
 {
-    std::string dir = (fs::temp_directory_path() / ("vk_bench_" + std::string(tag) + "_" +
-                                                    std::to_string(::getpid())))
-                          .string();
+    std::string dir =
+        (fs::temp_directory_path() / ("vk_bench_" + std::string(tag) + "_" + std::to_string(::getpid())))
+            .string();
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;
@@ -87,7 +87,8 @@ void BM_RawSqlite(benchmark::State &state)
         sqlite3_step(st);
         sqlite3_finalize(st);
         const sqlite3_int64 id = sqlite3_last_insert_rowid(db);
-        sqlite3_prepare_v2(db, "select a1,a2,a3,a4,a5,a6,a7,a8,a9,a10 from T where rowid = ?", -1, &st, nullptr);
+        sqlite3_prepare_v2(db, "select a1,a2,a3,a4,a5,a6,a7,a8,a9,a10 from T where rowid = ?", -1, &st,
+                           nullptr);
         sqlite3_bind_int64(st, 1, id);
         if (sqlite3_step(st) == SQLITE_ROW)
             for (int i = 0; i < 10; ++i)
@@ -104,8 +105,9 @@ void BM_RawSqlite(benchmark::State &state)
 
 // The same without a write: a query with ten text values, where no commit hides the
 // statement path's own cost.
-const char *const QueryText = "select a1,a2,a3,a4,a5,a6,a7,a8,a9,a10 from T where a1=? and a2=? and a3=? and a4=? "
-                              "and a5=? and a6=? and a7=? and a8=? and a9=? and a10=?";
+const char *const QueryText =
+    "select a1,a2,a3,a4,a5,a6,a7,a8,a9,a10 from T where a1=? and a2=? and a3=? and a4=? "
+    "and a5=? and a6=? and a7=? and a8=? and a9=? and a10=?";
 
 void BM_EngineQuery(benchmark::State &state)
 {

@@ -32,8 +32,9 @@ struct Library
         // Four roots, seven children to each folder, five levels deep, breadth first, so
         // that a folder's FolderId (its row number) tells its parent's.
         vk::Transaction tx(connection);
-        vk::Statement st(connection, "insert into Folder (Title, ParFolderId, index, Width, Height, BorderWidth, "
-                                     "InsertDate, Author) values (?,?,?,?,?,?,?,?)");
+        vk::Statement st(connection,
+                         "insert into Folder (Title, ParFolderId, index, Width, Height, BorderWidth, "
+                         "InsertDate, Author) values (?,?,?,?,?,?,?,?)");
         int id = 0;
         QList<int> parents{0, 0, 0, 0};
         while (id < FolderCount && !parents.isEmpty()) {
@@ -71,9 +72,11 @@ void BM_RawSqliteFolderRows(benchmark::State &state)
     sqlite3_open_v2(library().dbFile.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     for (auto _ : state) {
         sqlite3_stmt *st = nullptr;
-        sqlite3_prepare_v2(db, "select rowid, FolderId, Title, Width, Height, BorderWidth, \"index\", InsertDate, "
-                               "Author, ParFolderId from Folder order by FolderId",
-                           -1, &st, nullptr);
+        sqlite3_prepare_v2(
+            db,
+            "select rowid, FolderId, Title, Width, Height, BorderWidth, \"index\", InsertDate, "
+            "Author, ParFolderId from Folder order by FolderId",
+            -1, &st, nullptr);
         std::vector<std::string> row(10);
         int rows = 0;
         while (sqlite3_step(st) == SQLITE_ROW) {

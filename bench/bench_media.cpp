@@ -29,12 +29,14 @@ struct Library
 
     Library()
     {
-        vk::CreateDatabaseIn(connection, dir.path() + "/vkconfig.ini", "bench", "SYSADM", "", dir.path() + "/db");
+        vk::CreateDatabaseIn(connection, dir.path() + "/vkconfig.ini", "bench", "SYSADM", "",
+                             dir.path() + "/db");
         dbFile = dir.path() + "/db/bench.db";
         vk::Transaction tx(connection);
         {
-            vk::Statement st(connection, "insert into Folder (Title, ParFolderId, index, Width, Height, BorderWidth) "
-                                         "values (?, 0, ?, 80, 100, 3)");
+            vk::Statement st(connection,
+                             "insert into Folder (Title, ParFolderId, index, Width, Height, BorderWidth) "
+                             "values (?, 0, ?, 80, 100, 3)");
             for (int f = 1; f <= Folders; ++f) {
                 st.nextParamSet();
                 st.bind(QStringLiteral("Folder %1").arg(f));
@@ -43,8 +45,9 @@ struct Library
             }
         }
         // Linked files: the rows are what is measured, not file copies.
-        vk::Statement st(connection, "insert into MediaData (FolderId, title, media, MediaType, index, KeyWords, "
-                                     "InsertDate, Author) values (?,?,?,3,?,'','2026-12-09','bench')");
+        vk::Statement st(connection,
+                         "insert into MediaData (FolderId, title, media, MediaType, index, KeyWords, "
+                         "InsertDate, Author) values (?,?,?,3,?,'','2026-12-09','bench')");
         for (int f = 1; f <= Folders; ++f) {
             for (int m = 0; m < MediaPerFolder; ++m) {
                 st.nextParamSet();
@@ -65,9 +68,10 @@ Library &library()
     return lib;
 }
 
-const char *const Query = "select m.rowid, m.FolderId, m.title, (select dir||name from _vk_fileobj where id=m.media), "
-                          "m.MediaType, m.\"index\", (select dir||name from _vk_fileobj where id=m.MediaNail), "
-                          "m.KeyWords, m.InsertDate, m.Author from MediaData m order by m.FolderId, m.\"index\"";
+const char *const Query =
+    "select m.rowid, m.FolderId, m.title, (select dir||name from _vk_fileobj where id=m.media), "
+    "m.MediaType, m.\"index\", (select dir||name from _vk_fileobj where id=m.MediaNail), "
+    "m.KeyWords, m.InsertDate, m.Author from MediaData m order by m.FolderId, m.\"index\"";
 
 void BM_RawSqliteMediaRows(benchmark::State &state)
 {
@@ -94,7 +98,8 @@ void BM_RawSqliteMediaRows(benchmark::State &state)
 void BM_SqliteShellDump(benchmark::State &state)
 {
     const std::string command = "sqlite3 -readonly '" + library().dbFile.toStdString() + "' \"" +
-                                QString::fromLatin1(Query).replace("\"", "\\\"").toStdString() + "\" > /dev/null";
+                                QString::fromLatin1(Query).replace("\"", "\\\"").toStdString() +
+                                "\" > /dev/null";
     for (auto _ : state) {
         if (std::system(command.c_str()) != 0)
             state.SkipWithError("the sqlite3 shell is not available");

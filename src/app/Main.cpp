@@ -40,7 +40,10 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     m_startup = std::make_unique<Startup>(std::move(hooks), configFilePath());
 }
 
-TMainForm::~TMainForm() { FormDestroy(); }
+TMainForm::~TMainForm()
+{
+    FormDestroy();
+}
 
 bool TMainForm::FormCreate()
 {

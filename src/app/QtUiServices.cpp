@@ -58,7 +58,8 @@ void QtUiServices::showInformation(const QString &caption, const QStringList &li
 }
 
 int QtUiServices::askChoice(const QString &caption, const QString &prompt, const QStringList &lines,
-                           const QStringList &choices, int chosen, const QString &optionText, bool *optionChecked)
+                            const QStringList &choices, int chosen, const QString &optionText,
+                            bool *optionChecked)
 {
     TfrmVkDialog local(m_parent);
     TfrmVkDialog *dialog = m_prompt ? m_prompt : &local;

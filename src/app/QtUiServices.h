@@ -24,8 +24,9 @@ public:
     bool askYesNo(const QString &text) override;
     bool askOkCancel(const QString &text, Icon icon) override;
     void showInformation(const QString &caption, const QStringList &lines, const QString &prompt) override;
-    int askChoice(const QString &caption, const QString &prompt, const QStringList &lines, const QStringList &choices,
-                  int chosen, const QString &optionText, bool *optionChecked) override;
+    int askChoice(const QString &caption, const QString &prompt, const QStringList &lines,
+                  const QStringList &choices, int chosen, const QString &optionText,
+                  bool *optionChecked) override;
     // The frame's shared prompt dialog, used for information lists.
     void setPromptDialog(class TfrmVkDialog *dialog) { m_prompt = dialog; }
     void progressStart(const QString &label, int total) override;

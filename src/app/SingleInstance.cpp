@@ -20,7 +20,8 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::defaultLockPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/workspace.lock");
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+           QStringLiteral("/workspace.lock");
 }
 
 QString SingleInstance::defaultServerName()

@@ -69,7 +69,10 @@ TSplashForm::TSplashForm(QWidget *parent)
     showStatus(vkMessage("Welcome"));
 }
 
-TSplashForm *TSplashForm::instance() { return g_splash; }
+TSplashForm *TSplashForm::instance()
+{
+    return g_splash;
+}
 
 void TSplashForm::showStatus(const QString &text)
 {
@@ -79,7 +82,10 @@ void TSplashForm::showStatus(const QString &text)
     m_labInitMessage->move(m_pnlLogo->width() - width - 20, m_labInitMessage->y());
 }
 
-QString TSplashForm::statusText() const { return m_labInitMessage->text(); }
+QString TSplashForm::statusText() const
+{
+    return m_labInitMessage->text();
+}
 
 void ShowStartupStatus(const QString &text)
 {

@@ -15,7 +15,8 @@
 
 namespace vk {
 
-Startup::Startup(Hooks hooks, QString configPath_) : configPath(std::move(configPath_)), m_hooks(std::move(hooks))
+Startup::Startup(Hooks hooks, QString configPath_)
+    : configPath(std::move(configPath_)), m_hooks(std::move(hooks))
 {
     connection.setUi(m_hooks.ui);
 }
@@ -32,7 +33,10 @@ bool Startup::installDefaultDataSource(const QString &directory)
     return made;
 }
 
-void Startup::readDatabaseSettings(QSettings &s) { ReadSettings(s, SettingsGroup::Database, settings); }
+void Startup::readDatabaseSettings(QSettings &s)
+{
+    ReadSettings(s, SettingsGroup::Database, settings);
+}
 
 bool Startup::checkAndInitialize(QSettings &s)
 {
@@ -47,7 +51,8 @@ bool Startup::checkAndInitialize(QSettings &s)
 bool Startup::connectDatabase()
 {
     const DatabaseSettings &database = settings.database;
-    if (connection.connect(configPath, database.dataSource, database.userName, database.password) == vkdb::DbOk)
+    if (connection.connect(configPath, database.dataSource, database.userName, database.password) ==
+        vkdb::DbOk)
         return true;
 
     auto runWizard = [this](const QString &message) {
@@ -66,7 +71,8 @@ bool Startup::connectDatabase()
         const std::string section = database.dataSource.toStdString();
         config.setValue(section, "DB_SMODE", "2");
         config.flush();
-        const int rc = connection.connect(configPath, database.dataSource, database.userName, database.password);
+        const int rc =
+            connection.connect(configPath, database.dataSource, database.userName, database.password);
         config.reload();
         config.setValue(section, "DB_SMODE", "1");
         config.flush();
@@ -139,7 +145,8 @@ void Startup::prepareWorkDirectory(const QString &systemTemp, const QString &sta
         workDir = tempDir;
     }
     if (workDir != tempDir)
-        QFile::setPermissions(workDir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(workDir,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     connection.setTempFilePrefix(workDir);
 }
 

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "ConnectChecks.h"
-#include "DbFolder.h"
 #include "Connection.h"
+#include "DbFolder.h"
 #include "Settings.h"
 
 #include <QString>
@@ -21,7 +21,13 @@ namespace vk {
 class UiServices;
 
 // Bits of the workspace mode.
-enum WorkspaceModeBit : int { ModeWorkspace = 1, ModeAuthoring = 2, ModeSlidePlaying = 4, ModeSlideShow = 8 };
+enum WorkspaceModeBit : int
+{
+    ModeWorkspace = 1,
+    ModeAuthoring = 2,
+    ModeSlidePlaying = 4,
+    ModeSlideShow = 8
+};
 
 class Startup
 {

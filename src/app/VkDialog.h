@@ -20,14 +20,20 @@ class QRadioButton;
 
 namespace vk {
 
-enum PromptPart : int { PartInformation = 1, PartPrompt = 2, PartOption = 4, PartChoices = 8 };
+enum PromptPart : int
+{
+    PartInformation = 1,
+    PartPrompt = 2,
+    PartOption = 4,
+    PartChoices = 8
+};
 
 struct PromptSettings
 {
-    QString dialogCaption;       // empty: "Vellumark"
-    int parts = 0;               // PromptPart bits
-    int buttons = 0;             // 0 OK only; 2 OK and Cancel; 1 as they are
-    int focusButton = 0;         // 0 OK, 1 Cancel
+    QString dialogCaption; // empty: "Vellumark"
+    int parts = 0;         // PromptPart bits
+    int buttons = 0;       // 0 OK only; 2 OK and Cancel; 1 as they are
+    int focusButton = 0;   // 0 OK, 1 Cancel
     QStringList informationLines;
     QString promptText;
     QString optionText;
@@ -55,8 +61,8 @@ struct PromptLayout
     QRect panel;
     bool memoVisible = false;
     bool memoBorder = false;
-    QRect memo;                // in panel coordinates
-    QList<QRect> radios;       // in panel coordinates
+    QRect memo;          // in panel coordinates
+    QList<QRect> radios; // in panel coordinates
     bool optionVisible = false;
     QRect option;
     bool promptVisible = false;

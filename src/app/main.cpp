@@ -16,7 +16,10 @@ namespace vk {
 
 namespace {
 int g_signalPipe[2] = {-1, -1};
-void onSignal(int) { [[maybe_unused]] auto n = ::write(g_signalPipe[1], "q", 1); }
+void onSignal(int)
+{
+    [[maybe_unused]] auto n = ::write(g_signalPipe[1], "q", 1);
+}
 } // namespace
 
 // A termination request (the session ending, `kill`) closes the workspace the ordinary
@@ -49,7 +52,8 @@ int main(int argc, char *argv[])
     vk::setApplicationIdentity();
     vk::quitOnTerminationSignals();
 
-    vk::SingleInstance instance(vk::SingleInstance::defaultLockPath(), vk::SingleInstance::defaultServerName());
+    vk::SingleInstance instance(vk::SingleInstance::defaultLockPath(),
+                                vk::SingleInstance::defaultServerName());
     if (!instance.claim())
         return 0;
 
@@ -60,7 +64,8 @@ int main(int argc, char *argv[])
     QApplication::processEvents();
 
     vk::TMainForm frame;
-    QObject::connect(&instance, &vk::SingleInstance::activationRequested, &frame, &vk::TMainForm::comeForward);
+    QObject::connect(&instance, &vk::SingleInstance::activationRequested, &frame,
+                     &vk::TMainForm::comeForward);
     const bool loaded = frame.FormCreate();
 
     splash->hide();

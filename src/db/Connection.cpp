@@ -45,7 +45,10 @@ void Connection::report(const QString &text) const
         m_ui->showMessage(text, UiServices::Icon::Warning);
 }
 
-void Connection::report(int messageNumber, const QString &name) const { report(vkMessage(messageNumber) + name); }
+void Connection::report(int messageNumber, const QString &name) const
+{
+    report(vkMessage(messageNumber) + name);
+}
 
 Transaction::Transaction(Connection &connection) : m_connection(connection)
 {

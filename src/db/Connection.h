@@ -20,7 +20,8 @@ public:
 
     // DbConnect with the data source of the configuration file at configPath. Answers the engine's
     // result; on failure DbLastError() and DbErrorText() tell why.
-    int connect(const QString &configPath, const QString &dataSource, const QString &user, const QString &password);
+    int connect(const QString &configPath, const QString &dataSource, const QString &user,
+                const QString &password);
     // DbDisconnect; answers the engine's result (2 or more: failed). The connection is empty afterwards.
     int disconnect();
     bool isConnected() const { return m_handle != nullptr; }

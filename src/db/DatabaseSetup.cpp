@@ -12,7 +12,10 @@ namespace vk {
 
 namespace {
 
-QString quoted(const QString &text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
+QString quoted(const QString &text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
 
 } // namespace
 
@@ -36,15 +39,15 @@ bool WriteEngineKeys(Connection &c, const QString &configPath, const QString &da
     config.setValue(section, "DB_SECUR", "0");
     config.setValue(section, "DB_USRID", user.toStdString());
     if (!config.flush()) {
-        c.report(vkMessage(MsgDatabaseSystemError) + QStringLiteral("\n\r") + QStringLiteral("Cannot write ") +
-                 configPath);
+        c.report(vkMessage(MsgDatabaseSystemError) + QStringLiteral("\n\r") +
+                 QStringLiteral("Cannot write ") + configPath);
         return false;
     }
     return true;
 }
 
-bool CreateDatabaseIn(Connection &c, const QString &configPath, const QString &dataSource, const QString &user,
-                      const QString &password, const QString &directory)
+bool CreateDatabaseIn(Connection &c, const QString &configPath, const QString &dataSource,
+                      const QString &user, const QString &password, const QString &directory)
 {
     if (!WriteEngineKeys(c, configPath, dataSource, user, directory, true))
         return false;

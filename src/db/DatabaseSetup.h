@@ -18,7 +18,7 @@ bool WriteEngineKeys(Connection &c, const QString &configPath, const QString &da
 
 // WriteEngineKeys, then DbCreate, DbConnect and the Folder and MediaData tables. On success
 // `c` is connected to the new database.
-bool CreateDatabaseIn(Connection &c, const QString &configPath, const QString &dataSource, const QString &user,
-                      const QString &password, const QString &directory);
+bool CreateDatabaseIn(Connection &c, const QString &configPath, const QString &dataSource,
+                      const QString &user, const QString &password, const QString &directory);
 
 } // namespace vk

@@ -22,7 +22,8 @@ const QHash<QString, QString> &catalogue()
             if (tab < 0)
                 continue;
             QString text = line.mid(tab + 1);
-            text.replace(QLatin1String("\\n"), QLatin1String("\n")).replace(QLatin1String("\\r"), QLatin1String("\r"));
+            text.replace(QLatin1String("\\n"), QLatin1String("\n"))
+                .replace(QLatin1String("\\r"), QLatin1String("\r"));
             map.insert(line.left(tab), text);
         }
         return map;
@@ -32,8 +33,14 @@ const QHash<QString, QString> &catalogue()
 
 } // namespace
 
-QString vkMessage(int number) { return catalogue().value(QString::number(number)); }
+QString vkMessage(int number)
+{
+    return catalogue().value(QString::number(number));
+}
 
-QString vkMessage(const char *name) { return catalogue().value(QString::fromLatin1(name)); }
+QString vkMessage(const char *name)
+{
+    return catalogue().value(QString::fromLatin1(name));
+}
 
 } // namespace vk

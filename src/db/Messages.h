@@ -10,7 +10,8 @@ QString vkMessage(int number);
 QString vkMessage(const char *name);
 
 // Database messages used by the statement helpers.
-enum DbMessage : int {
+enum DbMessage : int
+{
     MsgConnectFailed = 5000,
     MsgDisconnectFailed = 5001,
     MsgRetrieveTableData = 5002,

@@ -11,7 +11,12 @@ namespace {
 
 const QString OptionTable = QStringLiteral("OptionTable");
 
-enum class Written { NotOpened, Partly, All };
+enum class Written
+{
+    NotOpened,
+    Partly,
+    All
+};
 
 // Writes every option with the insert statement; a failed row is reported and the rest go on.
 Written insertOptions(Connection &c, const DisplayOptions &options)
@@ -47,9 +52,9 @@ const std::array<const char *, 10> &DisplayOptions::names()
 
 int &DisplayOptions::at(int row)
 {
-    int *fields[] = {&SizeOptionChecked,  &PosOptionChecked,       &CustomDisplayWidth, &CustomDisplayHeight,
-                     &DefaultPanelWidth,  &DefaultPanelHeight,     &DefaultPanelBorderWidth,
-                     &ScanImageType,      &WallPaperStyle,         &WallPaperChecked};
+    int *fields[] = {&SizeOptionChecked, &PosOptionChecked,   &CustomDisplayWidth,      &CustomDisplayHeight,
+                     &DefaultPanelWidth, &DefaultPanelHeight, &DefaultPanelBorderWidth, &ScanImageType,
+                     &WallPaperStyle,    &WallPaperChecked};
     return *fields[row];
 }
 
@@ -96,7 +101,8 @@ void LoadOptions(Connection &c, DisplayOptions &options)
 
 bool CreateOptions(Connection &c, const DisplayOptions &options)
 {
-    if (vkdb::DbExecDirect(c.handle(), "create table OptionTable( Option char(64),OptionValue char(64)) ") > 1) {
+    if (vkdb::DbExecDirect(c.handle(), "create table OptionTable( Option char(64),OptionValue char(64)) ") >
+        1) {
         c.report(MsgCreateTable, OptionTable);
         return false;
     }

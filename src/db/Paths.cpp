@@ -16,7 +16,8 @@ void setApplicationIdentity()
 
 QString configFilePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/vkconfig.ini");
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+           QStringLiteral("/vkconfig.ini");
 }
 
 QString defaultDataSourceDirectory(const QString &dataSource)

@@ -13,7 +13,8 @@ void setApplicationIdentity();
 QString configFilePath();
 // The directory a new data source of that name is created in by default.
 QString defaultDataSourceDirectory(const QString &dataSource);
-// A private per-user directory for temporary files (made with owner-only access); empty when none can be made.
+// A private per-user directory for temporary files (made with owner-only access); empty when none can be
+// made.
 QString privateTempDirectory();
 
 } // namespace vk

@@ -18,10 +18,14 @@ bool inRange(RecordKind kind, RecordKind last)
     return int(kind) >= 0 && int(kind) <= int(last);
 }
 
-QString tableOf(RecordKind kind) { return QString::fromLatin1(TableOfKind[int(kind)]); }
+QString tableOf(RecordKind kind)
+{
+    return QString::fromLatin1(TableOfKind[int(kind)]);
+}
 
 // An update with its values in order; reports `message` + `name` when a step fails.
-bool runUpdate(Connection &c, const QString &text, const QStringList &values, int message, const QString &name)
+bool runUpdate(Connection &c, const QString &text, const QStringList &values, int message,
+               const QString &name)
 {
     Statement st(c, text);
     bool good = st.needsParams();
@@ -35,8 +39,8 @@ bool runUpdate(Connection &c, const QString &text, const QStringList &values, in
     return good;
 }
 
-bool replaceFile(Connection &c, const QString &text, const QString &oid, const QString &path, QString *newName,
-                 QString (*lookUp)(Connection &, const QString &))
+bool replaceFile(Connection &c, const QString &text, const QString &oid, const QString &path,
+                 QString *newName, QString (*lookUp)(Connection &, const QString &))
 {
     if (newName)
         newName->clear();
@@ -66,7 +70,8 @@ bool replaceFile(Connection &c, const QString &text, const QString &oid, const Q
     return true;
 }
 
-QString fileNameOf(Connection &c, const QString &text, const QString &oid, int noRowMessage, const QString &noRowName)
+QString fileNameOf(Connection &c, const QString &text, const QString &oid, int noRowMessage,
+                   const QString &noRowName)
 {
     Statement st(c, text);
     if (!st.needsParams()) {
@@ -106,7 +111,10 @@ double maxOf(Connection &c, const QString &text, const QString &table)
 
 } // namespace
 
-QString floatText(double value) { return QString::number(value, 'g', QLocale::FloatingPointShortest); }
+QString floatText(double value)
+{
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
 
 bool DeleteMediaRow(Connection &c, const QString &oid)
 {
@@ -136,8 +144,8 @@ bool ReadDescription(Connection &c, const QString &oid, RecordKind kind, QString
     return true;
 }
 
-bool WriteTitleAndDescription(Connection &c, const QString &oid, const QString &title, const QString &description,
-                              RecordKind kind)
+bool WriteTitleAndDescription(Connection &c, const QString &oid, const QString &title,
+                              const QString &description, RecordKind kind)
 {
     static const char *const texts[] = {
         "update Folder set Description = ?, Title= ?  where OID = ?",
@@ -179,26 +187,28 @@ bool WriteDescription(Connection &c, const QString &oid, const QString &descript
     };
     if (!inRange(kind, RecordKind::Slide))
         return false;
-    return runUpdate(c, QString::fromLatin1(texts[int(kind)]), {description, oid}, MsgUpdateData, tableOf(kind));
+    return runUpdate(c, QString::fromLatin1(texts[int(kind)]), {description, oid}, MsgUpdateData,
+                     tableOf(kind));
 }
 
 bool WriteFolderTileSize(Connection &c, const QString &oid, int width, int height, int border)
 {
-    return runUpdate(c, QStringLiteral("update Folder set Width = ?,Height = ?,BorderWidth = ? where OID = ?"),
-                     {QString::number(width), QString::number(height), QString::number(border), oid}, MsgUpdateData,
-                     QStringLiteral("Folder"));
+    return runUpdate(c,
+                     QStringLiteral("update Folder set Width = ?,Height = ?,BorderWidth = ? where OID = ?"),
+                     {QString::number(width), QString::number(height), QString::number(border), oid},
+                     MsgUpdateData, QStringLiteral("Folder"));
 }
 
 bool ReplaceThumbnailFile(Connection &c, const QString &oid, const QString &path, QString *newName)
 {
-    return replaceFile(c, QStringLiteral("update MediaData set  MediaNail = ?  where OID = ?"), oid, path, newName,
-                       ThumbnailFileName);
+    return replaceFile(c, QStringLiteral("update MediaData set  MediaNail = ?  where OID = ?"), oid, path,
+                       newName, ThumbnailFileName);
 }
 
 bool ReplaceMediaFile(Connection &c, const QString &oid, const QString &path, QString *newName)
 {
-    return replaceFile(c, QStringLiteral("update MediaData set  media = ?  where OID = ?"), oid, path, newName,
-                       MediaFileName);
+    return replaceFile(c, QStringLiteral("update MediaData set  media = ?  where OID = ?"), oid, path,
+                       newName, MediaFileName);
 }
 
 QString MediaFileName(Connection &c, const QString &oid)

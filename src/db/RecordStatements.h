@@ -12,14 +12,21 @@ namespace vk {
 class Connection;
 
 // Which table a shared title or description statement addresses.
-enum class RecordKind : int { Folder = 0, MediaData = 1, ClearBook = 2, Slide = 3, Object = 4 };
+enum class RecordKind : int
+{
+    Folder = 0,
+    MediaData = 1,
+    ClearBook = 2,
+    Slide = 3,
+    Object = 4
+};
 
 bool DeleteMediaRow(Connection &c, const QString &oid);
 // Kinds Folder to Slide; the description is answered in *description.
 bool ReadDescription(Connection &c, const QString &oid, RecordKind kind, QString *description);
 // Kinds Folder and MediaData.
-bool WriteTitleAndDescription(Connection &c, const QString &oid, const QString &title, const QString &description,
-                              RecordKind kind);
+bool WriteTitleAndDescription(Connection &c, const QString &oid, const QString &title,
+                              const QString &description, RecordKind kind);
 bool WriteFolderIndex(Connection &c, const QString &oid, double index);
 // Kinds Folder to Object.
 bool WriteTitle(Connection &c, const QString &oid, const QString &title, RecordKind kind);

@@ -19,7 +19,10 @@ namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
 
-QString q(const QString &text) { return QLatin1Char('\'') + text + QLatin1Char('\''); }
+QString q(const QString &text)
+{
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
 
 // A catalog query answers "exists" when a row is fetched; nullopt when it could not be run
 // (its message has been shown).
@@ -48,7 +51,9 @@ std::optional<bool> tableExists(Connection &c, const QString &name)
 std::optional<bool> folderColumnExists(Connection &c, const QString &column)
 {
     return catalogHasRow(
-        c, QStringLiteral("select COLUMN_NAME from SYSCOLUMN where TABLE_NAME='Folder' and COLUMN_NAME=") + q(column),
+        c,
+        QStringLiteral("select COLUMN_NAME from SYSCOLUMN where TABLE_NAME='Folder' and COLUMN_NAME=") +
+            q(column),
         QStringLiteral("Folder"));
 }
 
@@ -56,7 +61,8 @@ std::optional<bool> mediaColumnExists(Connection &c, const QString &column)
 {
     return catalogHasRow(
         c,
-        QStringLiteral("select COLUMN_NAME from SYSCOLUMN where TABLE_NAME='MediaData' and COLUMN_NAME=") + q(column),
+        QStringLiteral("select COLUMN_NAME from SYSCOLUMN where TABLE_NAME='MediaData' and COLUMN_NAME=") +
+            q(column),
         QStringLiteral("MediaData"));
 }
 
@@ -101,8 +107,8 @@ void addColumnStep(Connection &c, const QString &table, const QString &column, c
 
 bool CreateTable(Connection &c, const QString &name, const QString &columns)
 {
-    return vkdb::DbExecDirect(c.handle(), (QStringLiteral("create table ") + name + QStringLiteral(" (") + columns +
-                                           QLatin1Char(')'))
+    return vkdb::DbExecDirect(c.handle(), (QStringLiteral("create table ") + name + QStringLiteral(" (") +
+                                           columns + QLatin1Char(')'))
                                               .toStdString()) < 2;
 }
 
@@ -233,22 +239,25 @@ void StartupSchemaCheck(Connection &c, QStringList *changes)
         {"Folder", "index", "float"}, {"Folder", "InsertDate", "date"}, {"Folder", "Author", "char(64)"}};
     for (const ColumnStep &s : folderSteps) {
         if (folderColumnExists(c, QLatin1String(s.column)) == false)
-            addColumnStep(c, QLatin1String(s.table), QLatin1String(s.column), QLatin1String(s.type), {}, changes);
+            addColumnStep(c, QLatin1String(s.table), QLatin1String(s.column), QLatin1String(s.type), {},
+                          changes);
     }
     if (folderColumnExists(c, QStringLiteral("ParFolderId")) == false) {
-        addColumnStep(c, QStringLiteral("Folder"), QStringLiteral("ParFolderId"), QStringLiteral("integer"),
-                      [&c] {
-                          openAndFree(c, QStringLiteral("update Folder set ParFolderId=0"));
-                          return true;
-                      },
-                      changes);
+        addColumnStep(
+            c, QStringLiteral("Folder"), QStringLiteral("ParFolderId"), QStringLiteral("integer"),
+            [&c] {
+                openAndFree(c, QStringLiteral("update Folder set ParFolderId=0"));
+                return true;
+            },
+            changes);
     }
     static const ColumnStep mediaSteps[] = {{"MediaData", "KeyWords", "varchar(1024)"},
                                             {"MediaData", "InsertDate", "date"},
                                             {"MediaData", "Author", "char(64)"}};
     for (const ColumnStep &s : mediaSteps) {
         if (mediaColumnExists(c, QLatin1String(s.column)) == false)
-            addColumnStep(c, QLatin1String(s.table), QLatin1String(s.column), QLatin1String(s.type), {}, changes);
+            addColumnStep(c, QLatin1String(s.table), QLatin1String(s.column), QLatin1String(s.type), {},
+                          changes);
     }
 
     auto convert = [&c] {
@@ -288,9 +297,9 @@ void AuthoringSchemaCheck(Connection &c, QStringList *changes)
                                        {"Object_Table", ObjectTableCreateStatement}};
     bool tablesGood = true;
     for (const TableStep &t : tables) {
-        const auto exists = catalogHasRow(c, QStringLiteral("select * from SYSTABLE where TABLE_NAME = ") +
-                                                 q(QLatin1String(t.name)),
-                                          QStringLiteral("SYSTABLE"));
+        const auto exists = catalogHasRow(
+            c, QStringLiteral("select * from SYSTABLE where TABLE_NAME = ") + q(QLatin1String(t.name)),
+            QStringLiteral("SYSTABLE"));
         if (!exists) {
             tablesGood = false;
             break;
@@ -308,7 +317,8 @@ void AuthoringSchemaCheck(Connection &c, QStringList *changes)
         // Object_Table's unscaled geometry.
         std::optional<bool> hasLeftS;
         {
-            Statement st(c, QStringLiteral("select COLUMN_NAME from SYSCOLUMN where TABLE_NAME='Object_Table'"));
+            Statement st(c,
+                         QStringLiteral("select COLUMN_NAME from SYSCOLUMN where TABLE_NAME='Object_Table'"));
             if (!st.isOpen()) {
                 c.report(MsgRetrieveTableData, QStringLiteral("SYSCOLUMN"));
             } else {
@@ -323,21 +333,25 @@ void AuthoringSchemaCheck(Connection &c, QStringList *changes)
             Transaction tx(c);
             bool all = true;
             for (const char *col : {"Left_S", "Top_S", "Width_S", "Height_S"}) {
-                if (!AddColumn(c, QStringLiteral("Object_Table"), QLatin1String(col), QStringLiteral("float"))) {
+                if (!AddColumn(c, QStringLiteral("Object_Table"), QLatin1String(col),
+                               QStringLiteral("float"))) {
                     c.report(MsgAlterTable, QStringLiteral("Object_Table"));
                     all = false;
                     break;
                 }
             }
             if (all) {
-                openAndFree(c, QStringLiteral("update Object_Table set Left_S=Left") + QStringLiteral(", set Top_S=Top") +
-                                   QStringLiteral(", set Width_S=Width") + QStringLiteral(", set Height_S=Height"));
+                openAndFree(c, QStringLiteral("update Object_Table set Left_S=Left") +
+                                   QStringLiteral(", set Top_S=Top") + QStringLiteral(", set Width_S=Width") +
+                                   QStringLiteral(", set Height_S=Height"));
                 if (tx.commit())
                     note(changes, QStringLiteral("added the unscaled geometry to Object_Table"));
             }
         }
         const auto hasSpec2 = catalogHasRow(
-            c, QStringLiteral("select * from SYSCOLUMN where TABLE_NAME='Object_Table' and COLUMN_NAME='Spec_Property2'"),
+            c,
+            QStringLiteral(
+                "select * from SYSCOLUMN where TABLE_NAME='Object_Table' and COLUMN_NAME='Spec_Property2'"),
             QStringLiteral("SYSCOLUMN"));
         if (hasSpec2 == false) {
             Transaction tx(c);
@@ -352,27 +366,30 @@ void AuthoringSchemaCheck(Connection &c, QStringList *changes)
     }
     for (const char *col : {"Slide_Gradient", "Jump_CB_Id", "Jump_Slide_Id"}) {
         if (columnExists(c, QStringLiteral("Slide_Table"), QLatin1String(col)) == false)
-            addColumnStep(c, QStringLiteral("Slide_Table"), QLatin1String(col), QStringLiteral("integer"), {}, changes);
+            addColumnStep(c, QStringLiteral("Slide_Table"), QLatin1String(col), QStringLiteral("integer"), {},
+                          changes);
     }
     if (columnExists(c, QStringLiteral("Object_Table"), QStringLiteral("Design_Index")) == false) {
-        addColumnStep(c, QStringLiteral("Object_Table"), QStringLiteral("Design_Index"), QStringLiteral("integer"),
-                      [&c] {
-                          openAndFree(c, QStringLiteral("update Object_Table set Design_Index=Index"));
-                          return true;
-                      },
-                      changes);
+        addColumnStep(
+            c, QStringLiteral("Object_Table"), QStringLiteral("Design_Index"), QStringLiteral("integer"),
+            [&c] {
+                openAndFree(c, QStringLiteral("update Object_Table set Design_Index=Index"));
+                return true;
+            },
+            changes);
     }
 }
 
-bool IntegrationCheck(Connection &c, IntegrationState &state, const std::function<void(const QString &)> &status,
-                      QStringList *changes)
+bool IntegrationCheck(Connection &c, IntegrationState &state,
+                      const std::function<void(const QString &)> &status, QStringList *changes)
 {
     if (state.done)
         return true;
     state.done = true;
 
     vkdb::ConfigFile config(c.configPath().toStdString());
-    QString dir = QString::fromStdString(config.unquotedValue(c.dataSourceName().toStdString(), "DB_FODIR")).left(255);
+    QString dir =
+        QString::fromStdString(config.unquotedValue(c.dataSourceName().toStdString(), "DB_FODIR")).left(255);
     if (dir.endsWith(QLatin1Char('/')) || dir.endsWith(QLatin1Char('\\')))
         dir.chop(1);
     if (dir.isEmpty() || !QFileInfo(dir).isDir()) {
@@ -415,9 +432,12 @@ bool IntegrationCheck(Connection &c, IntegrationState &state, const std::functio
         count = row.value(0).toInt();
     }
     if (count < 200) {
-        const QString text = QStringLiteral("move file object ") + q(directoryOf(first)) + QStringLiteral(" to ") + q(dir);
+        const QString text =
+            QStringLiteral("move file object ") + q(directoryOf(first)) + QStringLiteral(" to ") + q(dir);
         if (vkdb::DbExecDirect(c.handle(), text.toStdString()) < 2) {
-            note(changes, QStringLiteral("moved %1 file objects from %2 to %3").arg(count).arg(directoryOf(first), dir));
+            note(changes, QStringLiteral("moved %1 file objects from %2 to %3")
+                              .arg(count)
+                              .arg(directoryOf(first), dir));
             return true;
         }
     }
@@ -450,7 +470,8 @@ bool IntegrationCheck(Connection &c, IntegrationState &state, const std::functio
         if (directoryOf(name) == dir)
             continue;
         const QString target = dir + name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
-        const QString text = QStringLiteral("move file object ") + q(name) + QStringLiteral(" to ") + q(target);
+        const QString text =
+            QStringLiteral("move file object ") + q(name) + QStringLiteral(" to ") + q(target);
         if (vkdb::DbExecDirect(c.handle(), text.toStdString()) < 2) {
             ++moved;
             if (++uncommitted == 500) {
@@ -466,7 +487,8 @@ bool IntegrationCheck(Connection &c, IntegrationState &state, const std::functio
     if (moved)
         note(changes, QStringLiteral("moved %1 file objects to %2").arg(moved).arg(dir));
     if (!state.lostFiles.isEmpty() && c.ui())
-        c.ui()->showInformation(QStringLiteral("Vellumark"), state.lostFiles, QStringLiteral("Media file(s) lost!"));
+        c.ui()->showInformation(QStringLiteral("Vellumark"), state.lostFiles,
+                                QStringLiteral("Media file(s) lost!"));
     return true;
 }
 

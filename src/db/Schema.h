@@ -4,8 +4,10 @@
 namespace vk {
 
 inline constexpr const char *FolderCreateStatement =
-    "create table Folder (FolderId serial,Title char(256),Description Long VarChar,LastModified TimeStamp,Width "
-    "integer,Height integer,BorderWidth integer,index float,InsertDate date,Author char(64),ParFolderId integer)";
+    "create table Folder (FolderId serial,Title char(256),Description Long VarChar,LastModified "
+    "TimeStamp,Width "
+    "integer,Height integer,BorderWidth integer,index float,InsertDate date,Author char(64),ParFolderId "
+    "integer)";
 
 inline constexpr const char *MediaDataCreateStatement =
     "create table MediaData (FolderId Integer,title char(256),description Long VarChar,media file,index "
@@ -25,7 +27,8 @@ class Connection;
 inline constexpr const char *KeyWordsTableColumns = "Name char(32), Icon file, Reference integer default 0";
 inline constexpr const char *FlagTableColumns =
     "Flag_CB_Id integer,Flag_Slide_Id integer,Flag_Id integer,Flag_StartTime integer,Flag_Name varchar(255),"
-    "Flag_Type_Id integer,Loop_EndTime integer,Jump_To_MarkName varchar(255),FlagActive_Type integer,Time_Associated "
+    "Flag_Type_Id integer,Loop_EndTime integer,Jump_To_MarkName varchar(255),FlagActive_Type "
+    "integer,Time_Associated "
     "integer";
 inline constexpr const char *FolderTableCreateStatement =
     "create table Folder_Table(FolderId integer, Title VarChar(255), Description Long varchar)";
@@ -38,7 +41,8 @@ inline constexpr const char *SlideTableCreateStatement =
     "Integer,Slide_BGroundX char(1),Slide_Ratio float,Slide_BColor char(30),Slide_Gradient Integer)";
 inline constexpr const char *ObjectTableCreateStatement =
     "create table Object_Table(CB_Id integer,Slide_Id Integer,Obj_Id Integer,Obj_Flag Char(1),Obj_TypeId "
-    "integer,Db_FolderId Integer,Db_OID char(18),Db_Title VarChar(255),Obj_Link_CBId Integer,Obj_Link_SlideId "
+    "integer,Db_FolderId Integer,Db_OID char(18),Db_Title VarChar(255),Obj_Link_CBId "
+    "Integer,Obj_Link_SlideId "
     "integer,Obj_Media File,Bar_Left Integer,Bar_Width Integer,Hint VarChar(255),Caption VarChar(255),Height "
     "Integer,Left Integer,Top Integer,Width Integer,Tag Integer,Title VarChar(255),Spec_Property "
     "char(345),Spec_Property2 varchar(2504),Id Serial,Index Float, Left_S Float, Top_S Float, Width_S Float, "
@@ -72,6 +76,7 @@ struct IntegrationState
 // Moves the database's internal file objects into the configured file-object directory
 // (after a database was moved or restored). Answers false only when start-up must stop.
 bool IntegrationCheck(Connection &c, IntegrationState &state,
-                      const std::function<void(const QString &)> &status = {}, QStringList *changes = nullptr);
+                      const std::function<void(const QString &)> &status = {},
+                      QStringList *changes = nullptr);
 
 } // namespace vk

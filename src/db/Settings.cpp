@@ -8,7 +8,8 @@ namespace {
 
 bool readFlag(QSettings &s, const QString &key, bool defaultValue)
 {
-    return readWithDefault(s, key, defaultValue ? QStringLiteral("1") : QStringLiteral("0")) == QLatin1String("1");
+    return readWithDefault(s, key, defaultValue ? QStringLiteral("1") : QStringLiteral("0")) ==
+           QLatin1String("1");
 }
 
 // A number the program did not write (a hand-edited value) reads as its default.
@@ -19,7 +20,10 @@ int readNumber(QSettings &s, const QString &key, int defaultValue)
     return ok ? value : defaultValue;
 }
 
-QString flag(bool value) { return value ? QStringLiteral("1") : QStringLiteral("0"); }
+QString flag(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
 
 void readExplorer(QSettings &s, const QString &group, ExplorerSettings &e)
 {
@@ -53,8 +57,10 @@ QString readWithDefault(QSettings &settings, const QString &key, const QString &
 DatabaseSettings readDatabaseSettings(QSettings &settings)
 {
     DatabaseSettings s;
-    s.dataSource = readWithDefault(settings, QStringLiteral("Database/DataSource"), QLatin1String(DefaultDataSource));
-    s.userName = readWithDefault(settings, QStringLiteral("Database/UserName"), QLatin1String(DefaultUserName));
+    s.dataSource =
+        readWithDefault(settings, QStringLiteral("Database/DataSource"), QLatin1String(DefaultDataSource));
+    s.userName =
+        readWithDefault(settings, QStringLiteral("Database/UserName"), QLatin1String(DefaultUserName));
     s.password = readWithDefault(settings, QStringLiteral("Database/Password"), QString());
     if (s.dataSource.isEmpty())
         s.dataSource = QLatin1String(DefaultDataSource);
@@ -76,7 +82,8 @@ void ReadSettings(QSettings &s, SettingsGroup group, WorkspaceSettings &v)
         readExplorer(s, QStringLiteral("FolderExplorer"), v.folderExplorer);
         break;
     case SettingsGroup::MediaManage:
-        v.defaultImportType = readNumber(s, QStringLiteral("MediaManage/DefaultImportType"), ImportDatabaseFile);
+        v.defaultImportType =
+            readNumber(s, QStringLiteral("MediaManage/DefaultImportType"), ImportDatabaseFile);
         if (v.defaultImportType < ImportDatabaseFile || v.defaultImportType > ImportAskUser)
             v.defaultImportType = ImportDatabaseFile;
         v.showExternalMark = readFlag(s, QStringLiteral("MediaManage/IsShowExternalMark"), false);

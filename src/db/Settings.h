@@ -29,7 +29,12 @@ struct ExplorerSettings
 };
 
 // How files are imported.
-enum ImportType : int { ImportDatabaseFile = 0, ImportExternalFile = 1, ImportAskUser = 2 };
+enum ImportType : int
+{
+    ImportDatabaseFile = 0,
+    ImportExternalFile = 1,
+    ImportAskUser = 2
+};
 
 struct WorkspaceSettings
 {
@@ -42,7 +47,15 @@ struct WorkspaceSettings
     ExplorerSettings slideExplorer;
 };
 
-enum class SettingsGroup { Database, SpeedPanel, FolderExplorer, MediaManage, MediaToolbar, SlideExplorer };
+enum class SettingsGroup
+{
+    Database,
+    SpeedPanel,
+    FolderExplorer,
+    MediaManage,
+    MediaToolbar,
+    SlideExplorer
+};
 
 // Reads one group into `values` (geometry defaults come from what `values` holds).
 void ReadSettings(QSettings &settings, SettingsGroup group, WorkspaceSettings &values);

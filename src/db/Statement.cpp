@@ -11,11 +11,20 @@ Statement::Statement(Connection &connection, const QString &text)
     m_openResult = vkdb::DbPrepare(connection.handle(), text.toStdString(), &m_stmt);
 }
 
-Statement::~Statement() { vkdb::DbFreeStmt(&m_stmt); }
+Statement::~Statement()
+{
+    vkdb::DbFreeStmt(&m_stmt);
+}
 
-int Statement::bind(const QString &value) { return vkdb::DbBindParam(m_stmt, value.toStdString(), -3); }
+int Statement::bind(const QString &value)
+{
+    return vkdb::DbBindParam(m_stmt, value.toStdString(), -3);
+}
 
-int Statement::bindNull() { return vkdb::DbBindParam(m_stmt, std::string(), -1); }
+int Statement::bindNull()
+{
+    return vkdb::DbBindParam(m_stmt, std::string(), -1);
+}
 
 int Statement::bindFile(const QString &path)
 {
@@ -24,7 +33,10 @@ int Statement::bindFile(const QString &path)
     return vkdb::DbBindFile(m_stmt, path.toStdString());
 }
 
-int Statement::nextParamSet() { return vkdb::DbNextParamSet(m_stmt); }
+int Statement::nextParamSet()
+{
+    return vkdb::DbNextParamSet(m_stmt);
+}
 
 int Statement::execute(QString *oid)
 {

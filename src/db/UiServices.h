@@ -12,7 +12,12 @@ namespace vk {
 class UiServices
 {
 public:
-    enum class Icon { Information, Warning, Error };
+    enum class Icon
+    {
+        Information,
+        Warning,
+        Error
+    };
 
     virtual ~UiServices() = default;
 
@@ -25,7 +30,8 @@ public:
     // The prompt dialog with choices: answers the chosen index, -1 when cancelled. With an
     // option text, *optionChecked carries the check box's state in and out.
     virtual int askChoice(const QString &caption, const QString &prompt, const QStringList &lines,
-                          const QStringList &choices, int chosen, const QString &optionText, bool *optionChecked) = 0;
+                          const QStringList &choices, int chosen, const QString &optionText,
+                          bool *optionChecked) = 0;
 
     virtual void progressStart(const QString &label, int total) = 0;
     // Answers false when the person asked to cancel.

@@ -68,6 +68,9 @@ QSize thumbnailSize(QSize natural, int longSide = DefaultThumbnailSide);
 // A null picture, with `error` set, on failure.
 QImage decodeThumbnail(const QString &path, int longSide = DefaultThumbnailSide, QString *error = nullptr);
 
+// Whether every pixel of `image` is fully opaque (whatever its format says).
+bool isOpaque(const QImage &image);
+
 // A thumbnail in compact form for storage: PNG when some pixel is not opaque, JPEG
 // otherwise. Empty for a null picture.
 QByteArray encodeThumbnail(const QImage &thumb);

@@ -71,11 +71,16 @@ bool TDbFolder::Select(Connection &c, const QString &descriptionFile)
     {
         quint16 bit;
         const char *piece;
-    } pieces[] = {{FolderFolderId, " FolderId,"},       {FolderTitle, " Title,"},
-                  {FolderLastModified, " LastModified,"}, {FolderWidth, " Width,"},
-                  {FolderHeight, " Height,"},           {FolderBorderWidth, " BorderWidth,"},
-                  {FolderIndex, " index,"},             {FolderInsertDate, " InsertDate,"},
-                  {FolderAuthor, " Author,"},           {FolderDescription, " Description,"}};
+    } pieces[] = {{FolderFolderId, " FolderId,"},
+                  {FolderTitle, " Title,"},
+                  {FolderLastModified, " LastModified,"},
+                  {FolderWidth, " Width,"},
+                  {FolderHeight, " Height,"},
+                  {FolderBorderWidth, " BorderWidth,"},
+                  {FolderIndex, " index,"},
+                  {FolderInsertDate, " InsertDate,"},
+                  {FolderAuthor, " Author,"},
+                  {FolderDescription, " Description,"}};
     QString text = QStringLiteral("select");
     QList<quint16> order;
     for (const auto &p : pieces) {
@@ -190,8 +195,9 @@ bool TDbFolder::Insert(Connection &c)
 {
     if (Rec.OID != QLatin1String("-1"))
         return false;
-    Statement st(c, QStringLiteral("insert into Folder (FolderId, Title, Description, Width, Height, BorderWidth, "
-                                   "index, ParFolderId, InsertDate) values (?,?,?,?,?,?,?,?,?)"));
+    Statement st(
+        c, QStringLiteral("insert into Folder (FolderId, Title, Description, Width, Height, BorderWidth, "
+                          "index, ParFolderId, InsertDate) values (?,?,?,?,?,?,?,?,?)"));
     bool good = st.needsParams();
     if (good) {
         st.bindNull();
@@ -349,7 +355,10 @@ TDbMedia *MakeSubFolderTile(TDbFolder *folder)
 
 // ---------------------------------------------------------------- TDbFolderList
 
-TDbFolderList::TDbFolderList(Connection &connection, QObject *parent) : QObject(parent), m_connection(connection) {}
+TDbFolderList::TDbFolderList(Connection &connection, QObject *parent)
+    : QObject(parent), m_connection(connection)
+{
+}
 
 TDbFolderList::~TDbFolderList()
 {
@@ -377,8 +386,9 @@ bool TDbFolderList::Load(int defaultWidth, int defaultHeight, int defaultBorder)
     show(0);
     QList<TDbFolder *> all;
     {
-        Statement st(c, QStringLiteral("select OID, FolderId, Title, Width, Height, BorderWidth, index, InsertDate, "
-                                       "Author, ParFolderId from Folder order by FolderId"));
+        Statement st(
+            c, QStringLiteral("select OID, FolderId, Title, Width, Height, BorderWidth, index, InsertDate, "
+                              "Author, ParFolderId from Folder order by FolderId"));
         if (!st.isOpen()) {
             c.report(MsgRetrieveTableData, FolderTable);
             return false;
@@ -500,12 +510,14 @@ bool TDbFolderList::renumberRoots()
 
 bool TDbFolderList::InsertRootFolderAt(TDbFolder *folder, int position)
 {
-    const OrderSlot slot = orderSlot([this] {
-        QList<double> k;
-        for (TDbFolder *f : Folders)
-            k.append(f->Rec.Index);
-        return k;
-    }(), position);
+    const OrderSlot slot = orderSlot(
+        [this] {
+            QList<double> k;
+            for (TDbFolder *f : Folders)
+                k.append(f->Rec.Index);
+            return k;
+        }(),
+        position);
     folder->Rec.Index = slot.index;
     Folders.insert(slot.position, folder);
     ++folder->RefCount;
@@ -609,7 +621,8 @@ void TDbFolderList::ReleaseFolder(TDbFolder *folder, bool keepShared)
     delete folder; // its media list frees the remaining items and subfolders
 }
 
-TDbMedia *TDbFolderList::AddSubFolder(TDbFolder *parent, const QString &title, int width, int height, int border)
+TDbMedia *TDbFolderList::AddSubFolder(TDbFolder *parent, const QString &title, int width, int height,
+                                      int border)
 {
     auto *f = new TDbFolder;
     const QList<TDbMedia *> &items = parent->MediaList->Items;
@@ -818,10 +831,11 @@ TDbFolder *TDbFolderList::CopyFolder(TDbFolder *source, TDbFolder *parent)
     copy->Changed = FolderParFolderId | FolderInsertDate | FolderAuthor;
     copy->Update(m_connection);
     QString description;
-    if (ReadDescription(m_connection, source->Rec.OID, RecordKind::Folder, &description) && !description.isEmpty())
+    if (ReadDescription(m_connection, source->Rec.OID, RecordKind::Folder, &description) &&
+        !description.isEmpty())
         WriteDescription(m_connection, copy->Rec.OID, description, RecordKind::Folder);
-    copy->MediaList = std::make_unique<TDbMediaList>(source->MediaList->TileWidth, source->MediaList->TileHeight,
-                                                     source->MediaList->TileBorder);
+    copy->MediaList = std::make_unique<TDbMediaList>(
+        source->MediaList->TileWidth, source->MediaList->TileHeight, source->MediaList->TileBorder);
     for (TDbMedia *item : source->MediaList->Items) {
         if (!item->SubFolder)
             continue; // media items are copied by the media model (CopyMedia) once it is attached

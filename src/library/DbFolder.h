@@ -53,7 +53,7 @@ public:
     bool NoThumb = false;
     bool External = false;
     bool Lost = false;
-    TDbFolder *Owner = nullptr;     // the folder whose list holds the item
+    TDbFolder *Owner = nullptr; // the folder whose list holds the item
     int RefCount = 0;
 
     bool isSubFolderTile() const { return Rec.MediaType == SubFolderType; }
@@ -67,7 +67,8 @@ public:
 };
 
 // Column bits of a media item's `Changed` mask.
-enum MediaColumn : quint16 {
+enum MediaColumn : quint16
+{
     MediaTitle = 0x0002,
     MediaMedia = 0x0004,
     MediaNail = 0x0008,
@@ -114,7 +115,8 @@ struct TsFolder
 };
 
 // Column bits of a folder's `Changed` mask.
-enum FolderColumn : quint16 {
+enum FolderColumn : quint16
+{
     FolderParFolderId = 0x0002,
     FolderFolderId = 0x0004,
     FolderTitle = 0x0008,

@@ -32,7 +32,10 @@ QString readTextFile(const QString &path)
     return QString::fromUtf8(f.readAll());
 }
 
-bool exists(const QString &path) { return !path.isEmpty() && QFileInfo(path).isFile(); }
+bool exists(const QString &path)
+{
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
 
 } // namespace
 
@@ -46,10 +49,11 @@ bool TDbMedia::Select(Connection &c, const QString &descriptionFile)
     {
         quint16 bit;
         const char *piece;
-    } pieces[] = {{MediaFolderId, " FolderID,"}, {MediaTitle, " title,"},     {MediaMedia, " filename(media),"},
-                  {MediaNail, " filename(MediaNail),"}, {MediaMediaType, " MediaType,"}, {MediaIndex, " index,"},
-                  {MediaKeyWords, " KeyWords,"}, {MediaInsertDate, " InsertDate,"}, {MediaAuthor, " Author,"},
-                  {MediaDescription, " description,"}};
+    } pieces[] = {{MediaFolderId, " FolderID,"},     {MediaTitle, " title,"},
+                  {MediaMedia, " filename(media),"}, {MediaNail, " filename(MediaNail),"},
+                  {MediaMediaType, " MediaType,"},   {MediaIndex, " index,"},
+                  {MediaKeyWords, " KeyWords,"},     {MediaInsertDate, " InsertDate,"},
+                  {MediaAuthor, " Author,"},         {MediaDescription, " description,"}};
     QString text = QStringLiteral("select");
     QList<quint16> order;
     for (const auto &p : pieces) {
@@ -119,7 +123,12 @@ bool TDbMedia::Update(Connection &c, bool storeInDb, const QString &descriptionF
 {
     if (Rec.OID == QLatin1String("-1") || Changed == 0)
         return false;
-    enum Kind { Text, Null, File };
+    enum Kind
+    {
+        Text,
+        Null,
+        File
+    };
     QString text = QStringLiteral("update MediaData set");
     QList<QPair<Kind, QString>> values;
     auto add = [&](quint16 bit, const char *piece, Kind kind, const QString &value) {
@@ -144,7 +153,8 @@ bool TDbMedia::Update(Connection &c, bool storeInDb, const QString &descriptionF
     add(MediaKeyWords, " KeyWords=?,", Text, Rec.KeyWords);
     add(MediaInsertDate, " InsertDate=?,", Rec.InsertDate < 0 ? Null : Text, dateToText(Rec.InsertDate));
     add(MediaAuthor, " Author=?,", Text, Rec.Author);
-    add(MediaDescription, " description=?,", !descriptionFile.isEmpty() && QFile::exists(descriptionFile) ? Text : Null,
+    add(MediaDescription, " description=?,",
+        !descriptionFile.isEmpty() && QFile::exists(descriptionFile) ? Text : Null,
         readTextFile(descriptionFile));
     if (values.isEmpty())
         return false;
@@ -182,7 +192,8 @@ bool TDbMedia::Insert(Connection &c, bool storeInDb)
         return false;
     if (Rec.MediaType == -1)
         Rec.MediaType = MediaTypeOfExtension(Rec.MediaFile);
-    QString columns = QStringLiteral("Insert into MediaData (FolderId,MediaType,index,title,KeyWords,InsertDate");
+    QString columns =
+        QStringLiteral("Insert into MediaData (FolderId,MediaType,index,title,KeyWords,InsertDate");
     QString marks = QStringLiteral(") values (?,?,?,?,?,?");
     const bool hasMedia = exists(Rec.MediaFile), hasNail = exists(Rec.NailFile);
     if (storeInDb) {
@@ -268,9 +279,10 @@ bool TDbFolderList::LoadAllMedia(const QList<TDbFolder *> &folders)
             return false;
         }
     }
-    Statement st(c, QStringLiteral("select OID, FolderId, title, filename(media), MediaType, index, "
-                                   "filename(MediaNail), KeyWords, InsertDate, Author from MediaData order by "
-                                   "FolderId, index"));
+    Statement st(c,
+                 QStringLiteral("select OID, FolderId, title, filename(media), MediaType, index, "
+                                "filename(MediaNail), KeyWords, InsertDate, Author from MediaData order by "
+                                "FolderId, index"));
     if (!st.isOpen()) {
         c.report(MsgRetrieveTableData, MediaTable);
         return false;
@@ -279,7 +291,10 @@ bool TDbFolderList::LoadAllMedia(const QList<TDbFolder *> &folders)
     int current = 0, rows = 0;
     auto show = [&] {
         if (status)
-            status(QStringLiteral("Abstract Media Info...%1/(%2/%3)").arg(rows).arg(current + 1).arg(folderCount));
+            status(QStringLiteral("Abstract Media Info...%1/(%2/%3)")
+                       .arg(rows)
+                       .arg(current + 1)
+                       .arg(folderCount));
     };
     show();
     QList<TDbMedia *> orphans;
@@ -323,7 +338,8 @@ bool TDbFolderList::LoadAllMedia(const QList<TDbFolder *> &folders)
         c.report(MsgRetrieveTableData, MediaTable);
     if (!orphans.isEmpty()) {
         double maxIndex = MaxFolderIndex(c);
-        TDbFolder *lost = AddRootFolder(QStringLiteral("Lost Media Folder"), DefaultWidth, DefaultBorder, DefaultHeight);
+        TDbFolder *lost =
+            AddRootFolder(QStringLiteral("Lost Media Folder"), DefaultWidth, DefaultBorder, DefaultHeight);
         if (!lost) {
             qDeleteAll(orphans);
             return false;

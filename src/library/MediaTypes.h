@@ -6,7 +6,8 @@
 namespace vk {
 
 // Below 99 a picture, 99 text, 100-199 audio, 200-299 video, 300 a document, 301 a subfolder tile.
-enum MediaTypeCode : int {
+enum MediaTypeCode : int
+{
     TypeBmp = 1,
     TypeJpg = 3,
     TypePcx = 4,
@@ -29,6 +30,9 @@ enum MediaTypeCode : int {
 
 // The type of a file by its extension, whatever its letter case; 300 for any other.
 int MediaTypeOfExtension(const QString &path);
-inline bool isPictureType(int type) { return type > 0 && type < 99; }
+inline bool isPictureType(int type)
+{
+    return type > 0 && type < 99;
+}
 
 } // namespace vk

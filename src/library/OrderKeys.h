@@ -10,12 +10,15 @@ namespace vk {
 struct OrderSlot
 {
     double index = 0;
-    int position = 0;       // where the entry goes
-    bool renumber = false;  // the list must be renumbered after inserting
+    int position = 0;      // where the entry goes
+    bool renumber = false; // the list must be renumbered after inserting
 };
 
 OrderSlot orderSlot(const QList<double> &keys, int position);
 // The key of the k-th entry after renumbering.
-inline double renumberedKey(int k) { return 32.0 * k; }
+inline double renumberedKey(int k)
+{
+    return 32.0 * k;
+}
 
 } // namespace vk

@@ -6,7 +6,10 @@
 
 namespace vk {
 
-QString floatToText(double value) { return QString::number(value, 'g', QLocale::FloatingPointShortest); }
+QString floatToText(double value)
+{
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
 
 double textToFloat(const QString &text, double fallback)
 {
@@ -49,6 +52,9 @@ DateValue textToDate(const QString &text)
     return -1;
 }
 
-DateValue today() { return double(QDate::currentDate().toJulianDay()); }
+DateValue today()
+{
+    return double(QDate::currentDate().toJulianDay());
+}
 
 } // namespace vk

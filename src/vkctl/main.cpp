@@ -8,13 +8,13 @@
 #include "CliUi.h"
 #include "ConfigFile.h"
 #include "ConnectChecks.h"
-#include "DbFolder.h"
 #include "Connection.h"
 #include "DatabaseSetup.h"
+#include "DbFolder.h"
 #include "Engine.h"
 #include "Paths.h"
-#include "Settings.h"
 #include "RecordStatements.h"
+#include "Settings.h"
 #include "Statement.h"
 
 #include <sqlite3.h>
@@ -32,32 +32,42 @@ using namespace vk;
 
 int usage()
 {
-    std::fputs("usage: vkctl [--source NAME] [--no-check] COMMAND ...\n"
-               "  sources                         list the data sources\n"
-               "  init NAME [--dir DIR]           create a data source\n"
-               "  sql TEXT [--param V | --null | --file PATH]...\n"
-               "                                  run one statement\n"
-               "  folder add TITLE [--parent OID] [--at N]\n"
-               "  folder ls                       OID, FolderId, ParFolderId, depth, index, Title\n"
-               "  folder rename OID TITLE\n"
-               "  folder mv OID (--parent OID | --root) [--at N]\n"
-               "  folder cp OID (--parent OID | --root) [--at N]\n"
-               "  folder rm OID\n"
-               "  ls FOLDER_OID                    OID, MediaType, index, title, file, internal|external|lost\n"
-               "  rm MEDIA_OID...\n"
-               "  mv MEDIA_OID... --to FOLDER_OID [--at N]\n"
-               "  cp MEDIA_OID... --to FOLDER_OID [--at N]   prints the new OIDs\n"
-               "  check                           bring the schema up to date, find moved file\n"
-               "                                  objects and check the database's integrity\n",
-               stderr);
+    std::fputs(
+        "usage: vkctl [--source NAME] [--no-check] COMMAND ...\n"
+        "  sources                         list the data sources\n"
+        "  init NAME [--dir DIR]           create a data source\n"
+        "  sql TEXT [--param V | --null | --file PATH]...\n"
+        "                                  run one statement\n"
+        "  folder add TITLE [--parent OID] [--at N]\n"
+        "  folder ls                       OID, FolderId, ParFolderId, depth, index, Title\n"
+        "  folder rename OID TITLE\n"
+        "  folder mv OID (--parent OID | --root) [--at N]\n"
+        "  folder cp OID (--parent OID | --root) [--at N]\n"
+        "  folder rm OID\n"
+        "  ls FOLDER_OID                    OID, MediaType, index, title, file, internal|external|lost\n"
+        "  rm MEDIA_OID...\n"
+        "  mv MEDIA_OID... --to FOLDER_OID [--at N]\n"
+        "  cp MEDIA_OID... --to FOLDER_OID [--at N]   prints the new OIDs\n"
+        "  check                           bring the schema up to date, find moved file\n"
+        "                                  objects and check the database's integrity\n",
+        stderr);
     return 1;
 }
 
-void printLine(const QString &text) { std::fprintf(stdout, "%s\n", text.toUtf8().constData()); }
+void printLine(const QString &text)
+{
+    std::fprintf(stdout, "%s\n", text.toUtf8().constData());
+}
 
-void printError(const QString &text) { std::fprintf(stderr, "vkctl: %s\n", text.toUtf8().constData()); }
+void printError(const QString &text)
+{
+    std::fprintf(stderr, "vkctl: %s\n", text.toUtf8().constData());
+}
 
-QString engineError() { return QString::fromStdString(vkdb::DbErrorText()); }
+QString engineError()
+{
+    return QString::fromStdString(vkdb::DbErrorText());
+}
 
 struct Options
 {
@@ -135,7 +145,12 @@ int cmdSql(const Options &options, const QStringList &args, CliUi &ui)
     const QString text = args[0];
     struct Value
     {
-        enum Kind { Text, Null, File } kind;
+        enum Kind
+        {
+            Text,
+            Null,
+            File
+        } kind;
         QString text;
     };
     QList<Value> values;
@@ -244,8 +259,8 @@ int cmdFolder(const Options &options, QStringList args, CliUi &ui)
             if (folder && at >= 0 && !roots.MoveFolderInto(folder, parent, at))
                 return 1;
         } else {
-            folder = roots.AddRootFolder(positional[0], display.DefaultPanelWidth, display.DefaultPanelBorderWidth,
-                                         display.DefaultPanelHeight);
+            folder = roots.AddRootFolder(positional[0], display.DefaultPanelWidth,
+                                         display.DefaultPanelBorderWidth, display.DefaultPanelHeight);
             if (folder && at >= 0 && !roots.MoveFolderToRoot(folder, at))
                 return 1;
         }
@@ -278,8 +293,11 @@ int cmdFolder(const Options &options, QStringList args, CliUi &ui)
             return 1;
         const int position = at >= 0 ? at : int(parent ? parent->MediaList->count() : roots.Folders.size());
         if (sub == QLatin1String("mv"))
-            return (toRoot ? roots.MoveFolderToRoot(f, position) : roots.MoveFolderInto(f, parent, position)) ? 0 : 1;
-        TDbFolder *copy = toRoot ? roots.CopyFolderToRoot(f, position) : roots.CopyFolderInto(f, parent, position);
+            return (toRoot ? roots.MoveFolderToRoot(f, position) : roots.MoveFolderInto(f, parent, position))
+                       ? 0
+                       : 1;
+        TDbFolder *copy =
+            toRoot ? roots.CopyFolderToRoot(f, position) : roots.CopyFolderInto(f, parent, position);
         if (!copy) {
             if (!toRoot && f->IsSelfOrDescendant(parent))
                 printError(QStringLiteral("Cannot Move/Copy Folder to its SubFolder."));
@@ -341,8 +359,9 @@ int cmdMedia(const QString &command, const Options &options, const QStringList &
             if (m->SubFolder)
                 continue;
             const bool lost = m->Rec.MediaFile.isEmpty() || !QFileInfo(m->Rec.MediaFile).isFile();
-            const QString state = lost ? QStringLiteral("lost")
-                                       : m->External ? QStringLiteral("external") : QStringLiteral("internal");
+            const QString state = lost          ? QStringLiteral("lost")
+                                  : m->External ? QStringLiteral("external")
+                                                : QStringLiteral("internal");
             printLine(QStringList{m->Rec.OID, QString::number(m->Rec.MediaType), floatToText(m->Rec.Index),
                                   m->Rec.Title, m->Rec.MediaFile, state}
                           .join(QLatin1Char('\t')));
@@ -405,12 +424,14 @@ int cmdCheck(const Options &options, const QStringList &args, CliUi &ui)
 
     bool intact = true;
     sqlite3_stmt *st = nullptr;
-    if (sqlite3_prepare_v2(vkdb::DbNativeHandle(c.handle()), "pragma integrity_check", -1, &st, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(vkdb::DbNativeHandle(c.handle()), "pragma integrity_check", -1, &st, nullptr) !=
+        SQLITE_OK) {
         printLine(QStringLiteral("integrity: cannot be checked"));
         intact = false;
     } else {
         while (sqlite3_step(st) == SQLITE_ROW) {
-            const QString line = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+            const QString line =
+                QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
             intact = intact && line == QLatin1String("ok");
             printLine(QStringLiteral("integrity: ") + line);
         }

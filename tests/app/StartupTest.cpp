@@ -1,9 +1,9 @@
 // The workspace's start-up and shutdown steps, headless: the connection and its
 // failure branches, the first start, the work directory, the single-instance guard.
+#include "Startup.h"
 #include "ConfigFile.h"
 #include "Engine.h"
 #include "SingleInstance.h"
-#include "Startup.h"
 #include "Statement.h"
 #include "TempDataSource.h"
 
@@ -41,7 +41,9 @@ struct Harness
 
 std::string smode(const TempDataSource &src)
 {
-    return vkdb::ConfigFile(src.configPath().toStdString()).value(src.name().toStdString(), "DB_SMODE").value_or("");
+    return vkdb::ConfigFile(src.configPath().toStdString())
+        .value(src.name().toStdString(), "DB_SMODE")
+        .value_or("");
 }
 
 TEST(StartupConnect, ConnectsToAWorkingDataSource)
@@ -70,7 +72,9 @@ TEST(StartupConnect, UnknownDataSourceWarnsWithItsNameAndRunsTheWizard)
     // A wizard that makes the connection lets start-up go on.
     Harness ok(src.configPath());
     ok.startup->settings.database = {QStringLiteral("gone"), QStringLiteral("SYSADM"), QString()};
-    ok.wizard = [&](Connection &c) { return c.connect(src.configPath(), src.name(), "SYSADM", "") == vkdb::DbOk; };
+    ok.wizard = [&](Connection &c) {
+        return c.connect(src.configPath(), src.name(), "SYSADM", "") == vkdb::DbOk;
+    };
     EXPECT_TRUE(ok.startup->connectDatabase());
     EXPECT_TRUE(ok.startup->connection.isConnected());
 }
@@ -149,7 +153,8 @@ TEST(StartupFirstStart, MakesTheDefaultDataSource)
     ASSERT_TRUE(h.startup->installDefaultDataSource(dir.path() + "/data/svkbook"));
     vkdb::ConfigFile ini(config.toStdString());
     EXPECT_EQ(ini.sections(), std::vector<std::string>{"svkbook"});
-    EXPECT_EQ(ini.value("svkbook", "DB_DBDIR").value_or(""), "\"" + (dir.path() + "/data/svkbook").toStdString() + "\"");
+    EXPECT_EQ(ini.value("svkbook", "DB_DBDIR").value_or(""),
+              "\"" + (dir.path() + "/data/svkbook").toStdString() + "\"");
     EXPECT_EQ(ini.value("svkbook", "DB_FODIR").value_or(""),
               "\"" + (dir.path() + "/data/svkbook/folder").toStdString() + "\"");
     EXPECT_EQ(ini.value("svkbook", "DB_USRID").value_or(""), "SYSADM");
@@ -158,8 +163,10 @@ TEST(StartupFirstStart, MakesTheDefaultDataSource)
     QSettings settings(dir.path() + "/settings.ini", QSettings::IniFormat);
     h.startup->readDatabaseSettings(settings);
     ASSERT_TRUE(h.startup->connectDatabase());
-    Statement st(h.startup->connection,
-                 QStringLiteral("select TABLE_NAME from SYSTABLE where TABLE_NAME in ('Folder', 'MediaData') order by 1"));
+    Statement st(
+        h.startup->connection,
+        QStringLiteral(
+            "select TABLE_NAME from SYSTABLE where TABLE_NAME in ('Folder', 'MediaData') order by 1"));
     QStringList row, names;
     while (st.fetch(row) < 2)
         names << row;
@@ -213,7 +220,8 @@ TEST(StartupShutdown, WritesSettingsAndDisconnects)
     ASSERT_TRUE(next.startup->checkAndInitialize(settings));
     EXPECT_EQ(next.startup->checks.options.WallPaperStyle, 1);
     EXPECT_TRUE(next.startup->settings.showExternalMark);
-    EXPECT_TRUE(next.startup->checks.changes.isEmpty()) << next.startup->checks.changes.join(", ").toStdString();
+    EXPECT_TRUE(next.startup->checks.changes.isEmpty())
+        << next.startup->checks.changes.join(", ").toStdString();
 }
 
 TEST(StartupWorkDirectory, IsEmptiedAtStartWithoutFollowingLinksAndRemovedAtExit)

@@ -1,6 +1,6 @@
 // Display options in OptionTable, and the per-user settings' defaults.
-#include "Engine.h"
 #include "OptionStore.h"
+#include "Engine.h"
 #include "Settings.h"
 #include "Statement.h"
 #include "TempDataSource.h"
@@ -24,7 +24,10 @@ QList<QStringList> optionRows(Connection &c)
     return out;
 }
 
-bool exec(Connection &c, const char *text) { return vkdb::DbExecDirect(c.handle(), text) < 2; }
+bool exec(Connection &c, const char *text)
+{
+    return vkdb::DbExecDirect(c.handle(), text) < 2;
+}
 
 TEST(OptionStoreTest, MissingTableIsCreatedWithTheDefaults)
 {
@@ -34,11 +37,16 @@ TEST(OptionStoreTest, MissingTableIsCreatedWithTheDefaults)
     DisplayOptions options;
     EXPECT_TRUE(LoadOrCreateOptions(src.connection, options));
     EXPECT_TRUE(OptionTableExists(src.connection));
-    EXPECT_EQ(optionRows(src.connection),
-              (QList<QStringList>{{"CustomDisplay.Height", "0"}, {"CustomDisplay.Width", "0"},
-                                  {"DefaultPanelBorderWidth", "3"}, {"DefaultPanelHeight", "100"},
-                                  {"DefaultPanelWidth", "80"}, {"PosOptionChecked", "4"}, {"ScanImageType", "0"},
-                                  {"SizeOptionChecked", "0"}, {"WallPaperChecked", "1"}, {"WallPaperStyle", "0"}}));
+    EXPECT_EQ(optionRows(src.connection), (QList<QStringList>{{"CustomDisplay.Height", "0"},
+                                                              {"CustomDisplay.Width", "0"},
+                                                              {"DefaultPanelBorderWidth", "3"},
+                                                              {"DefaultPanelHeight", "100"},
+                                                              {"DefaultPanelWidth", "80"},
+                                                              {"PosOptionChecked", "4"},
+                                                              {"ScanImageType", "0"},
+                                                              {"SizeOptionChecked", "0"},
+                                                              {"WallPaperChecked", "1"},
+                                                              {"WallPaperStyle", "0"}}));
     EXPECT_TRUE(src.ui.messages.isEmpty());
 }
 
@@ -87,8 +95,9 @@ TEST(OptionStoreTest, FailedSaveKeepsTheStoredOptions)
     LoadOrCreateOptions(src.connection, options);
     ASSERT_TRUE(SaveOptions(src.connection, options));
     // One row of the next save is refused.
-    ASSERT_TRUE(exec(src.connection, "create trigger refuse before insert on OptionTable when "
-                                     "new.Option = 'ScanImageType' begin select raise(abort, 'disk trouble'); end"));
+    ASSERT_TRUE(exec(src.connection,
+                     "create trigger refuse before insert on OptionTable when "
+                     "new.Option = 'ScanImageType' begin select raise(abort, 'disk trouble'); end"));
     DisplayOptions changed = options;
     changed.DefaultPanelWidth = 999;
     EXPECT_FALSE(SaveOptions(src.connection, changed));
@@ -105,16 +114,29 @@ TEST(SettingsTest, FirstReadWritesEveryDefault)
     QSettings s(dir.path() + "/s.ini", QSettings::IniFormat);
     WorkspaceSettings v;
     v.folderExplorer.geometry = QRect(10, 20, 200, 400);
-    for (SettingsGroup g : {SettingsGroup::Database, SettingsGroup::SpeedPanel, SettingsGroup::FolderExplorer,
-                            SettingsGroup::MediaManage, SettingsGroup::MediaToolbar, SettingsGroup::SlideExplorer})
+    for (SettingsGroup g :
+         {SettingsGroup::Database, SettingsGroup::SpeedPanel, SettingsGroup::FolderExplorer,
+          SettingsGroup::MediaManage, SettingsGroup::MediaToolbar, SettingsGroup::SlideExplorer})
         ReadSettings(s, g, v);
-    const QStringList expected = {"Database/DataSource", "Database/Password", "Database/UserName",
-                                  "FolderExplorer/Dock", "FolderExplorer/Height", "FolderExplorer/Left",
-                                  "FolderExplorer/Top", "FolderExplorer/Visible", "FolderExplorer/Width",
-                                  "MediaManage/DefaultImportType", "MediaManage/IsShowExternalMark",
-                                  "SlideExplorer/Dock", "SlideExplorer/Height", "SlideExplorer/Left",
-                                  "SlideExplorer/Top", "SlideExplorer/Visible", "SlideExplorer/Width",
-                                  "Toolbars/MediaToolbar/Visible", "Toolbars/SpeedPanel/Visible"};
+    const QStringList expected = {"Database/DataSource",
+                                  "Database/Password",
+                                  "Database/UserName",
+                                  "FolderExplorer/Dock",
+                                  "FolderExplorer/Height",
+                                  "FolderExplorer/Left",
+                                  "FolderExplorer/Top",
+                                  "FolderExplorer/Visible",
+                                  "FolderExplorer/Width",
+                                  "MediaManage/DefaultImportType",
+                                  "MediaManage/IsShowExternalMark",
+                                  "SlideExplorer/Dock",
+                                  "SlideExplorer/Height",
+                                  "SlideExplorer/Left",
+                                  "SlideExplorer/Top",
+                                  "SlideExplorer/Visible",
+                                  "SlideExplorer/Width",
+                                  "Toolbars/MediaToolbar/Visible",
+                                  "Toolbars/SpeedPanel/Visible"};
     QStringList keys = s.allKeys();
     keys.sort();
     EXPECT_EQ(keys, expected);

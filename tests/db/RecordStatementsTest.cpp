@@ -1,8 +1,8 @@
 // The shared record statements: exact texts and values, messages on failure,
 // and the edge cases of titles, file objects and maxima.
+#include "RecordStatements.h"
 #include "Engine.h"
 #include "Messages.h"
-#include "RecordStatements.h"
 #include "Statement.h"
 #include "TempDataSource.h"
 
@@ -22,7 +22,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(src.created);
-        vkdb::DbSetStatementLog(src.connection.handle(), [this](const vkdb::DbLogEntry &e) { log.push_back(e); });
+        vkdb::DbSetStatementLog(src.connection.handle(),
+                                [this](const vkdb::DbLogEntry &e) { log.push_back(e); });
     }
 
     QString insertMedia(const QString &title)
@@ -65,7 +66,8 @@ TEST_F(RecordStatementsTest, TitlesAndDescriptionsTravelAsValues)
     log.clear();
     const QString title = QStringLiteral("Anne's \"best\" %_ pictures; drop table Folder --");
     ASSERT_TRUE(WriteTitle(src.connection, folder, title, RecordKind::Folder));
-    ASSERT_TRUE(WriteTitleAndDescription(src.connection, media, title, QStringLiteral("Über 100%"), RecordKind::MediaData));
+    ASSERT_TRUE(WriteTitleAndDescription(src.connection, media, title, QStringLiteral("Über 100%"),
+                                         RecordKind::MediaData));
     ASSERT_TRUE(WriteDescription(src.connection, folder, QStringLiteral("d'f"), RecordKind::Folder));
     ASSERT_TRUE(WriteFolderIndex(src.connection, folder, 48.5));
     ASSERT_TRUE(WriteFolderTileSize(src.connection, folder, 80, 100, 3));
@@ -74,7 +76,8 @@ TEST_F(RecordStatementsTest, TitlesAndDescriptionsTravelAsValues)
     EXPECT_EQ(log[0].text, "update Folder set Title= ?  where OID = ?");
     EXPECT_EQ(log[0].values[0], title.toStdString());
     EXPECT_EQ(log[1].text, "update MediaData set description = ?, title= ?  where OID = ?");
-    EXPECT_EQ(log[1].values, (std::vector<std::string>{"Über 100%", title.toStdString(), media.toStdString()}));
+    EXPECT_EQ(log[1].values,
+              (std::vector<std::string>{"Über 100%", title.toStdString(), media.toStdString()}));
     EXPECT_EQ(log[2].text, "update Folder set Description = ? where OID = ?");
     EXPECT_EQ(log[3].text, "update Folder set index=?  where OID = ?");
     EXPECT_EQ(log[3].values[0], "48.5");
@@ -171,7 +174,8 @@ TEST_F(RecordStatementsTest, ReplaceStopsAtTheFirstFailure)
     Statement(src.connection, QStringLiteral("drop table MediaData"));
     log.clear();
     QString name = QStringLiteral("left over");
-    EXPECT_FALSE(ReplaceThumbnailFile(src.connection, "000000000000000001", src.writeFile("n.png", "P"), &name));
+    EXPECT_FALSE(
+        ReplaceThumbnailFile(src.connection, "000000000000000001", src.writeFile("n.png", "P"), &name));
     EXPECT_EQ(name, QString());
     // Only the open was tried; no lookup followed the failure.
     EXPECT_EQ(src.ui.messages, QStringList{QStringLiteral("SQL open failed:")});
@@ -200,7 +204,8 @@ TEST_F(RecordStatementsTest, DeleteMediaRow)
     EXPECT_TRUE(DeleteMediaRow(src.connection, media));
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].text, "delete from MediaData where OID = ?");
-    EXPECT_EQ(selectOne(QStringLiteral("select count(*) from MediaData where OID = ?"), media), QStringLiteral("0"));
+    EXPECT_EQ(selectOne(QStringLiteral("select count(*) from MediaData where OID = ?"), media),
+              QStringLiteral("0"));
 }
 
 TEST(MessagesTest, CatalogueHoldsTheExactTexts)

@@ -1,8 +1,8 @@
 // The schema check on older databases, the keyword conversion and the integration
 // check of file objects, against real databases.
+#include "Schema.h"
 #include "ConfigFile.h"
 #include "Engine.h"
-#include "Schema.h"
 #include "Statement.h"
 #include "TempDataSource.h"
 
@@ -76,10 +76,12 @@ TEST_F(OldDatabase, OriginalTablesComeUpToDateWithEveryRowIntact)
 {
     ASSERT_TRUE(exec(c(), OldFolder));
     ASSERT_TRUE(exec(c(), OldMediaData));
-    const QString folder = insert(c(), "insert into Folder (Title, Width, Height, BorderWidth) values (?, ?, ?, ?)",
-                                  {"Old 'folder'", "80", "100", "3"});
+    const QString folder =
+        insert(c(), "insert into Folder (Title, Width, Height, BorderWidth) values (?, ?, ?, ?)",
+               {"Old 'folder'", "80", "100", "3"});
     const QString pic = src.writeFile("old.bmp", "BMP");
-    Statement st(c(), "insert into MediaData (FolderId, title, media, index, MediaType) values (?, ?, ?, ?, ?)");
+    Statement st(c(),
+                 "insert into MediaData (FolderId, title, media, index, MediaType) values (?, ?, ?, ?, ?)");
     st.bind("1");
     st.bind("old picture");
     st.bindFile(pic);
@@ -113,9 +115,12 @@ TEST_F(OldDatabase, OriginalTablesComeUpToDateWithEveryRowIntact)
 TEST_F(OldDatabase, KeywordNamesBecomeKeywordRowsWhenTheTableIsNew)
 {
     ASSERT_TRUE(exec(c(), OldFolder));
-    ASSERT_TRUE(exec(c(), QString(OldMediaData).replace("MediaNail File", "MediaNail File,KeyWords varchar(1024)")));
-    const QString a = insert(c(), "insert into MediaData (title, KeyWords) values (?, ?)", {"a", "Beach\r\nSun\r\n"});
-    const QString b = insert(c(), "insert into MediaData (title, KeyWords) values (?, ?)", {"b", "sun\r\nbeach\r\nSUN\r\n"});
+    ASSERT_TRUE(
+        exec(c(), QString(OldMediaData).replace("MediaNail File", "MediaNail File,KeyWords varchar(1024)")));
+    const QString a =
+        insert(c(), "insert into MediaData (title, KeyWords) values (?, ?)", {"a", "Beach\r\nSun\r\n"});
+    const QString b = insert(c(), "insert into MediaData (title, KeyWords) values (?, ?)",
+                             {"b", "sun\r\nbeach\r\nSUN\r\n"});
     const QString none = insert(c(), "insert into MediaData (title, KeyWords) values (?, ?)", {"c", ""});
 
     StartupSchemaCheck(c());
@@ -132,22 +137,28 @@ TEST_F(OldDatabase, KeywordNamesBecomeKeywordRowsWhenTheTableIsNew)
 TEST_F(OldDatabase, KeywordTableWithoutReferenceIsConvertedAndCounted)
 {
     ASSERT_TRUE(exec(c(), OldFolder));
-    ASSERT_TRUE(exec(c(), QString(OldMediaData).replace("MediaNail File", "MediaNail File,KeyWords varchar(1024)")));
+    ASSERT_TRUE(
+        exec(c(), QString(OldMediaData).replace("MediaNail File", "MediaNail File,KeyWords varchar(1024)")));
     ASSERT_TRUE(exec(c(), "create table KeyWords_Table (Name char(32), Icon file)"));
     const QString family = insert(c(), "insert into KeyWords_Table (Name) values (?)", {"Family"});
     const QString travel = insert(c(), "insert into KeyWords_Table (Name) values (?)", {"Travel"});
     const QString unused = insert(c(), "insert into KeyWords_Table (Name) values (?)", {"Unused"});
     // Names in any letter case, an OID already converted, and a name no keyword has.
-    const QString m1 = insert(c(), "insert into MediaData (title, KeyWords) values (?, ?)", {"1", "family\r\nTRAVEL\r\n"});
-    const QString m2 = insert(c(), "insert into MediaData (title, KeyWords) values (?, ?)", {"2", travel + "\r\nPets\r\n"});
+    const QString m1 =
+        insert(c(), "insert into MediaData (title, KeyWords) values (?, ?)", {"1", "family\r\nTRAVEL\r\n"});
+    const QString m2 =
+        insert(c(), "insert into MediaData (title, KeyWords) values (?, ?)", {"2", travel + "\r\nPets\r\n"});
 
     QStringList changes;
     StartupSchemaCheck(c(), &changes);
-    EXPECT_TRUE(changes.contains("added column KeyWords_Table.Reference")) << changes.join(", ").toStdString();
+    EXPECT_TRUE(changes.contains("added column KeyWords_Table.Reference"))
+        << changes.join(", ").toStdString();
     const QString pets = one(c(), "select OID from KeyWords_Table where Name = 'Pets'");
     EXPECT_EQ(pets.size(), 18);
-    EXPECT_EQ(one(c(), "select KeyWords from MediaData where OID = ?", {m1}), family + "\r\n" + travel + "\r\n");
-    EXPECT_EQ(one(c(), "select KeyWords from MediaData where OID = ?", {m2}), travel + "\r\n" + pets + "\r\n");
+    EXPECT_EQ(one(c(), "select KeyWords from MediaData where OID = ?", {m1}),
+              family + "\r\n" + travel + "\r\n");
+    EXPECT_EQ(one(c(), "select KeyWords from MediaData where OID = ?", {m2}),
+              travel + "\r\n" + pets + "\r\n");
     EXPECT_EQ(rows(c(), "select Name, Reference from KeyWords_Table order by Name"),
               (QList<QStringList>{{"Family", "1"}, {"Pets", "1"}, {"Travel", "2"}, {"Unused", "0"}}));
     Q_UNUSED(unused);
@@ -156,12 +167,14 @@ TEST_F(OldDatabase, KeywordTableWithoutReferenceIsConvertedAndCounted)
 TEST_F(OldDatabase, FailedConversionLeavesTheOldRowsAndRunsAgainNextTime)
 {
     ASSERT_TRUE(exec(c(), OldFolder));
-    ASSERT_TRUE(exec(c(), QString(OldMediaData).replace("MediaNail File", "MediaNail File,KeyWords varchar(1024)")));
+    ASSERT_TRUE(
+        exec(c(), QString(OldMediaData).replace("MediaNail File", "MediaNail File,KeyWords varchar(1024)")));
     insert(c(), "insert into MediaData (title, KeyWords) values (?, ?)", {"1", "Sea\r\n"});
     insert(c(), "insert into MediaData (title, KeyWords) values (?, ?)", {"2", "Sky\r\n"});
     // The second row's update fails half-way through the conversion.
-    ASSERT_TRUE(exec(c(), "create trigger stop_it before update of KeyWords on MediaData when new.title = '2' "
-                          "begin select raise(abort, 'refused'); end"));
+    ASSERT_TRUE(exec(c(),
+                     "create trigger stop_it before update of KeyWords on MediaData when new.title = '2' "
+                     "begin select raise(abort, 'refused'); end"));
     StartupSchemaCheck(c());
     EXPECT_EQ(one(c(), "select count(*) from SYSTABLE where TABLE_NAME = 'KeyWords_Table'"), "0");
     EXPECT_EQ(rows(c(), "select KeyWords from MediaData order by title"),
@@ -179,7 +192,8 @@ TEST(SchemaCheck, NewDatabaseSeesOnlyTheKeywordAndFlagTablesMade)
     ASSERT_TRUE(src.created);
     QStringList changes;
     StartupSchemaCheck(src.connection, &changes);
-    EXPECT_EQ(changes, (QStringList{"created table KeyWords_Table and converted the keywords", "created table Flag_Table"}));
+    EXPECT_EQ(changes, (QStringList{"created table KeyWords_Table and converted the keywords",
+                                    "created table Flag_Table"}));
     changes.clear();
     StartupSchemaCheck(src.connection, &changes);
     EXPECT_TRUE(changes.isEmpty());
@@ -191,22 +205,26 @@ TEST(SchemaCheck, AuthoringTablesAreMadeAndUpgraded)
     ASSERT_TRUE(src.created);
     QStringList changes;
     AuthoringSchemaCheck(src.connection, &changes);
-    EXPECT_EQ(changes, (QStringList{"created table Folder_Table", "created table ClearBook_Table",
-                                    "created table Slide_Table", "created table Object_Table",
-                                    "added column Slide_Table.Jump_CB_Id", "added column Slide_Table.Jump_Slide_Id",
-                                    "added column Object_Table.Design_Index"}));
+    EXPECT_EQ(changes,
+              (QStringList{"created table Folder_Table", "created table ClearBook_Table",
+                           "created table Slide_Table", "created table Object_Table",
+                           "added column Slide_Table.Jump_CB_Id", "added column Slide_Table.Jump_Slide_Id",
+                           "added column Object_Table.Design_Index"}));
     changes.clear();
     AuthoringSchemaCheck(src.connection, &changes);
     EXPECT_TRUE(changes.isEmpty());
 
     // An older Object_Table gets its unscaled geometry copied from the scaled one.
     ASSERT_TRUE(exec(src.connection, "drop table Object_Table"));
-    ASSERT_TRUE(exec(src.connection, "create table Object_Table(Left Integer,Top Integer,Width Integer,Height "
-                                     "Integer,Spec_Property char(345),Index Float)"));
-    insert(src.connection, "insert into Object_Table (Left, Top, Width, Height, Spec_Property, Index) values (?,?,?,?,?,?)",
+    ASSERT_TRUE(exec(src.connection,
+                     "create table Object_Table(Left Integer,Top Integer,Width Integer,Height "
+                     "Integer,Spec_Property char(345),Index Float)"));
+    insert(src.connection,
+           "insert into Object_Table (Left, Top, Width, Height, Spec_Property, Index) values (?,?,?,?,?,?)",
            {"1", "2", "3", "4", "p=1", "32"});
     AuthoringSchemaCheck(src.connection);
-    EXPECT_EQ(rows(src.connection, "select Left_S, Top_S, Width_S, Height_S, Spec_Property2, Design_Index from Object_Table"),
+    EXPECT_EQ(rows(src.connection,
+                   "select Left_S, Top_S, Width_S, Height_S, Spec_Property2, Design_Index from Object_Table"),
               (QList<QStringList>{{"1.0", "2.0", "3.0", "4.0", "p=1", "32"}}));
     EXPECT_TRUE(src.ui.messages.isEmpty()) << src.ui.messages.join("\n").toStdString();
 }
@@ -254,7 +272,8 @@ protected:
 
     void logStatements()
     {
-        vkdb::DbSetStatementLog(src.connection.handle(), [this](const vkdb::DbLogEntry &e) { log.push_back(e); });
+        vkdb::DbSetStatementLog(src.connection.handle(),
+                                [this](const vkdb::DbLogEntry &e) { log.push_back(e); });
     }
 
     void expectAllIn(const QString &dir)
@@ -320,7 +339,8 @@ TEST_F(IntegrationCheckTest, FileThatCannotBeMovedIsListedAsLost)
     EXPECT_EQ(src.ui.informationCaptions, QStringList{"Vellumark"});
     EXPECT_EQ(src.ui.informationLines.value(0), QStringList{lost});
     for (const char *title : {"0", "2"}) {
-        const QString name = one(src.connection, "select filename(media) from MediaData where title = ?", {title});
+        const QString name =
+            one(src.connection, "select filename(media) from MediaData where title = ?", {title});
         EXPECT_TRUE(name.startsWith(newDir + "/"));
         EXPECT_TRUE(QFileInfo::exists(name));
     }

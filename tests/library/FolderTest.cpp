@@ -26,15 +26,15 @@ TEST(OrderKeysTest, TheIndexRule)
         bool renumber;
     };
     const Case cases[] = {
-        {{}, 5, 0, 0, false},                  // empty list
-        {{0, 32, 64}, 3, 96, 3, false},        // append
-        {{0, 32, 64}, 99, 96, 3, false},       // past the end appends
-        {{0, 32, 64}, 1, 16, 1, false},        // between two
-        {{32, 64}, 0, 0, 0, false},            // before the first
-        {{32, 64}, -4, 0, 0, false},           // any position at or below 0
-        {{0, 32}, 0, -32, 0, true},            // negative: renumber
-        {{32, 33}, 1, 32.5, 1, true},          // fractional: renumber
-        {{32, 32}, 1, 32, 1, true},            // no room between equal keys
+        {{}, 5, 0, 0, false},            // empty list
+        {{0, 32, 64}, 3, 96, 3, false},  // append
+        {{0, 32, 64}, 99, 96, 3, false}, // past the end appends
+        {{0, 32, 64}, 1, 16, 1, false},  // between two
+        {{32, 64}, 0, 0, 0, false},      // before the first
+        {{32, 64}, -4, 0, 0, false},     // any position at or below 0
+        {{0, 32}, 0, -32, 0, true},      // negative: renumber
+        {{32, 33}, 1, 32.5, 1, true},    // fractional: renumber
+        {{32, 32}, 1, 32, 1, true},      // no room between equal keys
         {{-64, 0}, 2, 32, 2, false},
     };
     for (const Case &c : cases) {
@@ -52,9 +52,11 @@ protected:
     void SetUp() override { ASSERT_TRUE(src.created); }
     Connection &c() { return src.connection; }
 
-    QString insertRow(const QString &title, const QString &parent, const QString &index, const QString &width = "80")
+    QString insertRow(const QString &title, const QString &parent, const QString &index,
+                      const QString &width = "80")
     {
-        Statement st(c(), "insert into Folder (Title, ParFolderId, index, Width, Height, BorderWidth) values (?,?,?,?,?,?)");
+        Statement st(c(), "insert into Folder (Title, ParFolderId, index, Width, Height, BorderWidth) values "
+                          "(?,?,?,?,?,?)");
         st.bind(title);
         st.bind(parent);
         if (index.isEmpty())
@@ -173,7 +175,8 @@ TEST_F(FolderTest, TreeBuiltThroughTheModelComesBackIdentical)
         list->AddSubFolder(a, "second sub", 80, 100, 3);
         ASSERT_TRUE(list->MoveFolderInto(b, a, 1));
         for (TDbFolder *f : list->TreeOrder())
-            before << f->Rec.OID + "|" + f->Rec.Title + "|" + f->Rec.ParFolderId + "|" + floatToText(f->Rec.Index);
+            before << f->Rec.OID + "|" + f->Rec.Title + "|" + f->Rec.ParFolderId + "|" +
+                          floatToText(f->Rec.Index);
     }
     auto again = load();
     QStringList after;
@@ -195,7 +198,8 @@ TEST_F(FolderTest, InsertingWithoutRoomRenumbersTheRoots)
     ASSERT_TRUE(list->InsertRootFolderAt(front, 0)); // -32: renumbered
     EXPECT_EQ(list->Folders, (QList<TDbFolder *>{front, a, b}));
     for (int k = 0; k < 3; ++k)
-        EXPECT_EQ(value("select index from Folder where OID = ?", list->Folders[k]->Rec.OID), floatToText(32.0 * k) + ".0");
+        EXPECT_EQ(value("select index from Folder where OID = ?", list->Folders[k]->Rec.OID),
+                  floatToText(32.0 * k) + ".0");
 }
 
 TEST_F(FolderTest, MovingOntoItsOwnPlaceChangesNothing)
@@ -222,8 +226,9 @@ TEST_F(FolderTest, StatementsAreSentAsWritten)
     vkdb::DbSetStatementLog(c().handle(), [&](const vkdb::DbLogEntry &e) { log.push_back(e); });
     TDbFolder *a = list->AddRootFolder("a", 80, 3, 100);
     ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[0].text, "insert into Folder (FolderId, Title, Description, Width, Height, BorderWidth, index, "
-                           "ParFolderId, InsertDate) values (?,?,?,?,?,?,?,?,?)");
+    EXPECT_EQ(log[0].text,
+              "insert into Folder (FolderId, Title, Description, Width, Height, BorderWidth, index, "
+              "ParFolderId, InsertDate) values (?,?,?,?,?,?,?,?,?)");
     EXPECT_EQ(log[0].values[0], "NULL");
     EXPECT_EQ(log[0].values[1], "a");
     EXPECT_EQ(log[0].values[7], "0");
@@ -287,8 +292,8 @@ TEST_F(FolderTest, DeepCopyKeepsOrderAndDescription)
     EXPECT_EQ(value("select Description from Folder where OID = ?", copy->Rec.OID), "described");
     EXPECT_EQ(copy->MediaList->TileWidth, 70);
     auto reloaded = load();
-    EXPECT_EQ(shape(*reloaded), (QStringList{"a<root", "s0<a", "s1<a", "s1a<s1", "s2<a", "a<root", "s0<a", "s1<a",
-                                             "s1a<s1", "s2<a"}));
+    EXPECT_EQ(shape(*reloaded), (QStringList{"a<root", "s0<a", "s1<a", "s1a<s1", "s2<a", "a<root", "s0<a",
+                                             "s1<a", "s1a<s1", "s2<a"}));
     EXPECT_EQ(count("Folder"), 10);
 }
 
@@ -342,8 +347,9 @@ TEST_F(FolderTest, DeleteIsAllOrNothing)
     TDbFolder *a = list->AddRootFolder("a", 80, 3, 100);
     list->AddSubFolder(a, "sub", 80, 100, 3);
     list->AddSubFolder(a, "locked", 80, 100, 3);
-    ASSERT_LT(vkdb::DbExecDirect(c().handle(), "create trigger lock before delete on Folder when old.Title = 'locked' "
-                                               "begin select raise(abort, 'locked'); end"),
+    ASSERT_LT(vkdb::DbExecDirect(c().handle(),
+                                 "create trigger lock before delete on Folder when old.Title = 'locked' "
+                                 "begin select raise(abort, 'locked'); end"),
               2);
     EXPECT_FALSE(list->RemoveRootFolder(a));
     EXPECT_EQ(count("Folder"), 3);

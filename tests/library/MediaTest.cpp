@@ -73,8 +73,9 @@ TEST_F(MediaTest, ImportStoresOrLinksTheFile)
     vkdb::DbSetStatementLog(c().handle(), [&](const vkdb::DbLogEntry &e) { log.push_back(e); });
     TDbMedia *stored = import("beach.JPG", "JPEG", 0);
     ASSERT_NE(stored, nullptr);
-    EXPECT_EQ(log.at(0).text, "Insert into MediaData (FolderId,MediaType,index,title,KeyWords,InsertDate,media,MediaNail) "
-                              "values (?,?,?,?,?,?,?,?)");
+    EXPECT_EQ(log.at(0).text,
+              "Insert into MediaData (FolderId,MediaType,index,title,KeyWords,InsertDate,media,MediaNail) "
+              "values (?,?,?,?,?,?,?,?)");
     EXPECT_EQ(stored->Rec.MediaType, TypeJpg);
     EXPECT_TRUE(stored->Rec.MediaFile.startsWith(src.fileObjectDir() + "/"));
     EXPECT_FALSE(stored->External);
@@ -84,8 +85,9 @@ TEST_F(MediaTest, ImportStoresOrLinksTheFile)
     TDbMedia *linked = list->InsertMediaFile(folder, linkedPath, mode);
     ASSERT_NE(linked, nullptr);
     // The path travels as a value.
-    EXPECT_EQ(log.at(0).text, "Insert into MediaData (FolderId,MediaType,index,title,KeyWords,InsertDate,media) "
-                              "values (?,?,?,?,?,?,?)");
+    EXPECT_EQ(log.at(0).text,
+              "Insert into MediaData (FolderId,MediaType,index,title,KeyWords,InsertDate,media) "
+              "values (?,?,?,?,?,?,?)");
     EXPECT_EQ(linked->Rec.MediaFile, linkedPath);
     EXPECT_EQ(linked->Rec.Index, 32);
     vkdb::DbSetStatementLog(c().handle(), nullptr);
@@ -113,7 +115,8 @@ TEST_F(MediaTest, ImportRefusesEmptyMissingAndLongTextFiles)
                           {"long.txt", 33001, false},
                           {"big.wav", 40000, true}};
     for (const Case &k : cases) {
-        const QString path = k.size < 0 ? src.dir() + "/" + k.name : src.writeFile(k.name, QByteArray(k.size, 'x'));
+        const QString path =
+            k.size < 0 ? src.dir() + "/" + k.name : src.writeFile(k.name, QByteArray(k.size, 'x'));
         int mode = 0;
         EXPECT_EQ(list->InsertMediaFile(folder, path, mode) != nullptr, k.imported) << k.name;
     }
@@ -214,7 +217,8 @@ TEST_F(MediaTest, MovingToAnotherFolderStoresTheNewPlace)
     TDbMedia *sub = list->AddSubFolder(other, "sub", 80, 100, 3);
     ASSERT_TRUE(list->MoveItems({a}, sub->SubFolder, 0));
     EXPECT_EQ(a->Owner, sub->SubFolder);
-    EXPECT_EQ(value("select FolderId from MediaData where OID = ?", a->Rec.OID), sub->SubFolder->Rec.FolderId);
+    EXPECT_EQ(value("select FolderId from MediaData where OID = ?", a->Rec.OID),
+              sub->SubFolder->Rec.FolderId);
     // A folder's tile cannot go into the folder itself.
     EXPECT_FALSE(list->MoveItems({sub}, sub->SubFolder, 0));
     EXPECT_EQ(src.ui.messages.value(0), "Cannot Move/Copy Folder to its SubFolder.");
@@ -252,10 +256,11 @@ TEST(MediaTypesTest, ExtensionTable)
         const char *path;
         int type;
     };
-    const Case cases[] = {{"a.bmp", 1},   {"a.JPG", 3},   {"a.Pcx", 4},         {"a.png", 5},   {"a.tga", 6},
-                          {"a.tif", 7},   {"a.gif", 8},   {"a.ico", 9},         {"a.wmf", 10},  {"a.txt", 99},
-                          {"a.wav", 101}, {"a.mid", 102}, {"a.rmi", 103},       {"a.mp3", 104}, {"a.avi", 201},
-                          {"a.mpg", 202}, {"a.MPEG", 202}, {"no_extension", 300}, {"a.docx", 300}, {"/x.y/z", 300}};
+    const Case cases[] = {{"a.bmp", 1},    {"a.JPG", 3},          {"a.Pcx", 4},    {"a.png", 5},
+                          {"a.tga", 6},    {"a.tif", 7},          {"a.gif", 8},    {"a.ico", 9},
+                          {"a.wmf", 10},   {"a.txt", 99},         {"a.wav", 101},  {"a.mid", 102},
+                          {"a.rmi", 103},  {"a.mp3", 104},        {"a.avi", 201},  {"a.mpg", 202},
+                          {"a.MPEG", 202}, {"no_extension", 300}, {"a.docx", 300}, {"/x.y/z", 300}};
     for (const Case &c : cases)
         EXPECT_EQ(MediaTypeOfExtension(c.path), c.type) << c.path;
 }

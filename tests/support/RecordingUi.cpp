@@ -2,7 +2,10 @@
 
 namespace vk {
 
-void RecordingUi::showMessage(const QString &text, Icon) { messages.append(text); }
+void RecordingUi::showMessage(const QString &text, Icon)
+{
+    messages.append(text);
+}
 
 bool RecordingUi::askYesNo(const QString &text)
 {
@@ -16,7 +19,10 @@ bool RecordingUi::askOkCancel(const QString &text, Icon)
     return answer;
 }
 
-void RecordingUi::progressStart(const QString &, int) { progressSteps.clear(); }
+void RecordingUi::progressStart(const QString &, int)
+{
+    progressSteps.clear();
+}
 
 bool RecordingUi::progressStep(int done)
 {

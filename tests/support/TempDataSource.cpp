@@ -9,7 +9,8 @@ namespace vk {
 TempDataSource::TempDataSource(const QString &name) : m_name(name)
 {
     connection.setUi(&ui);
-    created = CreateDatabaseIn(connection, configPath(), name, QStringLiteral("SYSADM"), QString(), databaseDir());
+    created =
+        CreateDatabaseIn(connection, configPath(), name, QStringLiteral("SYSADM"), QString(), databaseDir());
 }
 
 QString TempDataSource::writeFile(const QString &name, const QByteArray &content) const

@@ -10,7 +10,10 @@
 #include <ostream>
 
 // Readable texts in test failures.
-inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 inline void PrintTo(const QStringList &list, std::ostream *os)
 {
     *os << '[';

@@ -29,7 +29,8 @@ protected:
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(VKCTL_PATH), args);
         p.waitForFinished(30000);
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
 
     QTemporaryDir home;
@@ -54,7 +55,8 @@ TEST_F(VkctlTest, InitSourcesAndSql)
     const QString oid = r.out.trimmed();
     EXPECT_EQ(oid.size(), 18);
 
-    r = vkctl({"sql", "select Title, Description, Author, FolderId from Folder where OID = ?", "--param", oid});
+    r = vkctl(
+        {"sql", "select Title, Description, Author, FolderId from Folder where OID = ?", "--param", oid});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("Tom's \"trip\" 100%_\t\tΕλένη\t1\n"));
 
@@ -63,10 +65,12 @@ TEST_F(VkctlTest, InitSourcesAndSql)
     ASSERT_TRUE(pic.open(QIODevice::WriteOnly));
     pic.write("JPEG");
     pic.close();
-    r = vkctl({"sql", "insert into MediaData (title, media) values (?, ?)", "--param", "p", "--file", pic.fileName()});
+    r = vkctl({"sql", "insert into MediaData (title, media) values (?, ?)", "--param", "p", "--file",
+               pic.fileName()});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     r = vkctl({"sql", "select filename(media) from MediaData"});
-    EXPECT_TRUE(r.out.startsWith(home.path() + "/data/Quorient/Vellumark/svkbook/folder/")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.startsWith(home.path() + "/data/Quorient/Vellumark/svkbook/folder/"))
+        << r.out.toStdString();
 
     // --source picks another data source.
     EXPECT_EQ(vkctl({"--source", "second", "sql", "select count(*) from Folder"}).out, QStringLiteral("0\n"));
@@ -111,9 +115,9 @@ TEST_F(VkctlTest, CheckBringsAnOlderLibraryUpToDate)
     ASSERT_TRUE(pic.open(QIODevice::WriteOnly));
     pic.write("JPEG");
     pic.close();
-    const QString media = sql({"insert into MediaData (FolderId, title, media, KeyWords) values (?, ?, ?, ?)",
-                               "--param", "1", "--param", "beach", "--file", pic.fileName(), "--param",
-                               "Holiday\r\nSea\r\n"});
+    const QString media =
+        sql({"insert into MediaData (FolderId, title, media, KeyWords) values (?, ?, ?, ?)", "--param", "1",
+             "--param", "beach", "--file", pic.fileName(), "--param", "Holiday\r\nSea\r\n"});
     // The database directory moves; the configuration follows it.
     const QString base = home.path() + "/data/Quorient/Vellumark";
     ASSERT_TRUE(QDir().rename(base + "/svkbook", base + "/moved"));
@@ -138,7 +142,8 @@ TEST_F(VkctlTest, CheckBringsAnOlderLibraryUpToDate)
     r = vkctl({"check"});
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out, "integrity: ok\n");
-    EXPECT_EQ(vkctl({"sql", "select Name, Reference from KeyWords_Table order by Name"}).out, "Holiday\t1\nSea\t1\n");
+    EXPECT_EQ(vkctl({"sql", "select Name, Reference from KeyWords_Table order by Name"}).out,
+              "Holiday\t1\nSea\t1\n");
     const QString file = vkctl({"sql", "select filename(media) from MediaData"}).out.trimmed();
     EXPECT_TRUE(file.startsWith(base + "/moved/folder/")) << file.toStdString();
     EXPECT_TRUE(QFileInfo::exists(file));
@@ -148,7 +153,8 @@ TEST_F(VkctlTest, CheckBringsAnOlderLibraryUpToDate)
 TEST_F(VkctlTest, CommandsRunTheStartupChecksUnlessTold)
 {
     ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
-    EXPECT_EQ(vkctl({"--no-check", "sql", "select count(*) from OptionTable"}).out, "10\n") << "init makes it all";
+    EXPECT_EQ(vkctl({"--no-check", "sql", "select count(*) from OptionTable"}).out, "10\n")
+        << "init makes it all";
     ASSERT_EQ(vkctl({"--no-check", "sql", "drop table OptionTable"}).code, 0);
     Result r = vkctl({"--no-check", "sql", "select count(*) from SYSTABLE where TABLE_NAME = 'OptionTable'"});
     EXPECT_EQ(r.out, "0\n");
@@ -211,8 +217,9 @@ TEST_F(VkctlTest, FolderTreeComesBackIdenticalInOrder)
         depths << f[3];
         titles << f[5];
     }
-    EXPECT_EQ(titles, (QStringList{"O'Neil & \"Co\"", "Trips \"2026\" 100%_done", "Ελληνικά και 日本語", "sub_%", "deep",
-                                   "Trips \"2026\" 100%_done", "Ελληνικά και 日本語", "sub_%", "deep"}));
+    EXPECT_EQ(titles,
+              (QStringList{"O'Neil & \"Co\"", "Trips \"2026\" 100%_done", "Ελληνικά και 日本語", "sub_%",
+                           "deep", "Trips \"2026\" 100%_done", "Ελληνικά και 日本語", "sub_%", "deep"}));
     EXPECT_EQ(depths, (QStringList{"0", "0", "1", "1", "2", "0", "1", "1", "2"}));
     // Another start reads exactly the same tree.
     EXPECT_EQ(vkctl({"folder", "ls"}).out, listing);
@@ -227,14 +234,18 @@ TEST_F(VkctlTest, MediaListsMovesCopiesAndRemoves)
     ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
     const QString a = vkctl({"folder", "add", "a"}).out.trimmed();
     const QString b = vkctl({"folder", "add", "b"}).out.trimmed();
-    const QString folderId = vkctl({"sql", "select FolderId from Folder where OID = ?", "--param", a}).out.trimmed();
+    const QString folderId =
+        vkctl({"sql", "select FolderId from Folder where OID = ?", "--param", a}).out.trimmed();
     QFile pic(home.path() + "/p.jpg");
     ASSERT_TRUE(pic.open(QIODevice::WriteOnly));
     pic.write("JPEG");
     pic.close();
     auto add = [&](const QString &title, const QString &index, const QStringList &file) {
-        return vkctl(QStringList{"sql", "insert into MediaData (FolderId, title, MediaType, index, media) values (?, ?, 3, ?, ?)",
-                                 "--param", folderId, "--param", title, "--param", index} + file)
+        return vkctl(QStringList{"sql",
+                                 "insert into MediaData (FolderId, title, MediaType, index, media) values "
+                                 "(?, ?, 3, ?, ?)",
+                                 "--param", folderId, "--param", title, "--param", index} +
+                     file)
             .out.trimmed();
     };
     const QString stored = add("stored", "0", {"--file", pic.fileName()});

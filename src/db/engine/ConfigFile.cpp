@@ -43,7 +43,10 @@ static std::string trim(const std::string &s)
     return s.substr(b, e - b + 1);
 }
 
-ConfigFile::ConfigFile(std::string path) : m_path(std::move(path)) { reload(); }
+ConfigFile::ConfigFile(std::string path) : m_path(std::move(path))
+{
+    reload();
+}
 
 bool ConfigFile::reload()
 {
@@ -135,7 +138,10 @@ std::vector<std::string> ConfigFile::sections() const
     return names;
 }
 
-bool ConfigFile::hasSection(const std::string &section) const { return find(section) != nullptr; }
+bool ConfigFile::hasSection(const std::string &section) const
+{
+    return find(section) != nullptr;
+}
 
 std::optional<std::string> ConfigFile::value(const std::string &section, const std::string &key) const
 {

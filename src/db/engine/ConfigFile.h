@@ -35,8 +35,8 @@ public:
 private:
     struct Line
     {
-        std::string text;    // the line as read, for comments and blank lines
-        std::string key;     // empty for non key lines
+        std::string text; // the line as read, for comments and blank lines
+        std::string key;  // empty for non key lines
         std::string value;
     };
     struct Section

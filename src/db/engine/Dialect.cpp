@@ -8,8 +8,14 @@ namespace vkdb {
 
 namespace {
 
-bool isIdentStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
-bool isIdentChar(unsigned char c) { return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80; }
+bool isIdentStart(unsigned char c)
+{
+    return std::isalpha(c) || c == '_' || c >= 0x80;
+}
+bool isIdentChar(unsigned char c)
+{
+    return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80;
+}
 
 bool is(const Token &t, const char *word)
 {
@@ -69,7 +75,10 @@ bool isHex(const std::string &s)
 }
 
 // Words SQLite reserves that the program's schema uses as column names.
-bool needsQuoting(const Token &t) { return is(t, "index"); }
+bool needsQuoting(const Token &t)
+{
+    return is(t, "index");
+}
 
 } // namespace
 
@@ -131,7 +140,8 @@ std::vector<Token> tokenize(const std::string &sql)
                 ++i;
             }
             kind = c == '\'' ? Token::String : Token::QuotedIdent;
-        } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
+        } else if (std::isdigit(c) ||
+                   (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
             while (i < n && (std::isalnum(static_cast<unsigned char>(sql[i])) || sql[i] == '.'))
                 ++i;
             kind = Token::Number;
@@ -149,8 +159,9 @@ std::vector<Token> tokenize(const std::string &sql)
             // Two-character operators stay one token so that a rewrite never splits them.
             if (i < n) {
                 const char d = sql[i];
-                if ((c == '<' && (d == '>' || d == '=' || d == '<')) || (c == '>' && (d == '=' || d == '>')) ||
-                    (c == '!' && d == '=') || (c == '=' && d == '=') || (c == '|' && d == '|'))
+                if ((c == '<' && (d == '>' || d == '=' || d == '<')) ||
+                    (c == '>' && (d == '=' || d == '>')) || (c == '!' && d == '=') ||
+                    (c == '=' && d == '=') || (c == '|' && d == '|'))
                     ++i;
             }
             kind = Token::Punct;
@@ -192,7 +203,8 @@ void translateColumnDefs(std::vector<Token> &tokens, size_t from, size_t to, con
             continue;
         if (atDefStart) {
             atDefStart = false;
-            if (is(t, "primary") || is(t, "unique") || is(t, "check") || is(t, "foreign") || is(t, "constraint"))
+            if (is(t, "primary") || is(t, "unique") || is(t, "check") || is(t, "foreign") ||
+                is(t, "constraint"))
                 continue;
             columns.push_back({unquoteIdentifier(t), false, false});
             if (needsQuoting(t))
@@ -206,7 +218,8 @@ void translateColumnDefs(std::vector<Token> &tokens, size_t from, size_t to, con
                 t.text += " blob";
                 columns.back().isFile = true;
             } else if (is(t, "serial")) {
-                t.text = "integer default (vk_serial(" + quoteLiteral(table) + "," + quoteLiteral(columns.back().name) + "))";
+                t.text = "integer default (vk_serial(" + quoteLiteral(table) + "," +
+                         quoteLiteral(columns.back().name) + "))";
                 columns.back().isSerial = true;
             }
         }
@@ -243,8 +256,8 @@ Translation translate(const std::string &sql)
     }
     if (is(first, "move")) {
         // move file object 'from' to 'to'
-        if (sig.size() == 6 && is(*sigTok(1), "file") && is(*sigTok(2), "object") && sigTok(3)->kind == Token::String &&
-            is(*sigTok(4), "to") && sigTok(5)->kind == Token::String) {
+        if (sig.size() == 6 && is(*sigTok(1), "file") && is(*sigTok(2), "object") &&
+            sigTok(3)->kind == Token::String && is(*sigTok(4), "to") && sigTok(5)->kind == Token::String) {
             tr.kind = Translation::MoveFileObject;
             tr.moveFrom = unquoteString(sigTok(3)->text);
             tr.moveTo = unquoteString(sigTok(5)->text);
@@ -255,7 +268,8 @@ Translation translate(const std::string &sql)
     }
 
     const bool isCreateTable = is(first, "create") && sig.size() > 2 && is(*sigTok(1), "table");
-    const bool isAlterAdd = is(first, "alter") && sig.size() > 4 && is(*sigTok(1), "table") && is(*sigTok(3), "add");
+    const bool isAlterAdd =
+        is(first, "alter") && sig.size() > 4 && is(*sigTok(1), "table") && is(*sigTok(3), "add");
     const bool isDropTable = is(first, "drop") && sig.size() > 2 && is(*sigTok(1), "table");
     const bool isUpdate = is(first, "update");
     const bool isInsert = is(first, "insert");
@@ -320,7 +334,8 @@ Translation translate(const std::string &sql)
         // 'hh'x: a binary literal.
         if (t.kind == Token::String && sig[k] + 1 < tokens.size()) {
             Token &after = tokens[sig[k] + 1];
-            if (after.kind == Token::Ident && equalsIgnoreCase(after.text, "x") && isHex(unquoteString(t.text))) {
+            if (after.kind == Token::Ident && equalsIgnoreCase(after.text, "x") &&
+                isHex(unquoteString(t.text))) {
                 t.text = "x" + t.text;
                 after.text.clear();
                 after.kind = Token::Space;

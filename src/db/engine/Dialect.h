@@ -11,7 +11,16 @@ namespace vkdb {
 
 struct Token
 {
-    enum Kind { Space, Ident, QuotedIdent, String, Number, Param, Punct };
+    enum Kind
+    {
+        Space,
+        Ident,
+        QuotedIdent,
+        String,
+        Number,
+        Param,
+        Punct
+    };
     Kind kind;
     std::string text;
 };
@@ -30,7 +39,8 @@ struct ColumnSpec
 
 struct Translation
 {
-    enum Kind {
+    enum Kind
+    {
         Plain,          // sql runs as it is
         Insert,         // sql runs; the engine supplies the new row's OID
         CreateTable,    // sql creates `table`; the engine then installs its file-object triggers

@@ -39,11 +39,13 @@ const char *const SystemSchema =
 
 const char *const CatalogViews =
     "create temp view if not exists SYSTABLE as select name as TABLE_NAME from main.sqlite_schema"
-    " where type='table' and name not like '\\_vk\\_%' escape '\\' and name not like 'sqlite\\_%' escape '\\';"
+    " where type='table' and name not like '\\_vk\\_%' escape '\\' and name not like 'sqlite\\_%' escape "
+    "'\\';"
     "create temp view if not exists SYSCOLUMN as select m.name as TABLE_NAME, p.name as COLUMN_NAME,"
     " case when lower(p.type)='file blob' then substr(p.type,1,4) else p.type end as COLUMN_TYPE,"
     " p.cid as COLUMN_ID from main.sqlite_schema m join pragma_table_info(m.name) p"
-    " where m.type='table' and m.name not like '\\_vk\\_%' escape '\\' and m.name not like 'sqlite\\_%' escape '\\';"
+    " where m.type='table' and m.name not like '\\_vk\\_%' escape '\\' and m.name not like 'sqlite\\_%' "
+    "escape '\\';"
     "create temp view if not exists SYSFILEOBJ as select dir||name as FILE_NAME,"
     " case type when 0 then x'00' else x'01' end as FILE_TYPE, id as FILE_ID from main._vk_fileobj;";
 
@@ -105,7 +107,12 @@ std::string formatOid(sqlite3_int64 value)
 } // namespace
 
 // One column of a result, as DbGetData answers it.
-enum class ColumnKind { Plain, Oid, File };
+enum class ColumnKind
+{
+    Plain,
+    Oid,
+    File
+};
 
 class DbConnection
 {
@@ -167,8 +174,8 @@ public:
             msg = "The disk holding \"" + databasePath + "\" is full. Free some space and try again.";
             break;
         case ErrFileAccess:
-            msg = "The database \"" + databasePath + "\" cannot be opened for writing: check its permissions (" +
-                  msg + ").";
+            msg = "The database \"" + databasePath +
+                  "\" cannot be opened for writing: check its permissions (" + msg + ").";
             break;
         case ErrBusy:
             msg = "Another program is using the database \"" + databasePath + "\". Try again in a moment.";
@@ -223,7 +230,8 @@ public:
     {
         std::vector<std::string> cols;
         sqlite3_stmt *s = nullptr;
-        if (sqlite3_prepare_v2(db, "select name, type from main.pragma_table_info(?)", -1, &s, nullptr) != SQLITE_OK)
+        if (sqlite3_prepare_v2(db, "select name, type from main.pragma_table_info(?)", -1, &s, nullptr) !=
+            SQLITE_OK)
             return cols;
         sqlite3_bind_text(s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
         while (sqlite3_step(s) == SQLITE_ROW) {
@@ -270,8 +278,8 @@ public:
     std::string fileNameOf(sqlite3_int64 id)
     {
         if (!fileNameLookup &&
-            sqlite3_prepare_v3(db, "select dir||name from main._vk_fileobj where id=?", -1, SQLITE_PREPARE_PERSISTENT,
-                               &fileNameLookup, nullptr) != SQLITE_OK)
+            sqlite3_prepare_v3(db, "select dir||name from main._vk_fileobj where id=?", -1,
+                               SQLITE_PREPARE_PERSISTENT, &fileNameLookup, nullptr) != SQLITE_OK)
             return {};
         sqlite3_bind_int64(fileNameLookup, 1, id);
         std::string name;
@@ -292,7 +300,8 @@ public:
             return;
         std::vector<std::pair<sqlite3_int64, std::string>> items;
         while (sqlite3_step(s) == SQLITE_ROW)
-            items.emplace_back(sqlite3_column_int64(s, 0), reinterpret_cast<const char *>(sqlite3_column_text(s, 1)));
+            items.emplace_back(sqlite3_column_int64(s, 0),
+                               reinterpret_cast<const char *>(sqlite3_column_text(s, 1)));
         sqlite3_finalize(s);
         if (items.empty())
             return;
@@ -340,7 +349,8 @@ public:
     bool isCataloged(const std::string &path)
     {
         sqlite3_stmt *s = nullptr;
-        if (sqlite3_prepare_v2(db, "select 1 from main._vk_fileobj where dir||name=?", -1, &s, nullptr) != SQLITE_OK)
+        if (sqlite3_prepare_v2(db, "select 1 from main._vk_fileobj where dir||name=?", -1, &s, nullptr) !=
+            SQLITE_OK)
             return true; // when in doubt, keep the file
         sqlite3_bind_text(s, 1, path.c_str(), -1, SQLITE_TRANSIENT);
         bool found = sqlite3_step(s) == SQLITE_ROW;
@@ -359,14 +369,16 @@ public:
     {
         sqlite3_stmt *s = nullptr;
         sqlite3_int64 stored = 1;
-        if (sqlite3_prepare_v2(db, "select value from main._vk_meta where key='next_oid'", -1, &s, nullptr) != SQLITE_OK)
+        if (sqlite3_prepare_v2(db, "select value from main._vk_meta where key='next_oid'", -1, &s, nullptr) !=
+            SQLITE_OK)
             return false;
         if (sqlite3_step(s) == SQLITE_ROW)
             stored = sqlite3_column_int64(s, 0);
         sqlite3_finalize(s);
         nextOid = std::max(nextOid, stored);
         const sqlite3_int64 limit = nextOid + OidBlock;
-        if (exec("update main._vk_meta set value=" + std::to_string(limit) + " where key='next_oid'") != SQLITE_OK)
+        if (exec("update main._vk_meta set value=" + std::to_string(limit) + " where key='next_oid'") !=
+            SQLITE_OK)
             return false;
         oidLimit = limit;
         return true;
@@ -379,14 +391,16 @@ public:
         if (it == serials.end()) {
             sqlite3_int64 next = 1;
             sqlite3_stmt *s = nullptr;
-            if (sqlite3_prepare_v2(db, "select next from main._vk_serial where name=?", -1, &s, nullptr) == SQLITE_OK) {
+            if (sqlite3_prepare_v2(db, "select next from main._vk_serial where name=?", -1, &s, nullptr) ==
+                SQLITE_OK) {
                 sqlite3_bind_text(s, 1, key.c_str(), -1, SQLITE_TRANSIENT);
                 if (sqlite3_step(s) == SQLITE_ROW)
                     next = sqlite3_column_int64(s, 0);
                 sqlite3_finalize(s);
             }
             // Values stored by other means must not be handed out again.
-            const std::string q = "select max(" + quoteIdentifier(column) + ") from main." + quoteIdentifier(table);
+            const std::string q =
+                "select max(" + quoteIdentifier(column) + ") from main." + quoteIdentifier(table);
             if (sqlite3_prepare_v2(db, q.c_str(), -1, &s, nullptr) == SQLITE_OK) {
                 if (sqlite3_step(s) == SQLITE_ROW && sqlite3_column_type(s, 0) != SQLITE_NULL)
                     next = std::max(next, sqlite3_column_int64(s, 0) + 1);
@@ -469,14 +483,18 @@ template <bool CaseSensitive> void sqlMatch(sqlite3_context *ctx, int, sqlite3_v
     sqlite3_result_int(ctx, containsText(text ? text : "", pattern ? pattern : "", CaseSensitive));
 }
 
-void rollbackHook(void *arg) { static_cast<DbConnection *>(arg)->rolledBack = true; }
+void rollbackHook(void *arg)
+{
+    static_cast<DbConnection *>(arg)->rolledBack = true;
+}
 
 int registerFunctions(DbConnection *c)
 {
     const int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS;
     int rc = sqlite3_create_function_v2(c->db, "vk_oid", 0, flags, c, sqlOid, nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK)
-        rc = sqlite3_create_function_v2(c->db, "vk_serial", 2, flags, c, sqlSerial, nullptr, nullptr, nullptr);
+        rc =
+            sqlite3_create_function_v2(c->db, "vk_serial", 2, flags, c, sqlSerial, nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_create_function_v2(c->db, "UCase", 1, flags | SQLITE_DETERMINISTIC, c, sqlUCase, nullptr,
                                         nullptr, nullptr);
@@ -504,7 +522,8 @@ int installTriggers(DbConnection *c, const std::string &table)
     {
         sqlite3_stmt *s = nullptr;
         std::vector<std::string> old;
-        if (sqlite3_prepare_v2(c->db, "select name from main.sqlite_schema where type='trigger' and tbl_name=?", -1,
+        if (sqlite3_prepare_v2(c->db,
+                               "select name from main.sqlite_schema where type='trigger' and tbl_name=?", -1,
                                &s, nullptr) == SQLITE_OK) {
             sqlite3_bind_text(s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
             while (sqlite3_step(s) == SQLITE_ROW) {
@@ -525,8 +544,8 @@ int installTriggers(DbConnection *c, const std::string &table)
     // A serial column given an explicit null is numbered all the same.
     {
         sqlite3_stmt *s = nullptr;
-        if (sqlite3_prepare_v2(c->db, "select name, dflt_value from main.pragma_table_info(?)", -1, &s, nullptr) ==
-            SQLITE_OK) {
+        if (sqlite3_prepare_v2(c->db, "select name, dflt_value from main.pragma_table_info(?)", -1, &s,
+                               nullptr) == SQLITE_OK) {
             sqlite3_bind_text(s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
             while (sqlite3_step(s) == SQLITE_ROW) {
                 const char *dflt = reinterpret_cast<const char *>(sqlite3_column_text(s, 1));
@@ -534,9 +553,9 @@ int installTriggers(DbConnection *c, const std::string &table)
                     continue;
                 const std::string name = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
                 const std::string col = quoteIdentifier(name);
-                sql += "create trigger main." + quoteIdentifier(prefix + name + "_serial") + " after insert on " + t +
-                       " when new." + col + " is null begin update " + t + " set " + col + "=" + dflt +
-                       " where rowid=new.rowid; end;";
+                sql += "create trigger main." + quoteIdentifier(prefix + name + "_serial") +
+                       " after insert on " + t + " when new." + col + " is null begin update " + t + " set " +
+                       col + "=" + dflt + " where rowid=new.rowid; end;";
             }
             sqlite3_finalize(s);
         }
@@ -547,26 +566,32 @@ int installTriggers(DbConnection *c, const std::string &table)
     for (size_t i = 0; i < files.size(); ++i) {
         const std::string col = quoteIdentifier(files[i]);
         idList += (i ? "," : "") + std::string("old.") + col;
-        const std::string toExternal =
-            "insert into _vk_fileobj(dir,name,type) select '',new." + col + ",1 where typeof(new." + col +
-            ")='text' and new." + col + "<>'';"
-            "update " + t + " set " + col + "=case when new." + col + "='' then null else last_insert_rowid() end"
-            " where rowid=new.rowid and typeof(new." + col + ")='text';";
-        sql += "create trigger main." + quoteIdentifier(prefix + files[i] + "_ins") + " after insert on " + t +
-               " when typeof(new." + col + ")='text' begin " + toExternal + " end;";
-        sql += "create trigger main." + quoteIdentifier(prefix + files[i] + "_upd") + " after update of " + col +
-               " on " + t + " when old." + col + " is not new." + col +
+        const std::string toExternal = "insert into _vk_fileobj(dir,name,type) select '',new." + col +
+                                       ",1 where typeof(new." + col + ")='text' and new." + col +
+                                       "<>'';"
+                                       "update " +
+                                       t + " set " + col + "=case when new." + col +
+                                       "='' then null else last_insert_rowid() end"
+                                       " where rowid=new.rowid and typeof(new." +
+                                       col + ")='text';";
+        sql += "create trigger main." + quoteIdentifier(prefix + files[i] + "_ins") + " after insert on " +
+               t + " when typeof(new." + col + ")='text' begin " + toExternal + " end;";
+        sql += "create trigger main." + quoteIdentifier(prefix + files[i] + "_upd") + " after update of " +
+               col + " on " + t + " when old." + col + " is not new." + col +
                " begin "
-               "insert into _vk_trash(path) select dir||name from _vk_fileobj where id=old." + col +
-               " and type=0 and typeof(old." + col + ")='integer';"
-               "delete from _vk_fileobj where id=old." + col + " and typeof(old." + col + ")='integer';" +
-               toExternal + " end;";
+               "insert into _vk_trash(path) select dir||name from _vk_fileobj where id=old." +
+               col + " and type=0 and typeof(old." + col +
+               ")='integer';"
+               "delete from _vk_fileobj where id=old." +
+               col + " and typeof(old." + col + ")='integer';" + toExternal + " end;";
     }
     sql += "create trigger main." + quoteIdentifier(prefix + "del") + " after delete on " + t +
            " begin "
            "insert into _vk_trash(path) select dir||name from _vk_fileobj where type=0 and id in (" +
-           idList + ");"
-           "delete from _vk_fileobj where id in (" + idList + "); end;";
+           idList +
+           ");"
+           "delete from _vk_fileobj where id in (" +
+           idList + "); end;";
     return c->exec(sql);
 }
 
@@ -598,8 +623,8 @@ int openDatabase(DbConnection *c, bool create)
     // The engine's tables must be there: a plain SQLite file is not one of our databases.
     sqlite3_stmt *s = nullptr;
     bool ours = false;
-    if (sqlite3_prepare_v2(c->db, "select 1 from main.sqlite_schema where name='_vk_fileobj'", -1, &s, nullptr) ==
-        SQLITE_OK) {
+    if (sqlite3_prepare_v2(c->db, "select 1 from main.sqlite_schema where name='_vk_fileobj'", -1, &s,
+                           nullptr) == SQLITE_OK) {
         ours = sqlite3_step(s) == SQLITE_ROW;
         sqlite3_finalize(s);
     }
@@ -638,7 +663,9 @@ bool recoverInPlace(const std::string &path, std::string &error)
         sqlite3_close_v2(db);
         return false;
     }
-    auto run = [db](const std::string &sql) { return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr); };
+    auto run = [db](const std::string &sql) {
+        return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    };
     if (run("select count(*) from sqlite_schema") != SQLITE_OK) {
         error = sqlite3_errmsg(db);
         sqlite3_close_v2(db);
@@ -661,7 +688,10 @@ bool recoverInPlace(const std::string &path, std::string &error)
     std::vector<std::string> later;                          // indexes and triggers
     {
         sqlite3_stmt *s = nullptr;
-        if (sqlite3_prepare_v2(db, "select type, name, sql from sqlite_schema where sql is not null and name not like 'sqlite\\_%' escape '\\' order by type='table' desc", -1, &s, nullptr) == SQLITE_OK) {
+        if (sqlite3_prepare_v2(db,
+                               "select type, name, sql from sqlite_schema where sql is not null and name not "
+                               "like 'sqlite\\_%' escape '\\' order by type='table' desc",
+                               -1, &s, nullptr) == SQLITE_OK) {
             while (sqlite3_step(s) == SQLITE_ROW) {
                 const std::string type = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
                 const std::string name = reinterpret_cast<const char *>(sqlite3_column_text(s, 1));
@@ -675,7 +705,8 @@ bool recoverInPlace(const std::string &path, std::string &error)
         }
     }
     sqlite3 *fresh = nullptr;
-    bool good = sqlite3_open_v2(rebuilt.c_str(), &fresh, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK;
+    bool good = sqlite3_open_v2(rebuilt.c_str(), &fresh, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                                nullptr) == SQLITE_OK;
     for (size_t i = 0; good && i < tables.size(); ++i)
         good = sqlite3_exec(fresh, tables[i].second.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
     if (good)
@@ -698,8 +729,8 @@ bool recoverInPlace(const std::string &path, std::string &error)
         const bool withoutRowid = tables[i].second.find("without rowid") != std::string::npos ||
                                   tables[i].second.find("WITHOUT ROWID") != std::string::npos;
         const std::string target = withoutRowid ? cols.substr(1) : "rowid" + cols;
-        good = run("insert into rescue." + name + " (" + target + ") select " + target + " from main." + name +
-                   " where 1") == SQLITE_OK;
+        good = run("insert into rescue." + name + " (" + target + ") select " + target + " from main." +
+                   name + " where 1") == SQLITE_OK;
     }
     if (good)
         good = run("commit") == SQLITE_OK;
@@ -752,12 +783,14 @@ int readSource(const std::string &dataSource, DbEnvironment *env, SourceKeys &ke
         return fail(ErrMisuse, "No configuration file was given.");
     ConfigFile config(env->configPath);
     if (!config.hasSection(dataSource))
-        return fail(ErrNoDataSource, "There is no data source \"" + dataSource + "\" in " + env->configPath + ".");
+        return fail(ErrNoDataSource,
+                    "There is no data source \"" + dataSource + "\" in " + env->configPath + ".");
     keys.dbDir = config.unquotedValue(dataSource, "DB_DBDIR");
     keys.foDir = config.unquotedValue(dataSource, "DB_FODIR");
     keys.recoveryMode = config.unquotedValue(dataSource, "DB_SMODE") == "2";
     if (keys.dbDir.empty())
-        return fail(ErrNoDatabase, "The data source \"" + dataSource + "\" names no database directory (DB_DBDIR).");
+        return fail(ErrNoDatabase,
+                    "The data source \"" + dataSource + "\" names no database directory (DB_DBDIR).");
     while (keys.dbDir.size() > 1 && (keys.dbDir.back() == '/' || keys.dbDir.back() == '\\'))
         keys.dbDir.pop_back();
     if (keys.foDir.empty())
@@ -849,8 +882,10 @@ int runSpecial(DbConnection *c, const Translation &tr)
             return c->sqliteError(sqlite3_errcode(c->db));
         int rc = SQLITE_OK;
         for (const std::string &col : c->columnsOf(tr.table, true)) {
-            const std::string ids = "select " + quoteIdentifier(col) + " from main." + quoteIdentifier(tr.table);
-            rc = c->exec("insert into _vk_trash(path) select dir||name from main._vk_fileobj where type=0 and id in (" +
+            const std::string ids =
+                "select " + quoteIdentifier(col) + " from main." + quoteIdentifier(tr.table);
+            rc = c->exec("insert into _vk_trash(path) select dir||name from main._vk_fileobj where type=0 "
+                         "and id in (" +
                          ids + "); delete from main._vk_fileobj where id in (" + ids + ");");
             if (rc != SQLITE_OK)
                 break;
@@ -935,8 +970,8 @@ int runStep(DbStatement *st, std::string *oid)
     for (auto &[index, path] : st->pendingFiles) {
         const fs::path p(path);
         sqlite3_stmt *ins = nullptr;
-        int rc = sqlite3_prepare_v2(c->db, "insert into main._vk_fileobj(dir,name,type) values (?,?,0)", -1, &ins,
-                                    nullptr);
+        int rc = sqlite3_prepare_v2(c->db, "insert into main._vk_fileobj(dir,name,type) values (?,?,0)", -1,
+                                    &ins, nullptr);
         if (rc != SQLITE_OK)
             return abandon(rc);
         const std::string dir = p.parent_path().string() + "/";
@@ -1018,14 +1053,14 @@ int DbConnect(DbConnection **connection, const std::string &dataSource, const st
     c->fileObjectDir = keys.foDir + "/";
     std::error_code ec;
     if (!fs::exists(c->databasePath, ec))
-        return fail(ErrNoDatabase, "The database of the data source \"" + dataSource + "\" was not found at \"" +
-                                       c->databasePath + "\".");
+        return fail(ErrNoDatabase, "The database of the data source \"" + dataSource +
+                                       "\" was not found at \"" + c->databasePath + "\".");
     if (keys.recoveryMode) {
         std::string error;
         if (!recoverInPlace(c->databasePath, error))
             return fail(ErrRecoveryNeeded, "The database \"" + c->databasePath +
-                                               "\" is damaged beyond what recovery mode can repair (" + error +
-                                               "). Restore it from a copy.");
+                                               "\" is damaged beyond what recovery mode can repair (" +
+                                               error + "). Restore it from a copy.");
     }
     if (openDatabase(c.get(), false) != DbOk)
         return DbFailed;
@@ -1234,8 +1269,9 @@ int DbGetData(DbStatement *statement, std::vector<std::string> &values)
             continue;
         switch (st->columnKinds[size_t(i)]) {
         case ColumnKind::File:
-            values[size_t(i)] = type == SQLITE_INTEGER ? st->conn->fileNameOf(sqlite3_column_int64(st->stmt, i))
-                                                       : reinterpret_cast<const char *>(sqlite3_column_text(st->stmt, i));
+            values[size_t(i)] = type == SQLITE_INTEGER
+                                    ? st->conn->fileNameOf(sqlite3_column_int64(st->stmt, i))
+                                    : reinterpret_cast<const char *>(sqlite3_column_text(st->stmt, i));
             break;
         case ColumnKind::Oid:
             if (type == SQLITE_INTEGER) {
@@ -1245,7 +1281,8 @@ int DbGetData(DbStatement *statement, std::vector<std::string> &values)
             [[fallthrough]];
         case ColumnKind::Plain: {
             const unsigned char *text = sqlite3_column_text(st->stmt, i);
-            values[size_t(i)].assign(reinterpret_cast<const char *>(text), size_t(sqlite3_column_bytes(st->stmt, i)));
+            values[size_t(i)].assign(reinterpret_cast<const char *>(text),
+                                     size_t(sqlite3_column_bytes(st->stmt, i)));
             break;
         }
         }
@@ -1364,15 +1401,30 @@ int DbRollback(DbConnection *connection)
     return ok();
 }
 
-bool DbInTransaction(DbConnection *connection) { return connection && connection->db && connection->inTransaction(); }
+bool DbInTransaction(DbConnection *connection)
+{
+    return connection && connection->db && connection->inTransaction();
+}
 
-int DbLastError() { return t_lastError; }
+int DbLastError()
+{
+    return t_lastError;
+}
 
-std::string DbErrorText() { return t_lastErrorText; }
+std::string DbErrorText()
+{
+    return t_lastErrorText;
+}
 
-std::string DbFileObjectDir(DbConnection *connection) { return connection ? connection->fileObjectDir : std::string(); }
+std::string DbFileObjectDir(DbConnection *connection)
+{
+    return connection ? connection->fileObjectDir : std::string();
+}
 
-::sqlite3 *DbNativeHandle(DbConnection *connection) { return connection ? connection->db : nullptr; }
+::sqlite3 *DbNativeHandle(DbConnection *connection)
+{
+    return connection ? connection->db : nullptr;
+}
 
 void DbSetStatementLog(DbConnection *connection, DbStatementLog log)
 {

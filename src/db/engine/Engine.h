@@ -31,28 +31,32 @@ constexpr int DbFailed = 2;
 constexpr int DbNeedParams = 99;
 constexpr int DbNoMoreRows = 100;
 
-inline bool DbSucceeded(int result) { return result < 2; }
+inline bool DbSucceeded(int result)
+{
+    return result < 2;
+}
 
 // Native error codes the program tests by number.
-enum NativeError : int {
+enum NativeError : int
+{
     ErrNone = 0,
-    ErrRecoveryNeeded = 11313,   // the database is damaged: start it in recovery mode (DB_SMODE 2)
-    ErrNotADatabase = 20912,     // the database file is not a database
-    ErrFileAccess = 605,         // the database file cannot be read or written (permissions)
-    ErrDiskFull = 20914,         // the disk holding the database is full
-    ErrIo = 20915,               // an input/output error on the database file
+    ErrRecoveryNeeded = 11313, // the database is damaged: start it in recovery mode (DB_SMODE 2)
+    ErrNotADatabase = 20912,   // the database file is not a database
+    ErrFileAccess = 605,       // the database file cannot be read or written (permissions)
+    ErrDiskFull = 20914,       // the disk holding the database is full
+    ErrIo = 20915,             // an input/output error on the database file
     // Everything below is reported as a plain warning by the start-up sequence.
-    ErrNoDataSource = 3001,      // no section of that name in vkconfig.ini
-    ErrNoDatabase = 3002,        // the data source's database file does not exist
-    ErrDatabaseExists = 3003,    // DbCreate on a database that is already there
-    ErrNoFileObjectDir = 3004,   // the file-object directory is missing or cannot be made
-    ErrSyntax = 3010,            // the statement text is not understood
-    ErrParameters = 3011,        // too many or too few `?` values
-    ErrFileObject = 3012,        // a file object could not be stored, read or moved
-    ErrConstraint = 3013,        // a value breaks a constraint of the table
-    ErrBusy = 3014,              // another program holds the database
-    ErrMisuse = 3015,            // an operation in the wrong state (no connection, statement not executed)
-    ErrSql = 3016,               // any other error reported by SQLite
+    ErrNoDataSource = 3001,    // no section of that name in vkconfig.ini
+    ErrNoDatabase = 3002,      // the data source's database file does not exist
+    ErrDatabaseExists = 3003,  // DbCreate on a database that is already there
+    ErrNoFileObjectDir = 3004, // the file-object directory is missing or cannot be made
+    ErrSyntax = 3010,          // the statement text is not understood
+    ErrParameters = 3011,      // too many or too few `?` values
+    ErrFileObject = 3012,      // a file object could not be stored, read or moved
+    ErrConstraint = 3013,      // a value breaks a constraint of the table
+    ErrBusy = 3014,            // another program holds the database
+    ErrMisuse = 3015,          // an operation in the wrong state (no connection, statement not executed)
+    ErrSql = 3016,             // any other error reported by SQLite
 };
 
 // Where the engine finds its configuration: the path of vkconfig.ini.

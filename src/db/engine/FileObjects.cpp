@@ -17,7 +17,10 @@ namespace vkdb {
 
 namespace {
 
-std::string errnoText(int err) { return std::strerror(err); }
+std::string errnoText(int err)
+{
+    return std::strerror(err);
+}
 
 bool writeAll(int fd, const char *data, size_t size)
 {
@@ -108,8 +111,9 @@ bool copyFile(const std::string &source, const std::string &target, bool exclusi
         if (n == 0)
             break;
         if (!writeAll(out, buf.data(), size_t(n))) {
-            error = errno == ENOSPC ? "The disk is full: \"" + target + "\" cannot be written."
-                                    : "The file \"" + target + "\" cannot be written: " + errnoText(errno) + ".";
+            error = errno == ENOSPC
+                        ? "The disk is full: \"" + target + "\" cannot be written."
+                        : "The file \"" + target + "\" cannot be written: " + errnoText(errno) + ".";
             good = false;
             break;
         }
@@ -145,7 +149,8 @@ bool writeWholeFile(const std::string &path, const char *data, size_t size, std:
     return good;
 }
 
-bool makeInternalCopy(const std::string &source, const std::string &dir, std::string &copy, std::string &error)
+bool makeInternalCopy(const std::string &source, const std::string &dir, std::string &copy,
+                      std::string &error)
 {
     std::error_code ec;
     if (!fs::is_regular_file(source, ec)) {
@@ -161,7 +166,8 @@ bool makeInternalCopy(const std::string &source, const std::string &dir, std::st
     const std::string ext = safeExtension(source);
     for (int attempt = 0; attempt < 16; ++attempt) {
         char name[32];
-        std::snprintf(name, sizeof name, "vk%012llx", static_cast<unsigned long long>(random() & 0xffffffffffffULL));
+        std::snprintf(name, sizeof name, "vk%012llx",
+                      static_cast<unsigned long long>(random() & 0xffffffffffffULL));
         copy = withSlash(dir) + name + ext;
         if (fs::exists(copy, ec))
             continue;
@@ -184,8 +190,8 @@ MoveResult moveFileObject(sqlite3 *db, const std::string &from, const std::strin
 
     sqlite3_stmt *s = nullptr;
     // A file object first: its full name.
-    if (sqlite3_prepare_v2(db, "select id, dir, name from main._vk_fileobj where type=0 and dir||name=?", -1, &s,
-                           nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, "select id, dir, name from main._vk_fileobj where type=0 and dir||name=?", -1,
+                           &s, nullptr) != SQLITE_OK) {
         result.error = sqlite3_errmsg(db);
         return result;
     }
@@ -200,8 +206,8 @@ MoveResult moveFileObject(sqlite3 *db, const std::string &from, const std::strin
         // A directory: every internal object kept directly in it.
         const std::string dir = withSlash(from);
         const std::string newDir = withSlash(to);
-        if (sqlite3_prepare_v2(db, "select id, name from main._vk_fileobj where type=0 and dir=?", -1, &s, nullptr) !=
-            SQLITE_OK) {
+        if (sqlite3_prepare_v2(db, "select id, name from main._vk_fileobj where type=0 and dir=?", -1, &s,
+                               nullptr) != SQLITE_OK) {
             result.error = sqlite3_errmsg(db);
             return result;
         }

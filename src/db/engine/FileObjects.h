@@ -13,7 +13,8 @@ namespace vkdb {
 
 // Copies `source` into `dir` under a new unique name (keeping its extension) and makes the
 // copy durable. On success `copy` is the copy's full path.
-bool makeInternalCopy(const std::string &source, const std::string &dir, std::string &copy, std::string &error);
+bool makeInternalCopy(const std::string &source, const std::string &dir, std::string &copy,
+                      std::string &error);
 
 // Copies a file to `target`; with `exclusive` an existing target is an error.
 bool copyFile(const std::string &source, const std::string &target, bool exclusive, std::string &error);

@@ -15,7 +15,8 @@ TEST(DialectTest, TranslatesTheProgramsFormsOnTokens)
     const Case cases[] = {
         {"select max(index) from Folder", "select max(\"index\") from Folder"},
         {"update Object_Table set Design_Index=Index", "update Object_Table set Design_Index=\"Index\""},
-        {"select FILE_NAME from SYSFILEOBJ where FILE_TYPE='00'x", "select FILE_NAME from SYSFILEOBJ where FILE_TYPE=x'00'"},
+        {"select FILE_NAME from SYSFILEOBJ where FILE_TYPE='00'x",
+         "select FILE_NAME from SYSFILEOBJ where FILE_TYPE=x'00'"},
         {"select FILE_NAME from SYSFILEOBJ where FILE_TYPE='00'x for browse",
          "select FILE_NAME from SYSFILEOBJ where FILE_TYPE=x'00'  "},
         {"select a from t where d case match 'x'", "select a from t where d regexp  'x'"},
@@ -23,7 +24,8 @@ TEST(DialectTest, TranslatesTheProgramsFormsOnTokens)
         {"select filename(media) from MediaData",
          "select (select dir||name from _vk_fileobj where id=(media)) from MediaData"},
         // Values and quoted names are never touched.
-        {"select 'index', \"index\" from t where x = 'case match'", "select 'index', \"index\" from t where x = 'case match'"},
+        {"select 'index', \"index\" from t where x = 'case match'",
+         "select 'index', \"index\" from t where x = 'case match'"},
         {"create index ix on t(a)", "create index ix on t(a)"},
     };
     for (const Case &c : cases) {
@@ -45,11 +47,14 @@ TEST(DialectTest, InsertsGetTheirOidFromTheEngine)
     EXPECT_EQ(tr.sql, "insert into t (rowid,a) select vk_oid(), b from u");
 
     tr = translate("insert into t (a) select b from u union all select (select 1) from v");
-    EXPECT_EQ(tr.sql, "insert into t (rowid,a) select vk_oid(), b from u union all select vk_oid(), (select 1) from v");
+    EXPECT_EQ(
+        tr.sql,
+        "insert into t (rowid,a) select vk_oid(), b from u union all select vk_oid(), (select 1) from v");
 
     tr = translate("insert into t values (1, 2)");
     EXPECT_TRUE(tr.needsColumnList);
-    EXPECT_EQ(completeInsert("insert into t values (1, 2)", {"a", "b"}), "insert into t (\"a\",\"b\") values (1, 2)");
+    EXPECT_EQ(completeInsert("insert into t values (1, 2)", {"a", "b"}),
+              "insert into t (\"a\",\"b\") values (1, 2)");
 }
 
 TEST(DialectTest, ColumnTypesOfTheEngine)
@@ -60,8 +65,9 @@ TEST(DialectTest, ColumnTypesOfTheEngine)
     EXPECT_TRUE(tr.columns[0].isSerial);
     EXPECT_EQ(tr.columns[1].name, "index");
     EXPECT_TRUE(tr.columns[2].isFile);
-    EXPECT_EQ(tr.sql, "create table T (Id integer default (vk_serial('T','Id')), \"index\" float, media file blob, "
-                      "Name char(32))");
+    EXPECT_EQ(tr.sql,
+              "create table T (Id integer default (vk_serial('T','Id')), \"index\" float, media file blob, "
+              "Name char(32))");
     EXPECT_FALSE(translate("alter table T add Other serial").error.empty());
 }
 

@@ -1,8 +1,8 @@
 // The storage engine against a real SQLite database: the dialect the program's
 // statements are written in, row identity, serial numbering, file objects,
 // catalogs and error codes.
-#include "ConfigFile.h"
 #include "Engine.h"
+#include "ConfigFile.h"
 #include "TempDataSource.h"
 
 #include <gtest/gtest.h>
@@ -23,13 +23,27 @@ using Rows = std::vector<std::vector<std::string>>;
 
 struct Param
 {
-    enum Kind { Text, Null, File } kind;
+    enum Kind
+    {
+        Text,
+        Null,
+        File
+    } kind;
     std::string value;
 };
 
-Param text(const std::string &v) { return {Param::Text, v}; }
-Param null() { return {Param::Null, {}}; }
-Param file(const QString &path) { return {Param::File, path.toStdString()}; }
+Param text(const std::string &v)
+{
+    return {Param::Text, v};
+}
+Param null()
+{
+    return {Param::Null, {}};
+}
+Param file(const QString &path)
+{
+    return {Param::File, path.toStdString()};
+}
 
 // Runs one statement through the engine's operations the way the program does.
 int run(DbConnection *c, const std::string &sql, const std::vector<Param> &params = {}, Rows *rows = nullptr,
@@ -85,7 +99,10 @@ std::string firstColumn(const Rows &rows)
 class EngineTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(src.created) << src.ui.messages.join(QLatin1Char('\n')).toStdString(); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(src.created) << src.ui.messages.join(QLatin1Char('\n')).toStdString();
+    }
     DbConnection *db() { return src.connection.handle(); }
 
     TempDataSource src;
@@ -102,11 +119,13 @@ TEST_F(EngineTest, RunsTheProgramsDialectAsWritten)
     const Case cases[] = {
         {"create table KeyWords_Table (Name char(32), Icon file, Reference integer default 0)", nullptr},
         {"create table Flag_Table (Flag_CB_Id integer,Flag_Slide_Id integer,Flag_Id integer,Flag_StartTime "
-         "integer,Flag_Name varchar(255),Flag_Type_Id integer,Loop_EndTime integer,Jump_To_MarkName varchar(255),"
+         "integer,Flag_Name varchar(255),Flag_Type_Id integer,Loop_EndTime integer,Jump_To_MarkName "
+         "varchar(255),"
          "FlagActive_Type integer,Time_Associated integer)",
          nullptr},
         {"create table OptionTable( Option char(64),OptionValue char(64)) ", nullptr},
-        {"create table Folder_Table(FolderId integer, Title VarChar(255), Description Long varchar)", nullptr},
+        {"create table Folder_Table(FolderId integer, Title VarChar(255), Description Long varchar)",
+         nullptr},
         {"create table ClearBook_Table(CB_Id serial,CB_Title VarChar(255),CB_DateTime TimeStamp,CB_Author "
          "VarChar(255),CB_Describe Long VarChar,CB_Index Integer)",
          nullptr},
@@ -114,11 +133,15 @@ TEST_F(EngineTest, RunsTheProgramsDialectAsWritten)
          "TimeStamp,Slide_Author VarChar(255),Slide_Describe Long VarChar,Slide_BGround File,Slide_Index "
          "Integer,Slide_BGroundX char(1),Slide_Ratio float,Slide_BColor char(30),Slide_Gradient Integer)",
          nullptr},
-        {"create table Object_Table(CB_Id integer,Slide_Id Integer,Obj_Id Integer,Obj_Flag Char(1),Obj_TypeId "
-         "integer,Db_FolderId Integer,Db_OID char(18),Db_Title VarChar(255),Obj_Link_CBId Integer,Obj_Link_SlideId "
-         "integer,Obj_Media File,Bar_Left Integer,Bar_Width Integer,Hint VarChar(255),Caption VarChar(255),Height "
+        {"create table Object_Table(CB_Id integer,Slide_Id Integer,Obj_Id Integer,Obj_Flag "
+         "Char(1),Obj_TypeId "
+         "integer,Db_FolderId Integer,Db_OID char(18),Db_Title VarChar(255),Obj_Link_CBId "
+         "Integer,Obj_Link_SlideId "
+         "integer,Obj_Media File,Bar_Left Integer,Bar_Width Integer,Hint VarChar(255),Caption "
+         "VarChar(255),Height "
          "Integer,Left Integer,Top Integer,Width Integer,Tag Integer,Title VarChar(255),Spec_Property "
-         "char(345),Spec_Property2 varchar(2504),Id Serial,Index Float, Left_S Float, Top_S Float, Width_S Float, "
+         "char(345),Spec_Property2 varchar(2504),Id Serial,Index Float, Left_S Float, Top_S Float, Width_S "
+         "Float, "
          "Height_S Float)",
          nullptr},
         {"alter table Slide_Table add Jump_CB_Id integer", nullptr},
@@ -153,12 +176,14 @@ TEST_F(EngineTest, RunsTheProgramsDialectAsWritten)
         {"select count(*) from SYSFILEOBJ where FILE_TYPE='00'x", "0"},
         {"select FILE_NAME from SYSFILEOBJ where FILE_TYPE='00'x for browse", ""},
         {"insert into Object_Table (Left, Top, Width, Height, Index) values (5, 6, 7, 8, 32)", nullptr},
-        {"update Object_Table set Left_S=Left, set Top_S=Top, set Width_S=Width, set Height_S=Height", nullptr},
+        {"update Object_Table set Left_S=Left, set Top_S=Top, set Width_S=Width, set Height_S=Height",
+         nullptr},
         {"select Left_S from Object_Table", "5.0"},
         {"update Object_Table set Design_Index=Index", nullptr},
         {"select Design_Index from Object_Table", "32"},
         {"select Id from Object_Table", "1"},
-        {"Insert into ClearBook_Table(CB_Title,CB_Author,CB_Index,CB_DateTime) values('t','a',1,now())", nullptr},
+        {"Insert into ClearBook_Table(CB_Title,CB_Author,CB_Index,CB_DateTime) values('t','a',1,now())",
+         nullptr},
         {"select length(CB_DateTime) from ClearBook_Table", "19"},
         {"commit", nullptr},
         {"drop table Folder_Table", nullptr},
@@ -178,12 +203,14 @@ TEST_F(EngineTest, RunsTheProgramsDialectAsWritten)
 
 TEST_F(EngineTest, OidsAreEighteenCharactersUniqueAcrossTablesAndNeverReused)
 {
-    ASSERT_LT(run(db(), "create table KeyWords_Table (Name char(32), Icon file, Reference integer default 0)"), 2);
+    ASSERT_LT(
+        run(db(), "create table KeyWords_Table (Name char(32), Icon file, Reference integer default 0)"), 2);
     std::set<std::string> seen;
     std::string last;
     for (int i = 0; i < 5; ++i) {
-        for (const char *sql : {"insert into Folder (Title) values (?)", "insert into MediaData (title) values (?)",
-                                "insert into KeyWords_Table (Name) values (?)"}) {
+        for (const char *sql :
+             {"insert into Folder (Title) values (?)", "insert into MediaData (title) values (?)",
+              "insert into KeyWords_Table (Name) values (?)"}) {
             const std::string oid = insert(db(), sql, {text("x")});
             ASSERT_EQ(oid.size(), 18u);
             EXPECT_NE(oid, "-1");
@@ -238,9 +265,10 @@ TEST_F(EngineTest, SerialColumnsAreNumberedByTheEngine)
 TEST_F(EngineTest, InternalFileObjectIsACopyRemovedOnlyAfterItsDeletionCommits)
 {
     const QString original = src.writeFile(QStringLiteral("it's a picture.jpg"), "JPEGDATA");
-    const std::string oid = insert(db(), "insert into MediaData (title, media) values (?, ?)",
-                                   {text("p"), file(original)});
-    const std::string stored = firstColumn(query(db(), "select filename(media) from MediaData where OID = ?", {text(oid)}));
+    const std::string oid =
+        insert(db(), "insert into MediaData (title, media) values (?, ?)", {text("p"), file(original)});
+    const std::string stored =
+        firstColumn(query(db(), "select filename(media) from MediaData where OID = ?", {text(oid)}));
     ASSERT_FALSE(stored.empty());
     EXPECT_NE(stored, original.toStdString());
     EXPECT_TRUE(QString::fromStdString(stored).startsWith(src.fileObjectDir() + "/"));
@@ -268,37 +296,44 @@ TEST_F(EngineTest, ReplacingAFileObjectKeepsTheRightCopy)
 {
     const QString first = src.writeFile("a.png", "first");
     const QString second = src.writeFile("b.png", "second");
-    const std::string oid = insert(db(), "insert into MediaData (title, MediaNail) values (?, ?)", {text("m"), file(first)});
-    const std::string before = firstColumn(query(db(), "select filename(MediaNail) from MediaData where OID = ?", {text(oid)}));
+    const std::string oid =
+        insert(db(), "insert into MediaData (title, MediaNail) values (?, ?)", {text("m"), file(first)});
+    const std::string before =
+        firstColumn(query(db(), "select filename(MediaNail) from MediaData where OID = ?", {text(oid)}));
 
     // A replacement rolled back leaves the old copy and removes the new one.
     ASSERT_EQ(DbBeginTransaction(db()), DbOk);
     ASSERT_LT(run(db(), "update MediaData set  MediaNail = ?  where OID = ?", {file(second), text(oid)}), 2);
-    const std::string rolled = firstColumn(query(db(), "select filename(MediaNail) from MediaData where OID = ?", {text(oid)}));
+    const std::string rolled =
+        firstColumn(query(db(), "select filename(MediaNail) from MediaData where OID = ?", {text(oid)}));
     ASSERT_EQ(DbRollback(db()), DbOk);
     EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(before)));
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(rolled)));
 
     ASSERT_LT(run(db(), "update MediaData set  MediaNail = ?  where OID = ?", {file(second), text(oid)}), 2);
-    const std::string after = firstColumn(query(db(), "select filename(MediaNail) from MediaData where OID = ?", {text(oid)}));
+    const std::string after =
+        firstColumn(query(db(), "select filename(MediaNail) from MediaData where OID = ?", {text(oid)}));
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(before)));
     EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(after)));
 
     // Null clears it and releases the copy.
     ASSERT_LT(run(db(), "update MediaData set  MediaNail = ?  where OID = ?", {null(), text(oid)}), 2);
-    EXPECT_EQ(firstColumn(query(db(), "select filename(MediaNail) from MediaData where OID = ?", {text(oid)})), "");
+    EXPECT_EQ(
+        firstColumn(query(db(), "select filename(MediaNail) from MediaData where OID = ?", {text(oid)})), "");
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(after)));
 }
 
 TEST_F(EngineTest, ExternalFileObjectIsAReferenceThatIsNeverTouched)
 {
     const QString path = src.writeFile("clip 'one'.wav", "RIFF");
-    // Bound as text (a quoted path in the program's older statements), the row refers to the file where it lies.
+    // Bound as text (a quoted path in the program's older statements), the row refers to the file where it
+    // lies.
     const std::string oid = insert(db(), "insert into MediaData (title, media) values (?, ?)",
                                    {text("w"), text(path.toStdString())});
     EXPECT_EQ(firstColumn(query(db(), "select filename(media) from MediaData where OID = ?", {text(oid)})),
               path.toStdString());
-    EXPECT_EQ(firstColumn(query(db(), "select FILE_NAME from SYSFILEOBJ where FILE_TYPE='01'x")), path.toStdString());
+    EXPECT_EQ(firstColumn(query(db(), "select FILE_NAME from SYSFILEOBJ where FILE_TYPE='01'x")),
+              path.toStdString());
     // A literal path works the same way.
     ASSERT_LT(run(db(), "insert into MediaData (title, media) values ('lit', '/no/such/file.mp3')"), 2);
     EXPECT_EQ(firstColumn(query(db(), "select filename(media) from MediaData where title = 'lit'")),
@@ -317,8 +352,10 @@ TEST_F(EngineTest, ExternalFileObjectIsAReferenceThatIsNeverTouched)
 
 TEST_F(EngineTest, DroppingATableReleasesItsInternalCopies)
 {
-    ASSERT_LT(run(db(), "create table KeyWords_Table (Name char(32), Icon file, Reference integer default 0)"), 2);
-    insert(db(), "insert into KeyWords_Table (Name, Icon) values (?, ?)", {text("k"), file(src.writeFile("i.ico", "ICON"))});
+    ASSERT_LT(
+        run(db(), "create table KeyWords_Table (Name char(32), Icon file, Reference integer default 0)"), 2);
+    insert(db(), "insert into KeyWords_Table (Name, Icon) values (?, ?)",
+           {text("k"), file(src.writeFile("i.ico", "ICON"))});
     const std::string icon = firstColumn(query(db(), "select filename(Icon) from KeyWords_Table"));
     ASSERT_TRUE(QFileInfo::exists(QString::fromStdString(icon)));
     ASSERT_LT(run(db(), "drop table KeyWords_Table"), 2);
@@ -344,22 +381,27 @@ TEST_F(EngineTest, FailedStatementLeavesNoCopyBehind)
 
 TEST_F(EngineTest, MoveFileObjectMovesADirectoryOrOneFile)
 {
-    insert(db(), "insert into MediaData (title, media) values (?, ?)", {text("a"), file(src.writeFile("a.jpg", "A"))});
-    insert(db(), "insert into MediaData (title, media) values (?, ?)", {text("b"), file(src.writeFile("b.jpg", "B"))});
+    insert(db(), "insert into MediaData (title, media) values (?, ?)",
+           {text("a"), file(src.writeFile("a.jpg", "A"))});
+    insert(db(), "insert into MediaData (title, media) values (?, ?)",
+           {text("b"), file(src.writeFile("b.jpg", "B"))});
     const QString oldDir = src.fileObjectDir() + "/";
     const QString newDir = src.dir() + "/moved/";
-    const std::string sql = "move file object '" + oldDir.toStdString() + "' to '" + newDir.toStdString() + "'";
+    const std::string sql =
+        "move file object '" + oldDir.toStdString() + "' to '" + newDir.toStdString() + "'";
     ASSERT_EQ(DbExecDirect(db(), sql), DbOk) << DbErrorText();
     for (const auto &row : query(db(), "select filename(media) from MediaData")) {
         EXPECT_TRUE(QString::fromStdString(row[0]).startsWith(newDir));
         EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(row[0])));
     }
     // One file, to a full name.
-    const std::string one = firstColumn(query(db(), "select filename(media) from MediaData where title = 'a'"));
+    const std::string one =
+        firstColumn(query(db(), "select filename(media) from MediaData where title = 'a'"));
     const QString target = src.fileObjectDir() + "/back.jpg";
     ASSERT_EQ(DbExecDirect(db(), "move file object '" + one + "' to '" + target.toStdString() + "'"), DbOk)
         << DbErrorText();
-    EXPECT_EQ(firstColumn(query(db(), "select filename(media) from MediaData where title = 'a'")), target.toStdString());
+    EXPECT_EQ(firstColumn(query(db(), "select filename(media) from MediaData where title = 'a'")),
+              target.toStdString());
     EXPECT_TRUE(QFileInfo::exists(target));
     // Nothing lies at a made-up name.
     EXPECT_GE(DbExecDirect(db(), "move file object '/no/where/' to '/tmp/x/'"), 2);
@@ -368,14 +410,17 @@ TEST_F(EngineTest, MoveFileObjectMovesADirectoryOrOneFile)
 
 TEST_F(EngineTest, MoveFileObjectFindsFilesAlreadyMovedByHand)
 {
-    insert(db(), "insert into MediaData (title, media) values (?, ?)", {text("a"), file(src.writeFile("a.jpg", "A"))});
+    insert(db(), "insert into MediaData (title, media) values (?, ?)",
+           {text("a"), file(src.writeFile("a.jpg", "A"))});
     const QString oldDir = src.fileObjectDir();
     const QString newDir = src.dir() + "/restored";
     ASSERT_TRUE(QDir().rename(oldDir, newDir));
-    ASSERT_EQ(DbExecDirect(db(), "move file object '" + oldDir.toStdString() + "/' to '" + newDir.toStdString() + "/'"),
+    ASSERT_EQ(DbExecDirect(db(), "move file object '" + oldDir.toStdString() + "/' to '" +
+                                     newDir.toStdString() + "/'"),
               DbOk)
         << DbErrorText();
-    const QString name = QString::fromStdString(firstColumn(query(db(), "select filename(media) from MediaData")));
+    const QString name =
+        QString::fromStdString(firstColumn(query(db(), "select filename(media) from MediaData")));
     EXPECT_TRUE(name.startsWith(newDir + "/"));
     EXPECT_TRUE(QFileInfo::exists(name));
 }
@@ -402,7 +447,8 @@ TEST_F(EngineTest, StatementLogHoldsTextsAndBoundValues)
            {text("O'Brien; drop table Folder"), null(), file(pic)});
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].text, "insert into MediaData (title, KeyWords, media) values (?, ?, ?)");
-    EXPECT_EQ(log[0].values, (std::vector<std::string>{"O'Brien; drop table Folder", "NULL", "file:" + pic.toStdString()}));
+    EXPECT_EQ(log[0].values,
+              (std::vector<std::string>{"O'Brien; drop table Folder", "NULL", "file:" + pic.toStdString()}));
     EXPECT_EQ(firstColumn(query(db(), "select title from MediaData")), "O'Brien; drop table Folder");
     DbSetStatementLog(db(), nullptr);
 }
@@ -491,7 +537,8 @@ TEST(EngineErrors, RecoveryModeRebuildsADamagedDatabaseAndKeepsTheOriginal)
     ASSERT_EQ(DbExecDirect(c, "create index ix_title on MediaData(title)"), DbOk);
     ASSERT_EQ(DbBeginTransaction(c), DbOk);
     for (int i = 0; i < 2000; ++i)
-        insert(c, "insert into MediaData (title) values (?)", {text("title number " + std::to_string(i) + std::string(40, 'x'))});
+        insert(c, "insert into MediaData (title) values (?)",
+               {text("title number " + std::to_string(i) + std::string(40, 'x'))});
     ASSERT_EQ(DbCommit(c), DbOk);
     src.connection.disconnect();
 
@@ -520,7 +567,9 @@ TEST(EngineErrors, RecoveryModeRebuildsADamagedDatabaseAndKeepsTheOriginal)
 
     ASSERT_EQ(src.connection.connect(src.configPath(), src.name(), "SYSADM", ""), DbOk) << DbErrorText();
     EXPECT_EQ(firstColumn(query(src.connection.handle(), "select count(*) from MediaData")), "2000");
-    EXPECT_EQ(firstColumn(query(src.connection.handle(), "select count(*) from MediaData where title like 'title number 1999%'")), "1");
+    EXPECT_EQ(firstColumn(query(src.connection.handle(),
+                                "select count(*) from MediaData where title like 'title number 1999%'")),
+              "1");
     QStringList kept = QDir(src.databaseDir()).entryList({src.name() + ".db.damaged-*"});
     // Either the indexes were rebuilt in place, or the rows went to a fresh file with the damaged one kept.
     sqlite3_stmt *check = nullptr;

@@ -1,0 +1,210 @@
+#include "MagickBridge.h"
+
+#include "ImageCodec.h"
+
+#include <Magick++.h>
+
+#include <climits>
+#include <mutex>
+#include <new>
+#include <string>
+
+namespace vk::magick {
+
+namespace {
+
+void ensureStarted()
+{
+    // The program may not have started the library itself (a headless tool, a test);
+    // starting it twice is not allowed, so ask first.
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (MagickCore::IsMagickCoreInstantiated() == MagickCore::MagickFalse)
+            Magick::InitializeMagick(nullptr);
+    });
+}
+
+bool fits(qint64 width, qint64 height)
+{
+    return width <= MaxPictureSide && height <= MaxPictureSide && width * height <= MaxPicturePixels;
+}
+
+// The library's texts read "client: reason `file' @ error/coder.c/Function/123"; only
+// the reason means anything to a person.
+QString reasonOf(const std::exception &e)
+{
+    QString text = QString::fromLocal8Bit(e.what());
+    const int colon = text.indexOf(QLatin1String(": "));
+    if (colon >= 0 && !text.left(colon).contains(QLatin1Char(' ')))
+        text = text.mid(colon + 2);
+    for (const char *cut : {" `", " @ "}) {
+        const int at = text.indexOf(QLatin1String(cut));
+        if (at >= 0)
+            text.truncate(at);
+    }
+    text = text.trimmed();
+    return text.isEmpty() ? QStringLiteral("the image library could not read it") : text;
+}
+
+void fail(Result &r, Failure failure, const QString &reason)
+{
+    r.image = QImage();
+    r.failure = failure;
+    r.reason = reason;
+}
+
+// Runs `body`, turning whatever the library throws into `r`. Warnings arrive as
+// exceptions after the picture has been read; `acceptWarning` says whether the
+// result stands despite one.
+template <typename Body, typename Accept>
+void guarded(Result &r, Body body, Accept acceptWarning)
+{
+    try {
+        ensureStarted();
+        body();
+    } catch (const Magick::ErrorResourceLimit &e) {
+        fail(r, Failure::TooLarge, reasonOf(e));
+    } catch (const Magick::WarningResourceLimit &e) {
+        fail(r, Failure::TooLarge, reasonOf(e));
+    } catch (const Magick::WarningCorruptImage &e) {
+        fail(r, Failure::Damaged, reasonOf(e));
+    } catch (const Magick::Warning &e) {
+        if (!acceptWarning())
+            fail(r, Failure::Damaged, reasonOf(e));
+    } catch (const std::bad_alloc &) {
+        fail(r, Failure::TooLarge, QStringLiteral("not enough memory"));
+    } catch (const std::exception &e) {
+        fail(r, Failure::Damaged, reasonOf(e));
+    } catch (...) {
+        fail(r, Failure::Damaged, QStringLiteral("the image library failed"));
+    }
+}
+
+void toQImage(Magick::Image &img, Result &r)
+{
+    const size_t width = img.columns();
+    const size_t height = img.rows();
+    if (width == 0 || height == 0) {
+        fail(r, Failure::Damaged, QStringLiteral("no picture was found in the file"));
+        return;
+    }
+    if (!fits(qint64(width), qint64(height))) {
+        r.size = QSize(int(qMin<size_t>(width, INT_MAX)), int(qMin<size_t>(height, INT_MAX)));
+        fail(r, Failure::TooLarge, QString());
+        return;
+    }
+    // Pixels are exported as they are stored: CMYK or linear values would come out as
+    // wrong colours.
+    const MagickCore::ColorspaceType space = img.colorSpace();
+    if (space != MagickCore::sRGBColorspace && space != MagickCore::GRAYColorspace &&
+        space != MagickCore::TransparentColorspace && space != MagickCore::UndefinedColorspace)
+        img.colorSpace(MagickCore::sRGBColorspace);
+    const bool alpha = img.matte();
+    QImage rgba(int(width), int(height), QImage::Format_RGBA8888);
+    if (rgba.isNull()) {
+        fail(r, Failure::TooLarge, QStringLiteral("not enough memory"));
+        return;
+    }
+    // Exporting reads palette pictures through their colour map, unlike pixelColor().
+    img.write(0, 0, width, height, "RGBA", Magick::CharPixel, rgba.bits());
+    r.image = rgba.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    r.size = r.image.size();
+}
+
+} // namespace
+
+Result ping(const QByteArray &data, const char *coder)
+{
+    Result r;
+    Magick::Image img;
+    guarded(
+        r,
+        [&] {
+            img.magick(coder);
+            img.subRange(1);
+            img.ping(Magick::Blob(data.constData(), size_t(data.size())));
+        },
+        [&] { return img.isValid() && img.columns() > 0; });
+    if (r.failure == Failure::None)
+        r.size = QSize(int(qMin<size_t>(img.columns(), INT_MAX)), int(qMin<size_t>(img.rows(), INT_MAX)));
+    return r;
+}
+
+Result read(const QByteArray &data, const char *coder, const ReadOptions &options)
+{
+    Result r;
+    Magick::Image img;
+    guarded(
+        r,
+        [&] {
+            img.magick(coder);
+            img.subRange(1); // the first frame of an animation or icon file
+            if (options.density > 0)
+                img.density(Magick::Geometry(size_t(options.density + 0.5), size_t(options.density + 0.5)));
+            // JPEG decodes at a fraction of its size when told the size wanted.
+            if (options.thumbnail.isValid())
+                img.defineValue("jpeg", "size",
+                                std::to_string(options.thumbnail.width()) + "x" +
+                                    std::to_string(options.thumbnail.height()));
+            img.read(Magick::Blob(data.constData(), size_t(data.size())));
+        },
+        [&] { return img.isValid() && img.columns() > 0; });
+    if (r.failure != Failure::None)
+        return r;
+    guarded(
+        r,
+        [&] {
+            if (options.thumbnail.isValid() && fits(qint64(img.columns()), qint64(img.rows()))) {
+                Magick::Geometry exact(size_t(options.thumbnail.width()), size_t(options.thumbnail.height()));
+                exact.aspect(true);
+                img.thumbnail(exact);
+            }
+            toQImage(img, r);
+        },
+        [&] { return !r.image.isNull(); });
+    return r;
+}
+
+Result write(const QImage &image, const char *coder, QByteArray &out)
+{
+    Result r;
+    out.clear();
+    if (image.isNull()) {
+        fail(r, Failure::Damaged, QStringLiteral("there is no picture"));
+        return r;
+    }
+    // The library aborts the whole program, rather than throwing, when asked to make a
+    // picture beyond its limits from pixels; never ask it to.
+    if (!fits(image.width(), image.height())) {
+        r.size = image.size();
+        fail(r, Failure::TooLarge, QString());
+        return r;
+    }
+    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
+    if (rgba.isNull()) {
+        fail(r, Failure::TooLarge, QStringLiteral("not enough memory"));
+        return r;
+    }
+    const bool opaque = isOpaque(image);
+    Magick::Blob blob;
+    guarded(
+        r,
+        [&] {
+            Magick::Image img;
+            img.read(size_t(rgba.width()), size_t(rgba.height()), "RGBA", Magick::CharPixel, rgba.constBits());
+            if (opaque)
+                img.matte(false);
+            img.magick(coder);
+            img.write(&blob);
+        },
+        [&] { return blob.length() > 0; });
+    if (r.failure == Failure::None) {
+        if (blob.length() == 0)
+            fail(r, Failure::Damaged, QStringLiteral("the image library wrote nothing"));
+        else
+            out = QByteArray(static_cast<const char *>(blob.data()), qsizetype(blob.length()));
+    }
+    return r;
+}
+
+} // namespace vk::magick

@@ -1,0 +1,37 @@
+// The image library (Magick++) behind a Qt face: pictures in and out as QImage, every
+// exception caught here and turned into a reason text. Internal to the image component.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace vk::magick {
+
+enum class Failure { None, Damaged, TooLarge };
+
+struct ReadOptions
+{
+    QSize thumbnail;    // when valid, the picture comes back scaled to exactly this size
+    double density = 0; // dots an inch to render vector pictures at (0: the library's 72)
+};
+
+struct Result
+{
+    QImage image;
+    QSize size; // ping(): the size the file declares
+    Failure failure = Failure::None;
+    QString reason;
+};
+
+// The size the file declares, read from its header only.
+Result ping(const QByteArray &data, const char *coder);
+
+// The first picture in `data`, decoded by `coder`.
+Result read(const QByteArray &data, const char *coder, const ReadOptions &options = {});
+
+// `image` encoded by `coder`; alpha is kept when some pixel is not opaque.
+Result write(const QImage &image, const char *coder, QByteArray &out);
+
+} // namespace vk::magick

@@ -1,0 +1,447 @@
+#include "PictureFormat.h"
+
+#include "ImageCodec.h"
+
+#include <QIODevice>
+#include <QtEndian>
+
+#include <cstring>
+
+namespace vk::picture {
+
+namespace {
+
+quint16 u16le(const QByteArray &b, int at)
+{
+    return qFromLittleEndian<quint16>(b.constData() + at);
+}
+
+quint32 u32le(const QByteArray &b, int at)
+{
+    return qFromLittleEndian<quint32>(b.constData() + at);
+}
+
+bool startsWith(const QByteArray &head, const char *bytes, int n)
+{
+    return head.size() >= n && std::memcmp(head.constData(), bytes, size_t(n)) == 0;
+}
+
+bool isBmp(const QByteArray &h)
+{
+    if (h.size() < 26 || !startsWith(h, "BM", 2))
+        return false;
+    // "BM" alone is too weak (plenty of text starts so); the DIB header size pins it.
+    switch (u32le(h, 14)) {
+    case 12:
+    case 40:
+    case 52:
+    case 56:
+    case 64:
+    case 108:
+    case 124:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isTiff(const QByteArray &h)
+{
+    return startsWith(h, "II*\0", 4) || startsWith(h, "MM\0*", 4) || startsWith(h, "II+\0", 4) ||
+           startsWith(h, "MM\0+", 4);
+}
+
+bool isIco(const QByteArray &h)
+{
+    // Cursors (type 2) are left out: their first bytes are also those of an ordinary
+    // true-colour Targa file.
+    return h.size() >= 6 && startsWith(h, "\0\0\1\0", 4) && u16le(h, 4) > 0;
+}
+
+bool isWmf(const QByteArray &h)
+{
+    if (startsWith(h, "\xD7\xCD\xC6\x9A", 4))
+        return true;
+    // A metafile without the placeable header: memory or disk type, 9-word header,
+    // Windows 3.0 or 2.0 version.
+    return h.size() >= 6 && (u16le(h, 0) == 1 || u16le(h, 0) == 2) && u16le(h, 2) == 9 &&
+           (u16le(h, 4) == 0x0300 || u16le(h, 4) == 0x0100);
+}
+
+bool isPcx(const QByteArray &h)
+{
+    if (h.size() < 4 || uchar(h[0]) != 0x0A)
+        return false;
+    const int version = uchar(h[1]);
+    const int encoding = uchar(h[2]);
+    const int bits = uchar(h[3]);
+    return (version == 0 || (version >= 2 && version <= 5)) && encoding <= 1 &&
+           (bits == 1 || bits == 2 || bits == 4 || bits == 8);
+}
+
+bool hasTgaFooter(const QByteArray &tail)
+{
+    return tail.size() >= TailBytes && std::memcmp(tail.constData() + 8, "TRUEVISION-XFILE.\0", 18) == 0;
+}
+
+Kind fromType(int typeHint)
+{
+    switch (typeHint) {
+    case itBitmap:
+        return Kind::Bmp;
+    case itGif:
+        return Kind::Gif;
+    case itJpeg:
+        return Kind::Jpeg;
+    case itPcx:
+        return Kind::Pcx;
+    case itPing:
+        return Kind::Png;
+    case itTarga:
+        return Kind::Tga;
+    case itTiff:
+        return Kind::Tiff;
+    default:
+        return Kind::Unknown;
+    }
+}
+
+// Reads a device through a buffer, for walking a file's structure without holding it
+// in memory.
+class ByteSource
+{
+public:
+    explicit ByteSource(QIODevice &device) : m_device(device), m_buffer(64 * 1024, Qt::Uninitialized) {}
+
+    // The next byte, or -1 at the end of the file.
+    int get()
+    {
+        if (!fill())
+            return -1;
+        return uchar(m_buffer[m_pos++]);
+    }
+
+    int get16be()
+    {
+        const int hi = get();
+        const int lo = get();
+        return hi < 0 || lo < 0 ? -1 : (hi << 8) | lo;
+    }
+
+    // Skips `n` bytes; false when the file ends first.
+    bool skip(qint64 n)
+    {
+        const qint64 buffered = m_len - m_pos;
+        if (n <= buffered) {
+            m_pos += int(n);
+            return true;
+        }
+        n -= buffered;
+        m_pos = m_len;
+        const qint64 target = m_device.pos() + n;
+        if (target > m_device.size())
+            return false;
+        return m_device.seek(target);
+    }
+
+    // Moves just past the next 0xFF byte; false when there is none.
+    bool skipPastFF()
+    {
+        while (fill()) {
+            const void *hit = std::memchr(m_buffer.constData() + m_pos, 0xFF, size_t(m_len - m_pos));
+            if (hit) {
+                m_pos = int(static_cast<const char *>(hit) - m_buffer.constData()) + 1;
+                return true;
+            }
+            m_pos = m_len;
+        }
+        return false;
+    }
+
+private:
+    bool fill()
+    {
+        if (m_pos < m_len)
+            return true;
+        const qint64 n = m_device.read(m_buffer.data(), m_buffer.size());
+        m_pos = 0;
+        m_len = n > 0 ? int(n) : 0;
+        return m_len > 0;
+    }
+
+    QIODevice &m_device;
+    QByteArray m_buffer;
+    int m_pos = 0;
+    int m_len = 0;
+};
+
+// Follows the markers to the end-of-image marker. libjpeg pads a cut-off scan with
+// grey and only warns, so without this a half-copied photo would pass for whole.
+bool jpegEndsEarly(QIODevice &file)
+{
+    file.seek(0);
+    ByteSource in(file);
+    if (in.get() != 0xFF || in.get() != 0xD8)
+        return false;
+    int marker = -1;
+    for (;;) {
+        if (marker < 0) {
+            const int c = in.get();
+            if (c < 0)
+                return true;
+            // Stray bytes between segments: the decoder skips them, so do we.
+            if (c != 0xFF && !in.skipPastFF())
+                return true;
+            do
+                marker = in.get();
+            while (marker == 0xFF);
+            if (marker < 0)
+                return true;
+        }
+        const int m = marker;
+        marker = -1;
+        if (m == 0xD9)
+            return false;
+        if (m == 0x00 || m == 0x01 || (m >= 0xD0 && m <= 0xD7))
+            continue;
+        const int length = in.get16be();
+        if (length < 0)
+            return true;
+        if (length < 2)
+            return false; // malformed rather than short: the decoder reports it
+        if (!in.skip(length - 2))
+            return true;
+        if (m != 0xDA)
+            continue;
+        // Entropy-coded data runs to the next marker that is neither a stuffed zero
+        // nor a restart marker.
+        for (;;) {
+            if (!in.skipPastFF())
+                return true;
+            int n;
+            do
+                n = in.get();
+            while (n == 0xFF);
+            if (n < 0)
+                return true;
+            if (n == 0x00 || (n >= 0xD0 && n <= 0xD7))
+                continue;
+            marker = n;
+            break;
+        }
+    }
+}
+
+// Qt's BMP reader fills missing rows rather than failing; the header says exactly how
+// long an uncompressed bitmap must be.
+bool bmpEndsEarly(QIODevice &file)
+{
+    file.seek(0);
+    const QByteArray h = file.read(54);
+    if (h.size() < 26)
+        return true;
+    const quint32 offset = u32le(h, 10);
+    const quint32 dibSize = u32le(h, 14);
+    qint64 width = 0, height = 0, bits = 0, compression = 0;
+    if (dibSize == 12) {
+        width = u16le(h, 18);
+        height = u16le(h, 20);
+        bits = u16le(h, 24);
+    } else {
+        if (h.size() < 34)
+            return true;
+        width = qint32(u32le(h, 18));
+        height = qint32(u32le(h, 22));
+        bits = u16le(h, 28);
+        compression = u32le(h, 30);
+    }
+    // Only plain and bit-field bitmaps have a fixed length; run-length ones end where
+    // their data says.
+    if (compression != 0 && compression != 3 && compression != 6)
+        return false;
+    if (width <= 0 || height == 0 || bits == 0)
+        return false;
+    const qint64 stride = (width * bits + 31) / 32 * 4;
+    return file.size() < qint64(offset) + stride * qAbs(height);
+}
+
+bool skipGifSubBlocks(ByteSource &in)
+{
+    for (;;) {
+        const int n = in.get();
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        if (!in.skip(n))
+            return false;
+    }
+}
+
+// Qt's GIF reader shows a cut-off first frame as complete; the first frame is whole
+// when its data blocks reach their terminator.
+bool gifEndsEarly(QIODevice &file)
+{
+    file.seek(0);
+    ByteSource in(file);
+    if (!in.skip(10))
+        return true;
+    const int flags = in.get();
+    if (flags < 0 || !in.skip(2))
+        return true;
+    if ((flags & 0x80) && !in.skip(3 * (2 << (flags & 7))))
+        return true;
+    for (;;) {
+        const int block = in.get();
+        if (block < 0)
+            return true;
+        if (block == 0x21) { // extension: label, then data blocks
+            if (in.get() < 0 || !skipGifSubBlocks(in))
+                return true;
+        } else if (block == 0x2C) { // image: descriptor, local table, code size, data
+            if (!in.skip(8))
+                return true;
+            const int local = in.get();
+            if (local < 0)
+                return true;
+            if ((local & 0x80) && !in.skip(3 * (2 << (local & 7))))
+                return true;
+            if (in.get() < 0)
+                return true;
+            return !skipGifSubBlocks(in);
+        } else {
+            return false; // a trailer before any image, or garbage: the reader judges
+        }
+    }
+}
+
+} // namespace
+
+Kind detect(const QByteArray &head, const QByteArray &tail, const QString &suffix, int typeHint)
+{
+    if (startsWith(head, "\xFF\xD8\xFF", 3))
+        return Kind::Jpeg;
+    if (startsWith(head, "\x89PNG\r\n\x1A\n", 8))
+        return Kind::Png;
+    if (startsWith(head, "GIF87a", 6) || startsWith(head, "GIF89a", 6))
+        return Kind::Gif;
+    if (isTiff(head))
+        return Kind::Tiff;
+    if (isBmp(head))
+        return Kind::Bmp;
+    if (isWmf(head))
+        return Kind::Wmf;
+    if (hasTgaFooter(tail))
+        return Kind::Tga;
+    const Kind asked = fromType(typeHint);
+    const QString ext = suffix.toLower();
+    const bool tgaName = ext == u"tga" || ext == u"targa" || ext == u"icb" || ext == u"vda" || ext == u"vst";
+    // An old Targa file has no signature at all; its first bytes can look like an icon
+    // or a PCX header, so a Targa name or request settles it before those weaker tests.
+    if (asked == Kind::Tga || (asked == Kind::Unknown && tgaName))
+        return Kind::Tga;
+    if (isIco(head))
+        return Kind::Ico;
+    if (isPcx(head))
+        return Kind::Pcx;
+    return asked;
+}
+
+QSize headerSize(Kind kind, const QByteArray &head)
+{
+    switch (kind) {
+    case Kind::Pcx:
+        if (head.size() >= 12) {
+            const int w = int(u16le(head, 8)) - int(u16le(head, 4)) + 1;
+            const int h = int(u16le(head, 10)) - int(u16le(head, 6)) + 1;
+            if (w > 0 && h > 0)
+                return QSize(w, h);
+        }
+        break;
+    case Kind::Tga:
+        if (head.size() >= 16 && u16le(head, 12) > 0 && u16le(head, 14) > 0)
+            return QSize(u16le(head, 12), u16le(head, 14));
+        break;
+    case Kind::Wmf:
+        if (head.size() >= 16 && startsWith(head, "\xD7\xCD\xC6\x9A", 4)) {
+            const qint64 left = qint16(u16le(head, 6)), top = qint16(u16le(head, 8));
+            const qint64 right = qint16(u16le(head, 10)), bottom = qint16(u16le(head, 12));
+            const qint64 inch = u16le(head, 14);
+            if (inch > 0) {
+                const qint64 w = qAbs(right - left) * 72 / inch;
+                const qint64 h = qAbs(bottom - top) * 72 / inch;
+                if (w > 0 && h > 0)
+                    return QSize(int(w), int(h));
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    return QSize();
+}
+
+bool endsEarly(Kind kind, QIODevice &file)
+{
+    switch (kind) {
+    case Kind::Jpeg:
+        return jpegEndsEarly(file);
+    case Kind::Bmp:
+        return bmpEndsEarly(file);
+    case Kind::Gif:
+        return gifEndsEarly(file);
+    default:
+        return false;
+    }
+}
+
+QByteArray qtFormat(Kind kind)
+{
+    switch (kind) {
+    case Kind::Bmp:
+        return "bmp";
+    case Kind::Jpeg:
+        return "jpeg";
+    case Kind::Png:
+        return "png";
+    case Kind::Gif:
+        return "gif";
+    case Kind::Tiff:
+        return "tiff";
+    case Kind::Ico:
+        return "ico";
+    case Kind::Tga:
+        return "tga";
+    default:
+        return QByteArray();
+    }
+}
+
+const char *magickCoder(Kind kind)
+{
+    // TIFF never goes to the image library. Its TIFF coder installs process-wide error
+    // handlers in the shared libtiff that point at its own short-lived state; once it
+    // has run, the next damaged TIFF that Qt reads aborts the program.
+    switch (kind) {
+    case Kind::Bmp:
+        return "BMP";
+    case Kind::Jpeg:
+        return "JPEG";
+    case Kind::Png:
+        return "PNG";
+    case Kind::Gif:
+        return "GIF";
+    case Kind::Ico:
+        return "ICO";
+    case Kind::Tga:
+        return "TGA";
+    case Kind::Pcx:
+        return "PCX";
+    case Kind::Wmf:
+        return "WMF";
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace vk::picture
