@@ -1,1 +1,360 @@
-// Placeholder: the image component's codecs.
+#include "ImageCodec.h"
+
+#include "MagickBridge.h"
+#include "PictureFormat.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+#include <QSaveFile>
+
+#include <mutex>
+
+namespace vk {
+
+namespace {
+
+using picture::Kind;
+
+// Formats the image library reads are handed to it whole; a file beyond this is not a
+// picture the program can hold.
+constexpr qint64 MaxFileBytes = 1024LL * 1024 * 1024;
+
+bool fits(QSize size)
+{
+    return size.width() <= MaxPictureSide && size.height() <= MaxPictureSide &&
+           qint64(size.width()) * size.height() <= MaxPicturePixels;
+}
+
+// Qt refuses by default any picture over 128 MiB, a quarter of what the program allows;
+// the size test before each read is what guards against hostile headers.
+void allowLargestPicture()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const int neededMiB = int((MaxPicturePixels * 4 + (1 << 20) - 1) >> 20);
+        const int limit = QImageReader::allocationLimit();
+        if (limit != 0 && limit < neededMiB)
+            QImageReader::setAllocationLimit(neededMiB);
+    });
+}
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+QString limitsText()
+{
+    return QStringLiteral("the most is %1 pixels a side and %2 megapixels")
+        .arg(MaxPictureSide)
+        .arg(MaxPicturePixels / 1000000);
+}
+
+QString tooLargeText(const QString &path, QSize size)
+{
+    if (size.isValid() && !size.isEmpty())
+        return QStringLiteral("The picture \"%1\" is too large to open (%2 × %3 pixels; %4).")
+            .arg(shown(path))
+            .arg(size.width())
+            .arg(size.height())
+            .arg(limitsText());
+    return QStringLiteral("The picture \"%1\" is too large to open (%2).").arg(shown(path), limitsText());
+}
+
+QString damagedText(const QString &path, const QString &reason)
+{
+    return QStringLiteral("The picture \"%1\" cannot be read; the file may be damaged (%2).")
+        .arg(shown(path), reason.isEmpty() ? QStringLiteral("no reader accepted it") : reason);
+}
+
+QImage failed(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return QImage();
+}
+
+QImage exactSize(QImage image, QSize target)
+{
+    if (!target.isValid() || image.isNull() || image.size() == target)
+        return image;
+    return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// Reads the first picture of `path`; with `longSide` > 0, a thumbnail of that size,
+// decoded at reduced size where the reader can.
+QImage decode(const QString &path, int type, int longSide, QString *error)
+{
+    if (path.isEmpty())
+        return failed(error, QStringLiteral("No file name was given."));
+    const QFileInfo info(path);
+    if (!info.exists())
+        return failed(error, QStringLiteral("The file \"%1\" does not exist.").arg(shown(path)));
+    if (!info.isFile())
+        return failed(error, QStringLiteral("\"%1\" is not a file.").arg(shown(path)));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return failed(error,
+                      QStringLiteral("The file \"%1\" cannot be opened: %2.").arg(shown(path), file.errorString()));
+    const qint64 fileSize = file.size();
+    if (fileSize == 0)
+        return failed(error, QStringLiteral("The file \"%1\" is empty.").arg(shown(path)));
+
+    const QByteArray head = file.read(picture::HeadBytes);
+    QByteArray tail;
+    if (fileSize >= picture::TailBytes && file.seek(fileSize - picture::TailBytes))
+        tail = file.read(picture::TailBytes);
+    const Kind kind = picture::detect(head, tail, info.suffix(), type);
+
+    // A header that claims more than the program opens is refused before anything
+    // tries to allocate for it.
+    const QSize claimed = picture::headerSize(kind, head);
+    if (claimed.isValid() && !fits(claimed))
+        return failed(error, tooLargeText(path, claimed));
+    if (picture::endsEarly(kind, file))
+        return failed(error,
+                      QStringLiteral("The picture \"%1\" is incomplete: the file ends before the picture does.")
+                          .arg(shown(path)));
+
+    QString reason;
+    const QByteArray qtFormat = picture::qtFormat(kind);
+    if (!qtFormat.isEmpty() || kind == Kind::Unknown) {
+        allowLargestPicture();
+        file.seek(0);
+        QImageReader reader(&file, qtFormat);
+        reader.setAutoTransform(true);
+        if (reader.canRead()) {
+            QSize natural = reader.size();
+            if (natural.isValid() && !fits(natural))
+                return failed(error, tooLargeText(path, natural));
+            // The header's size is before turning the photo upright; the scaled size
+            // applies before turning too.
+            const bool turned = reader.autoTransform() &&
+                                (reader.transformation() & QImageIOHandler::TransformationRotate90);
+            QSize target;
+            if (longSide > 0 && natural.isValid() && !natural.isEmpty()) {
+                target = thumbnailSize(turned ? natural.transposed() : natural, longSide);
+                reader.setScaledSize(turned ? target.transposed() : target);
+            }
+            QImage image;
+            if (reader.read(&image) && !image.isNull()) {
+                if (longSide > 0 && !target.isValid())
+                    target = thumbnailSize(image.size(), longSide);
+                if (error)
+                    error->clear();
+                return exactSize(image, target);
+            }
+            reason = reader.errorString();
+        } else if (kind == Kind::Unknown) {
+            return failed(error,
+                          QStringLiteral("The file \"%1\" is not a picture this program can open.").arg(shown(path)));
+        } else {
+            reason = reader.errorString();
+        }
+    }
+
+    const char *coder = picture::magickCoder(kind);
+    if (!coder)
+        return failed(error, damagedText(path, reason));
+    if (fileSize > MaxFileBytes)
+        return failed(error, tooLargeText(path, QSize()));
+    file.seek(0);
+    const QByteArray data = file.readAll();
+    if (data.size() != fileSize)
+        return failed(error,
+                      QStringLiteral("The file \"%1\" cannot be read: %2.").arg(shown(path), file.errorString()));
+
+    QSize natural = claimed;
+    if (!natural.isValid()) {
+        const magick::Result pinged = magick::ping(data, coder);
+        if (pinged.failure == magick::Failure::TooLarge)
+            return failed(error, tooLargeText(path, pinged.size));
+        if (pinged.failure != magick::Failure::None)
+            return failed(error, damagedText(path, pinged.reason));
+        natural = pinged.size;
+        if (!fits(natural))
+            return failed(error, tooLargeText(path, natural));
+    }
+    magick::ReadOptions options;
+    if (longSide > 0 && natural.isValid() && !natural.isEmpty()) {
+        options.thumbnail = thumbnailSize(natural, longSide);
+        // A metafile is drawn, not decoded: draw it at about the size wanted.
+        if (kind == Kind::Wmf)
+            options.density = 72.0 * options.thumbnail.width() / natural.width();
+    }
+    const magick::Result result = magick::read(data, coder, options);
+    if (result.failure == magick::Failure::TooLarge)
+        return failed(error, tooLargeText(path, result.size));
+    if (result.failure != magick::Failure::None)
+        return failed(error, damagedText(path, result.reason));
+    if (error)
+        error->clear();
+    return exactSize(result.image, longSide > 0 ? thumbnailSize(result.image.size(), longSide) : QSize());
+}
+
+struct SaveFormat
+{
+    int code;
+    const char *name;
+    const char *qt;     // Qt's writer, or null
+    const char *coder;  // the image library's writer, or null
+    bool keepsAlpha;
+};
+
+// Qt cannot write GIF, PCX has no Qt writer at all and Qt's Targa support is read-only.
+constexpr SaveFormat SaveFormats[] = {
+    {ifBMP, "BMP", "bmp", nullptr, false}, {ifTIF, "TIF", "tiff", nullptr, true},
+    {ifPCX, "PCX", nullptr, "PCX", false}, {ifGIF, "GIF", nullptr, "GIF", true},
+    {ifJPG, "JPG", "jpeg", nullptr, false}, {ifTGA, "TGA", nullptr, "TGA", true},
+    {ifPNG, "PNG", "png", nullptr, true},
+};
+
+// Formats without transparency get the picture on white, as it looks on paper, rather
+// than whatever colour the transparent pixels happen to hold.
+QImage flattened(const QImage &image)
+{
+    if (isOpaque(image))
+        return image;
+    QImage flat(image.size(), QImage::Format_RGB32);
+    if (flat.isNull())
+        return flat;
+    flat.setDotsPerMeterX(image.dotsPerMeterX());
+    flat.setDotsPerMeterY(image.dotsPerMeterY());
+    flat.fill(Qt::white);
+    QPainter painter(&flat);
+    painter.drawImage(0, 0, image);
+    painter.end();
+    return flat;
+}
+
+} // namespace
+
+bool isOpaque(const QImage &image)
+{
+    if (!image.hasAlphaChannel())
+        return true;
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x)
+            if (qAlpha(line[x]) != 255)
+                return false;
+    }
+    return true;
+}
+
+bool loadImage(const QString &path, QImage &out, QString *error, int type)
+{
+    out = decode(path, type, 0, error);
+    return !out.isNull();
+}
+
+bool saveImage(const QImage &image, const QString &path, int format, int parameter, QString *error)
+{
+    auto fail = [error](const QString &text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    if (image.isNull())
+        return fail(QStringLiteral("There is no picture to save."));
+    const SaveFormat *target = nullptr;
+    for (const SaveFormat &f : SaveFormats)
+        if (f.code == format)
+            target = &f;
+    if (!target)
+        return fail(QStringLiteral("%1 is not a format code this program saves pictures in.").arg(format));
+    if (path.isEmpty())
+        return fail(QStringLiteral("No file name was given."));
+
+    // Encoded in full before the file is touched: a picture that cannot be written in
+    // this format must not cost the person the file already there.
+    const QImage picture = target->keepsAlpha ? image : flattened(image);
+    if (picture.isNull())
+        return fail(QStringLiteral("There is not enough memory to save the picture as \"%1\".").arg(shown(path)));
+    QByteArray bytes;
+    if (target->qt) {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, target->qt);
+        if (format == ifJPG)
+            writer.setQuality(parameter >= 1 && parameter <= 100 ? parameter : DefaultJpegQuality);
+        if (format == ifTIF)
+            writer.setCompression(1); // LZW: lossless, and read by everything that reads TIFF
+        if (!writer.write(picture)) {
+            QString reason = writer.errorString();
+            if (writer.error() == QImageWriter::UnknownError)
+                reason = QStringLiteral("the %1 writer refused this picture (%2 × %3 pixels)")
+                             .arg(QLatin1String(target->name))
+                             .arg(picture.width())
+                             .arg(picture.height());
+            return fail(QStringLiteral("The picture could not be converted to %1 for \"%2\": %3.")
+                            .arg(QLatin1String(target->name), shown(path), reason));
+        }
+    } else {
+        const magick::Result written = magick::write(picture, target->coder, bytes);
+        if (written.failure == magick::Failure::TooLarge)
+            return fail(QStringLiteral("The picture is too large to save as %1 (%2 × %3 pixels; %4).")
+                            .arg(QLatin1String(target->name))
+                            .arg(picture.width())
+                            .arg(picture.height())
+                            .arg(limitsText()));
+        if (written.failure != magick::Failure::None)
+            return fail(QStringLiteral("The picture could not be converted to %1 for \"%2\": %3.")
+                            .arg(QLatin1String(target->name), shown(path), written.reason));
+    }
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(QStringLiteral("The picture could not be saved as \"%1\": %2.").arg(shown(path), file.errorString()));
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return fail(QStringLiteral("The picture could not be saved as \"%1\": %2.").arg(shown(path), reason));
+    }
+    if (!file.commit())
+        return fail(QStringLiteral("The picture could not be saved as \"%1\": %2.").arg(shown(path), file.errorString()));
+    if (error)
+        error->clear();
+    return true;
+}
+
+QSize thumbnailSize(QSize natural, int longSide)
+{
+    if (longSide < 1 || natural.width() < 1 || natural.height() < 1)
+        return QSize();
+    const qint64 longer = qMax(natural.width(), natural.height());
+    const qint64 shorter = qMin(natural.width(), natural.height());
+    const int across = int(qMax<qint64>(1, shorter * longSide / longer));
+    return natural.width() >= natural.height() ? QSize(longSide, across) : QSize(across, longSide);
+}
+
+QImage decodeThumbnail(const QString &path, int longSide, QString *error)
+{
+    if (longSide < 1)
+        return failed(error, QStringLiteral("A thumbnail must be at least 1 pixel on its longer side."));
+    return decode(path, itAuto, longSide, error);
+}
+
+QByteArray encodeThumbnail(const QImage &thumb)
+{
+    if (thumb.isNull())
+        return QByteArray();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    const bool opaque = isOpaque(thumb);
+    QImageWriter writer(&buffer, opaque ? "jpeg" : "png");
+    if (opaque)
+        writer.setQuality(DefaultJpegQuality);
+    if (!writer.write(thumb))
+        return QByteArray();
+    return bytes;
+}
+
+} // namespace vk

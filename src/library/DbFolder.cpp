@@ -2,6 +2,7 @@
 
 #include "Connection.h"
 #include "Engine.h"
+#include "MaskedStatement.h"
 #include "Messages.h"
 #include "OrderKeys.h"
 #include "RecordStatements.h"
@@ -20,16 +21,6 @@ namespace vk {
 namespace {
 
 const QString FolderTable = QStringLiteral("Folder");
-
-QString readTextFile(const QString &path)
-{
-    if (path.isEmpty())
-        return QString();
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromUtf8(f.readAll());
-}
 
 } // namespace
 
@@ -67,46 +58,21 @@ bool TDbFolder::Select(Connection &c, const QString &descriptionFile)
 {
     if (Rec.OID == QLatin1String("-1") || Changed == 0)
         return false;
-    static const struct
-    {
-        quint16 bit;
-        const char *piece;
-    } pieces[] = {{FolderFolderId, " FolderId,"},
-                  {FolderTitle, " Title,"},
-                  {FolderLastModified, " LastModified,"},
-                  {FolderWidth, " Width,"},
-                  {FolderHeight, " Height,"},
-                  {FolderBorderWidth, " BorderWidth,"},
-                  {FolderIndex, " index,"},
-                  {FolderInsertDate, " InsertDate,"},
-                  {FolderAuthor, " Author,"},
-                  {FolderDescription, " Description,"}};
-    QString text = QStringLiteral("select");
     QList<quint16> order;
-    for (const auto &p : pieces) {
-        if (Changed & p.bit) {
-            text += QLatin1String(p.piece);
-            order.append(p.bit);
-        }
-    }
-    text.chop(1);
-    text += QStringLiteral(" from Folder where OID=?");
-    Statement st(c, text);
-    if (!st.needsParams()) {
-        c.report(MsgSqlOpen);
-        return false;
-    }
-    st.bind(Rec.OID);
-    if (st.execute() > 1) {
-        c.report(MsgRetrieveColumnData, FolderTable);
-        return false;
-    }
-    if (Changed & FolderDescription) {
-        QFile::remove(descriptionFile);
-        st.setColumnFile(int(order.size()) - 1, descriptionFile);
-    }
+    const QString text = maskedSelectText({{FolderFolderId, " FolderId,"},
+                                           {FolderTitle, " Title,"},
+                                           {FolderLastModified, " LastModified,"},
+                                           {FolderWidth, " Width,"},
+                                           {FolderHeight, " Height,"},
+                                           {FolderBorderWidth, " BorderWidth,"},
+                                           {FolderIndex, " index,"},
+                                           {FolderInsertDate, " InsertDate,"},
+                                           {FolderAuthor, " Author,"},
+                                           {FolderDescription, " Description,"}},
+                                          Changed, " from Folder where OID=?", order);
     QStringList row;
-    if (st.fetch(row) != vkdb::DbOk)
+    const QString into = (Changed & FolderDescription) ? descriptionFile : QString();
+    if (!selectMaskedRow(c, text, Rec.OID, MsgRetrieveColumnData, FolderTable, into, int(order.size()), row))
         return false;
     for (int i = 0; i < order.size(); ++i) {
         const QString &v = row[i];

@@ -4,6 +4,7 @@
 
 #include "Connection.h"
 #include "Engine.h"
+#include "MaskedStatement.h"
 #include "MediaTypes.h"
 #include "Messages.h"
 #include "RecordStatements.h"
@@ -22,16 +23,6 @@ namespace {
 
 const QString MediaTable = QStringLiteral("MediaData");
 
-QString readTextFile(const QString &path)
-{
-    if (path.isEmpty())
-        return QString();
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromUtf8(f.readAll());
-}
-
 bool exists(const QString &path)
 {
     return !path.isEmpty() && QFileInfo(path).isFile();
@@ -45,41 +36,22 @@ bool TDbMedia::Select(Connection &c, const QString &descriptionFile)
 {
     if (Rec.OID == QLatin1String("-1") || Changed == 0)
         return false;
-    static const struct
-    {
-        quint16 bit;
-        const char *piece;
-    } pieces[] = {{MediaFolderId, " FolderID,"},     {MediaTitle, " title,"},
-                  {MediaMedia, " filename(media),"}, {MediaNail, " filename(MediaNail),"},
-                  {MediaMediaType, " MediaType,"},   {MediaIndex, " index,"},
-                  {MediaKeyWords, " KeyWords,"},     {MediaInsertDate, " InsertDate,"},
-                  {MediaAuthor, " Author,"},         {MediaDescription, " description,"}};
-    QString text = QStringLiteral("select");
     QList<quint16> order;
-    for (const auto &p : pieces) {
-        if (Changed & p.bit) {
-            text += QLatin1String(p.piece);
-            order.append(p.bit);
-        }
-    }
-    text.chop(1);
-    text += QStringLiteral(" from MediaData where OID=?");
-    Statement st(c, text);
-    if (!st.needsParams()) {
-        c.report(MsgSqlOpen);
-        return false;
-    }
-    st.bind(Rec.OID);
-    if (st.execute() > 1) {
-        c.report(MsgRetrieveDataFromTable, MediaTable);
-        return false;
-    }
-    if (Changed & MediaDescription) {
-        QFile::remove(descriptionFile);
-        st.setColumnFile(int(order.size()) - 1, descriptionFile);
-    }
+    const QString text = maskedSelectText({{MediaFolderId, " FolderID,"},
+                                           {MediaTitle, " title,"},
+                                           {MediaMedia, " filename(media),"},
+                                           {MediaNail, " filename(MediaNail),"},
+                                           {MediaMediaType, " MediaType,"},
+                                           {MediaIndex, " index,"},
+                                           {MediaKeyWords, " KeyWords,"},
+                                           {MediaInsertDate, " InsertDate,"},
+                                           {MediaAuthor, " Author,"},
+                                           {MediaDescription, " description,"}},
+                                          Changed, " from MediaData where OID=?", order);
     QStringList row;
-    if (st.fetch(row) != vkdb::DbOk)
+    const QString into = (Changed & MediaDescription) ? descriptionFile : QString();
+    if (!selectMaskedRow(c, text, Rec.OID, MsgRetrieveDataFromTable, MediaTable, into, int(order.size()),
+                         row))
         return false;
     for (int i = 0; i < order.size(); ++i) {
         const QString &v = row[i];

@@ -206,6 +206,15 @@ int cmdSql(const Options &options, const QStringList &args, CliUi &ui)
     return 0;
 }
 
+// Opens the data source and loads the folder tree with its media, as the workspace does.
+bool openTree(const Options &options, CliUi &ui, Connection &c, DisplayOptions &display, TDbFolderList &roots)
+{
+    if (!openSource(options, ui, c))
+        return false;
+    LoadOptions(c, display);
+    return roots.Load(display.DefaultPanelWidth, display.DefaultPanelHeight, display.DefaultPanelBorderWidth);
+}
+
 // The folder commands work on the tree as the workspace loads it.
 int cmdFolder(const Options &options, QStringList args, CliUi &ui)
 {
@@ -232,12 +241,9 @@ int cmdFolder(const Options &options, QStringList args, CliUi &ui)
         }
     }
     Connection c;
-    if (!openSource(options, ui, c))
-        return 1;
     DisplayOptions display;
-    LoadOptions(c, display);
     TDbFolderList roots(c);
-    if (!roots.Load(display.DefaultPanelWidth, display.DefaultPanelHeight, display.DefaultPanelBorderWidth))
+    if (!openTree(options, ui, c, display, roots))
         return 1;
     auto find = [&roots](const QString &oid) {
         TDbFolder *f = roots.FindFolderByOid(oid);
@@ -341,12 +347,9 @@ int cmdMedia(const QString &command, const Options &options, const QStringList &
     if (oids.isEmpty() || moving != !toOid.isEmpty() || (command == QLatin1String("ls") && oids.size() != 1))
         return usage();
     Connection c;
-    if (!openSource(options, ui, c))
-        return 1;
     DisplayOptions display;
-    LoadOptions(c, display);
     TDbFolderList roots(c);
-    if (!roots.Load(display.DefaultPanelWidth, display.DefaultPanelHeight, display.DefaultPanelBorderWidth))
+    if (!openTree(options, ui, c, display, roots))
         return 1;
 
     if (command == QLatin1String("ls")) {
