@@ -10,6 +10,7 @@
 
 #include "TextForms.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -229,6 +230,15 @@ public:
     void ClipboardAdd(TSelectedList &clipboard, TDbMedia *item);
     void ClipboardAdd(TSelectedList &clipboard, TDbFolder *folder);
     void ClipboardClear(TSelectedList &clipboard);
+    // Makes a thumbnail of a picture file, encoded for storage (the image component, set by
+    // the front end: the model itself draws nothing). Empty with *error set on failure.
+    std::function<QByteArray(const QString &path, QString *error)> thumbnailer;
+    // The item's thumbnail, made from its file and, with `store`, stored with its row. Icons
+    // and metafiles are their own thumbnails; sound, text, documents and subfolders have none.
+    bool BuildThumbnail(TDbMedia *item, bool store);
+    // Lost: the item's file does not exist.
+    static void CheckLost(TDbMedia *item);
+
     // The item of that OID anywhere in the tree.
     TDbMedia *FindMediaByOid(const QString &oid) const;
 

@@ -11,9 +11,11 @@
 #include "Statement.h"
 #include "UiServices.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QTemporaryFile>
 
 #include <algorithm>
 
@@ -379,8 +381,57 @@ TDbMedia *TDbFolderList::InsertMediaFile(TDbFolder *folder, const QString &path,
     m->Owner = folder;
     folder->MediaList->Items.append(m);
     ++m->RefCount;
+    // A picture that cannot be thumbnailed shows its type icon; the import goes on.
+    if (thumbnailer)
+        m->NoThumb = !BuildThumbnail(m, true);
     emit itemInserted(folder, m, int(folder->MediaList->Items.size()) - 1);
     return m;
+}
+
+void TDbFolderList::CheckLost(TDbMedia *item)
+{
+    item->Lost = item->Rec.OID != QLatin1String("SampleOID") && !item->SubFolder &&
+                 item->Rec.MediaType != TypeSubFolder && !exists(item->Rec.MediaFile);
+}
+
+bool TDbFolderList::BuildThumbnail(TDbMedia *item, bool store)
+{
+    CheckLost(item);
+    const int type = item->Rec.MediaType;
+    if (!isPictureType(type) && type != TypeAvi) {
+        item->Rec.NailFile.clear();
+        return true;
+    }
+    if (item->Lost)
+        return false;
+    if (type == TypeIco || type == TypeWmf) {
+        item->Rec.NailFile = item->Rec.MediaFile;
+        return true;
+    }
+    if (type == TypeAvi || !thumbnailer)
+        return false; // the first frame of a video comes with the media player
+    QString error;
+    const QByteArray encoded = thumbnailer(item->Rec.MediaFile, &error);
+    if (encoded.isEmpty())
+        return false;
+    // The thumbnail reaches the database as a file: a scratch file of our own, gone afterwards.
+    const QString dir = m_connection.tempFilePrefix().isEmpty() ? QDir::tempPath() : m_connection.tempFilePrefix();
+    const bool png = encoded.startsWith("\x89PNG");
+    QTemporaryFile scratch(QDir(dir).filePath(item->Rec.OID + QStringLiteral("-XXXXXX") +
+                                              (png ? QStringLiteral(".png") : QStringLiteral(".jpg"))));
+    if (!scratch.open() || scratch.write(encoded) != encoded.size() || !scratch.flush())
+        return false;
+    scratch.close();
+    item->Rec.NailFile = scratch.fileName();
+    if (!store) {
+        scratch.setAutoRemove(false); // the caller stores it; the work directory is emptied at exit
+        return true;
+    }
+    item->Changed = MediaNail;
+    const bool stored = item->Update(m_connection, true);
+    if (!stored)
+        item->Rec.NailFile.clear();
+    return stored;
 }
 
 TDbMedia *TDbFolderList::CopyMedia(TDbMedia *item, TDbFolder *target)

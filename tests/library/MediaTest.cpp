@@ -249,6 +249,54 @@ TEST_F(MediaTest, ReferencesDecideWhenARowGoes)
     EXPECT_FALSE(QFileInfo::exists(shownFile));
 }
 
+TEST_F(MediaTest, ThumbnailsAreMadeOnImportAndStored)
+{
+    int calls = 0;
+    list->thumbnailer = [&](const QString &path, QString *error) {
+        ++calls;
+        QFile f(path); // the stored copy, not the file imported
+        if (!f.open(QIODevice::ReadOnly) || f.readAll() == "garbage") {
+            *error = "not a picture";
+            return QByteArray();
+        }
+        return QByteArray("\x89PNG-thumbnail", 14);
+    };
+    TDbMedia *pic = import("p.jpg", "JPEG");
+    ASSERT_NE(pic, nullptr);
+    EXPECT_FALSE(pic->NoThumb);
+    EXPECT_TRUE(pic->Rec.NailFile.startsWith(src.fileObjectDir() + "/")) << pic->Rec.NailFile.toStdString();
+    QFile nail(pic->Rec.NailFile);
+    ASSERT_TRUE(nail.open(QIODevice::ReadOnly));
+    EXPECT_EQ(nail.readAll(), QByteArray("\x89PNG-thumbnail", 14));
+
+    // A picture that cannot be read shows its type icon; the import goes on.
+    TDbMedia *broken = import("broken.jpg", "garbage");
+    ASSERT_NE(broken, nullptr);
+    EXPECT_TRUE(broken->NoThumb);
+    EXPECT_TRUE(broken->Rec.NailFile.isEmpty());
+
+    // Icons are their own thumbnails; sound has none; nothing is decoded for them.
+    calls = 0;
+    TDbMedia *icon = import("i.ico", "ICO");
+    EXPECT_EQ(icon->Rec.NailFile, icon->Rec.MediaFile);
+    TDbMedia *sound = import("s.wav", "RIFF");
+    EXPECT_TRUE(sound->Rec.NailFile.isEmpty());
+    EXPECT_FALSE(sound->NoThumb);
+    EXPECT_EQ(calls, 0);
+
+    // A lost file gets no thumbnail rebuilt.
+    int mode = 1;
+    TDbMedia *linked = list->InsertMediaFile(folder, src.writeFile("away.png", "PNG"), mode);
+    QFile::remove(linked->Rec.MediaFile);
+    calls = 0;
+    EXPECT_FALSE(list->BuildThumbnail(linked, true));
+    EXPECT_TRUE(linked->Lost);
+    EXPECT_EQ(calls, 0);
+
+    auto again = reload();
+    EXPECT_FALSE(again->Folders.at(0)->MediaList->Items.at(0)->Rec.NailFile.isEmpty());
+}
+
 TEST(MediaTypesTest, ExtensionTable)
 {
     struct Case
