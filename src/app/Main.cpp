@@ -100,7 +100,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 void TMainForm::FormClose()
 {
-    // The workspace clipboard is emptied here once it exists.
+    m_startup->close();
 }
 
 void TMainForm::FormDestroy()

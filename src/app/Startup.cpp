@@ -105,6 +105,12 @@ bool Startup::loadData()
            !rootFolders->QuitRequested;
 }
 
+void Startup::close()
+{
+    if (rootFolders)
+        rootFolders->ClipboardClear(clipboard);
+}
+
 bool emptyDirectory(const QString &dir)
 {
     namespace fs = std::filesystem;

@@ -58,6 +58,8 @@ public:
     bool loadData();
     // The private work directory, emptied; falls back as described in the load sequence.
     void prepareWorkDirectory(const QString &tempDir, const QString &startDir);
+    // Closing: the clipboard lets go of what it holds (the last holders delete rows).
+    void close();
     // Shutdown; does nothing when no connection was made.
     void destroy(QSettings &settings);
 
@@ -65,6 +67,8 @@ public:
     WorkspaceSettings settings;
     ConnectChecks checks;
     std::unique_ptr<TDbFolderList> rootFolders;
+    // The workspace clipboard of cut or copied media, folders and slide objects.
+    TSelectedList clipboard;
     QString configPath;
     QString tempDir;
     QString workDir;

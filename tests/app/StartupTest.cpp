@@ -224,6 +224,37 @@ TEST(StartupShutdown, WritesSettingsAndDisconnects)
         << next.startup->checks.changes.join(", ").toStdString();
 }
 
+TEST(StartupLoad, LoadsTheTreeAndEndsWhenTheFolderTableCannotBeRead)
+{
+    TempDataSource src;
+    ASSERT_TRUE(src.created);
+    Statement(src.connection, QStringLiteral("insert into Folder (Title, ParFolderId, index) values ('f', 0, 0)"));
+    src.connection.disconnect();
+    QTemporaryDir dir;
+    QSettings settings(dir.path() + "/s.ini", QSettings::IniFormat);
+    Harness h(src.configPath());
+    QStringList statuses;
+    h.startup.reset();
+    {
+        Startup::Hooks hooks;
+        hooks.ui = &h.ui;
+        hooks.status = [&](const QString &s) { statuses << s; };
+        h.startup = std::make_unique<Startup>(std::move(hooks), src.configPath());
+    }
+    h.startup->settings.database = {src.name(), "SYSADM", ""};
+    ASSERT_TRUE(h.startup->connectDatabase());
+    ASSERT_TRUE(h.startup->checkAndInitialize(settings));
+    ASSERT_TRUE(h.startup->loadData());
+    EXPECT_EQ(h.startup->rootFolders->Folders.size(), 1);
+    EXPECT_TRUE(statuses.contains("Data Loading..."));
+    EXPECT_TRUE(statuses.contains("Build Folder List...1"));
+
+    vkdb::DbExecDirect(h.startup->connection.handle(), "drop table Folder");
+    h.ui.messages.clear();
+    EXPECT_FALSE(h.startup->loadData());
+    EXPECT_EQ(h.ui.messages.value(h.ui.messages.size() - 1), "Retrieve table data failed:Folder");
+}
+
 TEST(StartupWorkDirectory, IsEmptiedAtStartWithoutFollowingLinksAndRemovedAtExit)
 {
     QTemporaryDir temp, outside;
