@@ -101,8 +101,11 @@ bool Startup::loadData()
     rootFolders->status = m_hooks.status;
     const DisplayOptions &o = checks.options;
     // A folder table that cannot be read ends the program (its message has been shown).
-    return rootFolders->Load(o.DefaultPanelWidth, o.DefaultPanelHeight, o.DefaultPanelBorderWidth) &&
-           !rootFolders->QuitRequested;
+    if (!rootFolders->Load(o.DefaultPanelWidth, o.DefaultPanelHeight, o.DefaultPanelBorderWidth) ||
+        rootFolders->QuitRequested)
+        return false;
+    keyWords.Load(connection);
+    return true;
 }
 
 void Startup::close()

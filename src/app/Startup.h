@@ -6,6 +6,7 @@
 #include "ConnectChecks.h"
 #include "Connection.h"
 #include "DbFolder.h"
+#include "KeyWords.h"
 #include "Settings.h"
 
 #include <QString>
@@ -67,6 +68,7 @@ public:
     WorkspaceSettings settings;
     ConnectChecks checks;
     std::unique_ptr<TDbFolderList> rootFolders;
+    TDbKeyWordList keyWords;
     // The workspace clipboard of cut or copied media, folders and slide objects.
     TSelectedList clipboard;
     QString configPath;

@@ -11,6 +11,7 @@
 #include "Connection.h"
 #include "DatabaseSetup.h"
 #include "DbFolder.h"
+#include "KeyWords.h"
 #include "Engine.h"
 #include "Paths.h"
 #include "RecordStatements.h"
@@ -48,6 +49,12 @@ int usage()
         "  rm MEDIA_OID...\n"
         "  mv MEDIA_OID... --to FOLDER_OID [--at N]\n"
         "  cp MEDIA_OID... --to FOLDER_OID [--at N]   prints the new OIDs\n"
+        "  keyword add NAME [--icon FILE]  prints the new OID\n"
+        "  keyword ls                      OID, Name, Reference\n"
+        "  keyword rm OID\n"
+        "  keyword tag MEDIA_OID KEYWORD_OID\n"
+        "  keyword untag MEDIA_OID KEYWORD_OID\n"
+        "  keyword recount\n"
         "  check                           bring the schema up to date, find moved file\n"
         "                                  objects and check the database's integrity\n",
         stderr);
@@ -191,6 +198,8 @@ int cmdSql(const Options &options, const QStringList &args, CliUi &ui)
         printError(QStringLiteral("the statement takes no values"));
         return 1;
     }
+    if (oid.isEmpty())
+        oid = QString::fromStdString(vkdb::DbInsertedOid(st.handle()));
     if (vkdb::DbColumnCount(st.handle()) > 0) {
         QStringList row;
         int rc;
@@ -401,6 +410,77 @@ int cmdMedia(const QString &command, const Options &options, const QStringList &
     return copies.size() == items.size() ? 0 : 1;
 }
 
+int cmdKeyword(const Options &options, QStringList args, CliUi &ui)
+{
+    if (args.isEmpty())
+        return usage();
+    const QString sub = args.takeFirst();
+    QString icon;
+    const int iconAt = int(args.indexOf(QStringLiteral("--icon")));
+    if (iconAt >= 0) {
+        if (iconAt + 1 >= args.size())
+            return usage();
+        icon = args.takeAt(iconAt + 1);
+        args.removeAt(iconAt);
+    }
+    const bool known = (sub == QLatin1String("add") && args.size() == 1) ||
+                       (sub == QLatin1String("ls") && args.isEmpty()) ||
+                       (sub == QLatin1String("rm") && args.size() == 1) ||
+                       ((sub == QLatin1String("tag") || sub == QLatin1String("untag")) && args.size() == 2) ||
+                       (sub == QLatin1String("recount") && args.isEmpty());
+    if (!known || (!icon.isEmpty() && sub != QLatin1String("add")))
+        return usage();
+    if (!icon.isEmpty() && !QFileInfo(icon).isFile()) {
+        printError(QStringLiteral("there is no icon file %1").arg(icon));
+        return 1;
+    }
+    Connection c;
+    if (!openSource(options, ui, c))
+        return 1;
+    TDbKeyWordList keywords;
+    if (!keywords.Load(c))
+        return 1;
+    if (sub == QLatin1String("add")) {
+        TsKeyWord record;
+        record.Name = args[0];
+        record.IconFile = icon;
+        const int at = AddKeyword(c, keywords, record);
+        if (at < 0)
+            return 1;
+        printLine(keywords.Items[at]->Rec.OID);
+        return 0;
+    }
+    if (sub == QLatin1String("ls")) {
+        for (TDbKeyWord *k : keywords.Items)
+            printLine(QStringList{k->Rec.OID, k->Rec.Name, QString::number(k->Rec.Reference)}.join(QLatin1Char('\t')));
+        return 0;
+    }
+    if (sub == QLatin1String("recount"))
+        return RecountKeywords(c) ? 0 : 1;
+    TDbKeyWord *keyword = FindKeyword(keywords, args.value(sub == QLatin1String("rm") ? 0 : 1));
+    if (!keyword) {
+        printError(QStringLiteral("there is no keyword %1").arg(args.last()));
+        return 1;
+    }
+    if (sub == QLatin1String("rm"))
+        return RemoveKeyword(c, keywords, keyword) ? 0 : 1;
+    DisplayOptions display;
+    TDbFolderList roots(c);
+    LoadOptions(c, display);
+    if (!roots.Load(display.DefaultPanelWidth, display.DefaultPanelHeight, display.DefaultPanelBorderWidth))
+        return 1;
+    TDbMedia *item = roots.FindMediaByOid(args[0]);
+    if (!item) {
+        printError(QStringLiteral("there is no media item %1").arg(args[0]));
+        return 1;
+    }
+    // Tagging what is already tagged (or untagging what is not) changes nothing and is no error.
+    const bool down = sub == QLatin1String("tag");
+    if (HasKeyword(item->Rec.KeyWords, keyword->Rec.OID) == down)
+        return 0;
+    return ToggleKeyword(c, keyword, item, down) ? 0 : 1;
+}
+
 int cmdCheck(const Options &options, const QStringList &args, CliUi &ui)
 {
     if (!args.isEmpty())
@@ -475,6 +555,8 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("ls") || command == QLatin1String("rm") || command == QLatin1String("mv") ||
         command == QLatin1String("cp"))
         return cmdMedia(command, options, args, ui);
+    if (command == QLatin1String("keyword"))
+        return cmdKeyword(options, args, ui);
     if (command == QLatin1String("check"))
         return cmdCheck(options, args, ui);
     return usage();

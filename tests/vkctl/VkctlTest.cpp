@@ -54,6 +54,8 @@ TEST_F(VkctlTest, InitSourcesAndSql)
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     const QString oid = r.out.trimmed();
     EXPECT_EQ(oid.size(), 18);
+    // A text without values prints its OID too.
+    EXPECT_EQ(vkctl({"sql", "insert into Folder (Title) values ('plain')"}).out.trimmed().size(), 18);
 
     r = vkctl(
         {"sql", "select Title, Description, Author, FolderId from Folder where OID = ?", "--param", oid});
@@ -270,6 +272,29 @@ TEST_F(VkctlTest, MediaListsMovesCopiesAndRemoves)
     EXPECT_TRUE(QFileInfo::exists(pic.fileName()));
     EXPECT_EQ(vkctl({"ls", a}).out.count('\n'), 1);
     EXPECT_EQ(vkctl({"rm", "000000000000999999"}).code, 1);
+}
+
+TEST_F(VkctlTest, KeywordsTagAndCount)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    vkctl({"folder", "add", "f"});
+    const QString media =
+        vkctl({"sql", "insert into MediaData (FolderId, title, MediaType, index) values (1, 'm', 3, 0)"}).out.trimmed();
+    const QString beach = vkctl({"keyword", "add", "Beach"}).out.trimmed();
+    const QString sun = vkctl({"keyword", "add", "Sun & \"sea\""}).out.trimmed();
+    ASSERT_EQ(beach.size(), 18);
+    EXPECT_EQ(vkctl({"keyword", "tag", media, beach}).code, 0);
+    EXPECT_EQ(vkctl({"keyword", "tag", media, sun}).code, 0);
+    EXPECT_EQ(vkctl({"keyword", "tag", media, sun}).code, 0) << "tagging twice is no error";
+    EXPECT_EQ(vkctl({"keyword", "ls"}).out, beach + "\tBeach\t1\n" + sun + "\tSun & \"sea\"\t1\n");
+    EXPECT_EQ(vkctl({"keyword", "untag", media, beach}).code, 0);
+    // A recount keeps what is tagged and counts it again.
+    EXPECT_EQ(vkctl({"keyword", "recount"}).code, 0);
+    EXPECT_EQ(vkctl({"keyword", "ls"}).out, beach + "\tBeach\t0\n" + sun + "\tSun & \"sea\"\t1\n");
+    EXPECT_EQ(vkctl({"keyword", "rm", sun}).code, 0);
+    EXPECT_EQ(vkctl({"keyword", "ls"}).out.count('\n'), 1);
+    EXPECT_EQ(vkctl({"keyword", "tag", media, sun}).code, 1) << "no such keyword";
+    EXPECT_EQ(vkctl({"keyword", "add", "x", "--icon", home.path() + "/none.ico"}).code, 1);
 }
 
 } // namespace

@@ -817,6 +817,7 @@ public:
     std::vector<std::string> logValues;
     int columnFile = -1;
     std::string columnFilePath;
+    std::string insertedOid;
 
     ~DbStatement()
     {
@@ -1006,8 +1007,10 @@ int runStep(DbStatement *st, std::string *oid)
                 c->copiesInTransaction.push_back(path);
         st->pendingFiles.clear();
     }
-    if (tr.kind == Translation::Insert && oid && c->nextOid != oidBefore)
-        *oid = formatOid(c->nextOid - 1);
+    st->insertedOid = tr.kind == Translation::Insert && c->nextOid != oidBefore ? formatOid(c->nextOid - 1)
+                                                                              : std::string();
+    if (oid && !st->insertedOid.empty())
+        *oid = st->insertedOid;
     if (st->stepState == SQLITE_DONE && !c->inTransaction() && !sqlite3_stmt_readonly(st->stmt))
         c->emptyTrash();
     return ok();
@@ -1313,6 +1316,8 @@ int DbColumnCount(DbStatement *statement)
 {
     return statement && statement->stmt ? sqlite3_column_count(statement->stmt) : 0;
 }
+
+std::string DbInsertedOid(DbStatement *statement) { return statement ? statement->insertedOid : std::string(); }
 
 void DbFreeStmt(DbStatement **statement)
 {

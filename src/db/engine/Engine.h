@@ -93,6 +93,9 @@ int DbGetData(DbStatement *statement, std::vector<std::string> &values);
 // answering it (a file column: the file object's content). An empty path cancels it.
 int DbSetColumnFile(DbStatement *statement, int column, const std::string &path);
 int DbColumnCount(DbStatement *statement);
+// The OID of the row the statement's last execution inserted (also for a text without `?`,
+// which runs at DbPrepare); empty when it inserted none.
+std::string DbInsertedOid(DbStatement *statement);
 void DbFreeStmt(DbStatement **statement);
 int DbExecDirect(DbConnection *connection, const std::string &sql, int flags = 0);
 
