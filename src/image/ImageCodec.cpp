@@ -99,8 +99,9 @@ QImage decode(const QString &path, int type, int longSide, QString *error)
         return failed(error, QStringLiteral("\"%1\" is not a file.").arg(shown(path)));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return failed(error,
-                      QStringLiteral("The file \"%1\" cannot be opened: %2.").arg(shown(path), file.errorString()));
+        return failed(
+            error,
+            QStringLiteral("The file \"%1\" cannot be opened: %2.").arg(shown(path), file.errorString()));
     const qint64 fileSize = file.size();
     if (fileSize == 0)
         return failed(error, QStringLiteral("The file \"%1\" is empty.").arg(shown(path)));
@@ -111,51 +112,64 @@ QImage decode(const QString &path, int type, int longSide, QString *error)
         tail = file.read(picture::TailBytes);
     const Kind kind = picture::detect(head, tail, info.suffix(), type);
 
+    const QString notAPicture =
+        QStringLiteral("The file \"%1\" is not a picture this program can open.").arg(shown(path));
+
     // A header that claims more than the program opens is refused before anything
     // tries to allocate for it.
-    const QSize claimed = picture::headerSize(kind, head);
-    if (claimed.isValid() && !fits(claimed))
-        return failed(error, tooLargeText(path, claimed));
-    if (picture::endsEarly(kind, file))
-        return failed(error,
-                      QStringLiteral("The picture \"%1\" is incomplete: the file ends before the picture does.")
-                          .arg(shown(path)));
-
+    QSize natural = picture::headerSize(kind, head);
+    if (natural.isValid() && !fits(natural))
+        return failed(error, tooLargeText(path, natural));
+    QByteArray qtFormat = picture::qtFormat(kind);
+    bool qtReads = false;
+    bool turned = false;
     QString reason;
-    const QByteArray qtFormat = picture::qtFormat(kind);
     if (!qtFormat.isEmpty() || kind == Kind::Unknown) {
         allowLargestPicture();
         file.seek(0);
-        QImageReader reader(&file, qtFormat);
-        reader.setAutoTransform(true);
-        if (reader.canRead()) {
-            QSize natural = reader.size();
+        QImageReader probe(&file, qtFormat);
+        qtReads = probe.canRead();
+        if (qtReads) {
+            qtFormat = probe.format();
+            natural = probe.size();
             if (natural.isValid() && !fits(natural))
                 return failed(error, tooLargeText(path, natural));
-            // The header's size is before turning the photo upright; the scaled size
-            // applies before turning too.
-            const bool turned = reader.autoTransform() &&
-                                (reader.transformation() & QImageIOHandler::TransformationRotate90);
-            QSize target;
-            if (longSide > 0 && natural.isValid() && !natural.isEmpty()) {
-                target = thumbnailSize(turned ? natural.transposed() : natural, longSide);
-                reader.setScaledSize(turned ? target.transposed() : target);
-            }
-            QImage image;
-            if (reader.read(&image) && !image.isNull()) {
-                if (longSide > 0 && !target.isValid())
-                    target = thumbnailSize(image.size(), longSide);
-                if (error)
-                    error->clear();
-                return exactSize(image, target);
-            }
-            reason = reader.errorString();
+            // The header's size is before turning the photo upright.
+            turned = probe.transformation() & QImageIOHandler::TransformationRotate90;
         } else if (kind == Kind::Unknown) {
-            return failed(error,
-                          QStringLiteral("The file \"%1\" is not a picture this program can open.").arg(shown(path)));
+            return failed(error, notAPicture);
         } else {
-            reason = reader.errorString();
+            reason = probe.errorString();
         }
+    }
+    if (picture::endsEarly(kind, file))
+        return failed(
+            error, QStringLiteral("The picture \"%1\" is incomplete: the file ends before the picture does.")
+                       .arg(shown(path)));
+
+    if (qtReads) {
+        file.seek(0);
+        QImageReader reader(&file, qtFormat);
+        reader.setAutoTransform(true);
+        QSize target;
+        if (longSide > 0 && natural.isValid() && !natural.isEmpty()) {
+            target = thumbnailSize(turned ? natural.transposed() : natural, longSide);
+            // The scaled size applies before turning, too.
+            reader.setScaledSize(turned ? target.transposed() : target);
+        }
+        QImage image;
+        if (reader.read(&image) && !image.isNull()) {
+            if (longSide > 0 && !target.isValid())
+                target = thumbnailSize(image.size(), longSide);
+            if (error)
+                error->clear();
+            return exactSize(image, target);
+        }
+        // Content no signature vouched for, that a reader took and then choked on, was
+        // most likely never a picture.
+        if (kind == Kind::Unknown)
+            return failed(error, notAPicture);
+        reason = reader.errorString();
     }
 
     const char *coder = picture::magickCoder(kind);
@@ -166,10 +180,10 @@ QImage decode(const QString &path, int type, int longSide, QString *error)
     file.seek(0);
     const QByteArray data = file.readAll();
     if (data.size() != fileSize)
-        return failed(error,
-                      QStringLiteral("The file \"%1\" cannot be read: %2.").arg(shown(path), file.errorString()));
+        return failed(
+            error,
+            QStringLiteral("The file \"%1\" cannot be read: %2.").arg(shown(path), file.errorString()));
 
-    QSize natural = claimed;
     if (!natural.isValid()) {
         const magick::Result pinged = magick::ping(data, coder);
         if (pinged.failure == magick::Failure::TooLarge)
@@ -201,15 +215,15 @@ struct SaveFormat
 {
     int code;
     const char *name;
-    const char *qt;     // Qt's writer, or null
-    const char *coder;  // the image library's writer, or null
+    const char *qt;    // Qt's writer, or null
+    const char *coder; // the image library's writer, or null
     bool keepsAlpha;
 };
 
 // Qt cannot write GIF, PCX has no Qt writer at all and Qt's Targa support is read-only.
 constexpr SaveFormat SaveFormats[] = {
-    {ifBMP, "BMP", "bmp", nullptr, false}, {ifTIF, "TIF", "tiff", nullptr, true},
-    {ifPCX, "PCX", nullptr, "PCX", false}, {ifGIF, "GIF", nullptr, "GIF", true},
+    {ifBMP, "BMP", "bmp", nullptr, false},  {ifTIF, "TIF", "tiff", nullptr, true},
+    {ifPCX, "PCX", nullptr, "PCX", false},  {ifGIF, "GIF", nullptr, "GIF", true},
     {ifJPG, "JPG", "jpeg", nullptr, false}, {ifTGA, "TGA", nullptr, "TGA", true},
     {ifPNG, "PNG", "png", nullptr, true},
 };
@@ -276,7 +290,8 @@ bool saveImage(const QImage &image, const QString &path, int format, int paramet
     // this format must not cost the person the file already there.
     const QImage picture = target->keepsAlpha ? image : flattened(image);
     if (picture.isNull())
-        return fail(QStringLiteral("There is not enough memory to save the picture as \"%1\".").arg(shown(path)));
+        return fail(
+            QStringLiteral("There is not enough memory to save the picture as \"%1\".").arg(shown(path)));
     QByteArray bytes;
     if (target->qt) {
         QBuffer buffer(&bytes);
@@ -311,14 +326,16 @@ bool saveImage(const QImage &image, const QString &path, int format, int paramet
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return fail(QStringLiteral("The picture could not be saved as \"%1\": %2.").arg(shown(path), file.errorString()));
+        return fail(QStringLiteral("The picture could not be saved as \"%1\": %2.")
+                        .arg(shown(path), file.errorString()));
     if (file.write(bytes) != bytes.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         return fail(QStringLiteral("The picture could not be saved as \"%1\": %2.").arg(shown(path), reason));
     }
     if (!file.commit())
-        return fail(QStringLiteral("The picture could not be saved as \"%1\": %2.").arg(shown(path), file.errorString()));
+        return fail(QStringLiteral("The picture could not be saved as \"%1\": %2.")
+                        .arg(shown(path), file.errorString()));
     if (error)
         error->clear();
     return true;

@@ -15,7 +15,8 @@
 namespace vk {
 
 // The format codes the program stores with a save request.
-enum ImageFormat {
+enum ImageFormat
+{
     ifBMP = 100,
     ifTIF = 200,
     ifPCX = 300,
@@ -29,7 +30,8 @@ enum ImageFormat {
 // whose content carries no signature, from the extension). Any other type is only a
 // hint for a file without a signature: a file that plainly says it is a PNG loads as
 // a PNG whatever type was asked for.
-enum TImageType {
+enum TImageType
+{
     itAuto = 0,
     itBitmap = 1,
     itGif = 2,

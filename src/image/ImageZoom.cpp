@@ -73,7 +73,9 @@ double ImageZoom::scale(QSize picture, QSize area, int verticalBar, int horizont
 
 void ImageZoom::step(double currentScale, double sign)
 {
-    const double from = m_fitStyle == fsNone ? m_zoomFactor : currentScale;
+    double from = m_fitStyle == fsNone ? m_zoomFactor : currentScale;
+    if (!isPositive(from))
+        from = m_zoomFactor;
     m_zoomFactor = bounded(from * (1.0 + sign * m_zoomIncrement / 100.0));
     m_fitStyle = fsNone;
 }

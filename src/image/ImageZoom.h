@@ -15,7 +15,8 @@ namespace vk {
 //            proportions, enlarging small pictures too;
 //  fsBest    as fsWindow, but a picture that already fits keeps its own size.
 // Both directions always share one scale: a picture is never shown distorted.
-enum TFitStyle {
+enum TFitStyle
+{
     fsNone = 0,
     fsWidth = 1,
     fsHeight = 2,

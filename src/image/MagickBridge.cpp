@@ -56,8 +56,7 @@ void fail(Result &r, Failure failure, const QString &reason)
 // Runs `body`, turning whatever the library throws into `r`. Warnings arrive as
 // exceptions after the picture has been read; `acceptWarning` says whether the
 // result stands despite one.
-template <typename Body, typename Accept>
-void guarded(Result &r, Body body, Accept acceptWarning)
+template <typename Body, typename Accept> void guarded(Result &r, Body body, Accept acceptWarning)
 {
     try {
         ensureStarted();
@@ -191,7 +190,8 @@ Result write(const QImage &image, const char *coder, QByteArray &out)
         r,
         [&] {
             Magick::Image img;
-            img.read(size_t(rgba.width()), size_t(rgba.height()), "RGBA", Magick::CharPixel, rgba.constBits());
+            img.read(size_t(rgba.width()), size_t(rgba.height()), "RGBA", Magick::CharPixel,
+                     rgba.constBits());
             if (opaque)
                 img.matte(false);
             img.magick(coder);

@@ -9,7 +9,12 @@
 
 namespace vk::magick {
 
-enum class Failure { None, Damaged, TooLarge };
+enum class Failure
+{
+    None,
+    Damaged,
+    TooLarge
+};
 
 struct ReadOptions
 {

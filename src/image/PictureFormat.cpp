@@ -5,6 +5,7 @@
 #include <QIODevice>
 #include <QtEndian>
 
+#include <climits>
 #include <cstring>
 
 namespace vk::picture {
@@ -350,6 +351,17 @@ Kind detect(const QByteArray &head, const QByteArray &tail, const QString &suffi
 QSize headerSize(Kind kind, const QByteArray &head)
 {
     switch (kind) {
+    case Kind::Bmp:
+        // Qt's reader will not even report a size it finds absurd; the program still
+        // owes the person the reason.
+        if (head.size() >= 26) {
+            const bool core = u32le(head, 14) == 12;
+            const qint64 w = core ? u16le(head, 18) : qint32(u32le(head, 18));
+            const qint64 h = core ? u16le(head, 20) : qAbs(qint64(qint32(u32le(head, 22))));
+            if (w > 0 && h > 0)
+                return QSize(int(qMin<qint64>(w, INT_MAX)), int(qMin<qint64>(h, INT_MAX)));
+        }
+        break;
     case Kind::Pcx:
         if (head.size() >= 12) {
             const int w = int(u16le(head, 8)) - int(u16le(head, 4)) + 1;

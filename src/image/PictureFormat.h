@@ -11,7 +11,19 @@ class QIODevice;
 
 namespace vk::picture {
 
-enum class Kind { Unknown, Bmp, Jpeg, Png, Gif, Tiff, Ico, Tga, Pcx, Wmf };
+enum class Kind
+{
+    Unknown,
+    Bmp,
+    Jpeg,
+    Png,
+    Gif,
+    Tiff,
+    Ico,
+    Tga,
+    Pcx,
+    Wmf
+};
 
 // Bytes to pass as `head` and `tail` below.
 inline constexpr int HeadBytes = 64;
@@ -22,7 +34,7 @@ inline constexpr int TailBytes = 26;
 // the content always wins; the type and the suffix only name formats without one.
 Kind detect(const QByteArray &head, const QByteArray &tail, const QString &suffix, int typeHint);
 
-// The size the header of a PCX, Targa or placeable WMF file claims (WMF at 72 dots an
+// The size the header of a BMP, PCX, Targa or placeable WMF file claims (WMF at 72 dots an
 // inch, as the image library renders it). Invalid for other formats or when the
 // header does not say.
 QSize headerSize(Kind kind, const QByteArray &head);
