@@ -5,9 +5,13 @@
 #include <Magick++.h>
 
 #include <climits>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <new>
 #include <string>
+
+#include <unistd.h>
 
 namespace vk::magick {
 
@@ -23,6 +27,48 @@ void ensureStarted()
             Magick::InitializeMagick(nullptr);
     });
 }
+
+// libwmf reports damaged records with printf, on standard output, where vkctl's
+// readable results go. While a metafile is read, standard output is standard error;
+// the lock keeps two readers from swapping the descriptors under each other.
+class MetafileNoiseToStderr
+{
+public:
+    explicit MetafileNoiseToStderr(const char *coder)
+    {
+        if (std::strcmp(coder, "WMF") != 0)
+            return;
+        m_lock = std::unique_lock<std::mutex>(lock());
+        std::fflush(stdout);
+        m_saved = ::dup(STDOUT_FILENO);
+        if (m_saved >= 0 && ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+            ::close(m_saved);
+            m_saved = -1;
+        }
+    }
+
+    ~MetafileNoiseToStderr()
+    {
+        if (m_saved < 0)
+            return;
+        std::fflush(stdout);
+        ::dup2(m_saved, STDOUT_FILENO);
+        ::close(m_saved);
+    }
+
+    MetafileNoiseToStderr(const MetafileNoiseToStderr &) = delete;
+    MetafileNoiseToStderr &operator=(const MetafileNoiseToStderr &) = delete;
+
+private:
+    static std::mutex &lock()
+    {
+        static std::mutex m;
+        return m;
+    }
+
+    std::unique_lock<std::mutex> m_lock;
+    int m_saved = -1;
+};
 
 bool fits(qint64 width, qint64 height)
 {
@@ -116,6 +162,7 @@ Result ping(const QByteArray &data, const char *coder)
 {
     Result r;
     Magick::Image img;
+    const MetafileNoiseToStderr quiet(coder);
     guarded(
         r,
         [&] {
@@ -133,6 +180,7 @@ Result read(const QByteArray &data, const char *coder, const ReadOptions &option
 {
     Result r;
     Magick::Image img;
+    const MetafileNoiseToStderr quiet(coder);
     guarded(
         r,
         [&] {

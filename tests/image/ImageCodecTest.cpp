@@ -14,6 +14,7 @@
 #include <QImageWriter>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <functional>
 #include <unistd.h>
 
@@ -262,6 +263,31 @@ TEST_F(PictureFiles, ADirectoryIsNotAPicture)
     EXPECT_TRUE(error.contains("is not a file")) << error.toStdString();
     EXPECT_FALSE(loadImage(QString(), image, &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// vkctl's results go to standard output for scripts to read; the metafile library's
+// complaints about damaged records must not land among them.
+TEST_F(PictureFiles, ADamagedMetafileLeavesStandardOutputClean)
+{
+    const QByteArray wmf = placeableWmf(1440, 720);
+    const QString cut = write("cut.wmf", wmf.left(wmf.size() - 20));
+    QFile captured(path("stdout.txt"));
+    ASSERT_TRUE(captured.open(QIODevice::WriteOnly));
+    std::fflush(stdout);
+    const int saved = ::dup(STDOUT_FILENO);
+    ASSERT_GE(saved, 0);
+    ::dup2(captured.handle(), STDOUT_FILENO);
+    QImage image;
+    QString error;
+    const bool loaded = loadImage(cut, image, &error);
+    const QImage thumb = decodeThumbnail(cut, 120, &error);
+    std::fflush(stdout);
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+    captured.close();
+    EXPECT_FALSE(loaded);
+    EXPECT_TRUE(thumb.isNull());
+    EXPECT_EQ(readFile(path("stdout.txt")), QByteArray());
 }
 
 TEST_F(PictureFiles, HeadersClaimingHugeSizesAreRefusedBeforeDecoding)
