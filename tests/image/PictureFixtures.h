@@ -161,7 +161,7 @@ inline QByteArray targaWithFooter(const QImage &image)
 {
     QByteArray b;
     b.append(char(0)).append(char(0)).append(char(2)); // no id, no colour map, true colour
-    b.append(5, '\0');                                 // colour map spec
+    b.append(5, '\0');                                 // colour map description
     put16(b, 0);
     put16(b, 0);
     put16(b, quint16(image.width()));
