@@ -1,5 +1,6 @@
 // The workspace's entry: one copy per user, the splash window, the frame's load
 // sequence, then the message loop.
+#include "ImageCodec.h"
 #include "Main.h"
 #include "Paths.h"
 #include "SingleInstance.h"
@@ -48,6 +49,7 @@ void quitOnTerminationSignals()
 
 int main(int argc, char *argv[])
 {
+    vk::initImageLibrary(argv[0]);
     QApplication app(argc, argv);
     vk::setApplicationIdentity();
     vk::quitOnTerminationSignals();

@@ -50,6 +50,9 @@ inline constexpr qint64 MaxPicturePixels = 128LL * 1000 * 1000;
 inline constexpr int DefaultThumbnailSide = 120;
 inline constexpr int DefaultJpegQuality = 85;
 
+// Starts the image library; once, early in main(), before any thread decodes.
+void initImageLibrary(const char *argv0);
+
 // Reads the first picture of `path` into `out`. On failure `out` is null and `error`
 // (when given) says why in words a person can act on.
 bool loadImage(const QString &path, QImage &out, QString *error, int type = itAuto);

@@ -256,3 +256,12 @@ Result write(const QImage &image, const char *coder, QByteArray &out)
 }
 
 } // namespace vk::magick
+
+namespace vk {
+
+void initImageLibrary(const char *argv0)
+{
+    Magick::InitializeMagick(argv0);
+}
+
+} // namespace vk

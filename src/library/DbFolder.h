@@ -216,6 +216,17 @@ public:
     // Imports one file into a folder. `mode`: 0 store in the database, 1 link the file where it
     // lies, 2 ask (the answer may become the mode for the rest; -1 when the person cancelled).
     TDbMedia *InsertMediaFile(TDbFolder *folder, const QString &path, int &mode);
+    // InsertMediaFile with the thumbnail already made (by the import's workers): the row and
+    // its thumbnail are written in one statement. An empty thumbnail stores none; null makes
+    // it here. Answers null with `skipReason` set when the file is not imported.
+    TDbMedia *InsertPreparedFile(TDbFolder *folder, const QString &path, int &mode, const QByteArray *thumbnail,
+                                 QString *skipReason);
+    // Why a file would not be imported as `type` (missing, not a plain file, empty, a text over
+    // the size limit, unreadable); empty when it would be.
+    static QString ImportRefusal(const QString &path, int type);
+    static constexpr qint64 MaxImportTextSize = 33000;
+    // The skip reason of a file whose row the database refused (the import stops there).
+    static QString DatabaseRefusal() { return QStringLiteral("the database refused its row"); }
     // A stored copy of an item for `target` (not yet in its list). A database file gets a file
     // of its own, so that the copy keeps its content whatever happens to the original.
     TDbMedia *CopyMedia(TDbMedia *item, TDbFolder *target);
@@ -233,6 +244,7 @@ public:
     // Makes a thumbnail of a picture file, encoded for storage (the image component, set by
     // the front end: the model itself draws nothing). Empty with *error set on failure.
     std::function<QByteArray(const QString &path, QString *error)> thumbnailer;
+    Connection &connection() const { return m_connection; }
     // The item's thumbnail, made from its file and, with `store`, stored with its row. Icons
     // and metafiles are their own thumbnails; sound, text, documents and subfolders have none.
     bool BuildThumbnail(TDbMedia *item, bool store);

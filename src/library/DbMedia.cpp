@@ -170,19 +170,20 @@ bool TDbMedia::Insert(Connection &c, bool storeInDb)
         QStringLiteral("Insert into MediaData (FolderId,MediaType,index,title,KeyWords,InsertDate");
     QString marks = QStringLiteral(") values (?,?,?,?,?,?");
     const bool hasMedia = exists(Rec.MediaFile), hasNail = exists(Rec.NailFile);
+    // A thumbnail is linked only where it is the linked file itself (an icon); a made
+    // thumbnail, or one copied from another row, is stored as a file of this row's own.
+    const bool storeNail = storeInDb || (hasNail && Rec.NailFile != Rec.MediaFile);
     if (storeInDb) {
-        columns += QStringLiteral(",media,MediaNail");
-        marks += QStringLiteral(",?,?");
-    } else {
+        columns += QStringLiteral(",media");
+        marks += QStringLiteral(",?");
+    } else if (hasMedia) {
         // Linked files travel as values, never spliced into the text.
-        if (hasMedia) {
-            columns += QStringLiteral(",media");
-            marks += QStringLiteral(",?");
-        }
-        if (hasNail) {
-            columns += QStringLiteral(",MediaNail");
-            marks += QStringLiteral(",?");
-        }
+        columns += QStringLiteral(",media");
+        marks += QStringLiteral(",?");
+    }
+    if (storeNail || hasNail) {
+        columns += QStringLiteral(",MediaNail");
+        marks += QStringLiteral(",?");
     }
     Statement st(c, columns + marks + QLatin1Char(')'));
     bool good = st.needsParams();
@@ -199,13 +200,13 @@ bool TDbMedia::Insert(Connection &c, bool storeInDb)
         if (storeInDb) {
             const int media = st.bindFile(Rec.MediaFile);
             good = media < 2 || media == vkdb::DbNeedParams;
-            good = st.bindFile(Rec.NailFile) < 2 && good;
-        } else {
-            if (hasMedia)
-                st.bind(Rec.MediaFile);
-            if (hasNail)
-                st.bind(Rec.NailFile);
+        } else if (hasMedia) {
+            st.bind(Rec.MediaFile);
         }
+        if (storeNail)
+            good = st.bindFile(Rec.NailFile) < 2 && good;
+        else if (hasNail)
+            st.bind(Rec.NailFile);
         QString oid;
         good = good && st.execute(&oid) < 2 && !oid.isEmpty();
         if (good)
@@ -339,19 +340,69 @@ bool TDbFolderList::LoadAllMedia(const QList<TDbFolder *> &folders)
 
 TDbMedia *TDbFolderList::InsertMediaFile(TDbFolder *folder, const QString &path, int &mode)
 {
+    return InsertPreparedFile(folder, path, mode, nullptr, nullptr);
+}
+
+QString TDbFolderList::ImportRefusal(const QString &path, int type)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("the file is not there");
+    if (!info.isFile())
+        return QStringLiteral("not a plain file");
+    if (info.size() <= 0)
+        return QStringLiteral("the file is empty");
+    if (type == TypeText && info.size() > MaxImportTextSize)
+        return QStringLiteral("a text file over %1 bytes").arg(MaxImportTextSize);
+    QFile probe(path);
+    if (!probe.open(QIODevice::ReadOnly))
+        return QStringLiteral("the file cannot be read: %1").arg(probe.errorString());
+    return QString();
+}
+
+namespace {
+
+// A thumbnail on its way into the database: a scratch file of our own, gone afterwards.
+std::unique_ptr<QTemporaryFile> scratchThumbnail(const Connection &c, const QString &stem, const QByteArray &encoded)
+{
+    const QString dir = c.tempFilePrefix().isEmpty() ? QDir::tempPath() : c.tempFilePrefix();
+    const bool png = encoded.startsWith("\x89PNG");
+    auto scratch = std::make_unique<QTemporaryFile>(
+        QDir(dir).filePath(stem + QStringLiteral("-XXXXXX") + (png ? QStringLiteral(".png") : QStringLiteral(".jpg"))));
+    if (!scratch->open() || scratch->write(encoded) != encoded.size() || !scratch->flush())
+        return nullptr;
+    scratch->close();
+    return scratch;
+}
+
+} // namespace
+
+TDbMedia *TDbFolderList::InsertPreparedFile(TDbFolder *folder, const QString &path, int &mode,
+                                            const QByteArray *thumbnail, QString *skipReason)
+{
     Connection &c = m_connection;
-    const QString name = QFileInfo(path).fileName();
+    const QFileInfo info(path);
+    const int type = MediaTypeOfExtension(path);
+    const QString refusal = ImportRefusal(path, type);
+    if (!refusal.isEmpty()) {
+        if (skipReason)
+            *skipReason = refusal;
+        return nullptr;
+    }
     bool external = mode == 1;
     if (mode == 2) {
         bool toAll = false;
         const int choice =
             c.ui() ? c.ui()->askChoice(QStringLiteral("New Media"),
-                                       QStringLiteral("Which type do you wish to import file(s) as?"), {name},
+                                       QStringLiteral("Which type do you wish to import file(s) as?"),
+                                       {info.fileName()},
                                        {QStringLiteral("Database file"), QStringLiteral("External file")}, 0,
                                        QStringLiteral("Selected type to all."), &toAll)
                    : 0;
         if (choice < 0) {
             mode = -1;
+            if (skipReason)
+                *skipReason = QStringLiteral("the import was cancelled");
             return nullptr;
         }
         external = choice == 1;
@@ -360,20 +411,28 @@ TDbMedia *TDbFolderList::InsertMediaFile(TDbFolder *folder, const QString &path,
     }
     auto *m = new TDbMedia;
     m->Rec.FolderId = folder->Rec.FolderId;
-    m->Rec.Title = name;
-    m->Rec.MediaFile = path;
-    m->Rec.MediaType = MediaTypeOfExtension(path);
+    m->Rec.Title = info.fileName();
+    // A linked file must be found again from wherever the program runs.
+    m->Rec.MediaFile = info.absoluteFilePath();
+    m->Rec.MediaType = type;
     const QList<TDbMedia *> &items = folder->MediaList->Items;
     m->Rec.Index = items.isEmpty() ? 0 : items.last()->Rec.Index + 32;
     m->Rec.InsertDate = today();
-    const QFileInfo info(path);
-    const qint64 size = info.isFile() ? info.size() : -1;
-    if (size <= 0 || (m->Rec.MediaType == TypeText && size > 33000)) {
-        delete m;
-        return nullptr;
+    std::unique_ptr<QTemporaryFile> nail;
+    if (thumbnail && !thumbnail->isEmpty()) {
+        nail = scratchThumbnail(c, QStringLiteral("nail"), *thumbnail);
+        if (nail)
+            m->Rec.NailFile = nail->fileName();
+    } else if (thumbnail && (type == TypeIco || type == TypeWmf)) {
+        m->Rec.NailFile = m->Rec.MediaFile;
     }
     if (!m->Insert(c, !external)) {
-        c.report(QStringLiteral("Create media failed!"));
+        // A file that went away while it was being stored is skipped like any missing file.
+        const QString gone = ImportRefusal(path, type);
+        if (gone.isEmpty())
+            c.report(QStringLiteral("Create media failed!"));
+        if (skipReason)
+            *skipReason = gone.isEmpty() ? DatabaseRefusal() : gone;
         delete m;
         return nullptr;
     }
@@ -381,9 +440,13 @@ TDbMedia *TDbFolderList::InsertMediaFile(TDbFolder *folder, const QString &path,
     m->Owner = folder;
     folder->MediaList->Items.append(m);
     ++m->RefCount;
-    // A picture that cannot be thumbnailed shows its type icon; the import goes on.
-    if (thumbnailer)
+    if (thumbnail) {
+        CheckLost(m);
+        m->NoThumb = (isPictureType(type) || type == TypeAvi) && m->Rec.NailFile.isEmpty();
+    } else if (thumbnailer) {
+        // A picture that cannot be thumbnailed shows its type icon; the import goes on.
         m->NoThumb = !BuildThumbnail(m, true);
+    }
     emit itemInserted(folder, m, int(folder->MediaList->Items.size()) - 1);
     return m;
 }
@@ -414,17 +477,12 @@ bool TDbFolderList::BuildThumbnail(TDbMedia *item, bool store)
     const QByteArray encoded = thumbnailer(item->Rec.MediaFile, &error);
     if (encoded.isEmpty())
         return false;
-    // The thumbnail reaches the database as a file: a scratch file of our own, gone afterwards.
-    const QString dir = m_connection.tempFilePrefix().isEmpty() ? QDir::tempPath() : m_connection.tempFilePrefix();
-    const bool png = encoded.startsWith("\x89PNG");
-    QTemporaryFile scratch(QDir(dir).filePath(item->Rec.OID + QStringLiteral("-XXXXXX") +
-                                              (png ? QStringLiteral(".png") : QStringLiteral(".jpg"))));
-    if (!scratch.open() || scratch.write(encoded) != encoded.size() || !scratch.flush())
+    std::unique_ptr<QTemporaryFile> scratch = scratchThumbnail(m_connection, item->Rec.OID, encoded);
+    if (!scratch)
         return false;
-    scratch.close();
-    item->Rec.NailFile = scratch.fileName();
+    item->Rec.NailFile = scratch->fileName();
     if (!store) {
-        scratch.setAutoRemove(false); // the caller stores it; the work directory is emptied at exit
+        scratch->setAutoRemove(false); // the caller stores it; the work directory is emptied at exit
         return true;
     }
     item->Changed = MediaNail;

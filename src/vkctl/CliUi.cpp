@@ -1,5 +1,6 @@
 #include "CliUi.h"
 
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -31,24 +32,54 @@ void CliUi::showInformation(const QString &, const QStringList &lines, const QSt
         std::fprintf(stderr, "  %s\n", line.toUtf8().constData());
 }
 
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+struct sigaction previousInterrupt;
+
+void onInterrupt(int)
+{
+    interrupted = 1;
+}
+
+} // namespace
+
+// While progress runs, Ctrl-C asks to cancel (the work in hand finishes and what is done
+// stays); a second Ctrl-C is not needed.
 void CliUi::progressStart(const QString &label, int total)
 {
     m_label = label;
     m_total = total;
     m_tty = ::isatty(STDERR_FILENO);
+    m_shown = false;
+    interrupted = 0;
+    struct sigaction action = {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previousInterrupt);
 }
 
 bool CliUi::progressStep(int done)
 {
-    if (m_tty)
+    if (m_tty) {
         std::fprintf(stderr, "\r%s %d/%d", m_label.toUtf8().constData(), done, m_total);
-    return true;
+        m_shown = true;
+    }
+    return !interrupted;
 }
 
 void CliUi::progressEnd()
 {
-    if (m_tty)
+    if (m_shown)
         std::fprintf(stderr, "\n");
+    m_shown = false;
+    sigaction(SIGINT, &previousInterrupt, nullptr);
+}
+
+void CliUi::interruptProgress()
+{
+    if (m_shown)
+        std::fputs("\r\x1b[K", stderr);
 }
 
 } // namespace vk

@@ -22,6 +22,8 @@ public:
     void progressStart(const QString &label, int total) override;
     bool progressStep(int done) override;
     void progressEnd() override;
+    // Clears the progress line so that a message can take its place.
+    void interruptProgress();
     void setHourglass(bool) override {}
     void setStatusText(const QString &) override {}
 
@@ -29,6 +31,7 @@ private:
     QString m_label;
     int m_total = 0;
     bool m_tty = false;
+    bool m_shown = false;
 };
 
 } // namespace vk

@@ -11,7 +11,12 @@
 #include "Connection.h"
 #include "DatabaseSetup.h"
 #include "DbFolder.h"
+#include "ImageCodec.h"
 #include "KeyWords.h"
+#include "MediaFiles.h"
+#include "MediaImport.h"
+#include "MediaTypes.h"
+#include "PictureFiles.h"
 #include "Engine.h"
 #include "Paths.h"
 #include "RecordStatements.h"
@@ -49,6 +54,10 @@ int usage()
         "  rm MEDIA_OID...\n"
         "  mv MEDIA_OID... --to FOLDER_OID [--at N]\n"
         "  cp MEDIA_OID... --to FOLDER_OID [--at N]   prints the new OIDs\n"
+        "  import FOLDER_OID PATH... [--internal | --external] [--recursive]\n"
+        "                                  prints the new OIDs; skipped files on stderr\n"
+        "  export MEDIA_OID PATH           converts to PATH's picture format\n"
+        "  thumb MEDIA_OID PATH            writes the stored thumbnail as a picture\n"
         "  keyword add NAME [--icon FILE]  prints the new OID\n"
         "  keyword ls                      OID, Name, Reference\n"
         "  keyword rm OID\n"
@@ -410,6 +419,130 @@ int cmdMedia(const QString &command, const Options &options, const QStringList &
     return copies.size() == items.size() ? 0 : 1;
 }
 
+// Exit status of an import: every file imported, some skipped, or stopped.
+enum ImportStatus
+{
+    ImportAll = 0,
+    ImportFailed = 1,
+    ImportSomeSkipped = 2
+};
+
+int cmdImport(const Options &options, const QStringList &args, CliUi &ui)
+{
+    int mode = -1;
+    bool recursive = false;
+    QStringList positional;
+    for (const QString &arg : args) {
+        if (arg == QLatin1String("--internal") || arg == QLatin1String("--external")) {
+            const int chosen = arg == QLatin1String("--internal") ? ImportDatabaseFile : ImportExternalFile;
+            if (mode != -1 && mode != chosen)
+                return usage();
+            mode = chosen;
+        } else if (arg == QLatin1String("--recursive")) {
+            recursive = true;
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            return usage();
+        } else {
+            positional.append(arg);
+        }
+    }
+    if (positional.size() < 2)
+        return usage();
+    if (mode == -1) {
+        QSettings settings;
+        WorkspaceSettings values;
+        ReadSettings(settings, SettingsGroup::MediaManage, values);
+        mode = values.defaultImportType;
+    }
+    Connection c;
+    DisplayOptions display;
+    TDbFolderList roots(c);
+    if (!openTree(options, ui, c, display, roots))
+        return ImportFailed;
+    const QString folderOid = positional.takeFirst();
+    TDbFolder *folder = roots.FindFolderByOid(folderOid);
+    if (!folder) {
+        printError(QStringLiteral("there is no folder %1").arg(folderOid));
+        return ImportFailed;
+    }
+    roots.thumbnailer = thumbnailOfFile;
+    MediaImport import(roots);
+    import.recursive = recursive;
+    import.tileWidth = display.DefaultPanelWidth;
+    import.tileHeight = display.DefaultPanelHeight;
+    import.tileBorder = display.DefaultPanelBorderWidth;
+    import.imported = [](TDbMedia *m) {
+        printLine(m->Rec.OID);
+        std::fflush(stdout);
+    };
+    import.skipped = [&ui](const ImportSkip &skip) {
+        ui.interruptProgress();
+        printError(QStringLiteral("skipped %1: %2").arg(skip.path, skip.reason));
+    };
+    const bool good = import.Run(folder, positional, mode);
+    if (import.cancelled())
+        printError(QStringLiteral("import cancelled after %1 files").arg(import.importedCount()));
+    if (!good || import.cancelled())
+        return ImportFailed;
+    return import.skippedCount() > 0 ? ImportSomeSkipped : ImportAll;
+}
+
+// Finds a media item of the loaded tree, or says there is none.
+TDbMedia *mediaItem(TDbFolderList &roots, const QString &oid)
+{
+    TDbMedia *m = roots.FindMediaByOid(oid);
+    if (!m)
+        printError(QStringLiteral("there is no media item %1").arg(oid));
+    return m;
+}
+
+int cmdExport(const Options &options, const QStringList &args, CliUi &ui)
+{
+    if (args.size() != 2 || args[0].startsWith(QLatin1String("--")) || args[1].startsWith(QLatin1String("--")))
+        return usage();
+    Connection c;
+    DisplayOptions display;
+    TDbFolderList roots(c);
+    if (!openTree(options, ui, c, display, roots))
+        return 1;
+    TDbMedia *m = mediaItem(roots, args[0]);
+    if (!m)
+        return 1;
+    const ExportTarget target = TypeOfExportName({QString()}, 1, args[1]);
+    QString error;
+    if (!ExportMediaFile(*m, target.name, target.code, convertMediaPicture, &error)) {
+        printError(error);
+        return 1;
+    }
+    return 0;
+}
+
+int cmdThumb(const Options &options, const QStringList &args, CliUi &ui)
+{
+    if (args.size() != 2 || args[0].startsWith(QLatin1String("--")) || args[1].startsWith(QLatin1String("--")))
+        return usage();
+    Connection c;
+    DisplayOptions display;
+    TDbFolderList roots(c);
+    if (!openTree(options, ui, c, display, roots))
+        return 1;
+    TDbMedia *m = mediaItem(roots, args[0]);
+    if (!m)
+        return 1;
+    if (m->Rec.NailFile.isEmpty() || !QFileInfo(m->Rec.NailFile).isFile()) {
+        printError(QStringLiteral("media item %1 has no thumbnail").arg(m->Rec.OID));
+        return 1;
+    }
+    const int type = TypeOfExportName({QString()}, 1, args[1]).code;
+    QImage thumb;
+    QString error;
+    if (!loadImage(m->Rec.NailFile, thumb, &error) || !saveMediaPicture(thumb, args[1], type, &error)) {
+        printError(error);
+        return 1;
+    }
+    return 0;
+}
+
 int cmdKeyword(const Options &options, QStringList args, CliUi &ui)
 {
     if (args.isEmpty())
@@ -527,6 +660,7 @@ int cmdCheck(const Options &options, const QStringList &args, CliUi &ui)
 
 int main(int argc, char *argv[])
 {
+    vk::initImageLibrary(argv[0]);
     QCoreApplication app(argc, argv);
     vk::setApplicationIdentity();
     QStringList args = QCoreApplication::arguments().mid(1);
@@ -557,6 +691,12 @@ int main(int argc, char *argv[])
         return cmdMedia(command, options, args, ui);
     if (command == QLatin1String("keyword"))
         return cmdKeyword(options, args, ui);
+    if (command == QLatin1String("import"))
+        return cmdImport(options, args, ui);
+    if (command == QLatin1String("export"))
+        return cmdExport(options, args, ui);
+    if (command == QLatin1String("thumb"))
+        return cmdThumb(options, args, ui);
     if (command == QLatin1String("check"))
         return cmdCheck(options, args, ui);
     return usage();

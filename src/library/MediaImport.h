@@ -1,0 +1,66 @@
+// Imports of many files at once: the one path every front end takes (the workspace's
+// import command and drops, and vkctl import).
+//
+// Thumbnails are decoded on worker threads, a few files ahead, while the rows are
+// written in order on the one connection, so both cores stay busy and the library gets
+// the files in the order they were given.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace vk {
+
+class TDbFolder;
+class TDbFolderList;
+class TDbMedia;
+
+struct ImportSkip
+{
+    QString path;
+    QString reason;
+};
+
+class MediaImport
+{
+public:
+    explicit MediaImport(TDbFolderList &list) : m_list(list) {}
+
+    // Directories given are imported as subfolders, with their subdirectories (those whose
+    // names do not begin with "."); without this they are skipped.
+    bool recursive = false;
+    // A picture that cannot be decoded is skipped with the decoder's reason; without this
+    // it is imported and shows its type icon.
+    bool skipUnreadablePictures = true;
+    // Worker threads for the thumbnails; 0 means one for each core.
+    int threads = 0;
+    // Tile sizes of the subfolders made for directories.
+    int tileWidth = 80, tileHeight = 100, tileBorder = 3;
+
+    // Each new item, as it is imported, and each file skipped.
+    std::function<void(TDbMedia *)> imported;
+    std::function<void(const ImportSkip &)> skipped;
+    // Each subfolder made for a directory.
+    std::function<void(TDbMedia *tile)> folderMade;
+
+    // Imports `paths` into `folder`, in the order given (a directory's entries in name
+    // order). `mode` as for InsertMediaFile. Progress goes through the connection's
+    // UiServices, one step a file; when the person cancels, the import stops after the
+    // file in hand and everything imported so far stays. Answers false only when the
+    // import stopped because the database failed.
+    bool Run(TDbFolder *folder, const QStringList &paths, int mode);
+
+    int importedCount() const { return m_imported; }
+    int skippedCount() const { return m_skipped; }
+    bool cancelled() const { return m_cancelled; }
+
+private:
+    TDbFolderList &m_list;
+    int m_imported = 0;
+    int m_skipped = 0;
+    bool m_cancelled = false;
+};
+
+} // namespace vk
