@@ -308,7 +308,8 @@ TEST(MediaTypesTest, ExtensionTable)
                           {"a.tga", 6},    {"a.tif", 7},          {"a.gif", 8},    {"a.ico", 9},
                           {"a.wmf", 10},   {"a.txt", 99},         {"a.wav", 101},  {"a.mid", 102},
                           {"a.rmi", 103},  {"a.mp3", 104},        {"a.avi", 201},  {"a.mpg", 202},
-                          {"a.MPEG", 202}, {"no_extension", 300}, {"a.docx", 300}, {"/x.y/z", 300}};
+                          {"a.MPEG", 202}, {"no_extension", 300}, {"a.docx", 300}, {"/x.y/z", 300},
+                          {"a.jpeg", 3},   {"a.TIFF", 7}};
     for (const Case &c : cases)
         EXPECT_EQ(MediaTypeOfExtension(c.path), c.type) << c.path;
 }

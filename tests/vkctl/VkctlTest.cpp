@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -298,3 +299,64 @@ TEST_F(VkctlTest, KeywordsTagAndCount)
 }
 
 } // namespace
+
+TEST_F(VkctlTest, ImportExportAndThumb)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    const QString folder = vkctl({"folder", "add", "Imports"}).out.trimmed();
+    QDir().mkpath(home.path() + "/in/deeper");
+    auto write = [&](const QString &name, const QByteArray &content) {
+        QFile f(home.path() + "/in/" + name);
+        f.open(QIODevice::WriteOnly);
+        f.write(content);
+        return f.fileName();
+    };
+    QImage picture(300, 200, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    picture.save(home.path() + "/in/a.jpg");
+    picture.save(home.path() + "/in/deeper/b.png");
+    write("broken.png", "\x89PNG\r\n\x1a\n but nothing more");
+    write("empty.mp3", "");
+
+    // Without --recursive a directory is skipped; every skip is a line with its reason, exit 2.
+    Result r = vkctl({"import", folder, home.path() + "/in/a.jpg", home.path() + "/in/deeper"});
+    EXPECT_EQ(r.code, 2) << r.err.toStdString();
+    const QStringList first = r.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(first.size(), 1);
+    EXPECT_TRUE(r.err.contains("skipped " + home.path() + "/in/deeper: a directory")) << r.err.toStdString();
+
+    r = vkctl({"import", folder, home.path() + "/in", "--recursive", "--external"});
+    EXPECT_EQ(r.code, 2) << r.err.toStdString();
+    const QStringList oids = r.out.split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(oids.size(), 2); // a.jpg, deeper/b.png
+    EXPECT_EQ(r.err.count("skipped "), 2) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("empty.mp3: the file is empty")) << r.err.toStdString();
+
+    // All imported: exit 0. The items list with their state.
+    r = vkctl({"import", folder, home.path() + "/in/deeper/b.png", "--internal"});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    const QString internalOid = r.out.trimmed();
+    r = vkctl({"ls", folder});
+    EXPECT_TRUE(r.out.contains(internalOid + "\t5\t")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("\tb.png\t")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("\tinternal\n"));
+
+    // Export converts by the extension; a refused conversion is exit 1 and writes nothing.
+    const QString bmp = home.path() + "/out.bmp";
+    r = vkctl({"export", first[0], bmp});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QImage exported(bmp);
+    EXPECT_EQ(exported.size(), QSize(300, 200));
+    r = vkctl({"export", first[0], home.path() + "/out.ico"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_FALSE(r.err.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(home.path() + "/out.ico"));
+
+    // The stored thumbnail, written in the format the name asks for.
+    r = vkctl({"thumb", internalOid, home.path() + "/thumb.png"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QImage thumb(home.path() + "/thumb.png");
+    EXPECT_EQ(thumb.size(), QSize(120, 80));
+    EXPECT_EQ(vkctl({"thumb", "123", home.path() + "/none.png"}).code, 1);
+    EXPECT_EQ(vkctl({"import", "999", home.path() + "/in/a.jpg"}).code, 1);
+}

@@ -1,0 +1,361 @@
+// Media types, export with conversion, work files and the import of many files at once,
+// with the real image component as thumbnailer.
+#include "DbFolder.h"
+#include "ImageCodec.h"
+#include "MediaFiles.h"
+#include "MediaImport.h"
+#include "MediaTypes.h"
+#include "PictureFiles.h"
+#include "TempDataSource.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using namespace vk;
+
+namespace {
+
+QByteArray pictureBytes(const char *format, QSize size = QSize(64, 48), QColor colour = Qt::darkCyan)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+TEST(MediaTypesTest, Labels)
+{
+    const std::pair<int, const char *> cases[] = {
+        {1, "<Image>"},   {8, "<Image>"},     {50, "<Image>"},           {99, ""},         {101, "<Audio>"},
+        {150, "<Audio>"}, {202, "<Video>"},   {300, "<Ole>"},            {301, "<SubFolder>"}, {410, "<Text>"},
+        {420, "<Button>"}, {430, "<Memo>"},   {452, "<Round Rectangle>"}, {454, "<Line>"}, {455, "<Line>"},
+        {456, "<Polygon>"}, {457, ""},        {0, ""},                   {-1, ""},
+    };
+    for (const auto &[code, label] : cases)
+        EXPECT_EQ(TypeLabel(code), QString::fromLatin1(label)) << code;
+}
+
+TEST(MediaTypesTest, ExportFilterStartsOnTheItemsOwnFormat)
+{
+    struct Case
+    {
+        int code;
+        int index;
+        int entries;       // All Files included
+        const char *chosen; // the extension at the starting index
+    };
+    const Case cases[] = {
+        {1, 2, 8, ".bmp"}, {3, 3, 8, ".jpg"}, {4, 4, 8, ".pcx"}, {5, 5, 8, ".png"},  {6, 6, 8, ".tga"},
+        {7, 7, 8, ".tif"}, {8, 8, 8, ".gif"}, {9, 9, 9, ".ico"}, {10, 9, 9, ".wmf"}, {99, 2, 2, ".txt"},
+        {101, 2, 2, ".wav"}, {102, 2, 2, ".mid"}, {103, 2, 2, ".rmi"}, {104, 2, 2, ".mp3"}, {201, 2, 2, ".avi"},
+        {202, 2, 2, ".mpg"}, {300, 1, 1, ""},
+    };
+    for (const Case &c : cases) {
+        const ExportFilterSet set = ExportFilter(c.code);
+        EXPECT_EQ(set.index, c.index) << c.code;
+        ASSERT_EQ(set.extensions.size(), c.entries) << c.code;
+        EXPECT_EQ(set.filter.split(QLatin1Char('|')).size(), 2 * c.entries) << c.code;
+        EXPECT_EQ(set.extensions.at(c.index - 1), QString::fromLatin1(c.chosen)) << c.code;
+    }
+    EXPECT_TRUE(ExportFilter(3).filter.startsWith("All Files( *.*)|*.*|BMP( *.bmp)|*.bmp|JPG( *.jpg)|*.jpg|"));
+}
+
+TEST(MediaTypesTest, TypeOfExportName)
+{
+    const QStringList pictures = ExportFilter(3).extensions;
+    struct Case
+    {
+        const char *name;
+        int filterIndex;
+        const char *written;
+        int code;
+    };
+    const Case cases[] = {
+        {"photo", 2, "photo.bmp", 1},         // no extension: the chosen filter's
+        {"photo", 1, "photo", -1},            // All Files adds nothing: a plain copy
+        {"photo.PNG", 2, "photo.PNG", 5},     // an extension given wins over the filter
+        {"photo.jpeg", 3, "photo.jpeg", 3},   {"scan.tiff", 7, "scan.tiff", 7},
+        {"notes.txt", 1, "notes.txt", -1},    // text is written as it is
+        {"a.MID", 1, "a.MID", 102},           {"a.mpg", 1, "a.mpg", 202},
+        {"a.mpeg", 1, "a.mpeg", -1},          {"a.ico", 1, "a.ico", 9},
+    };
+    for (const Case &c : cases) {
+        const ExportTarget t = TypeOfExportName(pictures, c.filterIndex, c.name);
+        EXPECT_EQ(t.name, QString::fromLatin1(c.written)) << c.name;
+        EXPECT_EQ(t.code, c.code) << c.name;
+    }
+}
+
+// The dialogs match names whatever their letter case, as QDir does without CaseSensitive.
+TEST(MediaTypesTest, DialogFiltersMatchAnyLetterCase)
+{
+    const QStringList filters = DialogFilters(ImportFilter());
+    ASSERT_EQ(filters.size(), 5);
+    EXPECT_EQ(filters.at(1), "Windows Animation (*.avi *.mpg *.mpeg)");
+    EXPECT_EQ(filters.at(4), "All Files (*)");
+    EXPECT_EQ(DialogFilters(ExportFilter(1).filter).at(1), "BMP (*.bmp)");
+
+    QTemporaryDir dir;
+    for (const char *name : {"A.JPG", "b.jpg", "c.Jpg", "d.JPEG", "e.wav", "f.doc"})
+        QFile(dir.filePath(name)).open(QIODevice::WriteOnly);
+    static const QRegularExpression patterns(QStringLiteral("\\(([^()]*)\\)$"));
+    const QString images = patterns.match(filters.at(3)).captured(1);
+    const QStringList matched = QDir(dir.path()).entryList(images.split(' '), QDir::Files, QDir::Name);
+    EXPECT_EQ(matched, QStringList({"A.JPG", "b.jpg", "c.Jpg", "d.JPEG"}));
+}
+
+TEST(MediaFilesTest, UniqueWorkFile)
+{
+    QTemporaryDir work;
+    const QString first = UniqueWorkFile(work.path(), "pic", "bmp");
+    const QString second = UniqueWorkFile(work.path(), QString(), "txt");
+    const QRegularExpression numbered(QStringLiteral("^(pic|def)(\\d+)\\.(bmp|txt)$"));
+    const auto n1 = numbered.match(QFileInfo(first).fileName()), n2 = numbered.match(QFileInfo(second).fileName());
+    ASSERT_TRUE(n1.hasMatch() && n2.hasMatch()) << first.toStdString() << second.toStdString();
+    EXPECT_EQ(n2.captured(1), "def");
+    EXPECT_GT(n2.captured(2).toInt(), n1.captured(2).toInt());
+    EXPECT_EQ(QFileInfo(first).absolutePath(), QFileInfo(work.path()).absoluteFilePath());
+
+    // A leftover of the next name is deleted and the name used; one that cannot be deleted
+    // (a directory with something in it) is passed over.
+    const int next = n2.captured(2).toInt() + 1;
+    const QString leftover = work.filePath(QStringLiteral("x%1.bmp").arg(next));
+    QFile(leftover).open(QIODevice::WriteOnly);
+    EXPECT_EQ(UniqueWorkFile(work.path(), "x", "bmp"), leftover);
+    EXPECT_FALSE(QFileInfo::exists(leftover));
+    const QString stuck = work.filePath(QStringLiteral("y%1.bmp").arg(next + 1));
+    QDir().mkpath(stuck + "/inside");
+    const QString passed = UniqueWorkFile(work.path(), "y", "bmp");
+    EXPECT_EQ(passed, work.filePath(QStringLiteral("y%1.bmp").arg(next + 2)));
+}
+
+class ImportExportTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(src.created);
+        list = std::make_unique<TDbFolderList>(src.connection);
+        ASSERT_TRUE(list->Load(80, 100, 3));
+        list->thumbnailer = thumbnailOfFile;
+        folder = list->AddRootFolder("library", 80, 3, 100);
+        ASSERT_NE(folder, nullptr);
+    }
+
+    QString dirFile(const QString &relative, const QByteArray &content)
+    {
+        const QString path = tree.filePath(relative);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(content);
+        return path;
+    }
+
+    TDbMedia *importOne(const QString &name, const QByteArray &content, int mode = 0)
+    {
+        return list->InsertMediaFile(folder, dirFile(name, content), mode);
+    }
+
+    std::unique_ptr<TDbFolderList> reload()
+    {
+        list.reset();
+        auto again = std::make_unique<TDbFolderList>(src.connection);
+        EXPECT_TRUE(again->Load(80, 100, 3));
+        return again;
+    }
+
+    TempDataSource src;
+    QTemporaryDir tree;
+    std::unique_ptr<TDbFolderList> list;
+    TDbFolder *folder = nullptr;
+};
+
+TEST_F(ImportExportTest, ExportCopiesConvertsAndRefuses)
+{
+    TDbMedia *jpg = importOne("photo.jpg", pictureBytes("JPEG", QSize(40, 30)));
+    TDbMedia *sound = importOne("tune.wav", "RIFF....WAVE");
+    TDbMedia *doc = importOne("letter.doc", "document");
+    ASSERT_TRUE(jpg && sound && doc);
+    QTemporaryDir out;
+    QString error;
+
+    // The same type, or a name that names no type: the stored file as it is.
+    for (const QString &name : {QStringLiteral("same.jpg"), QStringLiteral("bare")}) {
+        const ExportTarget t = TypeOfExportName(ExportFilter(3).extensions, 1, out.filePath(name));
+        ASSERT_TRUE(ExportMediaFile(*jpg, t.name, t.code, convertMediaPicture, &error)) << error.toStdString();
+        QFile a(jpg->Rec.MediaFile), b(t.name);
+        ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        EXPECT_EQ(a.readAll(), b.readAll()) << name.toStdString();
+    }
+    // Another picture type: converted.
+    const ExportTarget bmp = TypeOfExportName(ExportFilter(3).extensions, 2, out.filePath("converted"));
+    ASSERT_TRUE(ExportMediaFile(*jpg, bmp.name, bmp.code, convertMediaPicture, &error)) << error.toStdString();
+    EXPECT_EQ(bmp.name, out.filePath("converted.bmp"));
+    QImage back;
+    ASSERT_TRUE(loadImage(bmp.name, back, &error));
+    EXPECT_EQ(back.size(), QSize(40, 30));
+    QFile head(bmp.name);
+    head.open(QIODevice::ReadOnly);
+    EXPECT_EQ(head.read(2), "BM");
+
+    // Sound is copied whatever extension was chosen.
+    ASSERT_TRUE(ExportMediaFile(*sound, out.filePath("tune.mp3"), 104, convertMediaPicture, &error));
+
+    // Refused: an icon target, a document, a lost item. An earlier file of the name stays as it
+    // was and nothing else is left behind.
+    const QString existing = out.filePath("keep.ico");
+    {
+        QFile f(existing);
+        f.open(QIODevice::WriteOnly);
+        f.write("earlier");
+    }
+    const QStringList before = QDir(out.path()).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_FALSE(ExportMediaFile(*jpg, existing, 9, convertMediaPicture, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(ExportMediaFile(*doc, out.filePath("letter.doc"), -1, convertMediaPicture, &error));
+    EXPECT_EQ(error, "Not support OLE exporting.");
+    int mode = 1;
+    TDbMedia *linked = list->InsertMediaFile(folder, dirFile("away.png", pictureBytes("PNG")), mode);
+    ASSERT_NE(linked, nullptr);
+    QFile::remove(linked->Rec.MediaFile);
+    EXPECT_FALSE(ExportMediaFile(*linked, out.filePath("away.bmp"), 1, convertMediaPicture, &error));
+    EXPECT_EQ(error, "Media lost.");
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), before);
+    QFile kept(existing);
+    kept.open(QIODevice::ReadOnly);
+    EXPECT_EQ(kept.readAll(), "earlier");
+}
+
+TEST_F(ImportExportTest, DirectoryImportKeepsOrderAndNamesEachSkip)
+{
+    dirFile("shoot/a.jpg", pictureBytes("JPEG", QSize(400, 300)));
+    dirFile("shoot/b-broken.jpg", "this is not a JPEG");
+    dirFile("shoot/c.PNG", pictureBytes("PNG", QSize(30, 60)));
+    dirFile("shoot/d-empty.wav", "");
+    const QString vanishing = dirFile("shoot/e-gone.gif", pictureBytes("GIF"));
+    dirFile("shoot/f-long.txt", QByteArray(40000, 'x'));
+    dirFile("shoot/g.txt", "short note");
+    dirFile("shoot/inner/h.bmp", pictureBytes("BMP"));
+    dirFile("shoot/.cache/hidden.png", pictureBytes("PNG"));
+    dirFile("shoot/icon.ico", pictureBytes("ICO", QSize(16, 16)));
+
+    // The file that vanishes between the listing and its reading: the worker before it
+    // (one worker, in order) removes it.
+    list->thumbnailer = [vanishing](const QString &path, QString *error) {
+        if (path.endsWith("c.PNG"))
+            QFile::remove(vanishing);
+        return thumbnailOfFile(path, error);
+    };
+    MediaImport import(*list);
+    import.recursive = true;
+    import.threads = 1;
+    QStringList importedTitles, skippedNames;
+    QStringList reasons;
+    import.imported = [&](TDbMedia *m) { importedTitles << m->Rec.Title; };
+    import.skipped = [&](const ImportSkip &s) {
+        skippedNames << QFileInfo(s.path).fileName();
+        reasons << s.reason;
+    };
+    ASSERT_TRUE(import.Run(folder, {tree.filePath("shoot"), tree.filePath("missing.jpg")}, 0));
+    EXPECT_EQ(importedTitles, QStringList({"a.jpg", "c.PNG", "g.txt", "icon.ico", "h.bmp"}));
+    EXPECT_EQ(skippedNames,
+              QStringList({"b-broken.jpg", "d-empty.wav", "e-gone.gif", "f-long.txt", "missing.jpg"}));
+    ASSERT_EQ(reasons.size(), 5);
+    EXPECT_TRUE(reasons[0].contains("not a picture")) << reasons[0].toStdString();
+    EXPECT_EQ(reasons[1], "the file is empty");
+    EXPECT_EQ(reasons[2], "the file is not there");
+    EXPECT_EQ(reasons[3], "a text file over 33000 bytes");
+    EXPECT_EQ(import.importedCount(), 5);
+    EXPECT_EQ(import.skippedCount(), 5);
+    EXPECT_EQ(src.ui.progressSteps.size(), 10); // a step a file, skipped or not
+    EXPECT_TRUE(src.ui.messages.isEmpty()) << src.ui.messages.join('\n').toStdString();
+
+    // After a restart: the directory is a subfolder with the files in order, with thumbnails
+    // for the pictures (the icon is its own), the inner directory a subfolder of its own.
+    auto again = reload();
+    TDbFolder *root = again->Folders.at(0);
+    ASSERT_EQ(root->MediaList->count(), 1);
+    TDbFolder *shoot = root->MediaList->Items.at(0)->SubFolder;
+    ASSERT_NE(shoot, nullptr);
+    EXPECT_EQ(shoot->Rec.Title, "shoot");
+    QStringList titles;
+    for (TDbMedia *m : shoot->MediaList->Items)
+        titles << m->Rec.Title;
+    EXPECT_EQ(titles, QStringList({"a.jpg", "c.PNG", "g.txt", "icon.ico", "inner"}));
+    for (TDbMedia *m : shoot->MediaList->Items) {
+        if (m->SubFolder || m->Rec.MediaType == TypeText)
+            continue;
+        EXPECT_FALSE(m->Rec.NailFile.isEmpty()) << m->Rec.Title.toStdString();
+        EXPECT_FALSE(m->External);
+    }
+    QImage thumb;
+    QString error;
+    ASSERT_TRUE(loadImage(shoot->MediaList->Items.at(0)->Rec.NailFile, thumb, &error)) << error.toStdString();
+    EXPECT_EQ(thumb.size(), QSize(120, 90));
+    TDbFolder *inner = shoot->MediaList->Items.at(4)->SubFolder;
+    ASSERT_NE(inner, nullptr);
+    ASSERT_EQ(inner->MediaList->count(), 1);
+    EXPECT_EQ(inner->MediaList->Items.at(0)->Rec.MediaType, TypeBmp);
+}
+
+TEST_F(ImportExportTest, LinkedImportsKeepTheirThumbnailsInTheDatabase)
+{
+    const QString path = dirFile("linked.png", pictureBytes("PNG", QSize(200, 100)));
+    MediaImport import(*list);
+    QStringList refused;
+    import.skipped = [&](const ImportSkip &s) { refused << s.path; };
+    import.recursive = false;
+    ASSERT_TRUE(import.Run(folder, {path, tree.path()}, 1));
+    EXPECT_EQ(refused, QStringList({tree.path()})); // a directory, without the recursive option
+    ASSERT_EQ(folder->MediaList->count(), 1);
+    TDbMedia *m = folder->MediaList->Items.at(0);
+    EXPECT_TRUE(m->External);
+    EXPECT_EQ(m->Rec.MediaFile, QFileInfo(path).absoluteFilePath());
+    EXPECT_TRUE(m->Rec.NailFile.startsWith(src.fileObjectDir() + "/")) << m->Rec.NailFile.toStdString();
+
+    // A copy of the linked item links the same file but holds a thumbnail of its own.
+    TDbMedia *copy = list->CopyMedia(m, folder);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->Rec.MediaFile, m->Rec.MediaFile);
+    EXPECT_NE(copy->Rec.NailFile, m->Rec.NailFile);
+    const QString copyNail = copy->Rec.NailFile;
+    ASSERT_TRUE(list->InsertAt(folder, copy, 1));
+    ASSERT_GE(list->RemoveMedia(m), 0);
+    EXPECT_TRUE(QFileInfo::exists(copyNail));
+
+    // The linked file moved away: the item is lost, its thumbnail still there.
+    QFile::remove(path);
+    auto again = reload();
+    TDbMedia *back = again->Folders.at(0)->MediaList->Items.at(0);
+    TDbFolderList::CheckLost(back); // as the tile does when it shows
+    EXPECT_TRUE(back->Lost);
+    EXPECT_TRUE(QFileInfo::exists(back->Rec.NailFile));
+}
+
+TEST_F(ImportExportTest, CancellingKeepsWhatWasImported)
+{
+    QStringList paths;
+    for (int i = 0; i < 6; ++i)
+        paths << dirFile(QStringLiteral("p%1.png").arg(i), pictureBytes("PNG"));
+    src.ui.cancelAtStep = true; // the person cancels at the first step
+    MediaImport import(*list);
+    ASSERT_TRUE(import.Run(folder, paths, 0));
+    EXPECT_TRUE(import.cancelled());
+    EXPECT_EQ(import.importedCount(), 1);
+    auto again = reload();
+    EXPECT_EQ(again->Folders.at(0)->MediaList->count(), 1);
+    EXPECT_EQ(QDir(src.fileObjectDir()).entryList(QDir::Files).size(), 2); // the file and its thumbnail
+}
+
+} // namespace
