@@ -195,4 +195,22 @@ bool MediaImport::Run(TDbFolder *folder, const QStringList &paths, int mode)
     return good;
 }
 
+TDbMedia *ImportDirectory(MediaImport &import, const QString &directory, TDbFolder *parent, int mode)
+{
+    TDbMedia *tile = nullptr;
+    const auto made = import.folderMade;
+    import.folderMade = [&](TDbMedia *t) {
+        if (!tile)
+            tile = t;
+        if (made)
+            made(t);
+    };
+    const bool recursive = import.recursive;
+    import.recursive = true;
+    import.Run(parent, {directory}, mode);
+    import.recursive = recursive;
+    import.folderMade = made;
+    return tile;
+}
+
 } // namespace vk

@@ -63,4 +63,9 @@ private:
     bool m_cancelled = false;
 };
 
+// A directory dropped onto a folder: a subfolder of `parent` named after it, with its files
+// and, as subfolders of their own, its subdirectories. Answers the new subfolder's tile
+// (null when it could not be made); `import` carries the settings and the callbacks.
+TDbMedia *ImportDirectory(MediaImport &import, const QString &directory, TDbFolder *parent, int mode);
+
 } // namespace vk

@@ -626,4 +626,3 @@ TEST(ThumbnailStorage, PngOnlyWhenSomePixelIsNotOpaque)
 
 } // namespace
 
-#include "ImageWindowTest.cpp"

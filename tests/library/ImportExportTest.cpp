@@ -6,6 +6,7 @@
 #include "MediaImport.h"
 #include "MediaTypes.h"
 #include "PictureFiles.h"
+#include "PictureFixtures.h"
 #include "TempDataSource.h"
 
 #include <gtest/gtest.h>
@@ -309,6 +310,20 @@ TEST_F(ImportExportTest, DirectoryImportKeepsOrderAndNamesEachSkip)
     EXPECT_EQ(inner->MediaList->Items.at(0)->Rec.MediaType, TypeBmp);
 }
 
+TEST_F(ImportExportTest, ADroppedDirectoryBecomesASubfolderTile)
+{
+    dirFile("trip/day1/a.png", pictureBytes("PNG"));
+    dirFile("trip/notes.txt", "notes");
+    MediaImport import(*list);
+    TDbMedia *tile = ImportDirectory(import, tree.filePath("trip"), folder, 0);
+    ASSERT_NE(tile, nullptr);
+    ASSERT_NE(tile->SubFolder, nullptr);
+    EXPECT_EQ(tile->Rec.Title, "trip");
+    EXPECT_EQ(folder->MediaList->Items, QList<TDbMedia *>({tile}));
+    EXPECT_EQ(import.importedCount(), 2);
+    EXPECT_FALSE(import.recursive); // the import's own setting is left as it was
+}
+
 TEST_F(ImportExportTest, LinkedImportsKeepTheirThumbnailsInTheDatabase)
 {
     const QString path = dirFile("linked.png", pictureBytes("PNG", QSize(200, 100)));
@@ -356,6 +371,62 @@ TEST_F(ImportExportTest, CancellingKeepsWhatWasImported)
     auto again = reload();
     EXPECT_EQ(again->Folders.at(0)->MediaList->count(), 1);
     EXPECT_EQ(QDir(src.fileObjectDir()).entryList(QDir::Files).size(), 2); // the file and its thumbnail
+}
+
+// Every picture format the library takes: imported, thumbnailed, back after a restart with
+// its type and thumbnail, and exported to another format.
+TEST_F(ImportExportTest, EveryPictureFormatImportsThumbnailsAndExports)
+{
+    using namespace fixtures;
+    const QImage card = testCard(160, 80);
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+        int type;
+        QSize thumbnail;
+    };
+    const Case cases[] = {
+        {"a.bmp", qtEncoded(card, "bmp"), TypeBmp, {120, 60}},
+        {"a.jpg", qtEncoded(card, "jpeg"), TypeJpg, {120, 60}},
+        {"a.pcx", magickEncoded(card, "PCX"), TypePcx, {120, 60}},
+        {"a.png", qtEncoded(card, "png"), TypePng, {120, 60}},
+        {"a.tga", magickEncoded(card, "TGA"), TypeTga, {120, 60}},
+        {"a.tif", qtEncoded(card, "tiff"), TypeTif, {120, 60}},
+        {"a.gif", magickEncoded(card, "GIF"), TypeGif, {120, 60}},
+        {"a.ico", qtEncoded(testCard(32, 32), "ico"), TypeIco, {32, 32}},   // its own thumbnail
+        {"a.wmf", placeableWmf(1440, 720), TypeWmf, {}},                  // its own thumbnail
+    };
+    QStringList paths;
+    for (const Case &c : cases)
+        paths << dirFile(c.name, c.bytes);
+    MediaImport import(*list);
+    QStringList skips;
+    import.skipped = [&](const ImportSkip &s) { skips << s.path + ": " + s.reason; };
+    ASSERT_TRUE(import.Run(folder, paths, 0));
+    EXPECT_TRUE(skips.isEmpty()) << skips.join('\n').toStdString();
+
+    auto again = reload();
+    const QList<TDbMedia *> items = again->Folders.at(0)->MediaList->Items;
+    ASSERT_EQ(items.size(), std::size(cases));
+    QTemporaryDir out;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case &c = cases[i];
+        TDbMedia *m = items.at(qsizetype(i));
+        EXPECT_EQ(m->Rec.MediaType, c.type) << c.name;
+        QImage thumb;
+        QString error;
+        ASSERT_TRUE(loadImage(m->Rec.NailFile, thumb, &error)) << c.name << ": " << error.toStdString();
+        if (c.thumbnail.isValid())
+            EXPECT_EQ(thumb.size(), c.thumbnail) << c.name;
+        const QString target = out.filePath(QStringLiteral("%1.png").arg(i));
+        ASSERT_TRUE(ExportMediaFile(*m, target, TypePng, convertMediaPicture, &error))
+            << c.name << ": " << error.toStdString();
+        QImage exported;
+        ASSERT_TRUE(loadImage(target, exported, &error)) << c.name;
+        if (c.type != TypeIco && c.type != TypeWmf)
+            EXPECT_EQ(exported.size(), card.size()) << c.name;
+    }
 }
 
 } // namespace
