@@ -31,6 +31,8 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
 
 namespace {
 
@@ -70,9 +72,27 @@ int usage()
     return 1;
 }
 
+// Results go to a stream of their own on a duplicate of standard output, taken before any
+// work starts: the metafile reader turns standard output aside while it reads, and a
+// result printed meanwhile by another thread must still reach the caller.
+FILE *resultStream()
+{
+    static FILE *stream = [] {
+        const int fd = ::dup(STDOUT_FILENO);
+        FILE *f = fd >= 0 ? ::fdopen(fd, "w") : nullptr;
+        return f ? f : stdout;
+    }();
+    return stream;
+}
+
 void printLine(const QString &text)
 {
-    std::fprintf(stdout, "%s\n", text.toUtf8().constData());
+    std::fprintf(resultStream(), "%s\n", text.toUtf8().constData());
+}
+
+void flushResults()
+{
+    std::fflush(resultStream());
 }
 
 void printError(const QString &text)
@@ -473,7 +493,7 @@ int cmdImport(const Options &options, const QStringList &args, CliUi &ui)
     import.tileBorder = display.DefaultPanelBorderWidth;
     import.imported = [](TDbMedia *m) {
         printLine(m->Rec.OID);
-        std::fflush(stdout);
+        flushResults();
     };
     import.skipped = [&ui](const ImportSkip &skip) {
         ui.interruptProgress();
@@ -660,6 +680,8 @@ int cmdCheck(const Options &options, const QStringList &args, CliUi &ui)
 
 int main(int argc, char *argv[])
 {
+    resultStream();
+    std::atexit([] { flushResults(); });
     vk::initImageLibrary(argv[0]);
     QCoreApplication app(argc, argv);
     vk::setApplicationIdentity();

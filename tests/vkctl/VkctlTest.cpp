@@ -1,4 +1,6 @@
 // vkctl as users script it: its commands, output formats and exit codes.
+#include "PictureFixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -317,6 +319,8 @@ TEST_F(VkctlTest, ImportExportAndThumb)
     picture.save(home.path() + "/in/deeper/b.png");
     write("broken.png", "\x89PNG\r\n\x1a\n but nothing more");
     write("empty.mp3", "");
+    // A metafile, read while other results are printed: none of them may go astray.
+    write("drawing.wmf", fixtures::placeableWmf(1440, 720));
 
     // Without --recursive a directory is skipped; every skip is a line with its reason, exit 2.
     Result r = vkctl({"import", folder, home.path() + "/in/a.jpg", home.path() + "/in/deeper"});
@@ -328,7 +332,7 @@ TEST_F(VkctlTest, ImportExportAndThumb)
     r = vkctl({"import", folder, home.path() + "/in", "--recursive", "--external"});
     EXPECT_EQ(r.code, 2) << r.err.toStdString();
     const QStringList oids = r.out.split('\n', Qt::SkipEmptyParts);
-    EXPECT_EQ(oids.size(), 2); // a.jpg, deeper/b.png
+    EXPECT_EQ(oids.size(), 3); // a.jpg, deeper/b.png, drawing.wmf
     EXPECT_EQ(r.err.count("skipped "), 2) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("empty.mp3: the file is empty")) << r.err.toStdString();
 
