@@ -1,33 +1,121 @@
 #include "Main.h"
 
+#include "AboutBox.h"
+#include "ChildWindow.h"
+#include "ClientArea.h"
+#include "FolderPrompts.h"
+#include "FolderWindow.h"
+#include "HelpWindow.h"
+#include "Icons.h"
+#include "LibrarySort.h"
+#include "MediaTypes.h"
 #include "Messages.h"
 #include "Paths.h"
 #include "QtUiServices.h"
 #include "Splash.h"
 #include "VkDialog.h"
 
+#include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
 #include <QDir>
-#include <QMdiArea>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScreen>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QTextBrowser>
+#include <QToolBar>
+#include <QUrl>
 
 namespace vk {
+
+namespace {
+
+// The maker's pages opened by the Help menu.
+const char *const MakerWebAddress = "https://www.halvorn.example/";
+const char *const ProductWebAddress = "https://www.halvorn.example/vellumark/";
+
+// Where the toolbars' positions are kept (QMainWindow's own layout record).
+const char *const ToolbarStateKey = "Toolbars/Layout";
+
+constexpr int FolderMenuGroup = 0;
+constexpr int OtherMenuGroup = 9;
+
+class Hourglass
+{
+public:
+    Hourglass() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~Hourglass() { QApplication::restoreOverrideCursor(); }
+    Hourglass(const Hourglass &) = delete;
+    Hourglass &operator=(const Hourglass &) = delete;
+};
+
+// A hint's short part is the tooltip; the part after '|' (or the whole) goes to the status bar.
+void setHint(QAction *a, const QString &hint)
+{
+    if (hint.isEmpty())
+        return;
+    const int bar = hint.indexOf(QLatin1Char('|'));
+    a->setToolTip(bar < 0 ? hint : hint.left(bar));
+    a->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+}
+
+} // namespace
+
+const QSet<QString> &TMainForm::waitingCommands()
+{
+    // Each waits for its window: the property dialog, the media search, the slide show,
+    // video capture and scanning, the authoring window, the workspace dialogs (save-as,
+    // preferences, display options), the desktop wallpaper, the folder explorer and the
+    // keywords editor.
+    static const QSet<QString> names = {
+        QStringLiteral("btnProperty"),         QStringLiteral("FolderPropertyItem"),
+        QStringLiteral("SearchMedia"),         QStringLiteral("FolderSearch"),
+        QStringLiteral("SlideShowButton"),     QStringLiteral("SlideShow"),
+        QStringLiteral("MediaAcquire"),        QStringLiteral("MediaCapture"),
+        QStringLiteral("CapImage"),            QStringLiteral("AuthorBtn"),
+        QStringLiteral("AuthoringTool"),       QStringLiteral("FolderSaveAsItem"),
+        QStringLiteral("FolderPreference"),    QStringLiteral("OptionPreferencesItem"),
+        QStringLiteral("MediaDisplay"),        QStringLiteral("OptionDisplayItem"),
+        QStringLiteral("WallPaper"),           QStringLiteral("ClearDesktopWallpaper"),
+        QStringLiteral("ExplorerButton"),      QStringLiteral("FolderExplorer"),
+        QStringLiteral("muiKeyWords"),
+    };
+    return names;
+}
 
 TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
 {
     setWindowTitle(QStringLiteral("Vellumark Workspace"));
+    setWindowIcon(applicationIcon());
     resize(1024, 720);
-    m_mdiArea = new QMdiArea(this);
-    m_mdiArea->setBackground(QColor(0x2b, 0x4a, 0x5c));
+    m_mdiArea = new TClientArea(this);
     setCentralWidget(m_mdiArea);
-    statusBar();
     m_ui = std::make_unique<QtUiServices>(this);
     // The shared prompt dialog exists before the load sequence: the integration check shows
     // its lost files in it.
     PromptDialog = new TfrmVkDialog(this);
     m_ui->setPromptDialog(PromptDialog);
-    m_ui->setStatusSink([this](const QString &text) { statusBar()->showMessage(text); });
+    m_uiServices = m_ui.get();
+
+    createActions();
+    createMenus();
+    createToolbars();
+    createStatusBar();
+    m_activeView = this;
+
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow *sub) {
+        mergeChildMenus(sub ? sub->widget() : nullptr);
+        ViewActivated(sub ? sub->widget() : this);
+    });
 
     Startup::Hooks hooks;
     hooks.ui = m_ui.get();
@@ -38,6 +126,7 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
         return false;
     };
     m_startup = std::make_unique<Startup>(std::move(hooks), configFilePath());
+    UpdateMenuItems();
 }
 
 TMainForm::~TMainForm()
@@ -45,51 +134,391 @@ TMainForm::~TMainForm()
     FormDestroy();
 }
 
+QMdiArea *TMainForm::mdiArea() const
+{
+    return m_mdiArea;
+}
+
+// --- Building the frame -----------------------------------------------------------
+
+QAction *TMainForm::makeAction(const QString &name, const QString &text, const QString &icon,
+                               const QString &hint)
+{
+    auto *a = new QAction(text, this);
+    a->setObjectName(name);
+    if (!icon.isEmpty())
+        a->setIcon(vkIcon(icon));
+    setHint(a, hint);
+    m_actions.insert(name, a);
+    return a;
+}
+
+void TMainForm::createActions()
+{
+    auto on = [this](QAction *a, void (TMainForm::*command)()) {
+        connect(a, &QAction::triggered, this, command);
+    };
+    // The main toolbar's buttons.
+    on(makeAction("FolderNew", "New Main Folder", "folder-new", "New Main Folder"), &TMainForm::FolderNewClick);
+    on(makeAction("btnNewSubFolder", "New Sub Folder", "folder-sub", "New Sub Folder"),
+       &TMainForm::NewSubFolderClick);
+    on(makeAction("MediaInsert", "Import Media", "media-import", "Import Media"), &TMainForm::MediaInsertClick);
+    makeAction("btnNewClearBook", "New ClearBook", "clearbook-new", "New ClearBook");
+    makeAction("btnNewSlide", "New Slide", "slide-new", "New Slide");
+    makeAction("MediaAcquire", "Acquire", "acquire", "Acquire");
+    makeAction("MediaCapture", "Capture Video Clip", "capture-video", "Capture Video Clip");
+    makeAction("CapImage", "Capture Video Image", "capture-image", "Capture Video Image");
+    makeAction("btnSave", "Save", "save");
+    on(makeAction("FolderOpen", "Open Folder", "folder-open", "Open Folder"), &TMainForm::FolderOpenClick);
+    on(makeAction("FolderClose", "Close Folder", "folder", "Close Folder"), &TMainForm::FolderCloseClick);
+    on(makeAction("btnDelete", "Delete", "delete", "Delete"), &TMainForm::DeleteClick);
+    makeAction("btnProperty", "Folder Property", "properties", "Folder Property");
+    makeAction("SearchMedia", "Search Media", "search", "Search Media");
+    on(makeAction("btnFolderSort", "Folders Sort", "sort-folders", "Folders Sort|Sort Folders on Level One"),
+       &TMainForm::FolderSortClick);
+    on(makeAction("btnMediaSort", "Media Sort", "sort-media", "Media Sort|Sort media and SubFolders"),
+       &TMainForm::MediaSortClick);
+    makeAction("SlideShowButton", "SlideShow", "slide-show", "SlideShow");
+    makeAction("ExplorerButton", "Folder Explorer", "explorer", "Folder Explorer");
+    makeAction("FolderPreference", "Folder Preference", "preferences", "Folder Preference");
+    makeAction("MediaDisplay", "Media Display", "display", "Media Display");
+    makeAction("AuthorBtn", "AuthoringTool", "authoring", "AuthoringTool");
+    connect(makeAction("ApplicationExit", "Application Exit", "exit", "Application Exit"), &QAction::triggered,
+            this, &QWidget::close);
+
+    // The authoring toolbar: the selection arrow and the insert tools are one group, one down.
+    m_insertTools = new QActionGroup(this);
+    m_insertTools->setExclusive(true);
+    const std::pair<const char *, const char *> tools[] = {
+        {"ReleaseBtn", "Release"},           {"VideoObject", "Insert Video"},
+        {"AudioObject", "Insert Audio"},     {"ButtonObject", "Insert Button"},
+        {"TextObject", "Insert Text"},       {"ImageObject", "Insert Image"},
+        {"MemoObject", "Insert Memo"},       {"DrawRectangle", "Insert Rectangle"},
+        {"DrawEllipse", "Insert Ellipse"},   {"DrawRoundRect", "Insert Round Rectangle"},
+        {"DrawLine", "Insert Line"},         {"DrawPolyLine", "Insert Polygon"},
+    };
+    const char *toolIcons[] = {"release", "video",     "audio",     "button",   "font", "image",
+                               "memo",    "rectangle", "ellipse",   "roundrect", "line", "polyline"};
+    int k = 0;
+    for (const auto &[name, hint] : tools) {
+        QAction *a = makeAction(name, hint, toolIcons[k++], hint);
+        a->setCheckable(true);
+        m_insertTools->addAction(a);
+    }
+    m_actions.value("ReleaseBtn")->setChecked(true);
+    makeAction("PlayBtn", "Play slide", "play", "Play slide");
+
+    // Menu items.
+    on(makeAction("muiNewMainFolder", "Main Folder", "folder-new"), &TMainForm::FolderNewClick);
+    on(makeAction("muiNewSubFolder", "Sub Folder", "folder-sub"), &TMainForm::NewSubFolderClick);
+    on(makeAction("FolderOpenItem", "&Open...", "folder-open", "Open an existing folder"),
+       &TMainForm::FolderOpenClick);
+    on(makeAction("FolderRemoveItem", "&Delete", "delete", "Delete Current Folder from Database"),
+       &TMainForm::FolderRemoveItemClick);
+    on(makeAction("FolderCloseItem", "&Close", QString(), "Close current folder"), &TMainForm::FolderCloseClick);
+    makeAction("FolderSaveAsItem", "Save &As...", QString(), "Save search result as a new  folder ");
+    makeAction("FolderPropertyItem", "&Property...", "properties", "Folder's property");
+    makeAction("FolderSearch", "&Search...", "search", "Search media");
+    on(makeAction("muiFolderSort", "Sort Main Folders", "sort-folders"), &TMainForm::FolderSortClick);
+    makeAction("SlideShow", "Slide Show...", "slide-show", "Media viewer");
+    makeAction("AuthoringTool", "Authoring &Tool", "authoring");
+    connect(makeAction("FolderExitItem", "E&xit", "exit", "Exit the application"), &QAction::triggered, this,
+            &QWidget::close);
+
+    makeAction("OptionPreferencesItem", "&Preferences...", "preferences", "Config folder media  setting");
+    makeAction("OptionDisplayItem", "&Display...", "display", "Config display setting");
+    makeAction("WallPaper", "Vellumark &WallPaper...", "wallpaper", "Set Vellumark wallpaper");
+    makeAction("ClearDesktopWallpaper", "&Clear Desktop Wallpaper");
+    makeAction("ChangeDataSource", "Database...")->setVisible(false);
+
+    QAction *cascade = makeAction("WindowCascadeItem", "&Cascade", QString(), "Arrange windows to overlap");
+    cascade->setCheckable(true);
+    cascade->setChecked(true);
+    on(cascade, &TMainForm::WindowCascadeItemClick);
+    QAction *tile = makeAction("WindowTileItem", "&Tile", QString(), "Arrange windows without overlap");
+    tile->setCheckable(true);
+    on(tile, &TMainForm::WindowTileItemClick);
+    on(makeAction("WindowArrangeItem", "&Arrange Icons", QString(), "Arrange window icons at bottom of main window"),
+       &TMainForm::WindowArrangeItemClick);
+    on(makeAction("WindowMinimizeItem", "&Minimize All", QString(), "Minimize all windows"),
+       &TMainForm::WindowMinimizeItemClick);
+
+    QAction *mainToolbar = makeAction("MainToolbar", "&Main Toolbar");
+    mainToolbar->setCheckable(true);
+    mainToolbar->setChecked(true);
+    on(mainToolbar, &TMainForm::MainToolbarClick);
+    QAction *atToolbar = makeAction("AtToolbar", "&Authoring Toolbar");
+    atToolbar->setCheckable(true);
+    atToolbar->setChecked(true);
+    atToolbar->setVisible(false);
+    on(atToolbar, &TMainForm::AtToolbarClick);
+    QAction *timeline = makeAction("TimelineTable", "&Timeline Table");
+    timeline->setCheckable(true);
+    timeline->setVisible(false);
+    QAction *slideExplorer = makeAction("SlideExplorerMu", "&Slide Explorer");
+    slideExplorer->setCheckable(true);
+    slideExplorer->setChecked(true);
+    slideExplorer->setVisible(false);
+    QAction *explorer = makeAction("FolderExplorer", "Folder &Explorer");
+    explorer->setCheckable(true);
+    explorer->setChecked(true);
+    makeAction("Zoom", "Zoom...")->setVisible(false);
+    makeAction("muiKeyWords", "Key Words", "keywords")->setCheckable(true);
+
+    on(makeAction("muiContentIndex", "Contents and Index", "help", "Help topics"), &TMainForm::ContentIndexClick);
+    connect(makeAction("HalvornWebItem", "Halvorn on the Web...", "web"), &QAction::triggered, this,
+            [] { QDesktopServices::openUrl(QUrl(QLatin1String(MakerWebAddress))); });
+    connect(makeAction("VkHPageItem", "Vellumark Home Page", "web"), &QAction::triggered, this,
+            [] { QDesktopServices::openUrl(QUrl(QLatin1String(ProductWebAddress))); });
+    on(makeAction("HelpAboutItem", "&About...", "about", "About this application"), &TMainForm::HelpAboutItemClick);
+}
+
+void TMainForm::createMenus()
+{
+    auto menu = [this](const char *name, const QString &title, int group, const QString &hint) {
+        auto *m = new QMenu(title, this);
+        m->setObjectName(QLatin1String(name));
+        m->setProperty(MenuGroupProperty, group);
+        m->menuAction()->setStatusTip(hint);
+        m_frameMenus.append(m);
+        menuBar()->addMenu(m);
+        return m;
+    };
+    auto add = [this](QMenu *m, const char *name) { m->addAction(m_actions.value(QLatin1String(name))); };
+
+    QMenu *folder = menu("FolderMenu", "&Folder", FolderMenuGroup, "Folder related commands");
+    QMenu *newMenu = folder->addMenu(QStringLiteral("&New"));
+    newMenu->setObjectName(QStringLiteral("FolderNewItem"));
+    newMenu->menuAction()->setStatusTip(QStringLiteral("Create a new folder"));
+    add(newMenu, "muiNewMainFolder");
+    add(newMenu, "muiNewSubFolder");
+    for (const char *name : {"FolderOpenItem", "FolderRemoveItem", "FolderCloseItem", "FolderSaveAsItem"})
+        add(folder, name);
+    folder->addSeparator();
+    add(folder, "FolderPropertyItem");
+    add(folder, "FolderSearch");
+    folder->addSeparator();
+    add(folder, "muiFolderSort");
+    add(folder, "SlideShow");
+    folder->addSeparator();
+    add(folder, "AuthoringTool");
+    folder->addSeparator();
+    add(folder, "FolderExitItem");
+    connect(folder, &QMenu::aboutToShow, this, [this] {
+        const MenuState m = EnablingRules(m_context);
+        setControl(QStringLiteral("FolderOpenItem"), m.FolderOpenItem);
+        setControl(QStringLiteral("FolderRemoveItem"), m.FolderRemoveItem);
+        setControl(QStringLiteral("FolderPropertyItem"), m.FolderPropertyItem);
+        setControl(QStringLiteral("FolderCloseItem"), m.FolderCloseItem);
+        setControl(QStringLiteral("SlideShow"), m.SlideShowItem);
+        setControl(QStringLiteral("FolderSaveAsItem"), m.FolderSaveAsItem);
+        setControl(QStringLiteral("FolderSearch"), m.FolderSearch);
+    });
+
+    QMenu *option = menu("OptionMenu", "&Option", OtherMenuGroup, "About property and folder media setting");
+    add(option, "OptionPreferencesItem");
+    add(option, "OptionDisplayItem");
+    option->addSeparator();
+    add(option, "WallPaper");
+    add(option, "ClearDesktopWallpaper");
+    option->addSeparator()->setVisible(false);
+    add(option, "ChangeDataSource");
+    connect(option, &QMenu::aboutToShow, this, [this] {
+        setControl(QStringLiteral("OptionPreferencesItem"), EnablingRules(m_context).OptionPreferencesItem);
+    });
+
+    m_windowMenu = menu("WindowMenu", "&Window", OtherMenuGroup, "Window related commands such as Tile and Cascade");
+    for (const char *name : {"WindowCascadeItem", "WindowTileItem", "WindowArrangeItem", "WindowMinimizeItem"})
+        add(m_windowMenu, name);
+    connect(m_windowMenu, &QMenu::aboutToShow, this, &TMainForm::fillWindowList);
+
+    QMenu *view = menu("View", "&View", OtherMenuGroup, QString());
+    for (const char *name :
+         {"MainToolbar", "AtToolbar", "TimelineTable", "SlideExplorerMu", "FolderExplorer", "Zoom", "muiKeyWords"})
+        add(view, name);
+
+    QMenu *help = menu("HelpMenu", "&Help", OtherMenuGroup, QString());
+    add(help, "muiContentIndex");
+    help->addSeparator();
+    add(help, "HalvornWebItem");
+    add(help, "VkHPageItem");
+    help->addSeparator();
+    add(help, "HelpAboutItem");
+}
+
+void TMainForm::createToolbars()
+{
+    auto add = [this](QToolBar *bar, std::initializer_list<const char *> names) {
+        for (const char *name : names) {
+            if (!*name)
+                bar->addSeparator();
+            else
+                bar->addAction(m_actions.value(QLatin1String(name)));
+        }
+    };
+    m_speedPanel = new QToolBar(QStringLiteral("Toolbar"), this);
+    m_speedPanel->setObjectName(QStringLiteral("SpeedPanel"));
+    m_speedPanel->setIconSize(QSize(22, 22));
+    add(m_speedPanel, {"FolderNew", "btnNewSubFolder", "MediaInsert", "btnNewClearBook", "btnNewSlide", "",
+                       "MediaAcquire", "MediaCapture", "CapImage", "", "btnSave", "FolderOpen", "FolderClose",
+                       "btnDelete", "", "btnProperty", "SearchMedia", "btnFolderSort", "btnMediaSort",
+                       "SlideShowButton", "", "ExplorerButton", "FolderPreference", "MediaDisplay", "",
+                       "AuthorBtn", "", "ApplicationExit"});
+    addToolBar(Qt::TopToolBarArea, m_speedPanel);
+
+    m_mediaToolbar = new QToolBar(QStringLiteral("Media Object"), this);
+    m_mediaToolbar->setObjectName(QStringLiteral("MediaToolbar"));
+    m_mediaToolbar->setIconSize(QSize(22, 22));
+    add(m_mediaToolbar, {"ReleaseBtn", "", "VideoObject", "AudioObject", "ButtonObject", "TextObject",
+                         "ImageObject", "MemoObject", "DrawRectangle", "DrawEllipse", "DrawRoundRect", "DrawLine",
+                         "DrawPolyLine", "", "PlayBtn"});
+    m_fitComboBox = new QComboBox(m_mediaToolbar);
+    m_fitComboBox->setObjectName(QStringLiteral("FitComboBox"));
+    m_fitComboBox->setEditable(true);
+    m_fitComboBox->addItems({"33", "50", "66", "100", "200", "Fit"});
+    m_fitComboBox->setCurrentText(QStringLiteral("100"));
+    m_fitComboBox->setMinimumContentsLength(4);
+    m_mediaToolbar->addWidget(m_fitComboBox);
+    m_mediaToolbar->addWidget(new QLabel(QStringLiteral(" % "), m_mediaToolbar));
+    addToolBarBreak(Qt::TopToolBarArea);
+    addToolBar(Qt::TopToolBarArea, m_mediaToolbar);
+    m_mediaToolbar->hide();
+
+    // Hiding a toolbar from the frame's own toolbar menu clears its View menu mark.
+    connect(m_speedPanel->toggleViewAction(), &QAction::triggered, this, [this](bool shown) {
+        m_actions.value("MainToolbar")->setChecked(shown);
+        m_startup->settings.speedPanelVisible = shown;
+        ApplyViewState();
+    });
+    connect(m_mediaToolbar->toggleViewAction(), &QAction::triggered, this, [this](bool shown) {
+        m_actions.value("AtToolbar")->setChecked(shown);
+        m_startup->settings.mediaToolbarVisible = shown;
+        ApplyViewState();
+    });
+}
+
+void TMainForm::createStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    m_progressBar = new QProgressBar(bar);
+    m_progressBar->setObjectName(QStringLiteral("ProgressBar"));
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setMaximumWidth(240);
+    m_progressBar->hide();
+    bar->addPermanentWidget(m_progressBar);
+    m_ui->setStatusSink([bar](const QString &text) { bar->showMessage(text); });
+}
+
+// --- Start-up and shutdown --------------------------------------------------------
+
 bool TMainForm::FormCreate()
 {
     Startup &s = *m_startup;
-    // 1. The configuration file; on a first start it gets the default data source.
+    // The configuration file; on a first start it gets the default data source.
     if (!s.installDefaultDataSource(defaultDataSourceDirectory(QLatin1String(DefaultDataSource))))
         return false;
     s.checks.integration = IntegrationState();
-    // 3. The workspace mode.
     s.workspaceMode = ModeWorkspace;
-    // 4. Settings of the database.
+    // The database settings.
     ShowStartupStatus(vkMessage("ConnectDatabase"));
     QSettings settings;
     s.readDatabaseSettings(settings);
     // (The data source dialog is shown here once it exists.)
-    // 5-6. The connection, with its recovery and failure branches.
+    // The connection, with its recovery and failure branches.
     if (!s.connectDatabase())
         return false;
-    // 7. Integration check, 8. schema check, 9. display options and the SpeedPanel and
+    // The integration check, the schema check, the display options and the SpeedPanel and
     // MediaManage settings.
     setCursor(Qt::WaitCursor);
     const bool checked = s.checkAndInitialize(settings);
     unsetCursor();
     if (!checked)
         return false;
-    // (9: the slide-show settings get their defaults here once slide shows exist.)
-    // 11. The work directory.
+    m_activeView = this;
+    m_actions.value("MainToolbar")->setChecked(s.settings.speedPanelVisible);
+    // (The slide-show settings get their defaults here once slide shows exist.)
+    // The work directory.
     s.prepareWorkDirectory(privateTempDirectory(), QDir::currentPath());
-    // 12. Data loading: the folder tree with its media (the keywords join it here).
+    // The folder tree with its media, and the keywords.
     if (!s.loadData())
         return false;
-    // 13 (the prompt dialog exists from the start; the top panel comes with the frame's layout).
-    // 14. The folder explorer's settings (its window comes with the library windows; the values
+    AttachRootFolders();
+
+    // The prompt dialog exists from the start. The tool windows dock beside the client area
+    // (the frame's dock areas take the place of a fixed docking panel).
+    // The folder explorer's settings (its window comes with the library windows; the values
     // are kept so that they are written back unchanged).
     ReadSettings(settings, SettingsGroup::FolderExplorer, s.settings);
-    // 15-24 (audio player, shared windows, cursors, type bitmaps, background, clipboard,
-    // toolbars, view state) come here.
+    m_actions.value("FolderExplorer")->setChecked(s.settings.folderExplorer.visible);
+    // (The audio player, the property dialog, the property editor and the print layout
+    // window are made here once they exist; the keywords editor is made on demand.)
+    RegisterCursors();
+    TypeBitmaps::load();
+    LoadBackground();
+    // The workspace clipboard lives with the start-up state (Startup::clipboard).
+    // The toolbars where they were left.
+    restoreState(settings.value(QLatin1String(ToolbarStateKey)).toByteArray());
+    // The client area paints the background itself (TClientArea).
+    ApplyViewState();
+    UpdateMenuItems();
+    m_loaded = true;
+    // Maximised at start; without a window manager to do it, fill the screen ourselves.
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
+    setWindowState(windowState() | Qt::WindowMaximized);
     return true;
 }
 
-void TMainForm::comeForward()
+void TMainForm::AttachRootFolders()
 {
-    if (isMinimized())
-        showNormal();
-    raise();
-    activateWindow();
+    TDbFolderList *roots = m_startup->rootFolders.get();
+    if (!roots)
+        return;
+    roots->closeWindows = [this](TDbFolder *folder) { closeFolderWindows(folder); };
+    connect(roots, &TDbFolderList::rootInserted, this, [this] { UpdateMenuItems(); });
+    // Announced before the folder leaves the list: count the roots once it has.
+    connect(roots, &TDbFolderList::rootRemoved, this,
+            [this] { QMetaObject::invokeMethod(this, &TMainForm::UpdateMenuItems, Qt::QueuedConnection); });
+    UpdateMenuItems();
+}
+
+QString TMainForm::customWallpaperPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/Vellumark_MWallPaper.bmp");
+}
+
+void TMainForm::LoadBackground()
+{
+    DisplayOptions &o = m_startup->checks.options;
+    m_mdiArea->setWallPaperStyle(o.WallPaperStyle);
+    const QPixmap builtIn(QStringLiteral(":/vellumark/wallpaper.png"));
+    switch (o.WallPaperChecked) {
+    case 0:
+        m_mdiArea->setBackImageVisible(false);
+        break;
+    case 1:
+        m_mdiArea->setBackImage(builtIn);
+        m_mdiArea->setBackImageVisible(true);
+        break;
+    case 2: {
+        m_mdiArea->setBackImageVisible(true);
+        QPixmap custom;
+        if (QFileInfo::exists(customWallpaperPath()))
+            custom.load(customWallpaperPath());
+        if (custom.isNull()) {
+            // A missing file, and one that no longer reads as a picture, fall back alike.
+            m_uiServices->showMessage(vkMessage("CustomWallpaperMissing"), UiServices::Icon::Warning);
+            m_mdiArea->setBackImage(builtIn);
+            o.WallPaperChecked = 1;
+        } else {
+            m_mdiArea->setBackImage(custom);
+        }
+        break;
+    }
+    default:
+        break;
+    }
 }
 
 void TMainForm::closeEvent(QCloseEvent *event)
@@ -100,6 +529,8 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 void TMainForm::FormClose()
 {
+    // Child windows go first: they show folders that shutdown frees.
+    m_mdiArea->closeAllSubWindows();
     m_startup->close();
 }
 
@@ -108,8 +539,507 @@ void TMainForm::FormDestroy()
     if (m_destroyed)
         return;
     m_destroyed = true;
+    for (QMdiSubWindow *sub : m_mdiArea->subWindowList())
+        delete sub;
     QSettings settings;
+    if (m_startup->connection.isConnected() && m_loaded)
+        settings.setValue(QLatin1String(ToolbarStateKey), saveState());
     m_startup->destroy(settings);
+}
+
+void TMainForm::comeForward()
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+void TMainForm::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        statusBar()->setSizeGripEnabled(!isMaximized());
+    else if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        ViewActivated(this);
+}
+
+// --- The command context ----------------------------------------------------------
+
+QWidget *TMainForm::ActiveView() const
+{
+    return m_activeView ? m_activeView.data() : const_cast<TMainForm *>(this);
+}
+
+ViewKind TMainForm::kindOf(QWidget *window) const
+{
+    if (auto *child = dynamic_cast<ChildWindow *>(window))
+        return child->viewKind();
+    return ViewKind::Frame;
+}
+
+TFolderWindow *TMainForm::activeFolderWindow() const
+{
+    QMdiSubWindow *sub = m_mdiArea->activeSubWindow();
+    return sub ? qobject_cast<TFolderWindow *>(sub->widget()) : nullptr;
+}
+
+ViewFacts TMainForm::viewFacts() const
+{
+    ViewFacts f;
+    QWidget *view = ActiveView();
+    f.activeView = kindOf(view);
+    f.noRootFolders = !m_startup->rootFolders || m_startup->rootFolders->Folders.isEmpty();
+    f.noChildWindows = m_mdiArea->subWindowList().isEmpty();
+    f.authoringWindowExists = false;
+    f.workspaceMode = m_startup->workspaceMode;
+    f.folderExplorerShown = false;
+    f.activeChildIsFolderWindow = activeFolderWindow() != nullptr;
+    if (auto *window = qobject_cast<TFolderWindow *>(view)) {
+        f.windowFolder = window->folder();
+        f.windowShowsSearchResult = window->isSearchResult();
+        f.windowFolderEmpty = window->isEmpty();
+        f.windowLastSelected = window->lastSelected();
+    }
+    return f;
+}
+
+void TMainForm::setControl(const QString &name, const ControlState &state)
+{
+    QAction *a = m_actions.value(name);
+    if (!a)
+        return;
+    a->setVisible(state.visible);
+    a->setEnabled(state.enabled && !waitingCommands().contains(name));
+}
+
+void TMainForm::UpdateMenuItems()
+{
+    m_context = MakeCommandContext(viewFacts());
+    const MenuState m = EnablingRules(m_context);
+    const std::pair<const char *, const ControlState *> controls[] = {
+        {"btnNewSubFolder", &m.NewSubFolder},   {"MediaInsert", &m.MediaInsert},
+        {"btnNewClearBook", &m.NewClearBook},   {"btnNewSlide", &m.NewSlide},
+        {"btnSave", &m.Save},                   {"MediaAcquire", &m.MediaAcquire},
+        {"MediaCapture", &m.MediaCapture},      {"CapImage", &m.CapImage},
+        {"FolderOpen", &m.FolderOpen},          {"FolderClose", &m.FolderClose},
+        {"SlideShowButton", &m.SlideShowButton}, {"btnDelete", &m.Delete},
+        {"btnProperty", &m.Property},           {"SearchMedia", &m.SearchMedia},
+        {"btnFolderSort", &m.FolderSort},       {"btnMediaSort", &m.MediaSort},
+        {"ExplorerButton", &m.ExplorerButton},  {"AuthorBtn", &m.AuthorBtn},
+        {"AuthoringTool", &m.AuthorBtn},        {"WindowCascadeItem", &m.WindowItems},
+        {"WindowTileItem", &m.WindowItems},     {"WindowArrangeItem", &m.WindowItems},
+        {"WindowMinimizeItem", &m.WindowItems}, {"FolderOpenItem", &m.FolderOpenItem},
+        {"FolderRemoveItem", &m.FolderRemoveItem}, {"FolderPropertyItem", &m.FolderPropertyItem},
+        {"FolderCloseItem", &m.FolderCloseItem}, {"SlideShow", &m.SlideShowItem},
+        {"FolderSaveAsItem", &m.FolderSaveAsItem}, {"FolderSearch", &m.FolderSearch},
+        {"OptionPreferencesItem", &m.OptionPreferencesItem},
+    };
+    for (const auto &[name, state] : controls)
+        setControl(QLatin1String(name), *state);
+    for (QAction *a : m_insertTools->actions())
+        setControl(a->objectName(), m.DesignTools);
+    setControl(QStringLiteral("PlayBtn"), m.DesignTools);
+    m_fitComboBox->setEnabled(m.DesignTools.enabled);
+    // Commands that are always available, unless their window is still to come.
+    for (const char *name : {"FolderNew", "muiNewMainFolder", "muiNewSubFolder", "muiFolderSort", "FolderPreference",
+                             "MediaDisplay", "OptionDisplayItem", "WallPaper", "ClearDesktopWallpaper",
+                             "FolderExplorer", "muiKeyWords"})
+        setControl(QLatin1String(name), ControlState{m_actions.value(QLatin1String(name))->isVisible(), true});
+}
+
+void TMainForm::ApplyViewState()
+{
+    m_applyingViewState = true;
+    ViewStateInput in;
+    in.workspaceMode = m_startup->workspaceMode;
+    in.authoringView = m_context.AuthoringView;
+    in.designView = m_context.DesignView;
+    in.libraryView = m_context.LibraryView;
+    in.mainToolbarChecked = m_actions.value("MainToolbar")->isChecked();
+    in.authoringToolbarChecked = m_actions.value("AtToolbar")->isChecked();
+    in.timelineChecked = m_actions.value("TimelineTable")->isChecked();
+    in.slideExplorerChecked = m_actions.value("SlideExplorerMu")->isChecked();
+    in.folderExplorerChecked = m_actions.value("FolderExplorer")->isChecked();
+    in.keyWordsChecked = m_keyWordsChecked;
+    const ViewState v = ViewStateRules(in);
+    m_actions.value("MainToolbar")->setVisible(v.mainToolbarItem);
+    m_actions.value("AtToolbar")->setVisible(v.authoringToolbarItem);
+    m_actions.value("TimelineTable")->setVisible(v.timelineItem);
+    m_actions.value("SlideExplorerMu")->setVisible(v.slideExplorerItem);
+    m_actions.value("FolderExplorer")->setVisible(v.folderExplorerItem);
+    m_actions.value("Zoom")->setVisible(v.zoomItem);
+    m_actions.value("muiKeyWords")->setVisible(v.keyWordsItem);
+    m_speedPanel->setVisible(v.speedPanel);
+    m_mediaToolbar->setVisible(v.mediaToolbar);
+    // (The folder explorer, slide explorer, keywords and timeline windows follow v once
+    // they exist.)
+    m_applyingViewState = false;
+}
+
+void TMainForm::ViewActivated(QWidget *window)
+{
+    if (!window)
+        window = this;
+    if (window == ActiveView()) {
+        UpdateMenuItems();
+        return;
+    }
+    if (window == this) {
+        // The frame passes activation on to its active child window. When that child already
+        // is the active view (the person came back from another program), it stays so: the
+        // frame itself serves no folder commands.
+        if (QMdiSubWindow *sub = m_mdiArea->activeSubWindow(); sub && sub->widget()) {
+            window = sub->widget();
+            if (window == ActiveView()) {
+                UpdateMenuItems();
+                return;
+            }
+        }
+    }
+    // (Qt's MDI area draws the active child's title bar itself.)
+    m_activeView = window;
+    UpdateMenuItems();
+    ApplyViewState();
+}
+
+// --- Child windows ----------------------------------------------------------------
+
+QMdiSubWindow *TMainForm::addChildWindow(QWidget *window)
+{
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    QMdiSubWindow *sub = m_mdiArea->addSubWindow(window);
+    sub->setWindowIcon(window->windowIcon());
+    connect(window, &QObject::destroyed, this, [this] {
+        QMetaObject::invokeMethod(this, [this] { ViewActivated(this); }, Qt::QueuedConnection);
+    });
+    window->show();
+    m_mdiArea->setActiveSubWindow(sub);
+    return sub;
+}
+
+QList<TFolderWindow *> TMainForm::folderWindows(const TDbFolder *folder) const
+{
+    QList<TFolderWindow *> out;
+    for (QMdiSubWindow *sub : m_mdiArea->subWindowList())
+        if (auto *w = qobject_cast<TFolderWindow *>(sub->widget()))
+            if (!folder || w->folder() == folder)
+                out.append(w);
+    return out;
+}
+
+TFolderWindow *TMainForm::OpenFolderWindow(TDbFolder *folder, bool searchResult)
+{
+    if (!folder || !m_startup->rootFolders)
+        return nullptr;
+    Hourglass wait;
+    // Every folder's items are loaded at start-up.
+    for (TFolderWindow *w : folderWindows(folder)) {
+        QMdiSubWindow *sub = qobject_cast<QMdiSubWindow *>(w->parentWidget());
+        if (sub && sub->isMinimized())
+            sub->showNormal();
+        m_mdiArea->setActiveSubWindow(sub);
+        return nullptr;
+    }
+    auto *window = new TFolderWindow(*m_startup->rootFolders, folder, searchResult);
+    connect(window, &TFolderWindow::selectionChanged, this, [this, window] {
+        if (window == ActiveView())
+            UpdateMenuItems();
+    });
+    connect(window, &TFolderWindow::openFolderRequested, this, [this](TDbFolder *f) { OpenFolderWindow(f); });
+    addChildWindow(window)->resize(560, 380);
+    window->refresh();
+    return window;
+}
+
+void TMainForm::closeFolderWindows(TDbFolder *folder)
+{
+    for (TFolderWindow *w : folderWindows(folder)) {
+        // The folder is freed right after this: the window must not look at it again.
+        w->detachFolder();
+        if (QWidget *sub = w->parentWidget())
+            sub->close();
+    }
+}
+
+void TMainForm::mergeChildMenus(QWidget *child)
+{
+    QList<QMenu *> merged;
+    if (auto *c = dynamic_cast<ChildWindow *>(child))
+        merged = c->childMenus();
+    if (merged == m_mergedMenus)
+        return;
+    m_mergedMenus = merged;
+    // A child's menu replaces the frame's menus of its group and stands before the higher groups.
+    QSet<int> replaced;
+    for (QMenu *m : merged)
+        replaced.insert(m->property(MenuGroupProperty).toInt());
+    QList<QMenu *> bar;
+    for (QMenu *m : m_frameMenus)
+        if (!replaced.contains(m->property(MenuGroupProperty).toInt()))
+            bar.append(m);
+    for (QMenu *m : merged) {
+        const int group = m->property(MenuGroupProperty).toInt();
+        auto at = std::find_if(bar.begin(), bar.end(),
+                               [group](QMenu *x) { return x->property(MenuGroupProperty).toInt() > group; });
+        bar.insert(at, m);
+    }
+    menuBar()->clear();
+    for (QMenu *m : bar)
+        menuBar()->addMenu(m);
+}
+
+void TMainForm::fillWindowList()
+{
+    for (QAction *a : m_windowListActions)
+        delete a;
+    m_windowListActions.clear();
+    const QList<QMdiSubWindow *> subs = m_mdiArea->subWindowList();
+    if (subs.isEmpty())
+        return;
+    m_windowListActions.append(m_windowMenu->addSeparator());
+    int n = 1;
+    for (QMdiSubWindow *sub : subs) {
+        QAction *a = m_windowMenu->addAction(QStringLiteral("&%1 %2").arg(n++).arg(sub->windowTitle()));
+        a->setCheckable(true);
+        a->setChecked(sub == m_mdiArea->activeSubWindow());
+        connect(a, &QAction::triggered, this, [this, sub] { m_mdiArea->setActiveSubWindow(sub); });
+        m_windowListActions.append(a);
+    }
+}
+
+// --- Commands -----------------------------------------------------------------------
+
+void TMainForm::FolderNewClick()
+{
+    if (!m_startup->rootFolders)
+        return;
+    QString title;
+    if (!askFolderTitle(this, title))
+        return;
+    const DisplayOptions &o = m_startup->checks.options;
+    TDbFolder *folder = nullptr;
+    {
+        Hourglass wait;
+        folder = m_startup->rootFolders->AddRootFolder(title, o.DefaultPanelWidth, o.DefaultPanelBorderWidth,
+                                                       o.DefaultPanelHeight);
+    }
+    if (folder)
+        OpenFolderWindow(folder);
+    UpdateMenuItems();
+}
+
+void TMainForm::NewSubFolderClick()
+{
+    TDbFolder *target = TargetFolder(m_context, true);
+    if (!target || m_context.SearchResultView || !m_startup->rootFolders)
+        return;
+    const DisplayOptions &o = m_startup->checks.options;
+    TDbMedia *tile = m_startup->rootFolders->AddSubFolder(target, vkMessage("NewFolderTitle"), o.DefaultPanelWidth,
+                                                          o.DefaultPanelHeight, o.DefaultPanelBorderWidth);
+    if (tile)
+        for (TFolderWindow *w : folderWindows(target))
+            w->selectItem(tile);
+    // (With the folder explorer active, editing the new node's text starts here.)
+    UpdateMenuItems();
+}
+
+void TMainForm::FolderOpenClick()
+{
+    if (!m_startup->rootFolders)
+        return;
+    TDbFolder *folder = chooseFolder(this, *m_startup->rootFolders);
+    if (folder)
+        OpenFolderWindow(folder);
+}
+
+void TMainForm::FolderCloseClick()
+{
+    if (TFolderWindow *w = activeFolderWindow())
+        w->parentWidget()->close();
+}
+
+void TMainForm::FolderRemoveItemClick()
+{
+    if (m_context.SearchResultView) {
+        FolderCloseClick();
+        return;
+    }
+    TDbFolder *folder = TargetFolder(m_context, false);
+    if (!folder || !m_startup->rootFolders)
+        return;
+    const QString question = vkMessage("DeleteFolderQuestion") + QStringLiteral("\n\r, '") + folder->Rec.Title +
+                             QLatin1Char('\'');
+    if (!m_uiServices->askYesNo(question))
+        return;
+    {
+        Hourglass wait;
+        if (!folder->isRoot() && folder->Tile)
+            m_startup->rootFolders->RemoveMedia(folder->Tile);
+        else
+            m_startup->rootFolders->RemoveRootFolder(folder);
+    }
+    UpdateMenuItems();
+}
+
+void TMainForm::DeleteClick()
+{
+    TFolderWindow *window = qobject_cast<TFolderWindow *>(ActiveView());
+    if (!window || !m_context.FolderWindowView || m_context.SearchResultView || !m_startup->rootFolders)
+        return;
+    const QList<TDbMedia *> selected = window->selectedItems();
+    if (selected.isEmpty())
+        return;
+    QStringList titles;
+    for (TDbMedia *item : selected)
+        titles.append(item->SubFolder ? item->SubFolder->Rec.Title : item->Rec.Title);
+    PromptSettings &p = PromptDialog->settings;
+    p = PromptSettings();
+    p.parts = PartInformation | PartPrompt;
+    p.buttons = 2;
+    p.focusButton = 0;
+    p.informationLines = titles;
+    p.promptText = vkMessage("RemoveMediaQuestion");
+    int position = 0;
+    if (PromptDialog->Execute() == QDialog::Accepted) {
+        Hourglass wait;
+        int lowest = -1;
+        for (TDbMedia *item : selected) {
+            const int at = m_startup->rootFolders->RemoveMedia(item);
+            if (at >= 0 && (lowest < 0 || at < lowest))
+                lowest = at;
+        }
+        position = std::max(lowest, 0);
+    }
+    window->refresh();
+    window->selectAt(position);
+    UpdateMenuItems();
+}
+
+void TMainForm::FolderSortClick()
+{
+    if (!m_startup->rootFolders)
+        return;
+    Hourglass wait;
+    SortMainFolders(*m_startup->rootFolders);
+    // (The folder explorer shows its top level in the new order here.)
+    UpdateMenuItems();
+}
+
+void TMainForm::MediaSortClick()
+{
+    if (m_context.SearchResultView || !m_startup->rootFolders)
+        return;
+    TDbFolder *folder = TargetFolder(m_context, true);
+    if (!folder)
+        return;
+    Hourglass wait;
+    if (!SortFolderItems(*m_startup->rootFolders, folder))
+        return;
+    for (TFolderWindow *w : folderWindows(folder)) {
+        w->refresh();
+        if (!w->isEmpty())
+            w->selectAt(0);
+    }
+    UpdateMenuItems();
+}
+
+void TMainForm::MediaInsertClick()
+{
+    if (m_context.SearchResultView || !m_startup->rootFolders)
+        return;
+    TDbFolder *folder = TargetFolder(m_context, true);
+    if (!folder)
+        return;
+    const QStringList files = QFileDialog::getOpenFileNames(this, vkMessage("ImportMediaCaption"), QString(),
+                                                            DialogFilters(ImportFilter()).join(QStringLiteral(";;")));
+    if (files.isEmpty())
+        return;
+    Hourglass wait;
+    m_progressBar->setRange(0, int(files.size()));
+    m_progressBar->setValue(0);
+    m_progressBar->show();
+    int mode = m_startup->settings.defaultImportType;
+    TDbMedia *last = nullptr;
+    for (const QString &file : files) {
+        if (TDbMedia *item = m_startup->rootFolders->InsertMediaFile(folder, file, mode))
+            last = item;
+        if (mode == -1)
+            break;
+        m_progressBar->setValue(m_progressBar->value() + 1);
+    }
+    m_progressBar->hide();
+    for (TFolderWindow *w : folderWindows(folder)) {
+        w->refresh();
+        if (last)
+            w->selectItem(last);
+    }
+    UpdateMenuItems();
+}
+
+void TMainForm::MainToolbarClick()
+{
+    m_startup->settings.speedPanelVisible = m_actions.value("MainToolbar")->isChecked();
+    ApplyViewState();
+}
+
+void TMainForm::AtToolbarClick()
+{
+    m_startup->settings.mediaToolbarVisible = m_actions.value("AtToolbar")->isChecked();
+    ApplyViewState();
+}
+
+void TMainForm::WindowCascadeItemClick()
+{
+    m_actions.value("WindowCascadeItem")->setChecked(true);
+    m_actions.value("WindowTileItem")->setChecked(false);
+    m_mdiArea->cascadeSubWindows();
+}
+
+void TMainForm::WindowTileItemClick()
+{
+    m_actions.value("WindowCascadeItem")->setChecked(false);
+    m_actions.value("WindowTileItem")->setChecked(true);
+    m_mdiArea->tileSubWindows();
+}
+
+void TMainForm::WindowArrangeItemClick()
+{
+    // Minimised child windows line up along the bottom edge.
+    const QList<QMdiSubWindow *> subs = m_mdiArea->subWindowList();
+    int x = 0;
+    for (QMdiSubWindow *sub : subs) {
+        if (!sub->isMinimized())
+            continue;
+        const QSize size = sub->size();
+        sub->move(x, m_mdiArea->viewport()->height() - size.height());
+        x += size.width();
+    }
+}
+
+void TMainForm::WindowMinimizeItemClick()
+{
+    const QList<QMdiSubWindow *> subs = m_mdiArea->subWindowList();
+    for (auto it = subs.rbegin(); it != subs.rend(); ++it)
+        (*it)->showMinimized();
+}
+
+void TMainForm::ContentIndexClick()
+{
+    if (!m_helpWindow) {
+        m_helpWindow = new THelpWindow(this);
+        m_helpWindow->setAttribute(Qt::WA_DeleteOnClose);
+        m_helpWindow->showPage(QStringLiteral("index.html"));
+    }
+    m_helpWindow->show();
+    m_helpWindow->raise();
+    m_helpWindow->activateWindow();
+}
+
+void TMainForm::HelpAboutItemClick()
+{
+    TAboutBox box(this);
+    box.exec();
 }
 
 } // namespace vk

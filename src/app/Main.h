@@ -1,18 +1,33 @@
 // The workspace frame: "Vellumark Workspace", a multiple-document window that holds
-// the folder windows and the authoring window.
+// the folder windows and the authoring window, with the menus and the two toolbars
+// that carry every workspace command.
 #pragma once
 
+#include "CommandContext.h"
 #include "Startup.h"
+#include "ViewState.h"
 
+#include <QHash>
 #include <QMainWindow>
+#include <QPointer>
+#include <QSet>
 
 #include <memory>
 
+class QActionGroup;
+class QComboBox;
 class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QProgressBar;
+class QToolBar;
 
 namespace vk {
 
 class QtUiServices;
+class TClientArea;
+class TFolderWindow;
+class THelpWindow;
 
 class TMainForm : public QMainWindow
 {
@@ -25,7 +40,8 @@ public:
     bool FormCreate();
 
     Startup &startup() { return *m_startup; }
-    QMdiArea *mdiArea() const { return m_mdiArea; }
+    QMdiArea *mdiArea() const;
+    TClientArea *clientArea() const { return m_mdiArea; }
 
     // The shared prompt dialog.
     class TfrmVkDialog *PromptDialog = nullptr;
@@ -33,16 +49,109 @@ public:
     // Brings the window to the front (a second copy asked for it).
     void comeForward();
 
+    // The window the frame's menus and toolbars serve: the frame itself, a tool window
+    // or a child window.
+    QWidget *ActiveView() const;
+    // Valid from one UpdateMenuItems to the next; commands read it, never recompute it.
+    const CommandContext &Context() const { return m_context; }
+
+    // Recomputes the command context and the state of every command.
+    void UpdateMenuItems();
+    // Shows or hides View menu items, toolbars and tool windows for the workspace mode.
+    void ApplyViewState();
+    // Every tool or child window calls this when it becomes active.
+    void ViewActivated(QWidget *window);
+    // Shows a folder in a child window. Answers the new window, or null when a window
+    // already showed the folder (it is brought forward instead).
+    TFolderWindow *OpenFolderWindow(TDbFolder *folder, bool searchResult = false);
+    // Adds a child window to the client area and shows it.
+    QMdiSubWindow *addChildWindow(QWidget *window);
+    // The folder windows showing a folder.
+    QList<TFolderWindow *> folderWindows(const TDbFolder *folder = nullptr) const;
+
+    // A command's action by its component name ("FolderNew", "FolderOpenItem", ...).
+    QAction *action(const QString &name) const { return m_actions.value(name); }
+    QStringList actionNames() const { return m_actions.keys(); }
+    QToolBar *speedPanel() const { return m_speedPanel; }
+    QToolBar *mediaToolbar() const { return m_mediaToolbar; }
+    QActionGroup *insertTools() const { return m_insertTools; }
+    // Commands whose windows are not part of the workspace yet: present and disabled.
+    static const QSet<QString> &waitingCommands();
+
+    // The background picture by the display options; a missing custom file falls back to
+    // the built-in one (its message shown) and sets WallPaperChecked to 1.
+    void LoadBackground();
+    // The custom frame background file.
+    static QString customWallpaperPath();
+
+    // Where the frame's own messages and questions go (message boxes unless set).
+    void setUiServices(UiServices *ui) { m_uiServices = ui; }
+    // Ties the loaded folder tree to the frame's windows: a folder that goes away closes
+    // its windows, and the commands follow the number of root folders.
+    void AttachRootFolders();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void FormClose();
     void FormDestroy();
 
+    void createActions();
+    void createMenus();
+    void createToolbars();
+    void createStatusBar();
+    QAction *makeAction(const QString &name, const QString &text, const QString &icon = QString(),
+                        const QString &hint = QString());
+    void setControl(const QString &name, const ControlState &state);
+    ViewFacts viewFacts() const;
+    ViewKind kindOf(QWidget *window) const;
+    TFolderWindow *activeFolderWindow() const;
+    void mergeChildMenus(QWidget *child);
+    void fillWindowList();
+    void closeFolderWindows(TDbFolder *folder);
+
+    // Commands.
+    void FolderNewClick();
+    void NewSubFolderClick();
+    void FolderOpenClick();
+    void FolderCloseClick();
+    void FolderRemoveItemClick();
+    void DeleteClick();
+    void FolderSortClick();
+    void MediaSortClick();
+    void MediaInsertClick();
+    void MainToolbarClick();
+    void AtToolbarClick();
+    void WindowCascadeItemClick();
+    void WindowTileItemClick();
+    void WindowArrangeItemClick();
+    void WindowMinimizeItemClick();
+    void ContentIndexClick();
+    void HelpAboutItemClick();
+
     std::unique_ptr<QtUiServices> m_ui;
     std::unique_ptr<Startup> m_startup;
-    QMdiArea *m_mdiArea = nullptr;
+    UiServices *m_uiServices = nullptr;
+    TClientArea *m_mdiArea = nullptr;
+    QToolBar *m_speedPanel = nullptr;
+    QToolBar *m_mediaToolbar = nullptr;
+    QActionGroup *m_insertTools = nullptr;
+    QComboBox *m_fitComboBox = nullptr;
+    QProgressBar *m_progressBar = nullptr;
+    QHash<QString, QAction *> m_actions;
+    QList<QMenu *> m_frameMenus;
+    QList<QMenu *> m_mergedMenus;
+    QMenu *m_windowMenu = nullptr;
+    QList<QAction *> m_windowListActions;
+    QPointer<QWidget> m_activeView;
+    CommandContext m_context;
+    QPointer<THelpWindow> m_helpWindow;
+    // The View menu's check marks that have no window of their own yet.
+    bool m_keyWordsChecked = false;
+    bool m_applyingViewState = false;
+    bool m_loaded = false;
     bool m_destroyed = false;
 };
 

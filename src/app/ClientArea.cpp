@@ -1,0 +1,65 @@
+#include "ClientArea.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+namespace vk {
+
+namespace {
+const QColor Teal(0x00, 0x80, 0x80);
+}
+
+TClientArea::TClientArea(QWidget *parent) : QMdiArea(parent)
+{
+    setBackground(Teal);
+}
+
+void TClientArea::setBackImage(const QPixmap &picture)
+{
+    m_backImage = picture;
+    viewport()->update();
+}
+
+void TClientArea::setBackImageVisible(bool visible)
+{
+    m_visible = visible;
+    viewport()->update();
+}
+
+void TClientArea::setWallPaperStyle(int style)
+{
+    m_style = style;
+    viewport()->update();
+}
+
+QList<QPoint> TClientArea::placements(QSize client, QSize picture, int style)
+{
+    QList<QPoint> at;
+    if (picture.isEmpty() || client.isEmpty())
+        return at;
+    if (style == 0) {
+        // One row and one column more than fit whole, so the edges are always covered.
+        const int rows = client.height() / picture.height() + 1;
+        const int columns = client.width() / picture.width() + 1;
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < columns; ++c)
+                at.append(QPoint(c * picture.width(), r * picture.height()));
+    } else if (style == 1) {
+        at.append(QPoint((client.width() - picture.width()) / 2, (client.height() - picture.height()) / 2));
+    }
+    return at;
+}
+
+void TClientArea::paintEvent(QPaintEvent *event)
+{
+    QMdiArea::paintEvent(event);
+    if (!m_visible || m_backImage.isNull())
+        return;
+    QPainter p(viewport());
+    p.setClipRegion(event->region());
+    const QSize picture = m_backImage.deviceIndependentSize().toSize();
+    for (const QPoint &at : placements(viewport()->size(), picture, m_style))
+        p.drawPixmap(at, m_backImage);
+}
+
+} // namespace vk
