@@ -27,7 +27,8 @@ bool askFolderTitle(QWidget *parent, QString &title)
     ok->setText(QStringLiteral("&OK"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("&Cancel"));
     ok->setEnabled(!title.isEmpty());
-    QObject::connect(edit, &QLineEdit::textChanged, ok, [ok](const QString &t) { ok->setEnabled(!t.isEmpty()); });
+    QObject::connect(edit, &QLineEdit::textChanged, ok,
+                     [ok](const QString &t) { ok->setEnabled(!t.isEmpty()); });
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     form->addRow(buttons);

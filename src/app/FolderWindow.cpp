@@ -58,7 +58,8 @@ TFolderWindow::TFolderWindow(TDbFolderList &roots, TDbFolder *folder, bool searc
         if (f == m_folder)
             refresh();
     };
-    connect(&roots, &TDbFolderList::itemInserted, this, [changed](TDbFolder *f, TDbMedia *, int) { changed(f); });
+    connect(&roots, &TDbFolderList::itemInserted, this,
+            [changed](TDbFolder *f, TDbMedia *, int) { changed(f); });
     // Removal is announced before the item leaves the list: show the list once it has.
     connect(&roots, &TDbFolderList::itemRemoved, this, [this](TDbFolder *f, TDbMedia *item) {
         if (f != m_folder)
@@ -100,8 +101,9 @@ void TFolderWindow::refresh()
             const QString title = item->SubFolder ? item->SubFolder->Rec.Title : item->Rec.Title;
             auto *row = new QListWidgetItem(QIcon(tilePicture(item)), title, m_list);
             row->setData(Qt::UserRole, QVariant::fromValue(static_cast<void *>(item)));
-            row->setToolTip(TypeLabel(item->Rec.MediaType).isEmpty() ? title
-                                                                      : TypeLabel(item->Rec.MediaType) + QLatin1Char(' ') + title);
+            row->setToolTip(TypeLabel(item->Rec.MediaType).isEmpty()
+                                ? title
+                                : TypeLabel(item->Rec.MediaType) + QLatin1Char(' ') + title);
             if (m_selectionOrder.contains(item)) {
                 row->setSelected(true);
                 keep.append(item);

@@ -46,7 +46,8 @@ void TypeBitmaps::load()
                                                            {"Video", "video"}, {"Audio", "audio"},
                                                            {"Text2", "text"},  {"Ole", "document"}};
     for (const auto &[name, file] : files)
-        map.insert(QLatin1String(name), QPixmap(QStringLiteral(":/vellumark/icons/32/%1.png").arg(QLatin1String(file))));
+        map.insert(QLatin1String(name),
+                   QPixmap(QStringLiteral(":/vellumark/icons/32/%1.png").arg(QLatin1String(file))));
 }
 
 bool TypeBitmaps::loaded()

@@ -10,8 +10,7 @@ namespace vk {
 
 namespace {
 
-template <typename T, typename Title>
-void sortByTitle(QList<T *> &list, Title title)
+template <typename T, typename Title> void sortByTitle(QList<T *> &list, Title title)
 {
     std::stable_sort(list.begin(), list.end(), [&](const T *a, const T *b) {
         return QString::compare(title(a), title(b), Qt::CaseSensitive) < 0;

@@ -77,16 +77,16 @@ const QSet<QString> &TMainForm::waitingCommands()
     // preferences, display options), the desktop wallpaper, the folder explorer and the
     // keywords editor.
     static const QSet<QString> names = {
-        QStringLiteral("btnProperty"),         QStringLiteral("FolderPropertyItem"),
-        QStringLiteral("SearchMedia"),         QStringLiteral("FolderSearch"),
-        QStringLiteral("SlideShowButton"),     QStringLiteral("SlideShow"),
-        QStringLiteral("MediaAcquire"),        QStringLiteral("MediaCapture"),
-        QStringLiteral("CapImage"),            QStringLiteral("AuthorBtn"),
-        QStringLiteral("AuthoringTool"),       QStringLiteral("FolderSaveAsItem"),
-        QStringLiteral("FolderPreference"),    QStringLiteral("OptionPreferencesItem"),
-        QStringLiteral("MediaDisplay"),        QStringLiteral("OptionDisplayItem"),
-        QStringLiteral("WallPaper"),           QStringLiteral("ClearDesktopWallpaper"),
-        QStringLiteral("ExplorerButton"),      QStringLiteral("FolderExplorer"),
+        QStringLiteral("btnProperty"),      QStringLiteral("FolderPropertyItem"),
+        QStringLiteral("SearchMedia"),      QStringLiteral("FolderSearch"),
+        QStringLiteral("SlideShowButton"),  QStringLiteral("SlideShow"),
+        QStringLiteral("MediaAcquire"),     QStringLiteral("MediaCapture"),
+        QStringLiteral("CapImage"),         QStringLiteral("AuthorBtn"),
+        QStringLiteral("AuthoringTool"),    QStringLiteral("FolderSaveAsItem"),
+        QStringLiteral("FolderPreference"), QStringLiteral("OptionPreferencesItem"),
+        QStringLiteral("MediaDisplay"),     QStringLiteral("OptionDisplayItem"),
+        QStringLiteral("WallPaper"),        QStringLiteral("ClearDesktopWallpaper"),
+        QStringLiteral("ExplorerButton"),   QStringLiteral("FolderExplorer"),
         QStringLiteral("muiKeyWords"),
     };
     return names;
@@ -159,10 +159,12 @@ void TMainForm::createActions()
         connect(a, &QAction::triggered, this, command);
     };
     // The main toolbar's buttons.
-    on(makeAction("FolderNew", "New Main Folder", "folder-new", "New Main Folder"), &TMainForm::FolderNewClick);
+    on(makeAction("FolderNew", "New Main Folder", "folder-new", "New Main Folder"),
+       &TMainForm::FolderNewClick);
     on(makeAction("btnNewSubFolder", "New Sub Folder", "folder-sub", "New Sub Folder"),
        &TMainForm::NewSubFolderClick);
-    on(makeAction("MediaInsert", "Import Media", "media-import", "Import Media"), &TMainForm::MediaInsertClick);
+    on(makeAction("MediaInsert", "Import Media", "media-import", "Import Media"),
+       &TMainForm::MediaInsertClick);
     makeAction("btnNewClearBook", "New ClearBook", "clearbook-new", "New ClearBook");
     makeAction("btnNewSlide", "New Slide", "slide-new", "New Slide");
     makeAction("MediaAcquire", "Acquire", "acquire", "Acquire");
@@ -183,22 +185,22 @@ void TMainForm::createActions()
     makeAction("FolderPreference", "Folder Preference", "preferences", "Folder Preference");
     makeAction("MediaDisplay", "Media Display", "display", "Media Display");
     makeAction("AuthorBtn", "AuthoringTool", "authoring", "AuthoringTool");
-    connect(makeAction("ApplicationExit", "Application Exit", "exit", "Application Exit"), &QAction::triggered,
-            this, &QWidget::close);
+    connect(makeAction("ApplicationExit", "Application Exit", "exit", "Application Exit"),
+            &QAction::triggered, this, &QWidget::close);
 
     // The authoring toolbar: the selection arrow and the insert tools are one group, one down.
     m_insertTools = new QActionGroup(this);
     m_insertTools->setExclusive(true);
     const std::pair<const char *, const char *> tools[] = {
-        {"ReleaseBtn", "Release"},           {"VideoObject", "Insert Video"},
-        {"AudioObject", "Insert Audio"},     {"ButtonObject", "Insert Button"},
-        {"TextObject", "Insert Text"},       {"ImageObject", "Insert Image"},
-        {"MemoObject", "Insert Memo"},       {"DrawRectangle", "Insert Rectangle"},
-        {"DrawEllipse", "Insert Ellipse"},   {"DrawRoundRect", "Insert Round Rectangle"},
-        {"DrawLine", "Insert Line"},         {"DrawPolyLine", "Insert Polygon"},
+        {"ReleaseBtn", "Release"},         {"VideoObject", "Insert Video"},
+        {"AudioObject", "Insert Audio"},   {"ButtonObject", "Insert Button"},
+        {"TextObject", "Insert Text"},     {"ImageObject", "Insert Image"},
+        {"MemoObject", "Insert Memo"},     {"DrawRectangle", "Insert Rectangle"},
+        {"DrawEllipse", "Insert Ellipse"}, {"DrawRoundRect", "Insert Round Rectangle"},
+        {"DrawLine", "Insert Line"},       {"DrawPolyLine", "Insert Polygon"},
     };
-    const char *toolIcons[] = {"release", "video",     "audio",     "button",   "font", "image",
-                               "memo",    "rectangle", "ellipse",   "roundrect", "line", "polyline"};
+    const char *toolIcons[] = {"release", "video",     "audio",   "button",    "font", "image",
+                               "memo",    "rectangle", "ellipse", "roundrect", "line", "polyline"};
     int k = 0;
     for (const auto &[name, hint] : tools) {
         QAction *a = makeAction(name, hint, toolIcons[k++], hint);
@@ -215,7 +217,8 @@ void TMainForm::createActions()
        &TMainForm::FolderOpenClick);
     on(makeAction("FolderRemoveItem", "&Delete", "delete", "Delete Current Folder from Database"),
        &TMainForm::FolderRemoveItemClick);
-    on(makeAction("FolderCloseItem", "&Close", QString(), "Close current folder"), &TMainForm::FolderCloseClick);
+    on(makeAction("FolderCloseItem", "&Close", QString(), "Close current folder"),
+       &TMainForm::FolderCloseClick);
     makeAction("FolderSaveAsItem", "Save &As...", QString(), "Save search result as a new  folder ");
     makeAction("FolderPropertyItem", "&Property...", "properties", "Folder's property");
     makeAction("FolderSearch", "&Search...", "search", "Search media");
@@ -238,7 +241,8 @@ void TMainForm::createActions()
     QAction *tile = makeAction("WindowTileItem", "&Tile", QString(), "Arrange windows without overlap");
     tile->setCheckable(true);
     on(tile, &TMainForm::WindowTileItemClick);
-    on(makeAction("WindowArrangeItem", "&Arrange Icons", QString(), "Arrange window icons at bottom of main window"),
+    on(makeAction("WindowArrangeItem", "&Arrange Icons", QString(),
+                  "Arrange window icons at bottom of main window"),
        &TMainForm::WindowArrangeItemClick);
     on(makeAction("WindowMinimizeItem", "&Minimize All", QString(), "Minimize all windows"),
        &TMainForm::WindowMinimizeItemClick);
@@ -265,12 +269,14 @@ void TMainForm::createActions()
     makeAction("Zoom", "Zoom...")->setVisible(false);
     makeAction("muiKeyWords", "Key Words", "keywords")->setCheckable(true);
 
-    on(makeAction("muiContentIndex", "Contents and Index", "help", "Help topics"), &TMainForm::ContentIndexClick);
+    on(makeAction("muiContentIndex", "Contents and Index", "help", "Help topics"),
+       &TMainForm::ContentIndexClick);
     connect(makeAction("HalvornWebItem", "Halvorn on the Web...", "web"), &QAction::triggered, this,
             [] { QDesktopServices::openUrl(QUrl(QLatin1String(MakerWebAddress))); });
     connect(makeAction("VkHPageItem", "Vellumark Home Page", "web"), &QAction::triggered, this,
             [] { QDesktopServices::openUrl(QUrl(QLatin1String(ProductWebAddress))); });
-    on(makeAction("HelpAboutItem", "&About...", "about", "About this application"), &TMainForm::HelpAboutItemClick);
+    on(makeAction("HelpAboutItem", "&About...", "about", "About this application"),
+       &TMainForm::HelpAboutItemClick);
 }
 
 void TMainForm::createMenus()
@@ -327,14 +333,16 @@ void TMainForm::createMenus()
         setControl(QStringLiteral("OptionPreferencesItem"), EnablingRules(m_context).OptionPreferencesItem);
     });
 
-    m_windowMenu = menu("WindowMenu", "&Window", OtherMenuGroup, "Window related commands such as Tile and Cascade");
-    for (const char *name : {"WindowCascadeItem", "WindowTileItem", "WindowArrangeItem", "WindowMinimizeItem"})
+    m_windowMenu =
+        menu("WindowMenu", "&Window", OtherMenuGroup, "Window related commands such as Tile and Cascade");
+    for (const char *name :
+         {"WindowCascadeItem", "WindowTileItem", "WindowArrangeItem", "WindowMinimizeItem"})
         add(m_windowMenu, name);
     connect(m_windowMenu, &QMenu::aboutToShow, this, &TMainForm::fillWindowList);
 
     QMenu *view = menu("View", "&View", OtherMenuGroup, QString());
-    for (const char *name :
-         {"MainToolbar", "AtToolbar", "TimelineTable", "SlideExplorerMu", "FolderExplorer", "Zoom", "muiKeyWords"})
+    for (const char *name : {"MainToolbar", "AtToolbar", "TimelineTable", "SlideExplorerMu", "FolderExplorer",
+                             "Zoom", "muiKeyWords"})
         add(view, name);
 
     QMenu *help = menu("HelpMenu", "&Help", OtherMenuGroup, QString());
@@ -359,19 +367,42 @@ void TMainForm::createToolbars()
     m_speedPanel = new QToolBar(QStringLiteral("Toolbar"), this);
     m_speedPanel->setObjectName(QStringLiteral("SpeedPanel"));
     m_speedPanel->setIconSize(QSize(22, 22));
-    add(m_speedPanel, {"FolderNew", "btnNewSubFolder", "MediaInsert", "btnNewClearBook", "btnNewSlide", "",
-                       "MediaAcquire", "MediaCapture", "CapImage", "", "btnSave", "FolderOpen", "FolderClose",
-                       "btnDelete", "", "btnProperty", "SearchMedia", "btnFolderSort", "btnMediaSort",
-                       "SlideShowButton", "", "ExplorerButton", "FolderPreference", "MediaDisplay", "",
-                       "AuthorBtn", "", "ApplicationExit"});
+    add(m_speedPanel, {"FolderNew",
+                       "btnNewSubFolder",
+                       "MediaInsert",
+                       "btnNewClearBook",
+                       "btnNewSlide",
+                       "",
+                       "MediaAcquire",
+                       "MediaCapture",
+                       "CapImage",
+                       "",
+                       "btnSave",
+                       "FolderOpen",
+                       "FolderClose",
+                       "btnDelete",
+                       "",
+                       "btnProperty",
+                       "SearchMedia",
+                       "btnFolderSort",
+                       "btnMediaSort",
+                       "SlideShowButton",
+                       "",
+                       "ExplorerButton",
+                       "FolderPreference",
+                       "MediaDisplay",
+                       "",
+                       "AuthorBtn",
+                       "",
+                       "ApplicationExit"});
     addToolBar(Qt::TopToolBarArea, m_speedPanel);
 
     m_mediaToolbar = new QToolBar(QStringLiteral("Media Object"), this);
     m_mediaToolbar->setObjectName(QStringLiteral("MediaToolbar"));
     m_mediaToolbar->setIconSize(QSize(22, 22));
     add(m_mediaToolbar, {"ReleaseBtn", "", "VideoObject", "AudioObject", "ButtonObject", "TextObject",
-                         "ImageObject", "MemoObject", "DrawRectangle", "DrawEllipse", "DrawRoundRect", "DrawLine",
-                         "DrawPolyLine", "", "PlayBtn"});
+                         "ImageObject", "MemoObject", "DrawRectangle", "DrawEllipse", "DrawRoundRect",
+                         "DrawLine", "DrawPolyLine", "", "PlayBtn"});
     m_fitComboBox = new QComboBox(m_mediaToolbar);
     m_fitComboBox->setObjectName(QStringLiteral("FitComboBox"));
     m_fitComboBox->setEditable(true);
@@ -618,21 +649,36 @@ void TMainForm::UpdateMenuItems()
     m_context = MakeCommandContext(viewFacts());
     const MenuState m = EnablingRules(m_context);
     const std::pair<const char *, const ControlState *> controls[] = {
-        {"btnNewSubFolder", &m.NewSubFolder},   {"MediaInsert", &m.MediaInsert},
-        {"btnNewClearBook", &m.NewClearBook},   {"btnNewSlide", &m.NewSlide},
-        {"btnSave", &m.Save},                   {"MediaAcquire", &m.MediaAcquire},
-        {"MediaCapture", &m.MediaCapture},      {"CapImage", &m.CapImage},
-        {"FolderOpen", &m.FolderOpen},          {"FolderClose", &m.FolderClose},
-        {"SlideShowButton", &m.SlideShowButton}, {"btnDelete", &m.Delete},
-        {"btnProperty", &m.Property},           {"SearchMedia", &m.SearchMedia},
-        {"btnFolderSort", &m.FolderSort},       {"btnMediaSort", &m.MediaSort},
-        {"ExplorerButton", &m.ExplorerButton},  {"AuthorBtn", &m.AuthorBtn},
-        {"AuthoringTool", &m.AuthorBtn},        {"WindowCascadeItem", &m.WindowItems},
-        {"WindowTileItem", &m.WindowItems},     {"WindowArrangeItem", &m.WindowItems},
-        {"WindowMinimizeItem", &m.WindowItems}, {"FolderOpenItem", &m.FolderOpenItem},
-        {"FolderRemoveItem", &m.FolderRemoveItem}, {"FolderPropertyItem", &m.FolderPropertyItem},
-        {"FolderCloseItem", &m.FolderCloseItem}, {"SlideShow", &m.SlideShowItem},
-        {"FolderSaveAsItem", &m.FolderSaveAsItem}, {"FolderSearch", &m.FolderSearch},
+        {"btnNewSubFolder", &m.NewSubFolder},
+        {"MediaInsert", &m.MediaInsert},
+        {"btnNewClearBook", &m.NewClearBook},
+        {"btnNewSlide", &m.NewSlide},
+        {"btnSave", &m.Save},
+        {"MediaAcquire", &m.MediaAcquire},
+        {"MediaCapture", &m.MediaCapture},
+        {"CapImage", &m.CapImage},
+        {"FolderOpen", &m.FolderOpen},
+        {"FolderClose", &m.FolderClose},
+        {"SlideShowButton", &m.SlideShowButton},
+        {"btnDelete", &m.Delete},
+        {"btnProperty", &m.Property},
+        {"SearchMedia", &m.SearchMedia},
+        {"btnFolderSort", &m.FolderSort},
+        {"btnMediaSort", &m.MediaSort},
+        {"ExplorerButton", &m.ExplorerButton},
+        {"AuthorBtn", &m.AuthorBtn},
+        {"AuthoringTool", &m.AuthorBtn},
+        {"WindowCascadeItem", &m.WindowItems},
+        {"WindowTileItem", &m.WindowItems},
+        {"WindowArrangeItem", &m.WindowItems},
+        {"WindowMinimizeItem", &m.WindowItems},
+        {"FolderOpenItem", &m.FolderOpenItem},
+        {"FolderRemoveItem", &m.FolderRemoveItem},
+        {"FolderPropertyItem", &m.FolderPropertyItem},
+        {"FolderCloseItem", &m.FolderCloseItem},
+        {"SlideShow", &m.SlideShowItem},
+        {"FolderSaveAsItem", &m.FolderSaveAsItem},
+        {"FolderSearch", &m.FolderSearch},
         {"OptionPreferencesItem", &m.OptionPreferencesItem},
     };
     for (const auto &[name, state] : controls)
@@ -642,10 +688,11 @@ void TMainForm::UpdateMenuItems()
     setControl(QStringLiteral("PlayBtn"), m.DesignTools);
     m_fitComboBox->setEnabled(m.DesignTools.enabled);
     // Commands that are always available, unless their window is still to come.
-    for (const char *name : {"FolderNew", "muiNewMainFolder", "muiNewSubFolder", "muiFolderSort", "FolderPreference",
-                             "MediaDisplay", "OptionDisplayItem", "WallPaper", "ClearDesktopWallpaper",
-                             "FolderExplorer", "muiKeyWords"})
-        setControl(QLatin1String(name), ControlState{m_actions.value(QLatin1String(name))->isVisible(), true});
+    for (const char *name : {"FolderNew", "muiNewMainFolder", "muiNewSubFolder", "muiFolderSort",
+                             "FolderPreference", "MediaDisplay", "OptionDisplayItem", "WallPaper",
+                             "ClearDesktopWallpaper", "FolderExplorer", "muiKeyWords"})
+        setControl(QLatin1String(name),
+                   ControlState{m_actions.value(QLatin1String(name))->isVisible(), true});
 }
 
 void TMainForm::ApplyViewState()
@@ -711,7 +758,8 @@ QMdiSubWindow *TMainForm::addChildWindow(QWidget *window)
     QMdiSubWindow *sub = m_mdiArea->addSubWindow(window);
     sub->setWindowIcon(window->windowIcon());
     connect(window, &QObject::destroyed, this, [this] {
-        QMetaObject::invokeMethod(this, [this] { ViewActivated(this); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { ViewActivated(this); }, Qt::QueuedConnection);
     });
     window->show();
     m_mdiArea->setActiveSubWindow(sub);
@@ -835,8 +883,9 @@ void TMainForm::NewSubFolderClick()
     if (!target || m_context.SearchResultView || !m_startup->rootFolders)
         return;
     const DisplayOptions &o = m_startup->checks.options;
-    TDbMedia *tile = m_startup->rootFolders->AddSubFolder(target, vkMessage("NewFolderTitle"), o.DefaultPanelWidth,
-                                                          o.DefaultPanelHeight, o.DefaultPanelBorderWidth);
+    TDbMedia *tile =
+        m_startup->rootFolders->AddSubFolder(target, vkMessage("NewFolderTitle"), o.DefaultPanelWidth,
+                                             o.DefaultPanelHeight, o.DefaultPanelBorderWidth);
     if (tile)
         for (TFolderWindow *w : folderWindows(target))
             w->selectItem(tile);
@@ -868,8 +917,8 @@ void TMainForm::FolderRemoveItemClick()
     TDbFolder *folder = TargetFolder(m_context, false);
     if (!folder || !m_startup->rootFolders)
         return;
-    const QString question = vkMessage("DeleteFolderQuestion") + QStringLiteral("\n\r, '") + folder->Rec.Title +
-                             QLatin1Char('\'');
+    const QString question =
+        vkMessage("DeleteFolderQuestion") + QStringLiteral("\n\r, '") + folder->Rec.Title + QLatin1Char('\'');
     if (!m_uiServices->askYesNo(question))
         return;
     {
@@ -951,8 +1000,9 @@ void TMainForm::MediaInsertClick()
     TDbFolder *folder = TargetFolder(m_context, true);
     if (!folder)
         return;
-    const QStringList files = QFileDialog::getOpenFileNames(this, vkMessage("ImportMediaCaption"), QString(),
-                                                            DialogFilters(ImportFilter()).join(QStringLiteral(";;")));
+    const QStringList files =
+        QFileDialog::getOpenFileNames(this, vkMessage("ImportMediaCaption"), QString(),
+                                      DialogFilters(ImportFilter()).join(QStringLiteral(";;")));
     if (files.isEmpty())
         return;
     Hourglass wait;

@@ -4,7 +4,7 @@
 #include "DatabaseSetup.h"
 #include "Engine.h"
 #include "Messages.h"
-#include "PictureFiles.h"
+#include "VideoFrames.h"
 #include "UiServices.h"
 
 #include <QDir>
@@ -100,7 +100,7 @@ bool Startup::loadData()
         m_hooks.status(vkMessage("DataLoading"));
     rootFolders = std::make_unique<TDbFolderList>(connection);
     rootFolders->status = m_hooks.status;
-    rootFolders->thumbnailer = thumbnailOfFile;
+    rootFolders->thumbnailer = mediaThumbnail;
     const DisplayOptions &o = checks.options;
     // A folder table that cannot be read ends the program (its message has been shown).
     if (!rootFolders->Load(o.DefaultPanelWidth, o.DefaultPanelHeight, o.DefaultPanelBorderWidth) ||

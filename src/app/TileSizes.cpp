@@ -5,7 +5,8 @@
 namespace vk {
 
 namespace {
-constexpr std::array<std::pair<int, int>, 6> Sizes = {{{80, 100}, {100, 120}, {120, 140}, {75, 60}, {120, 94}, {90, 120}}};
+constexpr std::array<std::pair<int, int>, 6> Sizes = {
+    {{80, 100}, {100, 120}, {120, 140}, {75, 60}, {120, 94}, {90, 120}}};
 }
 
 std::optional<QSize> TileSizeOfChoice(int choice)

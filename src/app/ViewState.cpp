@@ -22,8 +22,8 @@ ViewState ViewStateRules(const ViewStateInput &in)
     v.mediaToolbar = v.authoringToolbarItem && in.authoringToolbarChecked;
     // Tool windows step aside while a slide plays or a slide show runs.
     v.folderExplorer = v.folderExplorerItem && in.folderExplorerChecked && !slidePlaying && !slideShow;
-    v.slideExplorer =
-        in.slideExplorerExists && v.slideExplorerItem && in.slideExplorerChecked && !slidePlaying && !slideShow;
+    v.slideExplorer = in.slideExplorerExists && v.slideExplorerItem && in.slideExplorerChecked &&
+                      !slidePlaying && !slideShow;
     v.keyWordsWindow = in.keyWordsWindowExists && v.keyWordsItem && in.keyWordsChecked;
     v.timelineWindow =
         in.timelineWindowExists && !slidePlaying && v.timelineItem && in.timelineChecked && !slideShow;

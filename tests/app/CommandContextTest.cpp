@@ -17,20 +17,34 @@ namespace {
 QMap<QString, ControlState> controls(const MenuState &m)
 {
     return {
-        {"NewSubFolder", m.NewSubFolder},       {"MediaInsert", m.MediaInsert},
-        {"NewClearBook", m.NewClearBook},       {"NewSlide", m.NewSlide},
-        {"Save", m.Save},                       {"MediaAcquire", m.MediaAcquire},
-        {"MediaCapture", m.MediaCapture},       {"CapImage", m.CapImage},
-        {"FolderOpen", m.FolderOpen},           {"FolderClose", m.FolderClose},
-        {"Delete", m.Delete},                   {"Property", m.Property},
-        {"SearchMedia", m.SearchMedia},         {"FolderSort", m.FolderSort},
-        {"MediaSort", m.MediaSort},             {"SlideShowButton", m.SlideShowButton},
-        {"ExplorerButton", m.ExplorerButton},   {"AuthorBtn", m.AuthorBtn},
-        {"WindowItems", m.WindowItems},         {"DesignTools", m.DesignTools},
-        {"FolderOpenItem", m.FolderOpenItem},   {"FolderRemoveItem", m.FolderRemoveItem},
-        {"FolderCloseItem", m.FolderCloseItem}, {"FolderSaveAsItem", m.FolderSaveAsItem},
-        {"FolderPropertyItem", m.FolderPropertyItem}, {"FolderSearch", m.FolderSearch},
-        {"SlideShowItem", m.SlideShowItem},     {"OptionPreferencesItem", m.OptionPreferencesItem},
+        {"NewSubFolder", m.NewSubFolder},
+        {"MediaInsert", m.MediaInsert},
+        {"NewClearBook", m.NewClearBook},
+        {"NewSlide", m.NewSlide},
+        {"Save", m.Save},
+        {"MediaAcquire", m.MediaAcquire},
+        {"MediaCapture", m.MediaCapture},
+        {"CapImage", m.CapImage},
+        {"FolderOpen", m.FolderOpen},
+        {"FolderClose", m.FolderClose},
+        {"Delete", m.Delete},
+        {"Property", m.Property},
+        {"SearchMedia", m.SearchMedia},
+        {"FolderSort", m.FolderSort},
+        {"MediaSort", m.MediaSort},
+        {"SlideShowButton", m.SlideShowButton},
+        {"ExplorerButton", m.ExplorerButton},
+        {"AuthorBtn", m.AuthorBtn},
+        {"WindowItems", m.WindowItems},
+        {"DesignTools", m.DesignTools},
+        {"FolderOpenItem", m.FolderOpenItem},
+        {"FolderRemoveItem", m.FolderRemoveItem},
+        {"FolderCloseItem", m.FolderCloseItem},
+        {"FolderSaveAsItem", m.FolderSaveAsItem},
+        {"FolderPropertyItem", m.FolderPropertyItem},
+        {"FolderSearch", m.FolderSearch},
+        {"SlideShowItem", m.SlideShowItem},
+        {"OptionPreferencesItem", m.OptionPreferencesItem},
     };
 }
 
@@ -98,24 +112,23 @@ TEST(EnablingRules, TableOfContexts)
         return f;
     };
     const QStringList always = {"AuthorBtn", "ExplorerButton"};
-    const QStringList folderWindowButtons = {"NewSubFolder", "MediaInsert", "MediaAcquire", "MediaCapture",
-                                             "CapImage",     "FolderOpen",  "FolderClose",  "Delete",
-                                             "Property",     "SearchMedia", "FolderSort",   "MediaSort",
+    const QStringList folderWindowButtons = {"NewSubFolder",    "MediaInsert", "MediaAcquire", "MediaCapture",
+                                             "CapImage",        "FolderOpen",  "FolderClose",  "Delete",
+                                             "Property",        "SearchMedia", "FolderSort",   "MediaSort",
                                              "SlideShowButton", "WindowItems"};
-    const QStringList folderWindowMenu = {"FolderOpenItem", "FolderRemoveItem",   "FolderCloseItem", "FolderSaveAsItem",
-                                          "FolderPropertyItem", "FolderSearch", "SlideShowItem",
-                                          "OptionPreferencesItem"};
+    const QStringList folderWindowMenu = {"FolderOpenItem",   "FolderRemoveItem",     "FolderCloseItem",
+                                          "FolderSaveAsItem", "FolderPropertyItem",   "FolderSearch",
+                                          "SlideShowItem",    "OptionPreferencesItem"};
     const Case cases[] = {
         {"fresh start: the frame, no folders", ViewFacts{}, always, authoringHidden},
-        {"the frame with folders", facts([](ViewFacts &) {}), always + QStringList{"FolderOpen"}, authoringHidden},
-        {"library active without root folders",
-         facts([](ViewFacts &f) {
+        {"the frame with folders", facts([](ViewFacts &) {}), always + QStringList{"FolderOpen"},
+         authoringHidden},
+        {"library active without root folders", facts([](ViewFacts &f) {
              f.noRootFolders = true;
              f.activeView = ViewKind::FolderExplorer;
          }),
          always + QStringList{"FolderOpenItem", "FolderSearch"}, authoringHidden},
-        {"a folder window without root folders (its folder is gone)",
-         facts([&](ViewFacts &f) {
+        {"a folder window without root folders (its folder is gone)", facts([&](ViewFacts &f) {
              f.noRootFolders = true;
              f.noChildWindows = false;
              f.activeView = ViewKind::FolderWindow;
@@ -123,46 +136,43 @@ TEST(EnablingRules, TableOfContexts)
              f.windowFolder = &lib.root;
          }),
          always + QStringList{"WindowItems"} + folderWindowMenu, authoringHidden},
-        {"a folder window",
-         facts([&](ViewFacts &f) {
+        {"a folder window", facts([&](ViewFacts &f) {
              f.noChildWindows = false;
              f.activeView = ViewKind::FolderWindow;
              f.activeChildIsFolderWindow = true;
              f.windowFolder = &lib.root;
          }),
          always + folderWindowButtons + folderWindowMenu, authoringHidden},
-        {"a search result's window",
-         facts([&](ViewFacts &f) {
+        {"a search result's window", facts([&](ViewFacts &f) {
              f.noChildWindows = false;
              f.activeView = ViewKind::FolderWindow;
              f.activeChildIsFolderWindow = true;
              f.windowFolder = &lib.root;
              f.windowShowsSearchResult = true;
          }),
-         always + QStringList{"FolderOpen", "FolderClose", "Property", "SearchMedia", "FolderSort", "MediaSort",
-                              "SlideShowButton", "WindowItems", "FolderOpenItem", "FolderCloseItem",
-                              "FolderSaveAsItem", "FolderSearch", "SlideShowItem", "OptionPreferencesItem"},
+         always + QStringList{"FolderOpen", "FolderClose", "Property", "SearchMedia", "FolderSort",
+                              "MediaSort", "SlideShowButton", "WindowItems", "FolderOpenItem",
+                              "FolderCloseItem", "FolderSaveAsItem", "FolderSearch", "SlideShowItem",
+                              "OptionPreferencesItem"},
          authoringHidden},
-        {"the folder explorer on a root folder",
-         facts([&](ViewFacts &f) {
+        {"the folder explorer on a root folder", facts([&](ViewFacts &f) {
              f.activeView = ViewKind::FolderExplorer;
              f.folderExplorerShown = true;
              f.explorerNodeLevel = 0;
              f.explorerFolder = &lib.root;
          }),
-         QStringList{"AuthorBtn", "NewSubFolder", "MediaInsert", "FolderOpen", "Delete", "Property", "SearchMedia",
-                     "FolderSort", "MediaSort", "FolderOpenItem", "FolderRemoveItem", "FolderSaveAsItem",
-                     "FolderPropertyItem", "FolderSearch"},
+         QStringList{"AuthorBtn", "NewSubFolder", "MediaInsert", "FolderOpen", "Delete", "Property",
+                     "SearchMedia", "FolderSort", "MediaSort", "FolderOpenItem", "FolderRemoveItem",
+                     "FolderSaveAsItem", "FolderPropertyItem", "FolderSearch"},
          authoringHidden},
-        {"the folder explorer on a picture",
-         facts([&](ViewFacts &f) {
+        {"the folder explorer on a picture", facts([&](ViewFacts &f) {
              f.activeView = ViewKind::FolderExplorer;
              f.folderExplorerShown = true;
              f.explorerNodeLevel = 1;
              f.explorerMedia = &lib.picture;
          }),
-         QStringList{"AuthorBtn", "NewSubFolder", "MediaInsert", "FolderOpen", "Delete", "Property", "SearchMedia",
-                     "FolderSort", "MediaSort", "FolderOpenItem", "FolderSearch"},
+         QStringList{"AuthorBtn", "NewSubFolder", "MediaInsert", "FolderOpen", "Delete", "Property",
+                     "SearchMedia", "FolderSort", "MediaSort", "FolderOpenItem", "FolderSearch"},
          authoringHidden},
         {"the authoring window with a slide open",
          facts([](ViewFacts &f) {
@@ -186,8 +196,7 @@ TEST(EnablingRules, TableOfContexts)
          QStringList{"ExplorerButton", "NewClearBook", "NewSlide", "FolderOpen", "Delete", "Property",
                      "WindowItems"},
          {}},
-        {"authoring window made but the mode already cleared",
-         facts([](ViewFacts &f) {
+        {"authoring window made but the mode already cleared", facts([](ViewFacts &f) {
              f.authoringWindowExists = true;
              f.workspaceMode = 1;
          }),
@@ -273,8 +282,8 @@ TEST(CommandContext, TargetFolderOfACommand)
     {
         const char *name;
         ViewFacts facts;
-        TDbFolder *target;        // owner not allowed
-        TDbFolder *ownerAllowed;  // owner allowed
+        TDbFolder *target;       // owner not allowed
+        TDbFolder *ownerAllowed; // owner allowed
     };
     auto explorer = [](int level, TDbFolder *folder, TDbMedia *media) {
         ViewFacts f;
@@ -327,14 +336,12 @@ TEST(ViewStateRules, ItemsToolbarsAndToolWindowsByMode)
     };
     const Case cases[] = {
         {"the workspace, no tool window of authoring", ViewStateInput{}, ViewState{}},
-        {"library view with the keywords window",
-         input([](ViewStateInput &i) { i.libraryView = true; }),
+        {"library view with the keywords window", input([](ViewStateInput &i) { i.libraryView = true; }),
          state([](ViewState &v) { v.keyWordsItem = v.keyWordsWindow = true; })},
         {"main toolbar and folder explorer unchecked",
          input([](ViewStateInput &i) { i.mainToolbarChecked = i.folderExplorerChecked = false; }),
          state([](ViewState &v) { v.speedPanel = v.folderExplorer = false; })},
-        {"authoring in the design view",
-         input([](ViewStateInput &i) {
+        {"authoring in the design view", input([](ViewStateInput &i) {
              i.workspaceMode = 1 | 2;
              i.authoringView = i.designView = true;
          }),
@@ -342,8 +349,7 @@ TEST(ViewStateRules, ItemsToolbarsAndToolWindowsByMode)
              v.authoringToolbarItem = v.slideExplorerItem = v.timelineItem = v.zoomItem = true;
              v.mediaToolbar = v.slideExplorer = v.timelineWindow = true;
          })},
-        {"authoring toolbar unchecked",
-         input([](ViewStateInput &i) {
+        {"authoring toolbar unchecked", input([](ViewStateInput &i) {
              i.workspaceMode = 1 | 2;
              i.authoringToolbarChecked = false;
          }),
@@ -351,8 +357,7 @@ TEST(ViewStateRules, ItemsToolbarsAndToolWindowsByMode)
              v.authoringToolbarItem = v.slideExplorerItem = true;
              v.slideExplorer = true;
          })},
-        {"a slide playing: explorers, keywords and timeline step aside",
-         input([](ViewStateInput &i) {
+        {"a slide playing: explorers, keywords and timeline step aside", input([](ViewStateInput &i) {
              i.workspaceMode = 1 | 2 | 4;
              i.authoringView = true;
              i.libraryView = true; // not reachable together; shows that playing wins
@@ -362,8 +367,7 @@ TEST(ViewStateRules, ItemsToolbarsAndToolWindowsByMode)
              v.mediaToolbar = true;
              v.folderExplorer = false;
          })},
-        {"a slide show from the library: the keywords window stays",
-         input([](ViewStateInput &i) {
+        {"a slide show from the library: the keywords window stays", input([](ViewStateInput &i) {
              i.workspaceMode = 1 | 8;
              i.libraryView = true;
          }),

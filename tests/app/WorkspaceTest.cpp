@@ -97,7 +97,8 @@ TEST_F(LibraryFixture, SortingMainFoldersWritesOnlyTheIndexAsPositionTimes32)
         }
     EXPECT_EQ(updates, 4);
     for (int n = 0; n < 4; ++n)
-        EXPECT_EQ(value("select index from Folder where OID=?", roots->Folders[n]->Rec.OID).toDouble(), n * 32.0);
+        EXPECT_EQ(value("select index from Folder where OID=?", roots->Folders[n]->Rec.OID).toDouble(),
+                  n * 32.0);
 
     // The next start reads them in that order.
     TDbFolderList again(src.connection);
@@ -118,9 +119,9 @@ TEST_F(LibraryFixture, SortingAFolderOrdersMediaAndSubfoldersAlike)
     ASSERT_EQ(titles(items), QStringList({"apple.wav", "mango", "pear.wav"}));
     for (int n = 0; n < items.size(); ++n) {
         EXPECT_EQ(items[n]->Rec.Index, n * 32.0);
-        const QString stored = items[n]->SubFolder
-                                   ? value("select index from Folder where OID=?", items[n]->SubFolder->Rec.OID)
-                                   : value("select index from MediaData where OID=?", items[n]->Rec.OID);
+        const QString stored =
+            items[n]->SubFolder ? value("select index from Folder where OID=?", items[n]->SubFolder->Rec.OID)
+                                : value("select index from MediaData where OID=?", items[n]->Rec.OID);
         EXPECT_EQ(stored.toDouble(), n * 32.0) << n;
     }
     EXPECT_EQ(tile->SubFolder->Rec.Index, 32.0);
@@ -342,8 +343,8 @@ TEST(WorkspaceResources, EveryIconTypeBitmapAndCursorExists)
     EXPECT_FALSE(frame.action("FolderNew")->icon().isNull());
     for (const char *name : {"image", "folder", "Video", "Audio", "Text2", "Ole"})
         EXPECT_FALSE(TypeBitmaps::bitmap(name).isNull()) << name;
-    const std::pair<int, const char *> types[] = {{3, "image"}, {99, "Text2"}, {104, "Audio"},
-                                                  {202, "Video"}, {300, "Ole"}, {301, "folder"}};
+    const std::pair<int, const char *> types[] = {{3, "image"},   {99, "Text2"}, {104, "Audio"},
+                                                  {202, "Video"}, {300, "Ole"},  {301, "folder"}};
     for (const auto &[type, name] : types)
         EXPECT_EQ(TypeBitmaps::nameOfMediaType(type), name) << type;
     for (int n : {crMove, crMSCopy, CrHand})
