@@ -471,8 +471,8 @@ bool TDbFolderList::BuildThumbnail(TDbMedia *item, bool store)
         item->Rec.NailFile = item->Rec.MediaFile;
         return true;
     }
-    if (type == TypeAvi || !thumbnailer)
-        return false; // the first frame of a video comes with the media player
+    if (!thumbnailer)
+        return false;
     QString error;
     const QByteArray encoded = thumbnailer(item->Rec.MediaFile, &error);
     if (encoded.isEmpty())

@@ -64,13 +64,14 @@ Prepared prepare(const QString &path, const std::function<QByteArray(const QStri
     Prepared p;
     const int type = MediaTypeOfExtension(path);
     p.refusal = TDbFolderList::ImportRefusal(path, type);
-    if (!p.refusal.isEmpty() || !isPictureType(type) || !thumbnailer)
+    if (!p.refusal.isEmpty() || !(isPictureType(type) || type == TypeAvi) || !thumbnailer)
         return p;
     QString error;
     QByteArray bytes = thumbnailer(path, &error);
     p.thumbnailMade = true;
     if (bytes.isEmpty()) {
-        if (skipUnreadable)
+        // A video without a frame to show may still play; it shows its type icon.
+        if (skipUnreadable && type != TypeAvi)
             p.refusal = error.isEmpty() ? QStringLiteral("not a picture that can be read") : error;
         return p;
     }

@@ -32,7 +32,7 @@ public:
     // names do not begin with "."); without this they are skipped.
     bool recursive = false;
     // A picture that cannot be decoded is skipped with the decoder's reason; without this
-    // it is imported and shows its type icon.
+    // it is imported and shows its type icon (as a video without a frame always is).
     bool skipUnreadablePictures = true;
     // Worker threads for the thumbnails; 0 means one for each core.
     int threads = 0;

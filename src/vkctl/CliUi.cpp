@@ -2,15 +2,43 @@
 
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <QtGlobal>
+
 namespace vk {
+
+FILE *messageStream()
+{
+    static FILE *stream = [] {
+        const int fd = ::dup(STDERR_FILENO);
+        FILE *f = fd >= 0 ? ::fdopen(fd, "w") : nullptr;
+        if (!f)
+            return stderr;
+        std::setvbuf(f, nullptr, _IOLBF, 0);
+        return f;
+    }();
+    return stream;
+}
+
+void QuietLibraries()
+{
+    messageStream();
+    if (!qEnvironmentVariableIsEmpty("VKCTL_DEBUG"))
+        return;
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null >= 0) {
+        ::dup2(null, STDERR_FILENO);
+        ::close(null);
+    }
+}
 
 void CliUi::showMessage(const QString &text, Icon)
 {
     QString oneLine = text;
     oneLine.replace(QLatin1String("\n\r"), QLatin1String(" ")).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    std::fprintf(stderr, "vkctl: %s\n", oneLine.trimmed().toUtf8().constData());
+    std::fprintf(messageStream(), "vkctl: %s\n", oneLine.trimmed().toUtf8().constData());
 }
 
 bool CliUi::askYesNo(const QString &text)
@@ -29,7 +57,7 @@ void CliUi::showInformation(const QString &, const QStringList &lines, const QSt
 {
     showMessage(prompt, Icon::Information);
     for (const QString &line : lines)
-        std::fprintf(stderr, "  %s\n", line.toUtf8().constData());
+        std::fprintf(messageStream(), "  %s\n", line.toUtf8().constData());
 }
 
 namespace {
@@ -50,7 +78,7 @@ void CliUi::progressStart(const QString &label, int total)
 {
     m_label = label;
     m_total = total;
-    m_tty = ::isatty(STDERR_FILENO);
+    m_tty = ::isatty(::fileno(messageStream()));
     m_shown = false;
     interrupted = 0;
     struct sigaction action = {};
@@ -62,7 +90,8 @@ void CliUi::progressStart(const QString &label, int total)
 bool CliUi::progressStep(int done)
 {
     if (m_tty) {
-        std::fprintf(stderr, "\r%s %d/%d", m_label.toUtf8().constData(), done, m_total);
+        std::fprintf(messageStream(), "\r%s %d/%d", m_label.toUtf8().constData(), done, m_total);
+        std::fflush(messageStream());
         m_shown = true;
     }
     return !interrupted;
@@ -71,7 +100,7 @@ bool CliUi::progressStep(int done)
 void CliUi::progressEnd()
 {
     if (m_shown)
-        std::fprintf(stderr, "\n");
+        std::fprintf(messageStream(), "\n");
     m_shown = false;
     sigaction(SIGINT, &previousInterrupt, nullptr);
 }
@@ -79,7 +108,7 @@ void CliUi::progressEnd()
 void CliUi::interruptProgress()
 {
     if (m_shown)
-        std::fputs("\r\x1b[K", stderr);
+        std::fputs("\r\x1b[K", messageStream());
 }
 
 } // namespace vk

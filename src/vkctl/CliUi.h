@@ -4,7 +4,17 @@
 
 #include "UiServices.h"
 
+#include <cstdio>
+
 namespace vk {
+
+// Where vkctl's own messages go: a duplicate of standard error taken at start-up. The
+// libraries' chatter on standard error itself (decoders print their complaints about
+// damaged files there) is silenced by QuietLibraries, so that every line a script reads
+// on stderr is one of ours.
+FILE *messageStream();
+// Points standard error at /dev/null, unless VKCTL_DEBUG is set.
+void QuietLibraries();
 
 class CliUi : public UiServices
 {

@@ -22,10 +22,12 @@
 #include "RecordStatements.h"
 #include "Settings.h"
 #include "Statement.h"
+#include "VideoFrames.h"
 
 #include <sqlite3.h>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
@@ -68,7 +70,7 @@ int usage()
         "  keyword recount\n"
         "  check                           bring the schema up to date, find moved file\n"
         "                                  objects and check the database's integrity\n",
-        stderr);
+        messageStream());
     return 1;
 }
 
@@ -97,7 +99,7 @@ void flushResults()
 
 void printError(const QString &text)
 {
-    std::fprintf(stderr, "vkctl: %s\n", text.toUtf8().constData());
+    std::fprintf(messageStream(), "vkctl: %s\n", text.toUtf8().constData());
 }
 
 QString engineError()
@@ -485,7 +487,7 @@ int cmdImport(const Options &options, const QStringList &args, CliUi &ui)
         printError(QStringLiteral("there is no folder %1").arg(folderOid));
         return ImportFailed;
     }
-    roots.thumbnailer = thumbnailOfFile;
+    roots.thumbnailer = mediaThumbnail;
     MediaImport import(roots);
     import.recursive = recursive;
     import.tileWidth = display.DefaultPanelWidth;
@@ -682,8 +684,11 @@ int main(int argc, char *argv[])
 {
     resultStream();
     std::atexit([] { flushResults(); });
+    QuietLibraries();
     vk::initImageLibrary(argv[0]);
-    QCoreApplication app(argc, argv);
+    // The graphical side of Qt, without a screen: video frames are converted through it.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     vk::setApplicationIdentity();
     QStringList args = QCoreApplication::arguments().mid(1);
     Options options;

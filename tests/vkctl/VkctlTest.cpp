@@ -1,4 +1,5 @@
 // vkctl as users script it: its commands, output formats and exit codes.
+#include "AviFixture.h"
 #include "PictureFixtures.h"
 
 #include <gtest/gtest.h>
@@ -321,6 +322,7 @@ TEST_F(VkctlTest, ImportExportAndThumb)
     write("empty.mp3", "");
     // A metafile, read while other results are printed: none of them may go astray.
     write("drawing.wmf", fixtures::placeableWmf(1440, 720));
+    write("clip.avi", fixtures::mjpegAvi(160, 96, {Qt::red, Qt::blue}));
 
     // Without --recursive a directory is skipped; every skip is a line with its reason, exit 2.
     Result r = vkctl({"import", folder, home.path() + "/in/a.jpg", home.path() + "/in/deeper"});
@@ -332,8 +334,9 @@ TEST_F(VkctlTest, ImportExportAndThumb)
     r = vkctl({"import", folder, home.path() + "/in", "--recursive", "--external"});
     EXPECT_EQ(r.code, 2) << r.err.toStdString();
     const QStringList oids = r.out.split('\n', Qt::SkipEmptyParts);
-    EXPECT_EQ(oids.size(), 3); // a.jpg, deeper/b.png, drawing.wmf
+    ASSERT_EQ(oids.size(), 4); // a.jpg, clip.avi, deeper/b.png, drawing.wmf
     EXPECT_EQ(r.err.count("skipped "), 2) << r.err.toStdString();
+    EXPECT_EQ(r.err.count('\n'), 2) << r.err.toStdString(); // nothing but the skips
     EXPECT_TRUE(r.err.contains("empty.mp3: the file is empty")) << r.err.toStdString();
 
     // All imported: exit 0. The items list with their state.
@@ -362,5 +365,9 @@ TEST_F(VkctlTest, ImportExportAndThumb)
     QImage thumb(home.path() + "/thumb.png");
     EXPECT_EQ(thumb.size(), QSize(120, 80));
     EXPECT_EQ(vkctl({"thumb", "123", home.path() + "/none.png"}).code, 1);
+    // A video's thumbnail is its first frame.
+    r = vkctl({"thumb", oids[1], home.path() + "/clip.jpg"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(QImage(home.path() + "/clip.jpg").size(), QSize(120, 72));
     EXPECT_EQ(vkctl({"import", "999", home.path() + "/in/a.jpg"}).code, 1);
 }

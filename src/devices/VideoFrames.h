@@ -1,0 +1,19 @@
+// Pictures taken from video files: the first frame, which is a video item's thumbnail.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+namespace vk {
+
+// The first frame of the video in `path`, through the media framework. Runs an event loop
+// of its own, so it may be called on a worker thread; needs a QGuiApplication. Null, with `error` set, when the file
+// has no video that can be decoded within `timeoutMs`.
+QImage firstVideoFrame(const QString &path, QString *error, int timeoutMs = 10000);
+
+// The stored thumbnail of a media file: pictures through the image component, AVI videos
+// from their first frame. Empty, with `error` set, on failure. Safe on any thread.
+QByteArray mediaThumbnail(const QString &path, QString *error);
+
+} // namespace vk
