@@ -181,6 +181,9 @@ TEST_F(FrameFixture, FolderCommandsFollowTheActiveFolderWindow)
     TFolderWindow *window = frame->OpenFolderWindow(folder);
     ASSERT_TRUE(window);
     EXPECT_EQ(frame->ActiveView(), window);
+    // Coming back to the frame from another program keeps the folder window as the view.
+    frame->ViewActivated(frame.get());
+    EXPECT_EQ(frame->ActiveView(), window);
     for (const char *name : {"btnNewSubFolder", "MediaInsert", "FolderClose", "btnDelete", "btnFolderSort",
                              "btnMediaSort", "WindowCascadeItem"})
         EXPECT_TRUE(enabled(name)) << name;
