@@ -417,15 +417,17 @@ TEST_F(ImportExportTest, EveryPictureFormatImportsThumbnailsAndExports)
         QImage thumb;
         QString error;
         ASSERT_TRUE(loadImage(m->Rec.NailFile, thumb, &error)) << c.name << ": " << error.toStdString();
-        if (c.thumbnail.isValid())
+        if (c.thumbnail.isValid()) {
             EXPECT_EQ(thumb.size(), c.thumbnail) << c.name;
+        }
         const QString target = out.filePath(QStringLiteral("%1.png").arg(i));
         ASSERT_TRUE(ExportMediaFile(*m, target, TypePng, convertMediaPicture, &error))
             << c.name << ": " << error.toStdString();
         QImage exported;
         ASSERT_TRUE(loadImage(target, exported, &error)) << c.name;
-        if (c.type != TypeIco && c.type != TypeWmf)
+        if (c.type != TypeIco && c.type != TypeWmf) {
             EXPECT_EQ(exported.size(), card.size()) << c.name;
+        }
     }
 }
 
