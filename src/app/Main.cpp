@@ -8,6 +8,7 @@
 #include "HelpWindow.h"
 #include "Icons.h"
 #include "LibrarySort.h"
+#include "MediaImport.h"
 #include "MediaTypes.h"
 #include "Messages.h"
 #include "Paths.h"
@@ -1000,25 +1001,33 @@ void TMainForm::MediaInsertClick()
     TDbFolder *folder = TargetFolder(m_context, true);
     if (!folder)
         return;
-    const QStringList files =
-        QFileDialog::getOpenFileNames(this, vkMessage("ImportMediaCaption"), QString(),
-                                      DialogFilters(ImportFilter()).join(QStringLiteral(";;")));
+    // The program's own file dialog: it matches the filters whatever the letter case of the
+    // extensions, which a native dialog may not.
+    const QStringList files = QFileDialog::getOpenFileNames(
+        this, vkMessage("ImportMediaCaption"), QString(), DialogFilters(ImportFilter()).join(QStringLiteral(";;")),
+        nullptr, QFileDialog::DontUseNativeDialog);
     if (files.isEmpty())
         return;
-    Hourglass wait;
-    m_progressBar->setRange(0, int(files.size()));
-    m_progressBar->setValue(0);
-    m_progressBar->show();
-    int mode = m_startup->settings.defaultImportType;
+    // Thumbnails are made on worker threads while the rows go in, in order; the progress
+    // dialog can cancel, and what was imported before stays.
     TDbMedia *last = nullptr;
-    for (const QString &file : files) {
-        if (TDbMedia *item = m_startup->rootFolders->InsertMediaFile(folder, file, mode))
-            last = item;
-        if (mode == -1)
-            break;
-        m_progressBar->setValue(m_progressBar->value() + 1);
+    QStringList skipped;
+    {
+        Hourglass wait;
+        MediaImport import(*m_startup->rootFolders);
+        const DisplayOptions &o = m_startup->checks.options;
+        import.tileWidth = o.DefaultPanelWidth;
+        import.tileHeight = o.DefaultPanelHeight;
+        import.tileBorder = o.DefaultPanelBorderWidth;
+        import.imported = [&last](TDbMedia *m) { last = m; };
+        import.skipped = [&skipped](const ImportSkip &skip) {
+            skipped << QStringLiteral("%1: %2").arg(QFileInfo(skip.path).fileName(), skip.reason);
+        };
+        import.Run(folder, files, m_startup->settings.defaultImportType);
     }
-    m_progressBar->hide();
+    if (!skipped.isEmpty())
+        m_ui->showInformation(QStringLiteral("Import media"), skipped,
+                              QStringLiteral("These files were not imported:"));
     for (TFolderWindow *w : folderWindows(folder)) {
         w->refresh();
         if (last)
