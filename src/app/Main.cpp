@@ -14,6 +14,7 @@
 #include "Paths.h"
 #include "QtUiServices.h"
 #include "Splash.h"
+#include "VideoFrames.h"
 #include "VkDialog.h"
 
 #include <QActionGroup>
@@ -1014,6 +1015,7 @@ void TMainForm::MediaInsertClick()
     QStringList skipped;
     {
         Hourglass wait;
+        initVideoFrames();
         MediaImport import(*m_startup->rootFolders);
         const DisplayOptions &o = m_startup->checks.options;
         import.tileWidth = o.DefaultPanelWidth;

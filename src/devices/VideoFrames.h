@@ -12,6 +12,9 @@ namespace vk {
 // has no video that can be decoded within `timeoutMs`.
 QImage firstVideoFrame(const QString &path, QString *error, int timeoutMs = 10000);
 
+// Sets up the media framework; once, on the main thread, before any worker takes frames.
+void initVideoFrames();
+
 // The stored thumbnail of a media file: pictures through the image component, AVI videos
 // from their first frame. Empty, with `error` set, on failure. Safe on any thread.
 QByteArray mediaThumbnail(const QString &path, QString *error);

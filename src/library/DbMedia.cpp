@@ -436,6 +436,14 @@ TDbMedia *TDbFolderList::InsertPreparedFile(TDbFolder *folder, const QString &pa
         delete m;
         return nullptr;
     }
+    if (m->Rec.MediaFile.isEmpty()) {
+        // The file went away between its check and its storing: the row has no content.
+        m->Delete(c);
+        if (skipReason)
+            *skipReason = QStringLiteral("the file is not there");
+        delete m;
+        return nullptr;
+    }
     m->External = external;
     m->Owner = folder;
     folder->MediaList->Items.append(m);

@@ -41,11 +41,12 @@ void walk(const QString &dir, int self, QSet<QString> &seen, std::vector<Entry> 
     const QFileInfoList list = QDir(dir).entryInfoList(
         QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
     for (const QFileInfo &info : list) {
+        // Hidden files and directories are other programs' own (caches, thumbnails, the
+        // resource forks another system leaves beside each picture).
+        if (info.fileName().startsWith(QLatin1Char('.')))
+            continue;
         if (info.isDir()) {
-            // Hidden directories are the tools' own (caches, thumbnails); a link back up the
-            // tree is followed once.
-            if (info.fileName().startsWith(QLatin1Char('.')))
-                continue;
+            // A link back up the tree is followed once.
             const QString canonical = info.canonicalFilePath();
             if (canonical.isEmpty() || seen.contains(canonical))
                 continue;
@@ -86,7 +87,7 @@ Prepared prepare(const QString &path, const std::function<QByteArray(const QStri
 bool MediaImport::Run(TDbFolder *folder, const QStringList &paths, int mode)
 {
     m_imported = m_skipped = 0;
-    m_cancelled = false;
+    m_cancelled = m_failed = false;
     auto skip = [this](const QString &path, const QString &reason) {
         ++m_skipped;
         if (skipped)
@@ -187,17 +188,22 @@ bool MediaImport::Run(TDbFolder *folder, const QStringList &paths, int mode)
             }
         }
         ++done;
-        if (ui && !ui->progressStep(done))
+        // A cancel at the last file has nothing left to stop.
+        if (ui && !ui->progressStep(done) && done < files)
             m_cancelled = true;
     }
     if (ui)
         ui->progressEnd();
-    // Whatever the workers still hold is dropped; the pool waits for them on the way out.
+    // Files not yet started are dropped; the pool waits for the ones in hand on the way out.
+    pool.clear();
+    m_failed = !good;
     return good;
 }
 
 TDbMedia *ImportDirectory(MediaImport &import, const QString &directory, TDbFolder *parent, int mode)
 {
+    if (!QFileInfo(directory).isDir())
+        return nullptr;
     TDbMedia *tile = nullptr;
     const auto made = import.folderMade;
     import.folderMade = [&](TDbMedia *t) {

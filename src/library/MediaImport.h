@@ -28,8 +28,8 @@ class MediaImport
 public:
     explicit MediaImport(TDbFolderList &list) : m_list(list) {}
 
-    // Directories given are imported as subfolders, with their subdirectories (those whose
-    // names do not begin with "."); without this they are skipped.
+    // Directories given are imported as subfolders, with their subdirectories; entries whose
+    // names begin with "." are left out. Without this, directories given are skipped.
     bool recursive = false;
     // A picture that cannot be decoded is skipped with the decoder's reason; without this
     // it is imported and shows its type icon (as a video without a frame always is).
@@ -55,17 +55,21 @@ public:
     int importedCount() const { return m_imported; }
     int skippedCount() const { return m_skipped; }
     bool cancelled() const { return m_cancelled; }
+    // The last Run stopped because the database failed.
+    bool failed() const { return m_failed; }
 
 private:
     TDbFolderList &m_list;
     int m_imported = 0;
     int m_skipped = 0;
     bool m_cancelled = false;
+    bool m_failed = false;
 };
 
 // A directory dropped onto a folder: a subfolder of `parent` named after it, with its files
 // and, as subfolders of their own, its subdirectories. Answers the new subfolder's tile
-// (null when it could not be made); `import` carries the settings and the callbacks.
+// (null for a path that is no directory, or when the subfolder could not be made);
+// `import` carries the settings and the callbacks, and tells afterwards how it went.
 TDbMedia *ImportDirectory(MediaImport &import, const QString &directory, TDbFolder *parent, int mode);
 
 } // namespace vk

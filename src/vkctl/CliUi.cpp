@@ -83,6 +83,7 @@ void CliUi::progressStart(const QString &label, int total)
     interrupted = 0;
     struct sigaction action = {};
     action.sa_handler = onInterrupt;
+    action.sa_flags = SA_RESETHAND; // a second Ctrl-C stops at once
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &previousInterrupt);
 }

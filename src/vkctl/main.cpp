@@ -34,6 +34,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -58,7 +60,7 @@ int usage()
         "  rm MEDIA_OID...\n"
         "  mv MEDIA_OID... --to FOLDER_OID [--at N]\n"
         "  cp MEDIA_OID... --to FOLDER_OID [--at N]   prints the new OIDs\n"
-        "  import FOLDER_OID PATH... [--internal | --external] [--recursive]\n"
+        "  import FOLDER_OID PATH... [--internal | --external] [--recursive] [-- PATH...]\n"
         "                                  prints the new OIDs; skipped files on stderr\n"
         "  export MEDIA_OID PATH           converts to PATH's picture format\n"
         "  thumb MEDIA_OID PATH            writes the stored thumbnail as a picture\n"
@@ -454,8 +456,13 @@ int cmdImport(const Options &options, const QStringList &args, CliUi &ui)
     int mode = -1;
     bool recursive = false;
     QStringList positional;
+    bool optionsEnd = false;
     for (const QString &arg : args) {
-        if (arg == QLatin1String("--internal") || arg == QLatin1String("--external")) {
+        if (optionsEnd) {
+            positional.append(arg);
+        } else if (arg == QLatin1String("--")) {
+            optionsEnd = true; // what follows are paths, whatever they look like
+        } else if (arg == QLatin1String("--internal") || arg == QLatin1String("--external")) {
             const int chosen = arg == QLatin1String("--internal") ? ImportDatabaseFile : ImportExternalFile;
             if (mode != -1 && mode != chosen)
                 return usage();
@@ -487,6 +494,7 @@ int cmdImport(const Options &options, const QStringList &args, CliUi &ui)
         printError(QStringLiteral("there is no folder %1").arg(folderOid));
         return ImportFailed;
     }
+    initVideoFrames();
     roots.thumbnailer = mediaThumbnail;
     MediaImport import(roots);
     import.recursive = recursive;
@@ -685,10 +693,21 @@ int main(int argc, char *argv[])
     resultStream();
     std::atexit([] { flushResults(); });
     QuietLibraries();
+    // Qt's last words before it gives up still reach the person.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+        if (type == QtFatalMsg || !qEnvironmentVariableIsEmpty("VKCTL_DEBUG"))
+            std::fprintf(vk::messageStream(), "vkctl: %s\n", text.toUtf8().constData());
+    });
     vk::initImageLibrary(argv[0]);
-    // The graphical side of Qt, without a screen: video frames are converted through it.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    // Import takes pictures from videos, which needs the graphical side of Qt (without a
+    // screen); every other command does with the core.
+    bool importing = false;
+    for (int i = 1; i < argc && !importing; ++i)
+        importing = std::strcmp(argv[i], "import") == 0;
+    if (importing)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app =
+        importing ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     vk::setApplicationIdentity();
     QStringList args = QCoreApplication::arguments().mid(1);
     Options options;

@@ -51,6 +51,29 @@ TEST(VideoFrames, FirstFrameOfAnAvi)
     EXPECT_EQ(thumb.size(), QSize(120, 72));
 }
 
+// As an import takes them: on workers only, several at once, a damaged one among them.
+TEST(VideoFrames, WorkersTakeFramesSideBySide)
+{
+    QTemporaryDir dir;
+    initVideoFrames();
+    const QString good = writeFile(dir, "good.avi", fixtures::mjpegAvi(64, 48, {Qt::blue}));
+    const QString bad = writeFile(dir, "bad.avi", "RIFF\x10\0\0\0AVI nothing here");
+    QThreadPool pool;
+    pool.setMaxThreadCount(3);
+    std::vector<std::future<QByteArray>> results;
+    for (const QString &path : {good, bad, good}) {
+        auto task = std::make_shared<std::packaged_task<QByteArray()>>([path] {
+            QString e;
+            return mediaThumbnail(path, &e);
+        });
+        results.push_back(task->get_future());
+        pool.start([task] { (*task)(); });
+    }
+    EXPECT_FALSE(results[0].get().isEmpty());
+    EXPECT_TRUE(results[1].get().isEmpty());
+    EXPECT_FALSE(results[2].get().isEmpty());
+}
+
 TEST(VideoFrames, DamagedAndMissingVideosAnswerWithAReason)
 {
     QTemporaryDir dir;

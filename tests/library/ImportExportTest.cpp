@@ -250,6 +250,9 @@ TEST_F(ImportExportTest, DirectoryImportKeepsOrderAndNamesEachSkip)
     dirFile("shoot/inner/h.bmp", pictureBytes("BMP"));
     dirFile("shoot/.cache/hidden.png", pictureBytes("PNG"));
     dirFile("shoot/icon.ico", pictureBytes("ICO", QSize(16, 16)));
+    dirFile("shoot/._a.jpg", "another system's resource fork");
+    // A link back up the tree is walked once.
+    ASSERT_TRUE(QFile::link(tree.filePath("shoot"), tree.filePath("shoot/inner/up")));
 
     // The file that vanishes between the listing and its reading: the worker before it
     // (one worker, in order) removes it.
