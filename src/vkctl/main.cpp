@@ -517,30 +517,40 @@ int cmdImport(const Options &options, const QStringList &args, CliUi &ui)
     return import.skippedCount() > 0 ? ImportSomeSkipped : ImportAll;
 }
 
-// Finds a media item of the loaded tree, or says there is none.
-TDbMedia *mediaItem(TDbFolderList &roots, const QString &oid)
+// The commands that take MEDIA_OID PATH: the tree loaded and the item found, or said why not.
+struct OneItem
 {
-    TDbMedia *m = roots.FindMediaByOid(oid);
-    if (!m)
-        printError(QStringLiteral("there is no media item %1").arg(oid));
-    return m;
+    Connection c;
+    DisplayOptions display;
+    TDbFolderList roots{c};
+    TDbMedia *item = nullptr;
+};
+
+bool openOneItem(const Options &options, const QStringList &args, CliUi &ui, OneItem &one)
+{
+    if (!openTree(options, ui, one.c, one.display, one.roots))
+        return false;
+    one.item = one.roots.FindMediaByOid(args[0]);
+    if (!one.item)
+        printError(QStringLiteral("there is no media item %1").arg(args[0]));
+    return one.item != nullptr;
+}
+
+bool itemAndPath(const QStringList &args)
+{
+    return args.size() == 2 && !args[0].startsWith(QLatin1String("--")) && !args[1].startsWith(QLatin1String("--"));
 }
 
 int cmdExport(const Options &options, const QStringList &args, CliUi &ui)
 {
-    if (args.size() != 2 || args[0].startsWith(QLatin1String("--")) || args[1].startsWith(QLatin1String("--")))
+    if (!itemAndPath(args))
         return usage();
-    Connection c;
-    DisplayOptions display;
-    TDbFolderList roots(c);
-    if (!openTree(options, ui, c, display, roots))
-        return 1;
-    TDbMedia *m = mediaItem(roots, args[0]);
-    if (!m)
+    OneItem one;
+    if (!openOneItem(options, args, ui, one))
         return 1;
     const ExportTarget target = TypeOfExportName({QString()}, 1, args[1]);
     QString error;
-    if (!ExportMediaFile(*m, target.name, target.code, convertMediaPicture, &error)) {
+    if (!ExportMediaFile(*one.item, target.name, target.code, convertMediaPicture, &error)) {
         printError(error);
         return 1;
     }
@@ -549,16 +559,12 @@ int cmdExport(const Options &options, const QStringList &args, CliUi &ui)
 
 int cmdThumb(const Options &options, const QStringList &args, CliUi &ui)
 {
-    if (args.size() != 2 || args[0].startsWith(QLatin1String("--")) || args[1].startsWith(QLatin1String("--")))
+    if (!itemAndPath(args))
         return usage();
-    Connection c;
-    DisplayOptions display;
-    TDbFolderList roots(c);
-    if (!openTree(options, ui, c, display, roots))
+    OneItem one;
+    if (!openOneItem(options, args, ui, one))
         return 1;
-    TDbMedia *m = mediaItem(roots, args[0]);
-    if (!m)
-        return 1;
+    const TDbMedia *m = one.item;
     if (m->Rec.NailFile.isEmpty() || !QFileInfo(m->Rec.NailFile).isFile()) {
         printError(QStringLiteral("media item %1 has no thumbnail").arg(m->Rec.OID));
         return 1;
