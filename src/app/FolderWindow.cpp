@@ -103,7 +103,7 @@ void TFolderWindow::refresh()
             row->setData(Qt::UserRole, QVariant::fromValue(static_cast<void *>(item)));
             row->setToolTip(TypeLabel(item->Rec.MediaType).isEmpty()
                                 ? title
-                                : TypeLabel(item->Rec.MediaType) + QLatin1Char(' ') + title);
+                                : TypeLabel(item->Rec.MediaType) + title);
             if (m_selectionOrder.contains(item)) {
                 row->setSelected(true);
                 keep.append(item);

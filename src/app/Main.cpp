@@ -404,7 +404,7 @@ void TMainForm::createToolbars()
     m_mediaToolbar->setIconSize(QSize(22, 22));
     add(m_mediaToolbar, {"ReleaseBtn", "", "VideoObject", "AudioObject", "ButtonObject", "TextObject",
                          "ImageObject", "MemoObject", "DrawRectangle", "DrawEllipse", "DrawRoundRect",
-                         "DrawLine", "DrawPolyLine", "", "PlayBtn"});
+                         "DrawLine", "DrawPolyLine", "", "PlayBtn", ""});
     m_fitComboBox = new QComboBox(m_mediaToolbar);
     m_fitComboBox->setObjectName(QStringLiteral("FitComboBox"));
     m_fitComboBox->setEditable(true);
@@ -412,7 +412,7 @@ void TMainForm::createToolbars()
     m_fitComboBox->setCurrentText(QStringLiteral("100"));
     m_fitComboBox->setMinimumContentsLength(4);
     m_mediaToolbar->addWidget(m_fitComboBox);
-    m_mediaToolbar->addWidget(new QLabel(QStringLiteral(" % "), m_mediaToolbar));
+    m_mediaToolbar->addWidget(new QLabel(QStringLiteral("%"), m_mediaToolbar));
     addToolBarBreak(Qt::TopToolBarArea);
     addToolBar(Qt::TopToolBarArea, m_mediaToolbar);
     m_mediaToolbar->hide();
@@ -987,11 +987,9 @@ void TMainForm::MediaSortClick()
     Hourglass wait;
     if (!SortFolderItems(*m_startup->rootFolders, folder))
         return;
-    for (TFolderWindow *w : folderWindows(folder)) {
+    // The windows show the new order from the first item; what was selected stays selected.
+    for (TFolderWindow *w : folderWindows(folder))
         w->refresh();
-        if (!w->isEmpty())
-            w->selectAt(0);
-    }
     UpdateMenuItems();
 }
 
