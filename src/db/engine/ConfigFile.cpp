@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace vkdb {
@@ -43,25 +44,91 @@ static std::string trim(const std::string &s)
     return s.substr(b, e - b + 1);
 }
 
+namespace {
+
+// An flock() on the file beside the configuration, held until destruction. The lock
+// file is never deleted: a writer could still be waiting on the deleted one while
+// the next locks a new file of the same name.
+class FileLock
+{
+public:
+    FileLock() = default;
+    FileLock(const FileLock &) = delete;
+    FileLock &operator=(const FileLock &) = delete;
+    ~FileLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd); // releases the lock
+    }
+
+    bool lock(const std::string &path, int operation)
+    {
+        m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (m_fd < 0)
+            m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC); // there, but not ours to write
+        if (m_fd < 0)
+            return false;
+        while (::flock(m_fd, operation) != 0)
+            if (errno != EINTR) {
+                ::close(m_fd);
+                m_fd = -1;
+                return false;
+            }
+        return true;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+bool writeAll(int fd, const std::string &data)
+{
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += size_t(n);
+    }
+    return true;
+}
+
+// Makes a rename in dir survive a crash.
+bool syncDirectory(const std::string &dir)
+{
+    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = ::fsync(fd) == 0 || errno == EINVAL; // some file systems cannot sync a directory
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
 ConfigFile::ConfigFile(std::string path) : m_path(std::move(path))
 {
     reload();
 }
 
-bool ConfigFile::reload()
+bool ConfigFile::read(const std::string &path, Document &doc)
 {
-    m_preamble.clear();
-    m_sections.clear();
-    std::ifstream in(m_path, std::ios::binary);
-    if (!in)
-        return !std::filesystem::exists(m_path);
+    doc = Document();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::error_code ec;
+        return !std::filesystem::exists(path, ec) && !ec;
+    }
     std::string raw;
     while (std::getline(in, raw)) {
         if (!raw.empty() && raw.back() == '\r')
             raw.pop_back();
         std::string t = trim(raw);
         if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
-            m_sections.push_back({trim(t.substr(1, t.size() - 2)), {}});
+            doc.sections.push_back({trim(t.substr(1, t.size() - 2)), {}});
             continue;
         }
         Line line{raw, {}, {}};
@@ -72,80 +139,132 @@ bool ConfigFile::reload()
                 line.value = trim(t.substr(eq + 1));
             }
         }
-        (m_sections.empty() ? m_preamble : m_sections.back().lines).push_back(std::move(line));
+        (doc.sections.empty() ? doc.preamble : doc.sections.back().lines).push_back(std::move(line));
     }
-    return true;
+    return !in.bad();
+}
+
+bool ConfigFile::reload()
+{
+    // Writers replace the file by renaming, so it is never seen half written; the shared
+    // lock only keeps reading in step with them. Reading goes ahead without it when the
+    // lock file cannot be had, as in a directory that is not ours to write.
+    FileLock lock;
+    lock.lock(m_path + ".lock", LOCK_SH);
+    m_changes.clear();
+    return read(m_path, m_doc);
 }
 
 bool ConfigFile::flush()
 {
-    std::ostringstream out;
-    for (const Line &l : m_preamble)
-        out << (l.key.empty() ? l.text : l.key + "=" + l.value) << "\n";
-    for (const Section &s : m_sections) {
-        out << "[" << s.name << "]\n";
-        for (const Line &l : s.lines)
-            out << (l.key.empty() ? l.text : l.key + "=" + l.value) << "\n";
-    }
-    const std::string data = out.str();
     std::error_code ec;
-    std::filesystem::path target(m_path);
+    const std::filesystem::path target(m_path);
     if (target.has_parent_path())
         std::filesystem::create_directories(target.parent_path(), ec);
-    const std::string tmp = m_path + ".tmp";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const std::string dir = target.has_parent_path() ? target.parent_path().string() : std::string(".");
+
+    // Under the lock nobody else writes: take the file as it is now and replay this
+    // object's changes onto it, so a change another writer made since stays.
+    FileLock lock;
+    if (!lock.lock(m_path + ".lock", LOCK_EX))
+        return false;
+    Document doc;
+    if (!read(m_path, doc))
+        return false;
+    for (const Change &change : m_changes)
+        apply(doc, change);
+    const std::string data = doc.text();
+
+    std::string tmp = m_path + ".tmp-XXXXXX";
+    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            return false;
-        }
-        done += size_t(n);
-    }
-    bool ok = ::fsync(fd) == 0;
+    bool ok = writeAll(fd, data) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (!ok || std::rename(tmp.c_str(), m_path.c_str()) != 0) {
         ::unlink(tmp.c_str());
         return false;
     }
-    return true;
+    // The new file is in place, so this object shows it even if the directory will not sync.
+    m_doc = std::move(doc);
+    m_changes.clear();
+    return syncDirectory(dir);
 }
 
-ConfigFile::Section *ConfigFile::find(const std::string &section)
+void ConfigFile::apply(Document &doc, const Change &change)
 {
-    for (Section &s : m_sections)
+    if (change.erase)
+        doc.erase(change.section);
+    else
+        doc.set(change.section, change.key, change.value);
+}
+
+std::string ConfigFile::Document::text() const
+{
+    std::ostringstream out;
+    for (const Line &l : preamble)
+        out << (l.key.empty() ? l.text : l.key + "=" + l.value) << "\n";
+    for (const Section &s : sections) {
+        out << "[" << s.name << "]\n";
+        for (const Line &l : s.lines)
+            out << (l.key.empty() ? l.text : l.key + "=" + l.value) << "\n";
+    }
+    return out.str();
+}
+
+ConfigFile::Section *ConfigFile::Document::find(const std::string &section)
+{
+    for (Section &s : sections)
         if (equalsIgnoreCase(s.name, section))
             return &s;
     return nullptr;
 }
 
-const ConfigFile::Section *ConfigFile::find(const std::string &section) const
+const ConfigFile::Section *ConfigFile::Document::find(const std::string &section) const
 {
-    return const_cast<ConfigFile *>(this)->find(section);
+    return const_cast<Document *>(this)->find(section);
+}
+
+void ConfigFile::Document::set(const std::string &section, const std::string &key, const std::string &value)
+{
+    Section *s = find(section);
+    if (!s) {
+        sections.push_back({section, {}});
+        s = &sections.back();
+    }
+    for (Line &l : s->lines)
+        if (!l.key.empty() && equalsIgnoreCase(l.key, key)) {
+            l.value = value;
+            return;
+        }
+    s->lines.push_back({{}, key, value});
+}
+
+void ConfigFile::Document::erase(const std::string &section)
+{
+    for (auto it = sections.begin(); it != sections.end(); ++it)
+        if (equalsIgnoreCase(it->name, section)) {
+            sections.erase(it);
+            return;
+        }
 }
 
 std::vector<std::string> ConfigFile::sections() const
 {
     std::vector<std::string> names;
-    for (const Section &s : m_sections)
+    for (const Section &s : m_doc.sections)
         names.push_back(s.name);
     return names;
 }
 
 bool ConfigFile::hasSection(const std::string &section) const
 {
-    return find(section) != nullptr;
+    return m_doc.find(section) != nullptr;
 }
 
 std::optional<std::string> ConfigFile::value(const std::string &section, const std::string &key) const
 {
-    if (const Section *s = find(section))
+    if (const Section *s = m_doc.find(section))
         for (const Line &l : s->lines)
             if (!l.key.empty() && equalsIgnoreCase(l.key, key))
                 return l.value;
@@ -159,26 +278,16 @@ std::string ConfigFile::unquotedValue(const std::string &section, const std::str
 
 void ConfigFile::setValue(const std::string &section, const std::string &key, const std::string &value)
 {
-    Section *s = find(section);
-    if (!s) {
-        m_sections.push_back({section, {}});
-        s = &m_sections.back();
-    }
-    for (Line &l : s->lines)
-        if (!l.key.empty() && equalsIgnoreCase(l.key, key)) {
-            l.value = value;
-            return;
-        }
-    s->lines.push_back({{}, key, value});
+    m_changes.push_back({false, section, key, value});
+    apply(m_doc, m_changes.back());
 }
 
+// Replayed by flush() even when this object does not hold the section: the caller
+// wants it gone, also if another writer added it meanwhile.
 void ConfigFile::eraseSection(const std::string &section)
 {
-    for (auto it = m_sections.begin(); it != m_sections.end(); ++it)
-        if (equalsIgnoreCase(it->name, section)) {
-            m_sections.erase(it);
-            return;
-        }
+    m_changes.push_back({true, section, {}, {}});
+    apply(m_doc, m_changes.back());
 }
 
 } // namespace vkdb

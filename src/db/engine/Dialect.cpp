@@ -177,7 +177,7 @@ namespace {
 // tokens [from, to): `file` columns keep their paths and ids apart from numbers
 // (no numeric affinity), `serial` columns are numbered by the engine.
 void translateColumnDefs(std::vector<Token> &tokens, size_t from, size_t to, const std::string &table,
-                         std::vector<ColumnSpec> &columns)
+                         std::vector<ColumnSpec> &columns, bool *hasPrimaryKey = nullptr)
 {
     int depth = 0;
     bool atDefStart = true;
@@ -201,6 +201,8 @@ void translateColumnDefs(std::vector<Token> &tokens, size_t from, size_t to, con
         }
         if (depth != 0)
             continue;
+        if (hasPrimaryKey && is(t, "primary"))
+            *hasPrimaryKey = true;
         if (atDefStart) {
             atDefStart = false;
             if (is(t, "primary") || is(t, "unique") || is(t, "check") || is(t, "foreign") ||
@@ -256,13 +258,18 @@ Translation translate(const std::string &sql)
     }
     if (is(first, "move")) {
         // move file object 'from' to 'to'
+        // move file object ? to ?   (the paths given as values)
         if (sig.size() == 6 && is(*sigTok(1), "file") && is(*sigTok(2), "object") &&
             sigTok(3)->kind == Token::String && is(*sigTok(4), "to") && sigTok(5)->kind == Token::String) {
             tr.kind = Translation::MoveFileObject;
             tr.moveFrom = unquoteString(sigTok(3)->text);
             tr.moveTo = unquoteString(sigTok(5)->text);
+        } else if (sig.size() == 6 && is(*sigTok(1), "file") && is(*sigTok(2), "object") &&
+                   sigTok(3)->kind == Token::Param && is(*sigTok(4), "to") && sigTok(5)->kind == Token::Param) {
+            tr.kind = Translation::MoveFileObject;
+            tr.paramCount = 2;
         } else {
-            tr.error = "Expected: move file object 'from' to 'to'.";
+            tr.error = "Expected: move file object 'from' to 'to', or move file object ? to ?.";
         }
         return tr;
     }
@@ -272,12 +279,32 @@ Translation translate(const std::string &sql)
         is(first, "alter") && sig.size() > 4 && is(*sigTok(1), "table") && is(*sigTok(3), "add");
     const bool isDropTable = is(first, "drop") && sig.size() > 2 && is(*sigTok(1), "table");
     const bool isUpdate = is(first, "update");
-    const bool isInsert = is(first, "insert");
+    // "replace into" is an insert; so is "with ... insert", whose rows need their OIDs all the same.
+    bool isInsert = is(first, "insert") || is(first, "replace");
+    if (is(first, "with")) {
+        int depth = 0;
+        for (size_t k = 1; k < sig.size() && !isInsert; ++k) {
+            const Token &t = tokens[sig[k]];
+            if (t.kind == Token::Punct && t.text == "(")
+                ++depth;
+            else if (t.kind == Token::Punct && t.text == ")")
+                --depth;
+            else if (depth == 0 && (is(t, "insert") || is(t, "replace")))
+                isInsert = true;
+        }
+    }
 
     if (isCreateTable || isAlterAdd || isDropTable) {
         size_t nameAt = 2;
         if (isDropTable && sig.size() > 4 && is(*sigTok(2), "if") && is(*sigTok(3), "exists"))
             nameAt = 4;
+        if (isCreateTable && sig.size() > 5 && is(*sigTok(2), "if") && is(*sigTok(3), "not") &&
+            is(*sigTok(4), "exists"))
+            nameAt = 5;
+        if (nameAt >= sig.size()) {
+            tr.error = "Expected a table name.";
+            return tr;
+        }
         tr.table = unquoteIdentifier(*sigTok(nameAt));
     }
 
@@ -302,7 +329,11 @@ Translation translate(const std::string &sql)
             tr.error = "A table needs its columns in parentheses.";
             return tr;
         }
-        translateColumnDefs(tokens, open + 1, close, tr.table, tr.columns);
+        bool ownKey = false;
+        translateColumnDefs(tokens, open + 1, close, tr.table, tr.columns, &ownKey);
+        // Every row's OID lives in a column of its own, which SQLite never renumbers.
+        if (!ownKey)
+            tokens[open].text = "(" + std::string(OidColumn) + " integer primary key, ";
     } else if (isAlterAdd) {
         tr.kind = Translation::AlterAdd;
         size_t from = sig[4];
@@ -470,6 +501,206 @@ std::string completeInsert(const std::string &sql, const std::vector<std::string
         }
     }
     return join(tokens);
+}
+
+namespace {
+
+bool isPunct(const Token &t, const char *text)
+{
+    return t.kind == Token::Punct && t.text == text;
+}
+
+bool isName(const Token &t)
+{
+    return t.kind == Token::Ident || t.kind == Token::QuotedIdent;
+}
+
+// Words that end a FROM item's name, so they are never taken for an alias.
+bool endsFromItem(const Token &t)
+{
+    static const char *const words[] = {"where",  "join",  "inner", "left",      "right",  "full",
+                                        "cross",  "natural", "outer", "on",      "using",  "group",
+                                        "order",  "limit", "having", "union",    "except", "intersect",
+                                        "window", "for",   "indexed", "not",     "offset"};
+    for (const char *w : words)
+        if (is(t, w))
+            return true;
+    return false;
+}
+
+bool isJoinWord(const Token &t)
+{
+    return is(t, "join") || is(t, "inner") || is(t, "left") || is(t, "right") || is(t, "full") ||
+           is(t, "cross") || is(t, "natural") || is(t, "outer");
+}
+
+bool endsFromList(const Token &t)
+{
+    return is(t, "where") || is(t, "group") || is(t, "order") || is(t, "limit") || is(t, "having") ||
+           is(t, "union") || is(t, "except") || is(t, "intersect") || is(t, "window") || is(t, "for");
+}
+
+struct FromItem
+{
+    std::string table;     // empty for a subquery
+    std::string qualifier; // the alias, or the table's name as written
+    bool subquery = false;
+};
+
+// The FROM list of the select whose list holds the significant token `at`; false when
+// it cannot be read plainly (then the star is left as it is).
+bool fromItems(const std::vector<Token> &tokens, const std::vector<size_t> &sig, size_t at,
+               std::vector<FromItem> &items)
+{
+    int depth = 0;
+    size_t k = at + 1;
+    for (; k < sig.size(); ++k) {
+        const Token &t = tokens[sig[k]];
+        if (isPunct(t, "("))
+            ++depth;
+        else if (isPunct(t, ")") && --depth < 0)
+            return false;
+        else if (depth == 0 && is(t, "from"))
+            break;
+    }
+    if (k >= sig.size())
+        return false;
+    ++k;
+    while (k < sig.size()) {
+        FromItem item;
+        const Token &t = tokens[sig[k]];
+        if (isPunct(t, "(")) {
+            int d = 0;
+            for (; k < sig.size(); ++k) {
+                if (isPunct(tokens[sig[k]], "("))
+                    ++d;
+                else if (isPunct(tokens[sig[k]], ")") && --d == 0)
+                    break;
+            }
+            if (k >= sig.size())
+                return false;
+            ++k;
+            item.subquery = true;
+        } else if (isName(t)) {
+            item.table = unquoteIdentifier(t);
+            item.qualifier = t.text;
+            ++k;
+            // schema.table
+            if (k + 1 < sig.size() && isPunct(tokens[sig[k]], ".") && isName(tokens[sig[k + 1]])) {
+                item.table = unquoteIdentifier(tokens[sig[k + 1]]);
+                item.qualifier = tokens[sig[k + 1]].text;
+                k += 2;
+            }
+        } else {
+            return false;
+        }
+        if (k < sig.size() && is(tokens[sig[k]], "as"))
+            ++k;
+        if (k < sig.size() && isName(tokens[sig[k]]) && !endsFromItem(tokens[sig[k]])) {
+            item.qualifier = tokens[sig[k]].text;
+            ++k;
+        }
+        items.push_back(item);
+        // Skip a join condition, then find the next item or the end of the list.
+        int d = 0;
+        for (; k < sig.size(); ++k) {
+            const Token &u = tokens[sig[k]];
+            if (isPunct(u, "("))
+                ++d;
+            else if (isPunct(u, ")") && --d < 0)
+                return true;
+            if (d != 0)
+                continue;
+            if (isPunct(u, ",") || isJoinWord(u) || endsFromList(u) || isPunct(u, ";"))
+                break;
+        }
+        if (k >= sig.size() || endsFromList(tokens[sig[k]]))
+            return true;
+        if (isPunct(tokens[sig[k]], ",")) {
+            ++k;
+            continue;
+        }
+        while (k < sig.size() && isJoinWord(tokens[sig[k]]))
+            ++k;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string expandStars(const std::string &sql,
+                        const std::function<TableColumns(const std::string &table)> &columnsOf,
+                        bool &expanded)
+{
+    expanded = false;
+    std::vector<Token> tokens = tokenize(sql);
+    const std::vector<size_t> sig = significant(tokens);
+    for (size_t k = 1; k < sig.size(); ++k) {
+        Token &star = tokens[sig[k]];
+        if (!isPunct(star, "*"))
+            continue;
+        const Token &prev = tokens[sig[k - 1]];
+        const Token *next = k + 1 < sig.size() ? &tokens[sig[k + 1]] : nullptr;
+        if (!next || !(is(*next, "from") || isPunct(*next, ",")))
+            continue;
+        const bool qualified = isPunct(prev, ".") && k >= 2 && isName(tokens[sig[k - 2]]);
+        if (!qualified && !(is(prev, "select") || is(prev, "distinct") || is(prev, "all") || isPunct(prev, ",")))
+            continue;
+        std::vector<FromItem> items;
+        if (!fromItems(tokens, sig, k, items) || items.empty())
+            continue;
+        auto columnsOfItem = [&](const FromItem &item) {
+            return item.subquery ? TableColumns{} : columnsOf(item.table);
+        };
+        auto list = [](const std::string &qualifier, const std::vector<std::string> &columns) {
+            std::string out;
+            for (const std::string &col : columns)
+                out += (out.empty() ? "" : ",") + (qualifier.empty() ? "" : qualifier + ".") + quoteIdentifier(col);
+            return out;
+        };
+        std::string replacement;
+        if (qualified) {
+            const std::string wanted = unquoteIdentifier(tokens[sig[k - 2]]);
+            for (const FromItem &item : items) {
+                const std::vector<Token> written = tokenize(item.qualifier);
+                if (written.size() != 1 || !equalsIgnoreCase(unquoteIdentifier(written[0]), wanted))
+                    continue;
+                const TableColumns cols = columnsOfItem(item);
+                if (cols.hasOidColumn && !cols.visible.empty())
+                    replacement = list(tokens[sig[k - 2]].text, cols.visible);
+                break;
+            }
+            if (replacement.empty())
+                continue;
+            tokens[sig[k - 2]] = Token{Token::Space, ""};
+            tokens[sig[k - 1]] = Token{Token::Space, ""};
+        } else {
+            std::vector<TableColumns> cols;
+            bool any = false;
+            for (const FromItem &item : items) {
+                cols.push_back(columnsOfItem(item));
+                any = any || cols.back().hasOidColumn;
+            }
+            if (!any)
+                continue;
+            bool plain = true;
+            for (size_t i = 0; i < items.size() && plain; ++i) {
+                std::string part;
+                if (cols[i].hasOidColumn && !cols[i].visible.empty())
+                    part = list(items.size() == 1 ? std::string() : items[i].qualifier, cols[i].visible);
+                else if (!items[i].qualifier.empty())
+                    part = items[i].qualifier + ".*";
+                else
+                    plain = false;
+                replacement += (replacement.empty() ? "" : ",") + part;
+            }
+            if (!plain)
+                continue;
+        }
+        star.text = replacement;
+        expanded = true;
+    }
+    return expanded ? join(tokens) : sql;
 }
 
 } // namespace vkdb

@@ -4,10 +4,16 @@
 // happens to contain "index" or "match" stays as it is.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace vkdb {
+
+// The column that holds a row's OID in every table the engine creates: an INTEGER PRIMARY KEY,
+// so that SQLite keeps it through `vacuum` (a plain rowid may be renumbered). The engine leaves
+// it out of `select *`, the catalogs and column lists, so the program never sees it.
+constexpr const char *OidColumn = "_vk_oid";
 
 struct Token
 {
@@ -54,7 +60,7 @@ struct Translation
     std::string sql;
     std::string table;
     std::vector<ColumnSpec> columns;
-    std::string moveFrom, moveTo;
+    std::string moveFrom, moveTo; // both empty when they are given as two `?` values
     int paramCount = 0;
     bool needsColumnList = false; // an INSERT without a column list: the engine completes it
     std::string error;            // not empty: the text cannot be run
@@ -66,6 +72,20 @@ Translation translate(const std::string &sql);
 
 // Completes an "insert into T values (...)" with T's column list.
 std::string completeInsert(const std::string &sql, const std::vector<std::string> &columns);
+
+// What expandStars needs to know of a name in a FROM list.
+struct TableColumns
+{
+    bool hasOidColumn = false;       // a table of the engine's, with the hidden OID column
+    std::vector<std::string> visible; // its columns in order, the OID column left out
+};
+
+// Writes out `*` and `T.*` in select lists over tables that hold the hidden OID column, so
+// that a query shows the columns the program made and nothing else. Answers the text
+// unchanged (and `expanded` false) when no such star is found.
+std::string expandStars(const std::string &sql,
+                        const std::function<TableColumns(const std::string &table)> &columnsOf,
+                        bool &expanded);
 
 std::string quoteLiteral(const std::string &text);
 std::string quoteIdentifier(const std::string &name);

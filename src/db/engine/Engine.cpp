@@ -8,11 +8,20 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <memory>
+#include <random>
+#include <set>
 #include <unordered_map>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -28,14 +37,18 @@ constexpr sqlite3_int64 OidBlock = 1000;
 
 // The engine's own tables. Catalog views are made per connection (temporary), so the
 // database file holds nothing but tables and stays readable by any SQLite tool.
+// The layout of the engine's tables. 2: every table keeps its OID in an INTEGER PRIMARY KEY
+// column, and file objects count the rows that hold them.
+constexpr int CurrentFormat = 2;
+
 const char *const SystemSchema =
     "create table if not exists _vk_meta(key text primary key, value integer) without rowid;"
     "create table if not exists _vk_serial(name text primary key, next integer) without rowid;"
     "create table if not exists _vk_fileobj(id integer primary key autoincrement, dir text not null,"
-    " name text not null, type integer not null);"
+    " name text not null, type integer not null, refs integer not null default 0);"
     "create table if not exists _vk_trash(path text not null);"
     "insert or ignore into _vk_meta(key, value) values ('next_oid', 1);"
-    "insert or ignore into _vk_meta(key, value) values ('format', 1);";
+    "insert or ignore into _vk_meta(key, value) values ('format', 2);";
 
 const char *const CatalogViews =
     "create temp view if not exists SYSTABLE as select name as TABLE_NAME from main.sqlite_schema"
@@ -43,14 +56,19 @@ const char *const CatalogViews =
     "'\\';"
     "create temp view if not exists SYSCOLUMN as select m.name as TABLE_NAME, p.name as COLUMN_NAME,"
     " case when lower(p.type)='file blob' then substr(p.type,1,4) else p.type end as COLUMN_TYPE,"
-    " p.cid as COLUMN_ID from main.sqlite_schema m join pragma_table_info(m.name) p"
-    " where m.type='table' and m.name not like '\\_vk\\_%' escape '\\' and m.name not like 'sqlite\\_%' "
-    "escape '\\';"
+    " p.cid - (select count(*) from pragma_table_info(m.name) h where h.name='_vk_oid' and h.cid<p.cid)"
+    " as COLUMN_ID from main.sqlite_schema m join pragma_table_info(m.name) p"
+    " where m.type='table' and p.name<>'_vk_oid' and m.name not like '\\_vk\\_%' escape '\\'"
+    " and m.name not like 'sqlite\\_%' escape '\\';"
     "create temp view if not exists SYSFILEOBJ as select dir||name as FILE_NAME,"
     " case type when 0 then x'00' else x'01' end as FILE_TYPE, id as FILE_ID from main._vk_fileobj;";
 
-int nativeFromSqlite(int rc)
+int nativeFromSqlite(int rc, int systemErrno = 0)
 {
+    // A full disk shows as SQLITE_FULL when a write runs short, but as an I/O error when a
+    // sync, a truncation or the shared-memory index hits it: the system's error tells.
+    if ((rc & 0xff) == SQLITE_IOERR && (systemErrno == ENOSPC || systemErrno == EDQUOT))
+        return ErrDiskFull;
     switch (rc & 0xff) {
     case SQLITE_OK:
     case SQLITE_ROW:
@@ -97,6 +115,8 @@ int ok()
     return DbOk;
 }
 
+bool hasOidColumn(sqlite3 *db, const std::string &table);
+
 std::string formatOid(sqlite3_int64 value)
 {
     char buf[32];
@@ -126,16 +146,35 @@ public:
     // The OID counter: [nextOid, oidLimit) is reserved in _vk_meta.
     sqlite3_int64 nextOid = 0;
     sqlite3_int64 oidLimit = 0;
-    // serial counters by "table.column"
-    std::unordered_map<std::string, sqlite3_int64> serials;
+    sqlite3_stmt *serialRead = nullptr;
+    sqlite3_stmt *serialWrite = nullptr;
 
     bool explicitTransaction = false;
+    bool rollingBack = false;     // DbRollback is rolling back: the program asked for it
+    bool transactionLost = false; // SQLite rolled back the program's transaction by itself
+    int lostCode = 0;
+    int lostDepth = 0; // levels of the lost transaction still to be ended by the program
+    std::string lostReason;
+
+    int failLostTransaction()
+    {
+        return fail(lostCode, "The database ended the transaction" +
+                                  (lostReason.empty() ? std::string() : " (" + lostReason + ")") +
+                                  "; nothing of it was stored.");
+    }
+    // The journal of copies in progress (see announceCopy).
+    int journalFd = -1;
+    std::string journalPath;
+    int copiesInProgress = 0;
+    int movesInTransaction = 0; // files moved inside the open transaction, noted in the journal
     int transactionDepth = 0; // nested transactions are savepoints inside the outermost
     // Internal copies made inside the open transaction: removed again if it rolls back.
     std::vector<std::string> copiesInTransaction;
     bool rolledBack = false;
 
     std::unordered_map<std::string, std::shared_ptr<const Translation>> translations;
+    std::unordered_map<const Translation *, int> columnDependent; // by the schema version they were made at
+    sqlite3_stmt *schemaVersionQuery = nullptr;
     std::unordered_map<std::string, std::vector<sqlite3_stmt *>> idleStatements;
     sqlite3_stmt *fileNameLookup = nullptr;
 
@@ -147,17 +186,20 @@ public:
             for (sqlite3_stmt *s : list)
                 sqlite3_finalize(s);
         idleStatements.clear();
-        if (fileNameLookup)
-            sqlite3_finalize(fileNameLookup);
-        fileNameLookup = nullptr;
+        for (sqlite3_stmt **s : {&fileNameLookup, &serialRead, &serialWrite, &schemaVersionQuery}) {
+            if (*s)
+                sqlite3_finalize(*s);
+            *s = nullptr;
+        }
         if (db)
             sqlite3_close_v2(db);
         db = nullptr;
+        closeJournal();
     }
 
     int sqliteError(int rc, const std::string &what = {})
     {
-        const int code = nativeFromSqlite(rc);
+        const int code = nativeFromSqlite(rc, db ? sqlite3_system_errno(db) : 0);
         std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
         switch (code) {
         case ErrRecoveryNeeded:
@@ -193,7 +235,6 @@ public:
     void invalidateCounters()
     {
         oidLimit = 0;
-        serials.clear();
     }
 
     int exec(const std::string &sql)
@@ -207,23 +248,66 @@ public:
 
     bool inTransaction() const { return !sqlite3_get_autocommit(db); }
 
+    // The schema's change counter; a translation that wrote out a table's columns is made
+    // again when another program changed the schema since.
+    int schemaVersion()
+    {
+        if (!schemaVersionQuery && sqlite3_prepare_v3(db, "pragma main.schema_version", -1, SQLITE_PREPARE_PERSISTENT,
+                                                      &schemaVersionQuery, nullptr) != SQLITE_OK)
+            return -1;
+        int version = -1;
+        if (sqlite3_step(schemaVersionQuery) == SQLITE_ROW)
+            version = sqlite3_column_int(schemaVersionQuery, 0);
+        sqlite3_reset(schemaVersionQuery);
+        return version;
+    }
+
     std::shared_ptr<const Translation> translation(const std::string &sql)
     {
         auto it = translations.find(sql);
-        if (it != translations.end())
-            return it->second;
-        auto tr = std::make_shared<Translation>(translate(sql));
+        if (it != translations.end()) {
+            auto dependent = columnDependent.find(it->second.get());
+            if (dependent == columnDependent.end() || dependent->second == schemaVersion())
+                return it->second;
+            columnDependent.erase(dependent);
+            translations.erase(it);
+        }
+        const int version = schemaVersion();
+        bool expanded = false;
+        const std::string text = expandStars(
+            sql,
+            [this](const std::string &table) {
+                TableColumns cols;
+                cols.hasOidColumn = hasOidColumn(db, table);
+                if (cols.hasOidColumn)
+                    cols.visible = columnsOf(table);
+                return cols;
+            },
+            expanded);
+        auto tr = std::make_shared<Translation>(translate(text));
+        bool dependsOnColumns = expanded;
         if (tr->error.empty() && tr->needsColumnList) {
             std::vector<std::string> cols = columnsOf(tr->table);
             if (cols.empty())
                 tr->error = "There is no table " + tr->table + ".";
             else
-                *tr = translate(completeInsert(sql, cols));
+                *tr = translate(completeInsert(text, cols));
+            dependsOnColumns = true;
         }
-        if (translations.size() > 2000)
+        if (translations.size() > 2000) {
             translations.clear();
+            columnDependent.clear();
+        }
         translations.emplace(sql, tr);
+        if (dependsOnColumns)
+            columnDependent.emplace(tr.get(), version);
         return tr;
+    }
+
+    void forgetTranslations()
+    {
+        translations.clear();
+        columnDependent.clear();
     }
 
     std::vector<std::string> columnsOf(const std::string &table, bool filesOnly = false)
@@ -235,9 +319,12 @@ public:
             return cols;
         sqlite3_bind_text(s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
         while (sqlite3_step(s) == SQLITE_ROW) {
+            const char *name = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
             const char *type = reinterpret_cast<const char *>(sqlite3_column_text(s, 1));
+            if (std::strcmp(name, OidColumn) == 0)
+                continue;
             if (!filesOnly || (type && equalsIgnoreCase(type, "file blob")))
-                cols.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
+                cols.emplace_back(name);
         }
         sqlite3_finalize(s);
         return cols;
@@ -291,6 +378,36 @@ public:
 
     // Removes the internal copies whose rows were deleted or replaced, once that change
     // is committed. Runs after every statement outside a transaction and after a commit.
+    // The full path of `path` inside the file-object directory, when it names a file there
+    // directly; empty otherwise. Only such files are ever removed: a database received from
+    // someone else cannot make the engine delete a file anywhere else.
+    std::string insideFileObjectDir(const std::string &path) const
+    {
+        const fs::path p = fs::path(path).lexically_normal();
+        const std::string name = p.filename().string();
+        if (name.empty() || name == "." || name == ".." || !isInternalCopyName(name))
+            return {};
+        const fs::path dir = p.parent_path();
+        const fs::path own = fs::path(fileObjectDir).lexically_normal().parent_path();
+        std::error_code ec;
+        if (dir != own && !fs::equivalent(dir, own, ec))
+            return {};
+        return (own / name).string();
+    }
+
+    // Makes the log durable: a change that freed a file must survive a power loss before the
+    // file goes (the log is synced only at checkpoints otherwise).
+    bool syncLog()
+    {
+        sqlite3_file *log = nullptr;
+        if (sqlite3_file_control(db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) != SQLITE_OK || !log ||
+            !log->pMethods)
+            return exec("pragma main.wal_checkpoint(passive)") == SQLITE_OK;
+        return log->pMethods->xSync(log, SQLITE_SYNC_NORMAL) == SQLITE_OK;
+    }
+
+    // Removes the internal copies whose rows were deleted or replaced, once that change
+    // is committed and durable. Runs after every statement outside a transaction and after a commit.
     void emptyTrash()
     {
         if (inTransaction())
@@ -303,19 +420,74 @@ public:
             items.emplace_back(sqlite3_column_int64(s, 0),
                                reinterpret_cast<const char *>(sqlite3_column_text(s, 1)));
         sqlite3_finalize(s);
-        if (items.empty())
+        if (items.empty() || !syncLog())
             return;
         std::vector<sqlite3_int64> done;
         for (const auto &[rowid, path] : items) {
+            const std::string target = insideFileObjectDir(path);
             std::error_code ec;
-            fs::remove(path, ec);
-            if (!ec || !fs::exists(path))
+            // A name outside the directory is dropped from the list and its file left alone.
+            if (!target.empty())
+                fs::remove(target, ec);
+            if (target.empty() || !ec || !fs::exists(target))
                 done.push_back(rowid);
         }
-        exec("begin immediate");
+        if (exec("begin immediate") != SQLITE_OK)
+            return;
         for (sqlite3_int64 rowid : done)
             exec("delete from main._vk_trash where rowid=" + std::to_string(rowid));
-        exec("commit");
+        if (exec("commit") != SQLITE_OK)
+            exec("rollback");
+    }
+
+    // The journal of copies in progress: a file in the file-object directory, locked for as
+    // long as this connection lives, naming each copy before it is made. A check of the
+    // directory leaves the copies of a live connection alone; a connection that died (its
+    // lock gone with it) left orphans at worst.
+    bool announceCopy(const std::string &path)
+    {
+        if (journalFd < 0) {
+            char name[64];
+            std::snprintf(name, sizeof name, ".vk-pending-%ld-%08x", long(::getpid()), unsigned(std::random_device{}()));
+            // Made and locked under another name first: a check never sees it unlocked.
+            const std::string making = fileObjectDir + ".vk-making-" + (name + 12);
+            journalPath = fileObjectDir + name;
+            journalFd = ::open(making.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+            if (journalFd < 0)
+                return false;
+            if (::flock(journalFd, LOCK_EX | LOCK_NB) != 0 || ::rename(making.c_str(), journalPath.c_str()) != 0) {
+                ::unlink(making.c_str());
+                ::close(journalFd);
+                journalFd = -1;
+                return false;
+            }
+        }
+        const std::string line = fs::path(path).filename().string() + "\n";
+        if (::write(journalFd, line.data(), line.size()) != ssize_t(line.size()))
+            return false;
+        ++copiesInProgress;
+        return true;
+    }
+
+    // `count` copies are settled: committed, or removed again.
+    void settleCopies(int count)
+    {
+        copiesInProgress -= count;
+        if (copiesInProgress <= 0) {
+            copiesInProgress = 0;
+            if (journalFd >= 0 && ::ftruncate(journalFd, 0) != 0) {
+                // A journal that keeps its names only protects a few files too long.
+            }
+        }
+    }
+
+    void closeJournal()
+    {
+        if (journalFd < 0)
+            return;
+        ::unlink(journalPath.c_str());
+        ::close(journalFd);
+        journalFd = -1;
     }
 
     void afterRollback()
@@ -332,9 +504,21 @@ public:
         }
         if (!inTransaction()) {
             kept.clear();
-            // SQLite may have ended the whole transaction (a full disk, for one).
+            // SQLite may have ended the whole transaction (a full disk, for one): the rest of
+            // the group must not go on committing statement by statement.
+            if (explicitTransaction && !rollingBack) {
+                transactionLost = true;
+                lostDepth = transactionDepth;
+                lostCode = t_lastError ? t_lastError : ErrSql;
+                lostReason = t_lastErrorText;
+            }
             transactionDepth = 0;
             explicitTransaction = false;
+        }
+        settleCopies(int(copiesInTransaction.size() - kept.size()));
+        if (!inTransaction()) {
+            settleCopies(movesInTransaction);
+            movesInTransaction = 0;
         }
         copiesInTransaction = std::move(kept);
         rolledBack = false;
@@ -342,6 +526,8 @@ public:
 
     void afterCommit()
     {
+        settleCopies(int(copiesInTransaction.size()) + movesInTransaction);
+        movesInTransaction = 0;
         copiesInTransaction.clear();
         emptyTrash();
     }
@@ -384,21 +570,31 @@ public:
         return true;
     }
 
+    // Serial numbers are worked out from what is stored, under the write lock the inserting
+    // statement holds, so two programs on one database never hand out the same number.
+    // The table's triggers keep the stored counter past any value written explicitly.
     bool nextSerial(const std::string &table, const std::string &column, sqlite3_int64 &value)
     {
         const std::string key = table + "." + column;
-        auto it = serials.find(key);
-        if (it == serials.end()) {
-            sqlite3_int64 next = 1;
+        if (!serialRead &&
+            sqlite3_prepare_v3(db, "select next from main._vk_serial where name=?", -1, SQLITE_PREPARE_PERSISTENT,
+                               &serialRead, nullptr) != SQLITE_OK)
+            return false;
+        if (!serialWrite && sqlite3_prepare_v3(db,
+                                               "insert into main._vk_serial(name, next) values (?, ?) on "
+                                               "conflict(name) do update set next=max(next, excluded.next)",
+                                               -1, SQLITE_PREPARE_PERSISTENT, &serialWrite, nullptr) != SQLITE_OK)
+            return false;
+        sqlite3_bind_text(serialRead, 1, key.c_str(), -1, SQLITE_TRANSIENT);
+        int rc = sqlite3_step(serialRead);
+        bool stored = rc == SQLITE_ROW;
+        sqlite3_int64 next = stored ? sqlite3_column_int64(serialRead, 0) : 1;
+        sqlite3_reset(serialRead);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            return false;
+        if (!stored) {
+            // The first number of a counter: past what the table already holds.
             sqlite3_stmt *s = nullptr;
-            if (sqlite3_prepare_v2(db, "select next from main._vk_serial where name=?", -1, &s, nullptr) ==
-                SQLITE_OK) {
-                sqlite3_bind_text(s, 1, key.c_str(), -1, SQLITE_TRANSIENT);
-                if (sqlite3_step(s) == SQLITE_ROW)
-                    next = sqlite3_column_int64(s, 0);
-                sqlite3_finalize(s);
-            }
-            // Values stored by other means must not be handed out again.
             const std::string q =
                 "select max(" + quoteIdentifier(column) + ") from main." + quoteIdentifier(table);
             if (sqlite3_prepare_v2(db, q.c_str(), -1, &s, nullptr) == SQLITE_OK) {
@@ -406,21 +602,13 @@ public:
                     next = std::max(next, sqlite3_column_int64(s, 0) + 1);
                 sqlite3_finalize(s);
             }
-            it = serials.emplace(key, next).first;
         }
-        value = it->second;
-        sqlite3_stmt *s = nullptr;
-        if (sqlite3_prepare_v2(db, "insert or replace into main._vk_serial(name, next) values (?, ?)", -1, &s,
-                               nullptr) != SQLITE_OK)
-            return false;
-        sqlite3_bind_text(s, 1, key.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int64(s, 2, value + 1);
-        const int rc = sqlite3_step(s);
-        sqlite3_finalize(s);
-        if (rc != SQLITE_DONE)
-            return false;
-        it->second = value + 1;
-        return true;
+        value = next;
+        sqlite3_bind_text(serialWrite, 1, key.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(serialWrite, 2, value + 1);
+        rc = sqlite3_step(serialWrite);
+        sqlite3_reset(serialWrite);
+        return rc == SQLITE_DONE;
     }
 };
 
@@ -510,10 +698,14 @@ int registerFunctions(DbConnection *c)
     return rc;
 }
 
-// The triggers of a table: a serial column given null is numbered, and for its file objects
-// a text written into a file column becomes
-// an external object, and the object a row lets go of is released (an internal copy goes
-// to the trash, emptied once the change commits).
+// The triggers of a table.
+// - A serial column given null is numbered; a value written into it explicitly moves the
+//   stored counter past it (whoever writes it, the sqlite3 shell included).
+// - A text written into a file column becomes an external object.
+// - File objects count the rows that hold them: a row taking an object (a copy made by
+//   DbBindFile, or an object id copied from another row) adds one, a row letting go of it
+//   takes one away, and the last holder sends an internal copy to the trash, which is emptied
+//   once the change is durable. An id that names no file object is refused.
 int installTriggers(DbConnection *c, const std::string &table)
 {
     const std::string t = quoteIdentifier(table);
@@ -541,7 +733,6 @@ int installTriggers(DbConnection *c, const std::string &table)
     }
     const std::vector<std::string> files = c->columnsOf(table, true);
     std::string sql;
-    // A serial column given an explicit null is numbered all the same.
     {
         sqlite3_stmt *s = nullptr;
         if (sqlite3_prepare_v2(c->db, "select name, dflt_value from main.pragma_table_info(?)", -1, &s,
@@ -553,46 +744,201 @@ int installTriggers(DbConnection *c, const std::string &table)
                     continue;
                 const std::string name = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
                 const std::string col = quoteIdentifier(name);
-                sql += "create trigger main." + quoteIdentifier(prefix + name + "_serial") +
-                       " after insert on " + t + " when new." + col + " is null begin update " + t + " set " +
-                       col + "=" + dflt + " where rowid=new.rowid; end;";
+                const std::string key = quoteLiteral(table + "." + name);
+                sql += "create trigger main." + quoteIdentifier(prefix + name + "_serial") + " after insert on " +
+                       t + " when new." + col + " is null begin update " + t + " set " + col + "=" + dflt +
+                       " where rowid=new.rowid; end;";
+                for (const char *event : {"insert", "update"})
+                    sql += "create trigger main." + quoteIdentifier(prefix + name + "_serial_" + event) +
+                           " after " + event + (std::string(event) == "update" ? " of " + col : "") + " on " +
+                           t + " when typeof(new." + col +
+                           ")='integer' begin insert into _vk_serial(name,next) values (" + key +
+                           ",new." + col + "+1) on conflict(name) do update set next=max(next,excluded.next); end;";
             }
             sqlite3_finalize(s);
         }
     }
     if (files.empty())
         return sql.empty() ? SQLITE_OK : c->exec(sql);
-    std::string idList;
-    for (size_t i = 0; i < files.size(); ++i) {
-        const std::string col = quoteIdentifier(files[i]);
-        idList += (i ? "," : "") + std::string("old.") + col;
-        const std::string toExternal = "insert into _vk_fileobj(dir,name,type) select '',new." + col +
-                                       ",1 where typeof(new." + col + ")='text' and new." + col +
+    for (const std::string &file : files) {
+        const std::string col = quoteIdentifier(file);
+        auto take = [&](const std::string &row) {
+            return "select raise(abort, 'no such file object') where typeof(" + row + "." + col +
+                   ")='integer' and not exists (select 1 from _vk_fileobj where id=" + row + "." + col +
+                   ");update _vk_fileobj set refs=refs+1 where id=" + row + "." + col + " and typeof(" + row +
+                   "." + col + ")='integer';";
+        };
+        const std::string release = "update _vk_fileobj set refs=refs-1 where id=old." + col +
+                                    " and typeof(old." + col +
+                                    ")='integer';"
+                                    "insert into _vk_trash(path) select dir||name from _vk_fileobj where "
+                                    "id=old." +
+                                    col + " and type=0 and refs<=0 and typeof(old." + col +
+                                    ")='integer';"
+                                    "delete from _vk_fileobj where id=old." +
+                                    col + " and refs<=0 and typeof(old." + col + ")='integer';";
+        // A text: a reference to the file where it lies (an empty text is no file).
+        const std::string toExternal = "insert into _vk_fileobj(dir,name,type,refs) select '',new." + col +
+                                       ",1,1 where typeof(new." + col + ")='text' and new." + col +
                                        "<>'';"
                                        "update " +
                                        t + " set " + col + "=case when new." + col +
                                        "='' then null else last_insert_rowid() end"
                                        " where rowid=new.rowid and typeof(new." +
                                        col + ")='text';";
-        sql += "create trigger main." + quoteIdentifier(prefix + files[i] + "_ins") + " after insert on " +
-               t + " when typeof(new." + col + ")='text' begin " + toExternal + " end;";
-        sql += "create trigger main." + quoteIdentifier(prefix + files[i] + "_upd") + " after update of " +
-               col + " on " + t + " when old." + col + " is not new." + col +
-               " begin "
-               "insert into _vk_trash(path) select dir||name from _vk_fileobj where id=old." +
-               col + " and type=0 and typeof(old." + col +
-               ")='integer';"
-               "delete from _vk_fileobj where id=old." +
-               col + " and typeof(old." + col + ")='integer';" + toExternal + " end;";
+        sql += "create trigger main." + quoteIdentifier(prefix + file + "_ins") + " after insert on " + t +
+               " begin " + take("new") + toExternal + " end;";
+        // The update that turns a text into an object id runs inside the insert trigger: the
+        // object it names was counted there.
+        sql += "create trigger main." + quoteIdentifier(prefix + file + "_upd") + " after update of " + col +
+               " on " + t + " when old." + col + " is not new." + col + " and typeof(old." + col +
+               ") is not 'text' begin " + take("new") + release + toExternal + " end;";
+        sql += "create trigger main." + quoteIdentifier(prefix + file + "_del") + " after delete on " + t +
+               " begin " + release + " end;";
     }
-    sql += "create trigger main." + quoteIdentifier(prefix + "del") + " after delete on " + t +
-           " begin "
-           "insert into _vk_trash(path) select dir||name from _vk_fileobj where type=0 and id in (" +
-           idList +
-           ");"
-           "delete from _vk_fileobj where id in (" +
-           idList + "); end;";
     return c->exec(sql);
+}
+
+sqlite3_int64 metaValue(sqlite3 *db, const char *key, sqlite3_int64 fallback)
+{
+    sqlite3_stmt *s = nullptr;
+    sqlite3_int64 value = fallback;
+    if (sqlite3_prepare_v2(db, "select value from main._vk_meta where key=?", -1, &s, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(s, 1, key, -1, SQLITE_STATIC);
+        if (sqlite3_step(s) == SQLITE_ROW)
+            value = sqlite3_column_int64(s, 0);
+        sqlite3_finalize(s);
+    }
+    return value;
+}
+
+std::vector<std::string> userTables(sqlite3 *db)
+{
+    std::vector<std::string> tables;
+    sqlite3_stmt *s = nullptr;
+    if (sqlite3_prepare_v2(db,
+                           "select name from main.sqlite_schema where type='table' and name not like "
+                           "'\\_vk\\_%' escape '\\' and name not like 'sqlite\\_%' escape '\\' order by rowid",
+                           -1, &s, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(s) == SQLITE_ROW)
+            tables.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
+        sqlite3_finalize(s);
+    }
+    return tables;
+}
+
+bool hasOidColumn(sqlite3 *db, const std::string &table)
+{
+    sqlite3_stmt *s = nullptr;
+    bool found = false;
+    if (sqlite3_prepare_v2(db, "select 1 from main.pragma_table_info(?) where name=? and pk=1", -1, &s, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_bind_text(s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(s, 2, OidColumn, -1, SQLITE_STATIC);
+        found = sqlite3_step(s) == SQLITE_ROW;
+        sqlite3_finalize(s);
+    }
+    return found;
+}
+
+// Brings a database made by an earlier version up to the current layout, in one transaction:
+// each table gets its OID column (holding the OIDs it has), file objects get their holder
+// counts, and serial counters move past every stored value.
+int upgradeFormat(DbConnection *c)
+{
+    if (metaValue(c->db, "format", 1) >= CurrentFormat)
+        return SQLITE_OK;
+    int rc = c->exec("begin immediate");
+    if (rc != SQLITE_OK)
+        return rc;
+    // Another program may have done it while this one waited for the lock.
+    if (metaValue(c->db, "format", 1) >= CurrentFormat)
+        return c->exec("commit");
+    auto step = [&](const std::string &sql) {
+        if (rc == SQLITE_OK)
+            rc = c->exec(sql);
+    };
+    step("pragma legacy_alter_table=on");
+    if (rc == SQLITE_OK && c->columnsOf("_vk_fileobj").size() < 5)
+        step("alter table main._vk_fileobj add column refs integer not null default 0");
+    step("update main._vk_fileobj set refs=0");
+    for (const std::string &table : userTables(c->db)) {
+        if (rc != SQLITE_OK)
+            break;
+        const std::string t = quoteIdentifier(table);
+        if (!hasOidColumn(c->db, table)) {
+            std::string createSql, indexSql;
+            sqlite3_stmt *s = nullptr;
+            if (sqlite3_prepare_v2(c->db, "select type, sql from main.sqlite_schema where tbl_name=? and sql is not null",
+                                   -1, &s, nullptr) == SQLITE_OK) {
+                sqlite3_bind_text(s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+                while (sqlite3_step(s) == SQLITE_ROW) {
+                    const std::string type = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
+                    const std::string text = reinterpret_cast<const char *>(sqlite3_column_text(s, 1));
+                    if (type == "table")
+                        createSql = text;
+                    else if (type == "index")
+                        indexSql += text + ";";
+                }
+                sqlite3_finalize(s);
+            }
+            // The stored statement with the OID column put first.
+            std::vector<Token> tokens = tokenize(createSql);
+            bool placed = false;
+            for (Token &tok : tokens)
+                if (tok.kind == Token::Punct && tok.text == "(") {
+                    tok.text = "(" + std::string(OidColumn) + " integer primary key, ";
+                    placed = true;
+                    break;
+                }
+            if (!placed) {
+                rc = SQLITE_CORRUPT;
+                break;
+            }
+            std::string newSql;
+            for (const Token &tok : tokens)
+                newSql += tok.text;
+            std::string cols;
+            for (const std::string &col : c->columnsOf(table))
+                cols += "," + quoteIdentifier(col);
+            const std::string old = quoteIdentifier("_vk_old_" + table);
+            step("alter table main." + t + " rename to " + old);
+            step(newSql);
+            step("insert into main." + t + "(" + OidColumn + cols + ") select rowid" + cols + " from main." + old);
+            step("drop table main." + old);
+            step(indexSql);
+        }
+        if (rc == SQLITE_OK)
+            rc = installTriggers(c, table);
+        for (const std::string &col : c->columnsOf(table, true))
+            step("update main._vk_fileobj set refs=refs+(select count(*) from main." + t + " where " +
+                 quoteIdentifier(col) + "=_vk_fileobj.id)");
+        sqlite3_stmt *s = nullptr;
+        if (rc == SQLITE_OK &&
+            sqlite3_prepare_v2(c->db, "select name from main.pragma_table_info(?) where dflt_value like 'vk\\_serial(%' escape '\\'",
+                               -1, &s, nullptr) == SQLITE_OK) {
+            sqlite3_bind_text(s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+            std::vector<std::string> serialCols;
+            while (sqlite3_step(s) == SQLITE_ROW)
+                serialCols.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
+            sqlite3_finalize(s);
+            for (const std::string &col : serialCols)
+                step("insert into main._vk_serial(name,next) select * from (select " + quoteLiteral(table + "." + col) +
+                     ", max(" + quoteIdentifier(col) + ")+1 as n from main." + t +
+                     ") where n is not null on conflict(name) do update set next=max(next,excluded.next)");
+        }
+    }
+    // An internal copy no row holds any more goes, once this is committed.
+    step("insert into main._vk_trash(path) select dir||name from main._vk_fileobj where type=0 and refs<=0");
+    step("delete from main._vk_fileobj where refs<=0");
+    step("insert or replace into main._vk_meta(key,value) values ('format'," + std::to_string(CurrentFormat) + ")");
+    if (rc == SQLITE_OK)
+        rc = c->exec("commit");
+    if (rc != SQLITE_OK)
+        c->exec("rollback");
+    c->exec("pragma legacy_alter_table=off");
+    c->forgetTranslations();
+    return rc;
 }
 
 int openDatabase(DbConnection *c, bool create)
@@ -630,6 +976,8 @@ int openDatabase(DbConnection *c, bool create)
     }
     if (!ours)
         return fail(ErrNotADatabase, "The file \"" + c->databasePath + "\" is not a Vellumark database.");
+    if (!create && (rc = upgradeFormat(c)) != SQLITE_OK)
+        return c->sqliteError(rc, "bringing the database's tables up to date");
     c->emptyTrash();
     return ok();
 }
@@ -819,12 +1167,22 @@ public:
     std::string columnFilePath;
     std::string insertedOid;
 
+    std::vector<std::string> specialValues; // the `?` values of a statement the engine runs itself
+
     ~DbStatement()
+    {
+        dropPendingFiles();
+        if (stmt)
+            conn->release(tr->sql, stmt);
+    }
+
+    // Copies bound to values that were never stored go again.
+    void dropPendingFiles()
     {
         for (auto &[index, path] : pendingFiles)
             DbConnection::removeQuietly(path);
-        if (stmt)
-            conn->release(tr->sql, stmt);
+        conn->settleCopies(int(pendingFiles.size()));
+        pendingFiles.clear();
     }
 
     void computeColumnKinds()
@@ -837,7 +1195,7 @@ public:
             const char *origin = sqlite3_column_origin_name(stmt, i);
             if (decl && equalsIgnoreCase(decl, "file blob"))
                 columnKinds[size_t(i)] = ColumnKind::File;
-            else if (origin && equalsIgnoreCase(origin, "rowid"))
+            else if (origin && (equalsIgnoreCase(origin, "rowid") || std::strcmp(origin, OidColumn) == 0))
                 columnKinds[size_t(i)] = ColumnKind::Oid;
         }
     }
@@ -848,8 +1206,10 @@ namespace {
 int runStep(DbStatement *st, std::string *oid);
 
 // Runs a statement the engine handles itself, or a plain one without parameters.
-int runSpecial(DbConnection *c, const Translation &tr)
+int runSpecial(DbConnection *c, const Translation &tr, const std::vector<std::string> &values = {})
 {
+    const std::string &from = values.size() == 2 ? values[0] : tr.moveFrom;
+    const std::string &to = values.size() == 2 ? values[1] : tr.moveTo;
     switch (tr.kind) {
     case Translation::Commit: {
         // Inside a nested transaction the outermost one decides.
@@ -870,7 +1230,12 @@ int runSpecial(DbConnection *c, const Translation &tr)
     case Translation::Rollback:
         return DbRollback(c);
     case Translation::MoveFileObject: {
-        MoveResult r = moveFileObject(c->db, tr.moveFrom, tr.moveTo);
+        MoveResult r = moveFileObject(c->db, from, to, [c](const std::string &path) { return c->announceCopy(path); });
+        const int noted = r.moved;
+        if (r.ok && !c->inTransaction())
+            c->settleCopies(noted);
+        else if (r.ok)
+            c->movesInTransaction += noted;
         if (!r.ok) {
             c->invalidateCounters();
             return fail(ErrFileObject, r.error);
@@ -878,32 +1243,35 @@ int runSpecial(DbConnection *c, const Translation &tr)
         return ok();
     }
     case Translation::DropTable: {
-        const bool outer = !c->inTransaction();
-        if (outer && c->exec("savepoint vk_drop") != SQLITE_OK)
+        // In a savepoint of its own, inside a transaction too: a drop that fails leaves no
+        // file of the table on the way out.
+        if (c->exec("savepoint vk_drop") != SQLITE_OK)
             return c->sqliteError(sqlite3_errcode(c->db));
         int rc = SQLITE_OK;
+        const std::string t = "main." + quoteIdentifier(tr.table);
         for (const std::string &col : c->columnsOf(tr.table, true)) {
-            const std::string ids =
-                "select " + quoteIdentifier(col) + " from main." + quoteIdentifier(tr.table);
-            rc = c->exec("insert into _vk_trash(path) select dir||name from main._vk_fileobj where type=0 "
-                         "and id in (" +
-                         ids + "); delete from main._vk_fileobj where id in (" + ids + ");");
+            const std::string q = quoteIdentifier(col);
+            rc = c->exec("update main._vk_fileobj set refs=refs-(select count(*) from " + t + " where " + q +
+                         "=_vk_fileobj.id) where id in (select " + q + " from " + t +
+                         ");"
+                         "insert into main._vk_trash(path) select dir||name from main._vk_fileobj where type=0 "
+                         "and refs<=0; delete from main._vk_fileobj where refs<=0;");
             if (rc != SQLITE_OK)
                 break;
         }
         if (rc == SQLITE_OK)
             rc = c->exec(tr.sql);
+        if (rc == SQLITE_OK)
+            rc = c->exec("release vk_drop");
         if (rc != SQLITE_OK) {
             const int err = c->sqliteError(rc, tr.table);
-            if (outer) {
+            if (c->inTransaction()) {
                 c->exec("rollback to vk_drop");
                 c->exec("release vk_drop");
             }
             return err;
         }
-        if (outer)
-            c->exec("release vk_drop");
-        c->translations.clear();
+        c->forgetTranslations();
         c->emptyTrash();
         return ok();
     }
@@ -928,7 +1296,7 @@ void logStatement(DbStatement *st)
 // translations that depended on the old column lists.
 int afterSchemaChange(DbConnection *c, const Translation &tr)
 {
-    c->translations.clear();
+    c->forgetTranslations();
     bool needed = false;
     for (const ColumnSpec &col : tr.columns)
         needed = needed || col.isFile || col.isSerial;
@@ -947,6 +1315,8 @@ int runStep(DbStatement *st, std::string *oid)
     }
     if (c->rolledBack)
         c->afterRollback();
+    if (c->transactionLost)
+        return c->failLostTransaction();
     logStatement(st);
 
     const bool schemaChange = tr.kind == Translation::CreateTable || tr.kind == Translation::AlterAdd;
@@ -968,6 +1338,7 @@ int runStep(DbStatement *st, std::string *oid)
     };
 
     // The internal copies become file objects now, inside the statement's savepoint.
+    std::vector<sqlite3_int64> fileIds;
     for (auto &[index, path] : st->pendingFiles) {
         const fs::path p(path);
         sqlite3_stmt *ins = nullptr;
@@ -983,7 +1354,8 @@ int runStep(DbStatement *st, std::string *oid)
         sqlite3_finalize(ins);
         if (rc != SQLITE_DONE)
             return abandon(rc);
-        sqlite3_bind_int64(st->stmt, index, sqlite3_last_insert_rowid(c->db));
+        fileIds.push_back(sqlite3_last_insert_rowid(c->db));
+        sqlite3_bind_int64(st->stmt, index, fileIds.back());
     }
 
     const sqlite3_int64 oidBefore = c->nextOid;
@@ -999,12 +1371,42 @@ int runStep(DbStatement *st, std::string *oid)
     }
     if (schemaChange && (rc = afterSchemaChange(c, tr)) != SQLITE_OK)
         return abandon(rc);
+    // A copy the statement did not store in any row (an update that matched none) is no
+    // file object: it goes with its catalog entry.
+    std::vector<std::string> unused;
+    if (!fileIds.empty() && st->stepState == SQLITE_DONE) {
+        sqlite3_stmt *q = nullptr;
+        if ((rc = sqlite3_prepare_v2(c->db, "delete from main._vk_fileobj where id=? and refs<=0", -1, &q,
+                                     nullptr)) != SQLITE_OK)
+            return abandon(rc);
+        for (size_t i = 0; i < fileIds.size(); ++i) {
+            sqlite3_bind_int64(q, 1, fileIds[i]);
+            rc = sqlite3_step(q);
+            sqlite3_reset(q);
+            if (rc != SQLITE_DONE) {
+                sqlite3_finalize(q);
+                return abandon(rc);
+            }
+            if (sqlite3_changes(c->db) > 0)
+                unused.push_back(st->pendingFiles[i].second);
+        }
+        sqlite3_finalize(q);
+    }
     if (guarded) {
         if ((rc = c->exec("release vk_stmt")) != SQLITE_OK)
             return abandon(rc);
-        for (auto &[index, path] : st->pendingFiles)
-            if (!outer)
+        int settled = 0;
+        for (auto &[index, path] : st->pendingFiles) {
+            if (std::find(unused.begin(), unused.end(), path) != unused.end()) {
+                DbConnection::removeQuietly(path);
+                ++settled;
+            } else if (!outer) {
                 c->copiesInTransaction.push_back(path);
+            } else {
+                ++settled;
+            }
+        }
+        c->settleCopies(settled);
         st->pendingFiles.clear();
     }
     st->insertedOid = tr.kind == Translation::Insert && c->nextOid != oidBefore ? formatOid(c->nextOid - 1)
@@ -1025,15 +1427,17 @@ int writeColumnToFile(DbStatement *st, int column, const std::string &path)
             return fail(ErrFileObject, "The row holds no file.");
         const std::string source = st->conn->fileNameOf(sqlite3_column_int64(st->stmt, column));
         std::string error;
-        if (!copyFile(source, path, false, error))
-            return fail(ErrFileObject, error);
+        bool full = false;
+        if (!copyFile(source, path, false, error, &full))
+            return fail(full ? ErrDiskFull : ErrFileObject, error);
         return ok();
     }
     const void *data = sqlite3_column_blob(st->stmt, column);
     const int size = sqlite3_column_bytes(st->stmt, column);
     std::string error;
-    if (!writeWholeFile(path, static_cast<const char *>(data), size_t(size), error))
-        return fail(ErrFileObject, error);
+    bool full = false;
+    if (!writeWholeFile(path, static_cast<const char *>(data), size_t(size), error, &full))
+        return fail(full ? ErrDiskFull : ErrFileObject, error);
     return ok();
 }
 
@@ -1130,6 +1534,8 @@ int DbPrepare(DbConnection *connection, const std::string &sql, DbStatement **st
     DbConnection *c = connection;
     if (c->rolledBack)
         c->afterRollback();
+    if (c->transactionLost)
+        return c->failLostTransaction();
     auto tr = c->translation(sql);
     if (!tr->error.empty())
         return fail(ErrSyntax, tr->error + " Statement: " + sql);
@@ -1138,6 +1544,12 @@ int DbPrepare(DbConnection *connection, const std::string &sql, DbStatement **st
     st->conn = c;
     st->tr = tr;
     st->originalText = sql;
+    if (isSpecial(*tr) && tr->paramCount > 0) {
+        // Runs at DbExecute, once its values are given.
+        *statement = st.release();
+        ok();
+        return DbNeedParams;
+    }
     if (isSpecial(*tr)) {
         if (c->log)
             c->log(DbLogEntry{sql, {}});
@@ -1167,6 +1579,18 @@ int DbPrepare(DbConnection *connection, const std::string &sql, DbStatement **st
 
 int DbBindParam(DbStatement *statement, const std::string &text, int length)
 {
+    if (statement && !statement->stmt && statement->tr && statement->tr->paramCount > 0) {
+        DbStatement *st = statement;
+        if (int(st->specialValues.size()) >= st->tr->paramCount)
+            return fail(ErrParameters,
+                        "The statement takes only " + std::to_string(st->tr->paramCount) + " values.");
+        st->specialValues.push_back(length == -1 ? std::string()
+                                                 : length >= 0 ? text.substr(0, size_t(length)) : text.c_str());
+        if (st->conn->log)
+            st->logValues.push_back(length == -1 ? "NULL" : st->specialValues.back());
+        ok();
+        return int(st->specialValues.size()) < st->tr->paramCount ? DbNeedParams : DbOk;
+    }
     if (!statement || !statement->stmt)
         return fail(ErrMisuse, "The statement takes no values.");
     DbStatement *st = statement;
@@ -1200,8 +1624,17 @@ int DbBindFile(DbStatement *statement, const std::string &path)
     if (st->nextParam > count)
         return fail(ErrParameters, "The statement takes only " + std::to_string(count) + " values.");
     std::string copy, error;
-    if (!makeInternalCopy(path, st->conn->fileObjectDir, copy, error))
-        return fail(ErrFileObject, error);
+    bool full = false;
+    DbConnection *c = st->conn;
+    bool announced = false;
+    const bool made = makeInternalCopy(
+        path, c->fileObjectDir, copy, error,
+        [c, &announced](const std::string &p) { return announced = c->announceCopy(p); }, &full);
+    if (!made) {
+        if (announced)
+            c->settleCopies(1);
+        return fail(full ? ErrDiskFull : ErrFileObject, error);
+    }
     st->pendingFiles.emplace_back(st->nextParam, copy);
     if (st->conn->log)
         st->logValues.emplace_back("file:" + path);
@@ -1219,9 +1652,8 @@ int DbNextParamSet(DbStatement *statement)
         sqlite3_reset(st->stmt);
         sqlite3_clear_bindings(st->stmt);
     }
-    for (auto &[index, path] : st->pendingFiles)
-        DbConnection::removeQuietly(path);
-    st->pendingFiles.clear();
+    st->dropPendingFiles();
+    st->specialValues.clear();
     st->executed = false;
     st->stepState = SQLITE_DONE;
     st->nextParam = 1;
@@ -1231,6 +1663,19 @@ int DbNextParamSet(DbStatement *statement)
 
 int DbExecute(DbStatement *statement, std::string *oid)
 {
+    if (statement && !statement->stmt && statement->tr && statement->tr->paramCount > 0) {
+        DbStatement *st = statement;
+        if (int(st->specialValues.size()) < st->tr->paramCount)
+            return fail(ErrParameters, "The statement needs " + std::to_string(st->tr->paramCount) + " values; " +
+                                           std::to_string(st->specialValues.size()) + " were given.");
+        if (st->conn->transactionLost)
+            return st->conn->failLostTransaction();
+        logStatement(st);
+        const int rc = runSpecial(st->conn, *st->tr, st->specialValues);
+        st->specialValues.clear();
+        st->logValues.clear();
+        return rc;
+    }
     if (!statement || !statement->stmt)
         return fail(ErrMisuse, "There is no statement to execute.");
     DbStatement *st = statement;
@@ -1260,6 +1705,10 @@ int DbGetData(DbStatement *statement, std::vector<std::string> &values)
         return st->conn->sqliteError(rc);
     }
     const int n = sqlite3_column_count(st->stmt);
+    // SQLite prepares a statement again when another program changed the schema; its
+    // columns may then differ from those it was first prepared with.
+    if (size_t(n) != st->columnKinds.size())
+        st->computeColumnKinds();
     int result = DbOk;
     values.resize(size_t(n));
     for (int i = 0; i < n; ++i) {
@@ -1353,8 +1802,12 @@ int DbBeginTransaction(DbConnection *connection)
         ++connection->transactionDepth;
         return ok();
     }
+    if (connection->transactionLost)
+        return connection->failLostTransaction();
     if (connection->inTransaction())
         return fail(ErrMisuse, "A transaction is already open.");
+    connection->transactionLost = false;
+    connection->lostDepth = 0;
     const int rc = connection->exec("begin immediate");
     if (rc != SQLITE_OK)
         return connection->sqliteError(rc);
@@ -1367,6 +1820,15 @@ int DbCommit(DbConnection *connection)
 {
     if (!connection || !connection->db)
         return fail(ErrMisuse, "There is no connection to the database.");
+    if (connection->rolledBack)
+        connection->afterRollback();
+    if (connection->transactionLost) {
+        // Every level of the lost transaction answers the failure, the outermost last.
+        const int rc = connection->failLostTransaction();
+        if (--connection->lostDepth <= 0)
+            connection->transactionLost = false;
+        return rc;
+    }
     if (connection->transactionDepth > 1) {
         --connection->transactionDepth;
         const int rc = connection->exec("release vk_t" + std::to_string(connection->transactionDepth));
@@ -1390,6 +1852,13 @@ int DbRollback(DbConnection *connection)
 {
     if (!connection || !connection->db)
         return fail(ErrMisuse, "There is no connection to the database.");
+    if (connection->rolledBack)
+        connection->afterRollback();
+    if (connection->transactionLost) {
+        if (--connection->lostDepth <= 0)
+            connection->transactionLost = false;
+        return ok();
+    }
     if (connection->transactionDepth > 1) {
         --connection->transactionDepth;
         const std::string name = "vk_t" + std::to_string(connection->transactionDepth);
@@ -1400,9 +1869,11 @@ int DbRollback(DbConnection *connection)
     }
     connection->explicitTransaction = false;
     connection->transactionDepth = 0;
+    connection->rollingBack = true;
     if (connection->inTransaction())
         connection->exec("rollback");
     connection->afterRollback();
+    connection->rollingBack = false;
     return ok();
 }
 
@@ -1435,6 +1906,140 @@ void DbSetStatementLog(DbConnection *connection, DbStatementLog log)
 {
     if (connection)
         connection->log = std::move(log);
+}
+
+namespace {
+
+// The orphan copies of a file-object directory. The order of the reads matters: the files
+// are listed first, then the journals of live connections, then the catalog. A copy listed
+// was announced in its connection's journal before it was made; that journal is emptied only
+// after the copy's row committed, so the catalog read last holds it whenever the journal no
+// longer does.
+std::vector<std::string> findOrphans(DbConnection *c, std::vector<std::string> *staleJournals)
+{
+    std::vector<std::string> candidates;
+    std::error_code ec;
+    const std::string dir = c->fileObjectDir;
+    for (const auto &entry : fs::directory_iterator(dir, ec)) {
+        const std::string name = entry.path().filename().string();
+        std::error_code ec2;
+        if (entry.is_regular_file(ec2) && !entry.is_symlink(ec2) && isInternalCopyName(name))
+            candidates.push_back(name);
+    }
+    if (candidates.empty())
+        return {};
+    std::set<std::string> protectedNames;
+    for (const auto &entry : fs::directory_iterator(dir, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(".vk-pending-", 0) != 0)
+            continue;
+        const std::string path = entry.path().string();
+        if (path == c->journalPath) {
+            // This connection's own journal: its copies are in progress.
+        } else {
+            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                continue;
+            const bool dead = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
+            ::close(fd);
+            if (dead) {
+                if (staleJournals)
+                    staleJournals->push_back(path);
+                continue;
+            }
+        }
+        std::ifstream in(path);
+        std::string line;
+        while (std::getline(in, line))
+            protectedNames.insert(line);
+    }
+    std::set<std::string> held;
+    sqlite3_stmt *s = nullptr;
+    if (sqlite3_prepare_v2(c->db, "select dir, name from main._vk_fileobj where type=0", -1, &s, nullptr) !=
+        SQLITE_OK)
+        return {}; // when the catalog cannot be read, nothing is an orphan
+    std::map<std::string, bool> sameDir;
+    const fs::path own = fs::path(dir).lexically_normal().parent_path();
+    bool readAll = true;
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        const std::string d = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
+        auto it = sameDir.find(d);
+        if (it == sameDir.end()) {
+            const fs::path p = fs::path(d).lexically_normal().parent_path();
+            std::error_code e;
+            it = sameDir.emplace(d, p == own || fs::equivalent(p, own, e)).first;
+        }
+        if (it->second)
+            held.insert(reinterpret_cast<const char *>(sqlite3_column_text(s, 1)));
+    }
+    readAll = rc == SQLITE_DONE;
+    sqlite3_finalize(s);
+    if (!readAll)
+        return {};
+    std::vector<std::string> orphans;
+    for (const std::string &name : candidates)
+        if (!held.count(name) && !protectedNames.count(name))
+            orphans.push_back(c->fileObjectDir + name);
+    std::sort(orphans.begin(), orphans.end());
+    return orphans;
+}
+
+} // namespace
+
+int DbCheckFileObjects(DbConnection *connection, DbFileCheck &check)
+{
+    check = {};
+    if (!connection || !connection->db)
+        return fail(ErrMisuse, "There is no connection to the database.");
+    DbConnection *c = connection;
+    for (const std::string &table : userTables(c->db)) {
+        for (const std::string &column : c->columnsOf(table, true)) {
+            const std::string q = "select t.rowid, f.dir||f.name, f.type from main." + quoteIdentifier(table) +
+                                  " t join main._vk_fileobj f on f.id=t." + quoteIdentifier(column) +
+                                  " order by t.rowid";
+            sqlite3_stmt *s = nullptr;
+            int rc = sqlite3_prepare_v2(c->db, q.c_str(), -1, &s, nullptr);
+            if (rc != SQLITE_OK)
+                return c->sqliteError(rc, table);
+            while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+                const std::string path = reinterpret_cast<const char *>(sqlite3_column_text(s, 1));
+                std::error_code ec;
+                if (fs::exists(path, ec))
+                    continue;
+                DbFileProblem problem{table, formatOid(sqlite3_column_int64(s, 0)), column, path};
+                (sqlite3_column_int(s, 2) == 0 ? check.missing : check.lost).push_back(std::move(problem));
+            }
+            sqlite3_finalize(s);
+            if (rc != SQLITE_DONE)
+                return c->sqliteError(rc, table);
+        }
+    }
+    check.orphans = findOrphans(c, nullptr);
+    return ok();
+}
+
+int DbRemoveOrphans(DbConnection *connection, std::vector<std::string> &removed)
+{
+    removed.clear();
+    if (!connection || !connection->db)
+        return fail(ErrMisuse, "There is no connection to the database.");
+    std::vector<std::string> stale;
+    for (const std::string &path : findOrphans(connection, &stale)) {
+        const std::string target = connection->insideFileObjectDir(path);
+        std::error_code ec;
+        if (!target.empty() && fs::remove(target, ec))
+            removed.push_back(path);
+    }
+    for (const std::string &journal : stale) {
+        // Taken again under an exclusive lock: a journal is only removed while nobody holds it.
+        const int fd = ::open(journal.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(journal.c_str());
+        if (fd >= 0)
+            ::close(fd);
+    }
+    return ok();
 }
 
 } // namespace vkdb

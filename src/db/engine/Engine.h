@@ -110,6 +110,24 @@ bool DbInTransaction(DbConnection *connection);
 int DbLastError();
 std::string DbErrorText();
 
+// The file objects against the files on disk.
+struct DbFileProblem
+{
+    std::string table, oid, column; // the row that holds the object
+    std::string path;
+};
+struct DbFileCheck
+{
+    std::vector<DbFileProblem> missing; // internal copies a row holds that are not on disk
+    std::vector<DbFileProblem> lost;    // external files a row refers to that are not where they were
+    std::vector<std::string> orphans;   // copies in the file-object directory that no committed row
+                                        // holds and no live connection is still making
+};
+int DbCheckFileObjects(DbConnection *connection, DbFileCheck &check);
+// Removes the orphan copies (never anything outside the file-object directory, never a file
+// the engine did not make); `removed` lists them.
+int DbRemoveOrphans(DbConnection *connection, std::vector<std::string> &removed);
+
 // The data source's file-object directory (DB_FODIR), with a trailing '/'.
 std::string DbFileObjectDir(DbConnection *connection);
 // The SQLite handle, for the engine's own tools (integrity check, benchmarks).

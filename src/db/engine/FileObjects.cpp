@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -65,8 +66,11 @@ bool moveFile(const std::string &from, const std::string &to, std::string &error
         error = "\"" + to + "\" already exists.";
         return false;
     }
-    if (std::rename(from.c_str(), to.c_str()) == 0)
+    if (std::rename(from.c_str(), to.c_str()) == 0) {
+        syncDirectory(fs::path(to).parent_path().string());
+        syncDirectory(fs::path(from).parent_path().string());
         return true;
+    }
     if (errno != EXDEV) {
         error = "\"" + from + "\" cannot be moved to \"" + to + "\": " + errnoText(errno) + ".";
         return false;
@@ -83,22 +87,78 @@ bool moveFile(const std::string &from, const std::string &to, std::string &error
 
 } // namespace
 
-bool copyFile(const std::string &source, const std::string &target, bool exclusive, std::string &error)
+void syncDirectory(const std::string &dir)
 {
+    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+bool isInternalCopyName(const std::string &name)
+{
+    if (name.size() < 14 || name.compare(0, 2, "vk") != 0)
+        return false;
+    for (size_t i = 2; i < 14; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(name[i])) || std::isupper(static_cast<unsigned char>(name[i])))
+            return false;
+    if (name.size() == 14)
+        return true;
+    if (name[14] != '.' || name.size() > 25)
+        return false;
+    for (size_t i = 15; i < name.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i])))
+            return false;
+    return name.size() > 15;
+}
+
+bool copyFile(const std::string &source, const std::string &target, bool exclusive, std::string &error,
+              bool *diskFull)
+{
+    if (diskFull)
+        *diskFull = false;
     int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
         error = "The file \"" + source + "\" cannot be read: " + errnoText(errno) + ".";
         return false;
     }
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC);
-    int out = ::open(target.c_str(), flags, 0644);
+    struct stat from {};
+    struct stat to {};
+    const bool targetExists = ::stat(target.c_str(), &to) == 0;
+    if (::fstat(in, &from) == 0 && targetExists && from.st_dev == to.st_dev && from.st_ino == to.st_ino) {
+        ::close(in);
+        error = "The file \"" + source + "\" cannot be copied onto itself.";
+        return false;
+    }
+    // A plain file that is there already is replaced only by a complete copy; a device or
+    // a pipe is written as it is.
+    const bool throughTemporary = !exclusive && (!targetExists || S_ISREG(to.st_mode));
+    std::string written = target;
+    int out = -1;
+    if (throughTemporary) {
+        std::string pattern = target + ".vktmp-XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        out = ::mkostemp(name.data(), O_CLOEXEC);
+        if (out >= 0) {
+            written = name.data();
+            ::fchmod(out, 0644);
+        }
+    } else {
+        const int flags = O_WRONLY | O_CLOEXEC | (exclusive ? O_CREAT | O_EXCL : 0);
+        out = ::open(target.c_str(), flags, 0644);
+    }
     if (out < 0) {
+        if (diskFull)
+            *diskFull = errno == ENOSPC || errno == EDQUOT;
         error = "The file \"" + target + "\" cannot be written: " + errnoText(errno) + ".";
         ::close(in);
         return false;
     }
     std::vector<char> buf(1 << 20);
     bool good = true;
+    int failure = 0;
     for (;;) {
         ssize_t n = ::read(in, buf.data(), buf.size());
         if (n < 0 && errno == EINTR)
@@ -111,47 +171,69 @@ bool copyFile(const std::string &source, const std::string &target, bool exclusi
         if (n == 0)
             break;
         if (!writeAll(out, buf.data(), size_t(n))) {
-            error = errno == ENOSPC
-                        ? "The disk is full: \"" + target + "\" cannot be written."
-                        : "The file \"" + target + "\" cannot be written: " + errnoText(errno) + ".";
+            failure = errno;
             good = false;
             break;
         }
     }
-    if (good && ::fdatasync(out) != 0) {
-        error = "The file \"" + target + "\" cannot be written: " + errnoText(errno) + ".";
+    // A device or a pipe written in place has nothing to make durable.
+    if (good && (throughTemporary || exclusive) && ::fdatasync(out) != 0) {
+        failure = errno;
         good = false;
     }
     ::close(in);
     if (::close(out) != 0 && good) {
+        failure = errno;
+        good = false;
+    }
+    if (!good && failure != 0) {
+        if (diskFull)
+            *diskFull = failure == ENOSPC || failure == EDQUOT;
+        error = failure == ENOSPC || failure == EDQUOT
+                    ? "The disk is full: \"" + target + "\" cannot be written."
+                    : "The file \"" + target + "\" cannot be written: " + errnoText(failure) + ".";
+    }
+    if (good && throughTemporary && std::rename(written.c_str(), target.c_str()) != 0) {
         error = "The file \"" + target + "\" cannot be written: " + errnoText(errno) + ".";
         good = false;
     }
-    if (!good)
-        ::unlink(target.c_str());
+    if (!good && (exclusive || throughTemporary))
+        ::unlink(written.c_str());
+    if (good && (exclusive || throughTemporary))
+        syncDirectory(fs::path(target).parent_path().string());
     return good;
 }
 
-bool writeWholeFile(const std::string &path, const char *data, size_t size, std::string &error)
+bool writeWholeFile(const std::string &path, const char *data, size_t size, std::string &error, bool *diskFull)
 {
+    if (diskFull)
+        *diskFull = false;
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         error = "The file \"" + path + "\" cannot be written: " + errnoText(errno) + ".";
         return false;
     }
     bool good = writeAll(fd, data, size);
-    if (!good)
-        error = "The file \"" + path + "\" cannot be written: " + errnoText(errno) + ".";
+    int failure = good ? 0 : errno;
     if (::close(fd) != 0 && good) {
-        error = "The file \"" + path + "\" cannot be written: " + errnoText(errno) + ".";
+        failure = errno;
         good = false;
+    }
+    if (!good) {
+        if (diskFull)
+            *diskFull = failure == ENOSPC || failure == EDQUOT;
+        error = failure == ENOSPC || failure == EDQUOT
+                    ? "The disk is full: \"" + path + "\" cannot be written."
+                    : "The file \"" + path + "\" cannot be written: " + errnoText(failure) + ".";
     }
     return good;
 }
 
-bool makeInternalCopy(const std::string &source, const std::string &dir, std::string &copy,
-                      std::string &error)
+bool makeInternalCopy(const std::string &source, const std::string &dir, std::string &copy, std::string &error,
+                      const AnnounceFile &announce, bool *diskFull)
 {
+    if (diskFull)
+        *diskFull = false;
     std::error_code ec;
     if (!fs::is_regular_file(source, ec)) {
         error = "The file \"" + source + "\" does not exist or is not a plain file.";
@@ -171,13 +253,17 @@ bool makeInternalCopy(const std::string &source, const std::string &dir, std::st
         copy = withSlash(dir) + name + ext;
         if (fs::exists(copy, ec))
             continue;
-        return copyFile(source, copy, true, error);
+        if (announce && !announce(copy)) {
+            error = "The copy in progress cannot be noted in the file-object directory \"" + dir + "\".";
+            return false;
+        }
+        return copyFile(source, copy, true, error, diskFull);
     }
     error = "No free name was found in the file-object directory \"" + dir + "\".";
     return false;
 }
 
-MoveResult moveFileObject(sqlite3 *db, const std::string &from, const std::string &to)
+MoveResult moveFileObject(sqlite3 *db, const std::string &from, const std::string &to, const AnnounceFile &announce)
 {
     MoveResult result;
     struct Item
@@ -236,6 +322,11 @@ MoveResult moveFileObject(sqlite3 *db, const std::string &from, const std::strin
         if (target == it.oldPath)
             continue;
         if (fs::exists(it.oldPath, ec)) {
+            if (announce && !announce(target)) {
+                undo();
+                result.error = "The move of \"" + it.oldPath + "\" cannot be noted in the file-object directory.";
+                return result;
+            }
             if (!moveFile(it.oldPath, target, result.error)) {
                 undo();
                 return result;
