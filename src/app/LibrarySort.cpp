@@ -33,6 +33,8 @@ bool SortMainFolders(TDbFolderList &roots)
     sortByTitle(sorted, [](const TDbFolder *f) { return f->Rec.Title; });
     Connection &c = roots.connection();
     Transaction tx(c);
+    if (!tx.isActive())
+        return false;
     QList<double> before;
     for (TDbFolder *f : sorted)
         before.append(f->Rec.Index);
@@ -59,6 +61,8 @@ bool SortFolderItems(TDbFolderList &roots, TDbFolder *folder)
     sortByTitle(sorted, itemTitle);
     Connection &c = roots.connection();
     Transaction tx(c);
+    if (!tx.isActive())
+        return false;
     QList<double> before;
     for (TDbMedia *m : sorted)
         before.append(m->Rec.Index);

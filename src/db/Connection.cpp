@@ -53,6 +53,10 @@ void Connection::report(int messageNumber, const QString &name) const
 Transaction::Transaction(Connection &connection) : m_connection(connection)
 {
     m_active = vkdb::DbBeginTransaction(connection.handle()) == vkdb::DbOk;
+    // The work that needed the transaction is not done at all, and the person is told why.
+    if (!m_active)
+        connection.report(vkMessage(MsgDatabaseSystemError) + QLatin1Char('\n') +
+                          QString::fromStdString(vkdb::DbErrorText()));
 }
 
 Transaction::~Transaction()

@@ -116,6 +116,8 @@ bool CreateOptions(Connection &c, const DisplayOptions &options)
 bool SaveOptions(Connection &c, const DisplayOptions &options)
 {
     Transaction tx(c);
+    if (!tx.isActive())
+        return false;
     vkdb::DbExecDirect(c.handle(), "delete from OptionTable");
     if (insertOptions(c, options) != Written::All)
         return false; // rolled back: the stored options stay as they were

@@ -19,9 +19,12 @@ namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
 
+// A name as an SQL string literal.
 QString q(const QString &text)
 {
-    return QLatin1Char('\'') + text + QLatin1Char('\'');
+    QString inner = text;
+    inner.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + inner + QLatin1Char('\'');
 }
 
 // A catalog query answers "exists" when a row is fetched; nullopt when it could not be run
@@ -92,6 +95,8 @@ void addColumnStep(Connection &c, const QString &table, const QString &column, c
                    const std::function<bool()> &then, QStringList *changes)
 {
     Transaction tx(c);
+    if (!tx.isActive())
+        return;
     const bool added = AddColumn(c, table, column, type);
     if (!added) {
         c.report(MsgAlterTable, table);
@@ -389,16 +394,21 @@ bool IntegrationCheck(Connection &c, IntegrationState &state,
 
     vkdb::ConfigFile config(c.configPath().toStdString());
     QString dir =
-        QString::fromStdString(config.unquotedValue(c.dataSourceName().toStdString(), "DB_FODIR")).left(255);
+        QString::fromStdString(config.unquotedValue(c.dataSourceName().toStdString(), "DB_FODIR"));
     if (dir.endsWith(QLatin1Char('/')) || dir.endsWith(QLatin1Char('\\')))
         dir.chop(1);
     if (dir.isEmpty() || !QFileInfo(dir).isDir()) {
-        c.report(vkMessage(MsgMoveFileObject) + QStringLiteral("\n\r") + q(dir));
+        c.report(vkMessage(MsgMoveFileObject) + QStringLiteral("\n\r") + QLatin1Char('\'') + dir + QLatin1Char('\''));
         return true;
     }
     dir += QLatin1Char('/');
 
     auto directoryOf = [](const QString &name) { return name.left(name.lastIndexOf(QLatin1Char('/')) + 1); };
+    // The paths travel as values: a directory named "it's here" is moved like any other.
+    auto moveObject = [&c](const QString &from, const QString &to) {
+        Statement st(c, QStringLiteral("move file object ? to ?"));
+        return st.needsParams() && st.bind(from) == vkdb::DbNeedParams && st.bind(to) < 2 && st.execute() < 2;
+    };
 
     QString first;
     {
@@ -432,9 +442,7 @@ bool IntegrationCheck(Connection &c, IntegrationState &state,
         count = row.value(0).toInt();
     }
     if (count < 200) {
-        const QString text =
-            QStringLiteral("move file object ") + q(directoryOf(first)) + QStringLiteral(" to ") + q(dir);
-        if (vkdb::DbExecDirect(c.handle(), text.toStdString()) < 2) {
+        if (moveObject(directoryOf(first), dir)) {
             note(changes, QStringLiteral("moved %1 file objects from %2 to %3")
                               .arg(count)
                               .arg(directoryOf(first), dir));
@@ -470,9 +478,7 @@ bool IntegrationCheck(Connection &c, IntegrationState &state,
         if (directoryOf(name) == dir)
             continue;
         const QString target = dir + name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
-        const QString text =
-            QStringLiteral("move file object ") + q(name) + QStringLiteral(" to ") + q(target);
-        if (vkdb::DbExecDirect(c.handle(), text.toStdString()) < 2) {
+        if (moveObject(name, target)) {
             ++moved;
             if (++uncommitted == 500) {
                 vkdb::DbExecDirect(c.handle(), "commit");

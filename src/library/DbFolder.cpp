@@ -248,6 +248,8 @@ bool TDbFolder::Delete(Connection &c, bool all)
     // All of it or nothing: a failure part-way leaves every row in place.
     const QList<TDbFolder *> mediaFolders = folders;
     Transaction tx(c);
+    if (!tx.isActive())
+        return false;
     {
         Statement st(c, QStringLiteral("delete from MediaData where FolderId=?"));
         for (TDbFolder *f : mediaFolders) {
@@ -464,6 +466,8 @@ bool TDbFolderList::Load(int defaultWidth, int defaultHeight, int defaultBorder)
 bool TDbFolderList::renumberRoots()
 {
     Transaction tx(m_connection);
+    if (!tx.isActive())
+        return false;
     for (int k = 0; k < Folders.size(); ++k) {
         Folders[k]->Rec.Index = renumberedKey(k);
         if (Folders[k]->Tile)
@@ -733,6 +737,8 @@ bool TDbFolderList::refuseIntoOwnSubfolder(TDbFolder *folder, TDbFolder *target)
 bool TDbFolderList::MoveFolderToRoot(TDbFolder *folder, int position)
 {
     Transaction tx(m_connection);
+    if (!tx.isActive())
+        return false;
     if (folder->isRoot() && Folders.contains(folder)) {
         const int current = int(Folders.indexOf(folder));
         if (position == current || position == current + 1)
@@ -760,6 +766,8 @@ bool TDbFolderList::MoveFolderInto(TDbFolder *folder, TDbFolder *target, int pos
     if (refuseIntoOwnSubfolder(folder, target))
         return false;
     Transaction tx(m_connection);
+    if (!tx.isActive())
+        return false;
     if (folder->isRoot() && Folders.contains(folder)) {
         TDbMedia *tile = MakeSubFolderTile(folder);
         DetachRootFolder(folder, false);
@@ -819,6 +827,8 @@ TDbFolder *TDbFolderList::CopyFolder(TDbFolder *source, TDbFolder *parent)
 TDbFolder *TDbFolderList::CopyFolderToRoot(TDbFolder *folder, int position)
 {
     Transaction tx(m_connection);
+    if (!tx.isActive())
+        return nullptr;
     TDbFolder *copy = CopyFolder(folder, nullptr);
     if (!copy)
         return nullptr;
@@ -834,6 +844,8 @@ TDbFolder *TDbFolderList::CopyFolderInto(TDbFolder *folder, TDbFolder *target, i
     if (folder->IsSelfOrDescendant(target))
         return nullptr;
     Transaction tx(m_connection);
+    if (!tx.isActive())
+        return nullptr;
     TDbFolder *copy = CopyFolder(folder, target);
     if (!copy)
         return nullptr;

@@ -536,6 +536,8 @@ bool TDbFolderList::MoveItems(const QList<TDbMedia *> &items, TDbFolder *target,
     if (items.isEmpty())
         return false;
     Transaction tx(m_connection);
+    if (!tx.isActive())
+        return false;
     if (items.size() == 1 && items[0]->Owner == target) {
         const int current = target->MediaList->indexOf(items[0]);
         if (position == current)
@@ -566,6 +568,8 @@ QList<TDbMedia *> TDbFolderList::CopyItems(const QList<TDbMedia *> &items, TDbFo
         if (item->SubFolder && item->SubFolder->IsSelfOrDescendant(target))
             return copies; // refused without a message
     Transaction tx(m_connection);
+    if (!tx.isActive())
+        return copies;
     for (TDbMedia *item : items) {
         TDbMedia *source = item->MirrorOf ? item->MirrorOf : item;
         TDbMedia *copy = CopyMedia(source, target);

@@ -193,6 +193,8 @@ bool ToggleKeyword(Connection &c, TDbKeyWord *keyword, TDbMedia *item, bool down
     else
         oids.removeAll(keyword->Rec.OID);
     Transaction tx(c);
+    if (!tx.isActive())
+        return false;
     const QString before = target->Rec.KeyWords;
     target->Rec.KeyWords = KeywordText(oids);
     target->Changed = MediaKeyWords;
@@ -210,6 +212,8 @@ bool ToggleKeyword(Connection &c, TDbKeyWord *keyword, TDbMedia *item, bool down
 bool RecountKeywords(Connection &c)
 {
     Transaction tx(c);
+    if (!tx.isActive())
+        return false;
     if (!ConvertKeywords(c))
         return false;
     return tx.commit();
