@@ -14,6 +14,8 @@
 
 #include <filesystem>
 
+#include <sqlite3.h>
+
 namespace vk {
 
 Startup::Startup(Hooks hooks, QString configPath_)
@@ -102,11 +104,63 @@ bool Startup::loadData()
     rootFolders->status = m_hooks.status;
     rootFolders->thumbnailer = mediaThumbnail;
     const DisplayOptions &o = checks.options;
-    // A folder table that cannot be read ends the program (its message has been shown).
-    if (!rootFolders->Load(o.DefaultPanelWidth, o.DefaultPanelHeight, o.DefaultPanelBorderWidth) ||
-        rootFolders->QuitRequested)
+    // A folder table that cannot be read ends the program (its message has been shown),
+    // unless the reason is a damaged page that a salvage can get past.
+    if (!rootFolders->Load(o.DefaultPanelWidth, o.DefaultPanelHeight, o.DefaultPanelBorderWidth)) {
+        if (rootFolders->QuitRequested || !offerRepair())
+            return false;
+        rootFolders = std::make_unique<TDbFolderList>(connection);
+        rootFolders->status = m_hooks.status;
+        rootFolders->thumbnailer = mediaThumbnail;
+        if (!rootFolders->Load(o.DefaultPanelWidth, o.DefaultPanelHeight, o.DefaultPanelBorderWidth))
+            return false;
+    }
+    if (rootFolders->QuitRequested)
         return false;
     keyWords.Load(connection);
+    return true;
+}
+
+bool Startup::databaseDamaged()
+{
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(vkdb::DbNativeHandle(connection.handle()), "pragma quick_check", -1, &st, nullptr) !=
+        SQLITE_OK)
+        return true;
+    const bool intact = sqlite3_step(st) == SQLITE_ROW &&
+                        qstrcmp(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)), "ok") == 0;
+    sqlite3_finalize(st);
+    return !intact;
+}
+
+bool Startup::offerRepair()
+{
+    // A page that only shows its damage when it is read: the connection was made, the load
+    // failed. The person is asked before anything is rebuilt.
+    if (!connection.isConnected() || !databaseDamaged() || !m_hooks.ui ||
+        !m_hooks.ui->askYesNo(vkMessage("RepairDamagedDatabase")))
+        return false;
+    rootFolders.reset();
+    connection.disconnect();
+    const DatabaseSettings &database = settings.database;
+    vkdb::DbEnvironment env{configPath.toStdString()};
+    vkdb::SalvageReport report;
+    if (vkdb::DbSalvage(database.dataSource.toStdString(), &env, report) != vkdb::DbOk) {
+        m_hooks.ui->showMessage(QString::fromStdString(vkdb::DbErrorText()), UiServices::Icon::Error);
+        return false;
+    }
+    QStringList lines;
+    for (const vkdb::SalvagedTable &t : report.tables)
+        if (t.name.rfind("_vk_", 0) != 0 && t.name.rfind("sqlite_", 0) != 0)
+            lines << vkMessage("SalvagedTable").arg(QString::fromStdString(t.name)).arg(t.rowsKept).arg(t.pagesLost);
+    for (const std::string &note : report.notes)
+        lines << QString::fromStdString(note);
+    lines << vkMessage("DamagedCopyKept").arg(QString::fromStdString(report.damagedCopy));
+    m_hooks.ui->showInformation(QStringLiteral("Vellumark"), lines, vkMessage("DatabaseSalvaged"));
+    if (connection.connect(configPath, database.dataSource, database.userName, database.password) != vkdb::DbOk) {
+        m_hooks.ui->showMessage(QString::fromStdString(vkdb::DbErrorText()), UiServices::Icon::Error);
+        return false;
+    }
     return true;
 }
 

@@ -77,6 +77,12 @@ public:
     int workspaceMode = 0;
 
 private:
+    // True when SQLite finds damage in the database.
+    bool databaseDamaged();
+    // Asks whether to salvage the damaged database, does it, reconnects; true when the
+    // load can be tried again.
+    bool offerRepair();
+
     Hooks m_hooks;
 };
 

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <sqlite3.h>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -253,6 +254,74 @@ TEST(StartupLoad, LoadsTheTreeAndEndsWhenTheFolderTableCannotBeRead)
     h.ui.messages.clear();
     EXPECT_FALSE(h.startup->loadData());
     EXPECT_EQ(h.ui.messages.value(h.ui.messages.size() - 1), "Retrieve table data failed:Folder");
+}
+
+// A page of the media table overwritten on disk shows only when the load reads it: the
+// person is offered the repair, and the library comes back with every readable row.
+TEST(StartupLoad, ADamagedPageFoundWhileLoadingIsSalvagedWhenThePersonAgrees)
+{
+    TempDataSource src;
+    ASSERT_TRUE(src.created);
+    Statement(src.connection, QStringLiteral("insert into Folder (Title, ParFolderId, index) values ('f', 0, 0)"));
+    const QString folderId = [&] {
+        Statement st(src.connection, QStringLiteral("select FolderId from Folder"));
+        QStringList row;
+        st.fetch(row);
+        return row.value(0);
+    }();
+    Statement(src.connection,
+              QStringLiteral("with recursive n(i) as (select 1 union all select i+1 from n where i < 2000) "
+                             "insert into MediaData (FolderId, title, index, MediaType) select ") +
+                  folderId + QStringLiteral(", 'item ' || i || ' ' || replace(hex(zeroblob(100)), '0', 'x'), i*32, 1 from n"));
+    src.connection.disconnect();
+    const QString dbFile = src.databaseDir() + "/" + src.name() + ".db";
+    int page = 0;
+    {
+        sqlite3 *raw = nullptr;
+        ASSERT_EQ(sqlite3_open(dbFile.toUtf8().constData(), &raw), SQLITE_OK);
+        sqlite3_exec(raw, "pragma wal_checkpoint(truncate)", nullptr, nullptr, nullptr);
+        sqlite3_stmt *s = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(raw,
+                                     "select pageno from dbstat where name = 'MediaData' and pagetype = 'leaf' "
+                                     "order by pageno limit 1 offset 10",
+                                     -1, &s, nullptr),
+                  SQLITE_OK);
+        ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+        page = sqlite3_column_int(s, 0);
+        sqlite3_finalize(s);
+        sqlite3_close(raw);
+    }
+    {
+        QFile f(dbFile);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.seek(qint64(page - 1) * 4096);
+        f.write(QByteArray(4096, '\x5a'));
+    }
+    QTemporaryDir dir;
+    QSettings settings(dir.path() + "/s.ini", QSettings::IniFormat);
+    for (const bool agree : {false, true}) {
+        Harness h(src.configPath());
+        h.ui.answer = agree;
+        h.startup->settings.database = {src.name(), "SYSADM", ""};
+        ASSERT_TRUE(h.startup->connectDatabase());
+        ASSERT_TRUE(h.startup->checkAndInitialize(settings));
+        EXPECT_EQ(h.startup->loadData(), agree);
+        ASSERT_EQ(h.ui.questions.size(), 1);
+        EXPECT_TRUE(h.ui.questions[0].startsWith("The database is damaged")) << h.ui.questions[0].toStdString();
+        if (!agree) {
+            EXPECT_TRUE(QDir(src.databaseDir()).entryList({"*.damaged-*"}).isEmpty()) << "nothing without a yes";
+            h.startup->connection.disconnect();
+            continue;
+        }
+        ASSERT_EQ(h.startup->rootFolders->Folders.size(), 1);
+        const int kept = int(h.startup->rootFolders->Folders[0]->MediaList->Items.size());
+        EXPECT_GT(kept, 1950);
+        EXPECT_LT(kept, 2000);
+        ASSERT_EQ(h.ui.informationLines.size(), 1);
+        EXPECT_TRUE(h.ui.informationLines[0].contains(QStringLiteral("MediaData: %1 rows kept, 1 damaged pages lost").arg(kept)))
+            << h.ui.informationLines[0].join('\n').toStdString();
+        EXPECT_EQ(QDir(src.databaseDir()).entryList({"*.damaged-*"}).size(), 1);
+    }
 }
 
 TEST(StartupWorkDirectory, IsEmptiedAtStartWithoutFollowingLinksAndRemovedAtExit)

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace {
@@ -370,4 +371,106 @@ TEST_F(VkctlTest, ImportExportAndThumb)
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(QImage(home.path() + "/clip.jpg").size(), QSize(120, 72));
     EXPECT_EQ(vkctl({"import", "999", home.path() + "/in/a.jpg"}).code, 1);
+}
+
+// check names what is wrong with the files, one line each; --repair removes only orphan
+// copies, never a user's file, and what it cannot mend keeps the exit code at 1.
+TEST_F(VkctlTest, CheckNamesFileProblemsAndRepairRemovesOnlyOrphans)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    const QString folderDir = home.path() + "/data/Quorient/Vellumark/svkbook/folder";
+    auto write = [](const QString &path, const QByteArray &content) {
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+        f.write(content);
+    };
+    const QString picture = home.path() + "/pic.jpg";
+    const QString linked = home.path() + "/linked.jpg";
+    const QString keptLinked = home.path() + "/kept.jpg";
+    write(picture, "JPEG");
+    write(linked, "LINKED");
+    write(keptLinked, "KEPT");
+    auto sql = [this](const QStringList &args) {
+        Result r = vkctl(QStringList{"--no-check", "sql"} + args);
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        return r.out.trimmed();
+    };
+    const QString gone = sql({"insert into MediaData (title, media) values (?, ?)", "--param", "gone", "--file", picture});
+    sql({"insert into MediaData (title, media) values (?, ?)", "--param", "fine", "--file", picture});
+    const QString lost = sql({"insert into MediaData (title, media) values (?, ?)", "--param", "lost", "--param", linked});
+    sql({"insert into MediaData (title, media) values (?, ?)", "--param", "kept", "--param", keptLinked});
+    const QString goneCopy = sql({"select filename(media) from MediaData where OID = ?", "--param", gone});
+    ASSERT_TRUE(QFile::remove(goneCopy));
+    ASSERT_TRUE(QFile::remove(linked));
+    const QString orphan = folderDir + "/vk0123456789ab.jpg";
+    write(orphan, "left by a crash");
+    write(folderDir + "/notes.txt", "the user's own");
+
+    Result r = vkctl({"check"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.contains("missing: MediaData " + gone + " media " + goneCopy + "\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("lost: MediaData " + lost + " media " + linked + "\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("orphan: " + orphan + "\n")) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains("notes.txt"));
+    EXPECT_TRUE(QFileInfo::exists(orphan)) << "a check alone changes nothing";
+
+    r = vkctl({"check", "--repair"});
+    EXPECT_EQ(r.code, 1) << "a missing copy and a lost file cannot be mended";
+    EXPECT_TRUE(r.out.contains("removed: " + orphan + "\n")) << r.out.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(orphan));
+    for (const QString &path : {picture, keptLinked, folderDir + "/notes.txt"})
+        EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+
+    sql({"delete from MediaData where OID = ? or OID = ?", "--param", gone, "--param", lost});
+    r = vkctl({"check"});
+    EXPECT_EQ(r.code, 0) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains("orphan:"));
+}
+
+// A table page overwritten on disk: check reports the damage, --repair salvages every
+// readable row and keeps the damaged file beside the rebuilt one.
+TEST_F(VkctlTest, CheckRepairSalvagesADamagedTablePage)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    Result r = vkctl({"--no-check", "sql",
+                      "with recursive n(i) as (select 1 union all select i+1 from n where i < 3000) "
+                      "insert into MediaData (FolderId, title) select 1, 'row number ' || i || ' ' || "
+                      "replace(hex(zeroblob(100)), '0', 'x') from n"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString dir = home.path() + "/data/Quorient/Vellumark/svkbook";
+    const QString db = dir + "/svkbook.db";
+    QProcess shell;
+    shell.start("sqlite3", {db, "pragma wal_checkpoint(truncate); select pageno from dbstat where name = 'MediaData' "
+                                "and pagetype = 'leaf' order by pageno limit 1 offset 3;"});
+    ASSERT_TRUE(shell.waitForFinished(30000));
+    const QList<QByteArray> lines = shell.readAllStandardOutput().trimmed().split('\n');
+    const int page = lines.last().toInt();
+    ASSERT_GT(page, 1);
+    {
+        QFile f(db);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.seek(qint64(page - 1) * 4096);
+        f.write(QByteArray(4096, '\x5a'));
+    }
+    r = vkctl({"check"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.contains("integrity: ")) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains("integrity: ok")) << r.out.toStdString();
+
+    r = vkctl({"check", "--repair"});
+    EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
+    const QRegularExpression kept(QStringLiteral("salvaged: MediaData (\\d+) rows kept, 1 damaged pages lost"));
+    const QRegularExpressionMatch m = kept.match(r.out);
+    ASSERT_TRUE(m.hasMatch()) << r.out.toStdString();
+    const int rows = m.captured(1).toInt();
+    EXPECT_GT(rows, 2950) << "one page holds a few rows";
+    EXPECT_LT(rows, 3000);
+    EXPECT_TRUE(r.out.contains("integrity: ok"));
+    EXPECT_EQ(vkctl({"sql", "select count(*) from MediaData"}).out.trimmed().toInt(), rows);
+    EXPECT_EQ(QDir(dir).entryList({"svkbook.db.damaged-*"}).size(), 1);
+    // New rows go on after the salvaged ones.
+    r = vkctl({"sql", "insert into MediaData (title) values ('after')"});
+    ASSERT_EQ(r.code, 0);
+    EXPECT_EQ(vkctl({"sql", "select count(*) from MediaData where OID >= ?", "--param", r.out.trimmed()}).out, "1\n");
+    EXPECT_EQ(vkctl({"check"}).code, 0);
 }

@@ -167,6 +167,7 @@ public:
     std::string journalPath;
     int copiesInProgress = 0;
     int movesInTransaction = 0; // files moved inside the open transaction, noted in the journal
+    std::unique_ptr<SalvageReport> recovery; // what recovery mode kept, when it salvaged
     int transactionDepth = 0; // nested transactions are savepoints inside the outermost
     // Internal copies made inside the open transaction: removed again if it rolls back.
     std::vector<std::string> copiesInTransaction;
@@ -1000,10 +1001,10 @@ bool quickCheckPasses(sqlite3 *db)
 }
 
 // Recovery mode (DB_SMODE 2): a damaged database is checked and, where SQLite can still read
-// it, rebuilt. Damaged indexes are rebuilt in place; otherwise every readable row is copied
-// into a fresh file that takes the database's place, and the damaged file is kept beside it
-// (name.db.damaged-TIMESTAMP) so that nothing is thrown away.
-bool recoverInPlace(const std::string &path, std::string &error)
+// it, repaired in place (damaged indexes are rebuilt). Otherwise it is salvaged: every row
+// that can still be read goes into a fresh file that takes the database's place, and the
+// damaged file is kept beside it (name.db.damaged-TIMESTAMP) so that nothing is thrown away.
+bool recoverInPlace(const std::string &path, std::string &error, SalvageReport *report)
 {
     sqlite3 *db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
@@ -1011,117 +1012,18 @@ bool recoverInPlace(const std::string &path, std::string &error)
         sqlite3_close_v2(db);
         return false;
     }
-    auto run = [db](const std::string &sql) {
-        return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
-    };
-    if (run("select count(*) from sqlite_schema") != SQLITE_OK) {
-        error = sqlite3_errmsg(db);
-        sqlite3_close_v2(db);
-        return false;
-    }
-    if (quickCheckPasses(db)) {
+    const bool schemaReadable = sqlite3_exec(db, "select count(*) from sqlite_schema", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (schemaReadable && (quickCheckPasses(db) ||
+                           (sqlite3_exec(db, "reindex", nullptr, nullptr, nullptr) == SQLITE_OK && quickCheckPasses(db)))) {
         sqlite3_close_v2(db);
         return true;
-    }
-    if (run("reindex") == SQLITE_OK && quickCheckPasses(db)) {
-        sqlite3_close_v2(db);
-        return true;
-    }
-    // Copy every readable row into a fresh file: tables first, then their rows (never through
-    // SQLite's page transfer, which would copy a damaged index as it is), then indexes and triggers.
-    const std::string rebuilt = path + ".recovered";
-    std::error_code ec;
-    fs::remove(rebuilt, ec);
-    std::vector<std::pair<std::string, std::string>> tables; // name, create statement
-    std::vector<std::string> later;                          // indexes and triggers
-    {
-        sqlite3_stmt *s = nullptr;
-        if (sqlite3_prepare_v2(db,
-                               "select type, name, sql from sqlite_schema where sql is not null and name not "
-                               "like 'sqlite\\_%' escape '\\' order by type='table' desc",
-                               -1, &s, nullptr) == SQLITE_OK) {
-            while (sqlite3_step(s) == SQLITE_ROW) {
-                const std::string type = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
-                const std::string name = reinterpret_cast<const char *>(sqlite3_column_text(s, 1));
-                const std::string sql = reinterpret_cast<const char *>(sqlite3_column_text(s, 2));
-                if (type == "table")
-                    tables.emplace_back(name, sql);
-                else
-                    later.push_back(sql);
-            }
-            sqlite3_finalize(s);
-        }
-    }
-    sqlite3 *fresh = nullptr;
-    bool good = sqlite3_open_v2(rebuilt.c_str(), &fresh, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                                nullptr) == SQLITE_OK;
-    for (size_t i = 0; good && i < tables.size(); ++i)
-        good = sqlite3_exec(fresh, tables[i].second.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    if (good)
-        good = sqlite3_exec(fresh, "pragma journal_mode=wal", nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close_v2(fresh);
-    if (good)
-        good = run("attach " + quoteLiteral(rebuilt) + " as rescue") == SQLITE_OK;
-    if (good)
-        good = run("begin") == SQLITE_OK;
-    for (size_t i = 0; good && i < tables.size(); ++i) {
-        std::string cols;
-        sqlite3_stmt *s = nullptr;
-        if (sqlite3_prepare_v2(db, "select name from pragma_table_info(?)", -1, &s, nullptr) == SQLITE_OK) {
-            sqlite3_bind_text(s, 1, tables[i].first.c_str(), -1, SQLITE_TRANSIENT);
-            while (sqlite3_step(s) == SQLITE_ROW)
-                cols += "," + quoteIdentifier(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
-            sqlite3_finalize(s);
-        }
-        const std::string name = quoteIdentifier(tables[i].first);
-        const bool withoutRowid = tables[i].second.find("without rowid") != std::string::npos ||
-                                  tables[i].second.find("WITHOUT ROWID") != std::string::npos;
-        const std::string target = withoutRowid ? cols.substr(1) : "rowid" + cols;
-        good = run("insert into rescue." + name + " (" + target + ") select " + target + " from main." +
-                   name + " where 1") == SQLITE_OK;
-    }
-    if (good)
-        good = run("commit") == SQLITE_OK;
-    if (!good)
-        error = sqlite3_errmsg(db);
-    run("rollback");
-    run("detach rescue");
-    if (good && sqlite3_open_v2(rebuilt.c_str(), &fresh, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
-        for (const std::string &sql : later)
-            good = good && sqlite3_exec(fresh, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-        good = good && quickCheckPasses(fresh);
-        if (!good)
-            error = sqlite3_errmsg(fresh);
-    }
-    sqlite3_close_v2(fresh);
-    if (!good) {
-        sqlite3_close_v2(db);
-        fs::remove(rebuilt, ec);
-        fs::remove(rebuilt + "-wal", ec);
-        fs::remove(rebuilt + "-shm", ec);
-        return false;
     }
     sqlite3_close_v2(db);
-    char stamp[32];
-    std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
-    const std::string kept = path + ".damaged-" + stamp;
-    fs::rename(path, kept, ec);
-    if (ec) {
-        error = "the damaged file cannot be set aside: " + ec.message();
+    SalvageReport salvaged;
+    if (!salvageDatabase(path, salvaged, error))
         return false;
-    }
-    for (const char *suffix : {"-wal", "-shm"})
-        if (fs::exists(path + suffix, ec))
-            fs::rename(path + suffix, kept + suffix, ec);
-    fs::rename(rebuilt, path, ec);
-    if (ec) {
-        fs::rename(kept, path, ec);
-        error = "the rebuilt database cannot take the damaged one's place";
-        return false;
-    }
+    if (report)
+        *report = std::move(salvaged);
     return true;
 }
 
@@ -1464,7 +1366,8 @@ int DbConnect(DbConnection **connection, const std::string &dataSource, const st
                                        "\" was not found at \"" + c->databasePath + "\".");
     if (keys.recoveryMode) {
         std::string error;
-        if (!recoverInPlace(c->databasePath, error))
+        c->recovery = std::make_unique<SalvageReport>();
+        if (!recoverInPlace(c->databasePath, error, c->recovery.get()))
             return fail(ErrRecoveryNeeded, "The database \"" + c->databasePath +
                                                "\" is damaged beyond what recovery mode can repair (" +
                                                error + "). Restore it from a copy.");
@@ -2040,6 +1943,30 @@ int DbRemoveOrphans(DbConnection *connection, std::vector<std::string> &removed)
             ::close(fd);
     }
     return ok();
+}
+
+int DbSalvage(const std::string &dataSource, DbEnvironment *environment, SalvageReport &report)
+{
+    report = {};
+    SourceKeys keys;
+    if (readSource(dataSource, environment, keys) != DbOk)
+        return DbFailed;
+    const std::string path = keys.dbDir + "/" + dataSource + ".db";
+    std::error_code ec;
+    if (!fs::exists(path, ec))
+        return fail(ErrNoDatabase, "The database of the data source \"" + dataSource + "\" was not found at \"" +
+                                       path + "\".");
+    std::string error;
+    if (!salvageDatabase(path, report, error))
+        return fail(ErrRecoveryNeeded,
+                    "The database \"" + path + "\" cannot be salvaged (" + error + "). Restore it from a copy.");
+    return ok();
+}
+
+const SalvageReport *DbRecoveryReport(DbConnection *connection)
+{
+    return connection && connection->recovery && !connection->recovery->tables.empty() ? connection->recovery.get()
+                                                                                        : nullptr;
 }
 
 } // namespace vkdb

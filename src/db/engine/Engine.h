@@ -16,6 +16,8 @@
 // No Qt here: the engine is shared by the workspace, vkctl and the benchmarks.
 #pragma once
 
+#include "Salvage.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -127,6 +129,13 @@ int DbCheckFileObjects(DbConnection *connection, DbFileCheck &check);
 // Removes the orphan copies (never anything outside the file-object directory, never a file
 // the engine did not make); `removed` lists them.
 int DbRemoveOrphans(DbConnection *connection, std::vector<std::string> &removed);
+
+// Salvages the data source's damaged database (not open in this process): every row that can
+// still be read is kept, the engine's counters go on past what was read, and the damaged file
+// is kept beside the rebuilt one. DbConnect does the same in recovery mode (DB_SMODE 2) when
+// rebuilding the indexes is not enough; DbRecoveryReport then tells what was kept.
+int DbSalvage(const std::string &dataSource, DbEnvironment *environment, SalvageReport &report);
+const SalvageReport *DbRecoveryReport(DbConnection *connection);
 
 // The data source's file-object directory (DB_FODIR), with a trailing '/'.
 std::string DbFileObjectDir(DbConnection *connection);
