@@ -249,10 +249,10 @@ protected:
     }
 
     // The file-object directory moved: the configuration names the new place.
-    void moveDirectoryAway(bool moveFiles = true)
+    void moveDirectoryAway(bool moveFiles = true, const QString &place = QStringLiteral("restored"))
     {
-        newDir = src.dir() + "/restored/folder";
-        QDir().mkpath(src.dir() + "/restored");
+        newDir = src.dir() + "/" + place + "/folder";
+        QDir().mkpath(src.dir() + "/" + place);
         if (moveFiles)
             ASSERT_TRUE(QDir().rename(src.fileObjectDir(), newDir));
         else
@@ -288,6 +288,36 @@ protected:
     QString newDir;
     std::vector<vkdb::DbLogEntry> log;
 };
+
+// A directory named with a quote, or with a name longer than 255 characters, moves like
+// any other: the paths travel as values and are never cut.
+TEST_F(IntegrationCheckTest, DirectoryNamesWithQuotesAndLengthMoveIntact)
+{
+    makeObjects(3);
+    const QString quoted = QStringLiteral("it's here");
+    moveDirectoryAway(true, quoted);
+    IntegrationState state;
+    ASSERT_TRUE(IntegrationCheck(src.connection, state));
+    EXPECT_TRUE(state.lostFiles.isEmpty()) << state.lostFiles.join('\n').toStdString();
+    expectAllIn(newDir);
+
+    // Then one move per file, into a directory whose path is longer than 255 characters.
+    const QString from = newDir;
+    QString longPlace = quoted;
+    while ((src.dir() + "/" + longPlace).size() < 300)
+        longPlace += QStringLiteral("/a directory of 'its' own");
+    newDir = src.dir() + "/" + longPlace + "/folder";
+    QDir().mkpath(newDir);
+    for (const QString &name : QDir(from).entryList(QDir::Files))
+        ASSERT_TRUE(QFile::rename(from + "/" + name, newDir + "/" + name));
+    vkdb::ConfigFile config(src.configPath().toStdString());
+    config.setValue(src.name().toStdString(), "DB_FODIR", "\"" + newDir.toStdString() + "\"");
+    ASSERT_TRUE(config.flush());
+    IntegrationState again;
+    ASSERT_TRUE(IntegrationCheck(src.connection, again));
+    EXPECT_TRUE(again.lostFiles.isEmpty()) << again.lostFiles.join('\n').toStdString();
+    expectAllIn(newDir);
+}
 
 TEST_F(IntegrationCheckTest, BelowTwoHundredObjectsOneDirectoryMove)
 {
