@@ -4,8 +4,8 @@
 #include "DatabaseSetup.h"
 #include "Engine.h"
 #include "Messages.h"
-#include "VideoFrames.h"
 #include "UiServices.h"
+#include "VideoFrames.h"
 
 #include <QDir>
 #include <QFile>
@@ -124,8 +124,8 @@ bool Startup::loadData()
 bool Startup::databaseDamaged()
 {
     sqlite3_stmt *st = nullptr;
-    if (sqlite3_prepare_v2(vkdb::DbNativeHandle(connection.handle()), "pragma quick_check", -1, &st, nullptr) !=
-        SQLITE_OK)
+    if (sqlite3_prepare_v2(vkdb::DbNativeHandle(connection.handle()), "pragma quick_check", -1, &st,
+                           nullptr) != SQLITE_OK)
         return true;
     const bool intact = sqlite3_step(st) == SQLITE_ROW &&
                         qstrcmp(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)), "ok") == 0;
@@ -152,12 +152,16 @@ bool Startup::offerRepair()
     QStringList lines;
     for (const vkdb::SalvagedTable &t : report.tables)
         if (t.name.rfind("_vk_", 0) != 0 && t.name.rfind("sqlite_", 0) != 0)
-            lines << vkMessage("SalvagedTable").arg(QString::fromStdString(t.name)).arg(t.rowsKept).arg(t.pagesLost);
+            lines << vkMessage("SalvagedTable")
+                         .arg(QString::fromStdString(t.name))
+                         .arg(t.rowsKept)
+                         .arg(t.pagesLost);
     for (const std::string &note : report.notes)
         lines << QString::fromStdString(note);
     lines << vkMessage("DamagedCopyKept").arg(QString::fromStdString(report.damagedCopy));
     m_hooks.ui->showInformation(QStringLiteral("Vellumark"), lines, vkMessage("DatabaseSalvaged"));
-    if (connection.connect(configPath, database.dataSource, database.userName, database.password) != vkdb::DbOk) {
+    if (connection.connect(configPath, database.dataSource, database.userName, database.password) !=
+        vkdb::DbOk) {
         m_hooks.ui->showMessage(QString::fromStdString(vkdb::DbErrorText()), UiServices::Icon::Error);
         return false;
     }

@@ -393,12 +393,12 @@ bool IntegrationCheck(Connection &c, IntegrationState &state,
     state.done = true;
 
     vkdb::ConfigFile config(c.configPath().toStdString());
-    QString dir =
-        QString::fromStdString(config.unquotedValue(c.dataSourceName().toStdString(), "DB_FODIR"));
+    QString dir = QString::fromStdString(config.unquotedValue(c.dataSourceName().toStdString(), "DB_FODIR"));
     if (dir.endsWith(QLatin1Char('/')) || dir.endsWith(QLatin1Char('\\')))
         dir.chop(1);
     if (dir.isEmpty() || !QFileInfo(dir).isDir()) {
-        c.report(vkMessage(MsgMoveFileObject) + QStringLiteral("\n\r") + QLatin1Char('\'') + dir + QLatin1Char('\''));
+        c.report(vkMessage(MsgMoveFileObject) + QStringLiteral("\n\r") + QLatin1Char('\'') + dir +
+                 QLatin1Char('\''));
         return true;
     }
     dir += QLatin1Char('/');

@@ -363,12 +363,13 @@ QString TDbFolderList::ImportRefusal(const QString &path, int type)
 namespace {
 
 // A thumbnail on its way into the database: a scratch file of our own, gone afterwards.
-std::unique_ptr<QTemporaryFile> scratchThumbnail(const Connection &c, const QString &stem, const QByteArray &encoded)
+std::unique_ptr<QTemporaryFile> scratchThumbnail(const Connection &c, const QString &stem,
+                                                 const QByteArray &encoded)
 {
     const QString dir = c.tempFilePrefix().isEmpty() ? QDir::tempPath() : c.tempFilePrefix();
     const bool png = encoded.startsWith("\x89PNG");
-    auto scratch = std::make_unique<QTemporaryFile>(
-        QDir(dir).filePath(stem + QStringLiteral("-XXXXXX") + (png ? QStringLiteral(".png") : QStringLiteral(".jpg"))));
+    auto scratch = std::make_unique<QTemporaryFile>(QDir(dir).filePath(
+        stem + QStringLiteral("-XXXXXX") + (png ? QStringLiteral(".png") : QStringLiteral(".jpg"))));
     if (!scratch->open() || scratch->write(encoded) != encoded.size() || !scratch->flush())
         return nullptr;
     scratch->close();

@@ -107,7 +107,10 @@ bool TDbKeyWord::Insert(Connection &c)
     return true;
 }
 
-TDbKeyWordList::~TDbKeyWordList() { qDeleteAll(Items); }
+TDbKeyWordList::~TDbKeyWordList()
+{
+    qDeleteAll(Items);
+}
 
 bool TDbKeyWordList::Load(Connection &c)
 {
@@ -161,7 +164,8 @@ TDbKeyWord *FindKeyword(const TDbKeyWordList &list, const QString &oid)
 QStringList KeywordOids(const QString &keyWords)
 {
     QStringList out;
-    for (const QString &line : keyWords.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")), Qt::SkipEmptyParts)) {
+    for (const QString &line :
+         keyWords.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")), Qt::SkipEmptyParts)) {
         const QString oid = line.trimmed();
         if (!oid.isEmpty())
             out.append(oid);
@@ -177,7 +181,10 @@ QString KeywordText(const QStringList &oids)
     return text;
 }
 
-bool HasKeyword(const QString &keyWords, const QString &oid) { return KeywordOids(keyWords).contains(oid); }
+bool HasKeyword(const QString &keyWords, const QString &oid)
+{
+    return KeywordOids(keyWords).contains(oid);
+}
 
 bool ToggleKeyword(Connection &c, TDbKeyWord *keyword, TDbMedia *item, bool down)
 {

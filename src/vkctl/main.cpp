@@ -11,14 +11,14 @@
 #include "Connection.h"
 #include "DatabaseSetup.h"
 #include "DbFolder.h"
+#include "Engine.h"
 #include "ImageCodec.h"
 #include "KeyWords.h"
 #include "MediaFiles.h"
 #include "MediaImport.h"
 #include "MediaTypes.h"
-#include "PictureFiles.h"
-#include "Engine.h"
 #include "Paths.h"
+#include "PictureFiles.h"
 #include "RecordStatements.h"
 #include "Settings.h"
 #include "Statement.h"
@@ -27,8 +27,8 @@
 #include <sqlite3.h>
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QSettings>
 #include <QStringList>
 
@@ -503,20 +503,18 @@ int cmdImport(const Options &options, const QStringList &args, CliUi &ui)
     import.tileWidth = display.DefaultPanelWidth;
     import.tileHeight = display.DefaultPanelHeight;
     import.tileBorder = display.DefaultPanelBorderWidth;
-    import.imported = [](TDbMedia *m) {
-        printLine(m->Rec.OID);
-        flushResults();
-    };
-    import.skipped = [&ui](const ImportSkip &skip) {
-        ui.interruptProgress();
-        printError(QStringLiteral("skipped %1: %2").arg(skip.path, skip.reason));
-    };
-    const bool good = import.Run(folder, positional, mode);
-    if (import.cancelled())
-        printError(QStringLiteral("import cancelled after %1 files").arg(import.importedCount()));
-    if (!good || import.cancelled())
-        return ImportFailed;
-    return import.skippedCount() > 0 ? ImportSomeSkipped : ImportAll;
+    import.imported = [](TDbMedia * m) { printLine(m->Rec.OID);
+    flushResults();
+};
+import.skipped = [&ui](const ImportSkip &skip) { ui.interruptProgress();
+printError(QStringLiteral("skipped %1: %2").arg(skip.path, skip.reason));
+}; // namespace
+const bool good = import.Run(folder, positional, mode);
+if (import.cancelled())
+    printError(QStringLiteral("import cancelled after %1 files").arg(import.importedCount()));
+if (!good || import.cancelled())
+    return ImportFailed;
+return import.skippedCount() > 0 ? ImportSomeSkipped : ImportAll;
 }
 
 // The commands that take MEDIA_OID PATH: the tree loaded and the item found, or said why not.
@@ -540,7 +538,8 @@ bool openOneItem(const Options &options, const QStringList &args, CliUi &ui, One
 
 bool itemAndPath(const QStringList &args)
 {
-    return args.size() == 2 && !args[0].startsWith(QLatin1String("--")) && !args[1].startsWith(QLatin1String("--"));
+    return args.size() == 2 && !args[0].startsWith(QLatin1String("--")) &&
+           !args[1].startsWith(QLatin1String("--"));
 }
 
 int cmdExport(const Options &options, const QStringList &args, CliUi &ui)
@@ -623,7 +622,8 @@ int cmdKeyword(const Options &options, QStringList args, CliUi &ui)
     }
     if (sub == QLatin1String("ls")) {
         for (TDbKeyWord *k : keywords.Items)
-            printLine(QStringList{k->Rec.OID, k->Rec.Name, QString::number(k->Rec.Reference)}.join(QLatin1Char('\t')));
+            printLine(QStringList{k->Rec.OID, k->Rec.Name, QString::number(k->Rec.Reference)}.join(
+                QLatin1Char('\t')));
         return 0;
     }
     if (sub == QLatin1String("recount"))
@@ -657,7 +657,8 @@ void printSalvage(const vkdb::SalvageReport &report)
     for (const vkdb::SalvagedTable &t : report.tables) {
         if (t.name.rfind("_vk_", 0) == 0 || t.name.rfind("sqlite_", 0) == 0)
             continue;
-        QString line = QStringLiteral("salvaged: %1 %2 rows kept").arg(QString::fromStdString(t.name)).arg(t.rowsKept);
+        QString line =
+            QStringLiteral("salvaged: %1 %2 rows kept").arg(QString::fromStdString(t.name)).arg(t.rowsKept);
         if (t.pagesLost)
             line += QStringLiteral(", %1 damaged pages lost").arg(t.pagesLost);
         printLine(line);
@@ -665,7 +666,8 @@ void printSalvage(const vkdb::SalvageReport &report)
     for (const std::string &note : report.notes)
         printLine(QStringLiteral("salvaged: ") + QString::fromStdString(note));
     if (!report.damagedCopy.empty())
-        printLine(QStringLiteral("salvaged: the damaged database is kept at ") + QString::fromStdString(report.damagedCopy));
+        printLine(QStringLiteral("salvaged: the damaged database is kept at ") +
+                  QString::fromStdString(report.damagedCopy));
 }
 
 // Salvages the closed data source; false (with the reason on stderr) when it cannot be done.
@@ -699,7 +701,8 @@ bool integrityIntact(Connection &c)
         printLine(QStringLiteral("integrity: ") + line);
     }
     if (rc != SQLITE_DONE) {
-        printLine(QStringLiteral("integrity: ") + QString::fromUtf8(sqlite3_errmsg(vkdb::DbNativeHandle(c.handle()))));
+        printLine(QStringLiteral("integrity: ") +
+                  QString::fromUtf8(sqlite3_errmsg(vkdb::DbNativeHandle(c.handle()))));
         intact = false;
     }
     sqlite3_finalize(st);
@@ -778,8 +781,8 @@ int cmdCheck(const Options &options, const QStringList &args, CliUi &ui)
     }
     auto row = [](const vkdb::DbFileProblem &p) {
         return QStringLiteral("%1 %2 %3 %4")
-            .arg(QString::fromStdString(p.table), QString::fromStdString(p.oid), QString::fromStdString(p.column),
-                 QString::fromStdString(p.path));
+            .arg(QString::fromStdString(p.table), QString::fromStdString(p.oid),
+                 QString::fromStdString(p.column), QString::fromStdString(p.path));
     };
     for (const vkdb::DbFileProblem &p : files.missing)
         printLine(QStringLiteral("missing: ") + row(p));
@@ -823,8 +826,8 @@ int main(int argc, char *argv[])
         importing = std::strcmp(argv[i], "import") == 0;
     if (importing)
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QCoreApplication> app =
-        importing ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    std::unique_ptr<QCoreApplication> app = importing ? std::make_unique<QGuiApplication>(argc, argv)
+                                                      : std::make_unique<QCoreApplication>(argc, argv);
     vk::setApplicationIdentity();
     QStringList args = QCoreApplication::arguments().mid(1);
     Options options;

@@ -13,9 +13,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
-#include <sqlite3.h>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <sqlite3.h>
 
 using namespace vk;
 
@@ -229,7 +229,8 @@ TEST(StartupLoad, LoadsTheTreeAndEndsWhenTheFolderTableCannotBeRead)
 {
     TempDataSource src;
     ASSERT_TRUE(src.created);
-    Statement(src.connection, QStringLiteral("insert into Folder (Title, ParFolderId, index) values ('f', 0, 0)"));
+    Statement(src.connection,
+              QStringLiteral("insert into Folder (Title, ParFolderId, index) values ('f', 0, 0)"));
     src.connection.disconnect();
     QTemporaryDir dir;
     QSettings settings(dir.path() + "/s.ini", QSettings::IniFormat);
@@ -262,17 +263,20 @@ TEST(StartupLoad, ADamagedPageFoundWhileLoadingIsSalvagedWhenThePersonAgrees)
 {
     TempDataSource src;
     ASSERT_TRUE(src.created);
-    Statement(src.connection, QStringLiteral("insert into Folder (Title, ParFolderId, index) values ('f', 0, 0)"));
+    Statement(src.connection,
+              QStringLiteral("insert into Folder (Title, ParFolderId, index) values ('f', 0, 0)"));
     const QString folderId = [&] {
         Statement st(src.connection, QStringLiteral("select FolderId from Folder"));
         QStringList row;
         st.fetch(row);
         return row.value(0);
     }();
-    Statement(src.connection,
-              QStringLiteral("with recursive n(i) as (select 1 union all select i+1 from n where i < 2000) "
-                             "insert into MediaData (FolderId, title, index, MediaType) select ") +
-                  folderId + QStringLiteral(", 'item ' || i || ' ' || replace(hex(zeroblob(100)), '0', 'x'), i*32, 1 from n"));
+    Statement(
+        src.connection,
+        QStringLiteral("with recursive n(i) as (select 1 union all select i+1 from n where i < 2000) "
+                       "insert into MediaData (FolderId, title, index, MediaType) select ") +
+            folderId +
+            QStringLiteral(", 'item ' || i || ' ' || replace(hex(zeroblob(100)), '0', 'x'), i*32, 1 from n"));
     src.connection.disconnect();
     const QString dbFile = src.databaseDir() + "/" + src.name() + ".db";
     int page = 0;
@@ -281,11 +285,12 @@ TEST(StartupLoad, ADamagedPageFoundWhileLoadingIsSalvagedWhenThePersonAgrees)
         ASSERT_EQ(sqlite3_open(dbFile.toUtf8().constData(), &raw), SQLITE_OK);
         sqlite3_exec(raw, "pragma wal_checkpoint(truncate)", nullptr, nullptr, nullptr);
         sqlite3_stmt *s = nullptr;
-        ASSERT_EQ(sqlite3_prepare_v2(raw,
-                                     "select pageno from dbstat where name = 'MediaData' and pagetype = 'leaf' "
-                                     "order by pageno limit 1 offset 10",
-                                     -1, &s, nullptr),
-                  SQLITE_OK);
+        ASSERT_EQ(
+            sqlite3_prepare_v2(raw,
+                               "select pageno from dbstat where name = 'MediaData' and pagetype = 'leaf' "
+                               "order by pageno limit 1 offset 10",
+                               -1, &s, nullptr),
+            SQLITE_OK);
         ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
         page = sqlite3_column_int(s, 0);
         sqlite3_finalize(s);
@@ -307,9 +312,11 @@ TEST(StartupLoad, ADamagedPageFoundWhileLoadingIsSalvagedWhenThePersonAgrees)
         ASSERT_TRUE(h.startup->checkAndInitialize(settings));
         EXPECT_EQ(h.startup->loadData(), agree);
         ASSERT_EQ(h.ui.questions.size(), 1);
-        EXPECT_TRUE(h.ui.questions[0].startsWith("The database is damaged")) << h.ui.questions[0].toStdString();
+        EXPECT_TRUE(h.ui.questions[0].startsWith("The database is damaged"))
+            << h.ui.questions[0].toStdString();
         if (!agree) {
-            EXPECT_TRUE(QDir(src.databaseDir()).entryList({"*.damaged-*"}).isEmpty()) << "nothing without a yes";
+            EXPECT_TRUE(QDir(src.databaseDir()).entryList({"*.damaged-*"}).isEmpty())
+                << "nothing without a yes";
             h.startup->connection.disconnect();
             continue;
         }
@@ -318,7 +325,8 @@ TEST(StartupLoad, ADamagedPageFoundWhileLoadingIsSalvagedWhenThePersonAgrees)
         EXPECT_GT(kept, 1950);
         EXPECT_LT(kept, 2000);
         ASSERT_EQ(h.ui.informationLines.size(), 1);
-        EXPECT_TRUE(h.ui.informationLines[0].contains(QStringLiteral("MediaData: %1 rows kept, 1 damaged pages lost").arg(kept)))
+        EXPECT_TRUE(h.ui.informationLines[0].contains(
+            QStringLiteral("MediaData: %1 rows kept, 1 damaged pages lost").arg(kept)))
             << h.ui.informationLines[0].join('\n').toStdString();
         EXPECT_EQ(QDir(src.databaseDir()).entryList({"*.damaged-*"}).size(), 1);
     }

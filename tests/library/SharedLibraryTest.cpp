@@ -34,8 +34,10 @@ TEST(SharedLibrary, FoldersAndImportsOfTwoProgramsStayDistinctAndComeBackAfterAR
     EXPECT_EQ(ids.size(), 4u);
     int mode = 0; // stored in the database
     for (int i = 0; i < 3; ++i) {
-        ASSERT_NE(workspace.InsertMediaFile(w1, src.writeFile(QStringLiteral("w%1.png").arg(i), "PNG"), mode), nullptr);
-        ASSERT_NE(vkctl.InsertMediaFile(v1, src.writeFile(QStringLiteral("v%1.png").arg(i), "PNG"), mode), nullptr);
+        ASSERT_NE(workspace.InsertMediaFile(w1, src.writeFile(QStringLiteral("w%1.png").arg(i), "PNG"), mode),
+                  nullptr);
+        ASSERT_NE(vkctl.InsertMediaFile(v1, src.writeFile(QStringLiteral("v%1.png").arg(i), "PNG"), mode),
+                  nullptr);
     }
 
     // Deleting what vkctl made leaves the workspace's folder and pictures alone.

@@ -284,7 +284,8 @@ TEST_F(VkctlTest, KeywordsTagAndCount)
     ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
     vkctl({"folder", "add", "f"});
     const QString media =
-        vkctl({"sql", "insert into MediaData (FolderId, title, MediaType, index) values (1, 'm', 3, 0)"}).out.trimmed();
+        vkctl({"sql", "insert into MediaData (FolderId, title, MediaType, index) values (1, 'm', 3, 0)"})
+            .out.trimmed();
     const QString beach = vkctl({"keyword", "add", "Beach"}).out.trimmed();
     const QString sun = vkctl({"keyword", "add", "Sun & \"sea\""}).out.trimmed();
     ASSERT_EQ(beach.size(), 18);
@@ -395,9 +396,11 @@ TEST_F(VkctlTest, CheckNamesFileProblemsAndRepairRemovesOnlyOrphans)
         EXPECT_EQ(r.code, 0) << r.err.toStdString();
         return r.out.trimmed();
     };
-    const QString gone = sql({"insert into MediaData (title, media) values (?, ?)", "--param", "gone", "--file", picture});
+    const QString gone =
+        sql({"insert into MediaData (title, media) values (?, ?)", "--param", "gone", "--file", picture});
     sql({"insert into MediaData (title, media) values (?, ?)", "--param", "fine", "--file", picture});
-    const QString lost = sql({"insert into MediaData (title, media) values (?, ?)", "--param", "lost", "--param", linked});
+    const QString lost =
+        sql({"insert into MediaData (title, media) values (?, ?)", "--param", "lost", "--param", linked});
     sql({"insert into MediaData (title, media) values (?, ?)", "--param", "kept", "--param", keptLinked});
     const QString goneCopy = sql({"select filename(media) from MediaData where OID = ?", "--param", gone});
     ASSERT_TRUE(QFile::remove(goneCopy));
@@ -408,7 +411,8 @@ TEST_F(VkctlTest, CheckNamesFileProblemsAndRepairRemovesOnlyOrphans)
 
     Result r = vkctl({"check"});
     EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(r.out.contains("missing: MediaData " + gone + " media " + goneCopy + "\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("missing: MediaData " + gone + " media " + goneCopy + "\n"))
+        << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("lost: MediaData " + lost + " media " + linked + "\n")) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("orphan: " + orphan + "\n")) << r.out.toStdString();
     EXPECT_FALSE(r.out.contains("notes.txt"));
@@ -440,8 +444,9 @@ TEST_F(VkctlTest, CheckRepairSalvagesADamagedTablePage)
     const QString dir = home.path() + "/data/Quorient/Vellumark/svkbook";
     const QString db = dir + "/svkbook.db";
     QProcess shell;
-    shell.start("sqlite3", {db, "pragma wal_checkpoint(truncate); select pageno from dbstat where name = 'MediaData' "
-                                "and pagetype = 'leaf' order by pageno limit 1 offset 3;"});
+    shell.start("sqlite3",
+                {db, "pragma wal_checkpoint(truncate); select pageno from dbstat where name = 'MediaData' "
+                     "and pagetype = 'leaf' order by pageno limit 1 offset 3;"});
     ASSERT_TRUE(shell.waitForFinished(30000));
     const QList<QByteArray> lines = shell.readAllStandardOutput().trimmed().split('\n');
     const int page = lines.last().toInt();
@@ -459,7 +464,8 @@ TEST_F(VkctlTest, CheckRepairSalvagesADamagedTablePage)
 
     r = vkctl({"check", "--repair"});
     EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
-    const QRegularExpression kept(QStringLiteral("salvaged: MediaData (\\d+) rows kept, 1 damaged pages lost"));
+    const QRegularExpression kept(
+        QStringLiteral("salvaged: MediaData (\\d+) rows kept, 1 damaged pages lost"));
     const QRegularExpressionMatch m = kept.match(r.out);
     ASSERT_TRUE(m.hasMatch()) << r.out.toStdString();
     const int rows = m.captured(1).toInt();
@@ -471,6 +477,7 @@ TEST_F(VkctlTest, CheckRepairSalvagesADamagedTablePage)
     // New rows go on after the salvaged ones.
     r = vkctl({"sql", "insert into MediaData (title) values ('after')"});
     ASSERT_EQ(r.code, 0);
-    EXPECT_EQ(vkctl({"sql", "select count(*) from MediaData where OID >= ?", "--param", r.out.trimmed()}).out, "1\n");
+    EXPECT_EQ(vkctl({"sql", "select count(*) from MediaData where OID >= ?", "--param", r.out.trimmed()}).out,
+              "1\n");
     EXPECT_EQ(vkctl({"check"}).code, 0);
 }

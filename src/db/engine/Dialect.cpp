@@ -265,7 +265,8 @@ Translation translate(const std::string &sql)
             tr.moveFrom = unquoteString(sigTok(3)->text);
             tr.moveTo = unquoteString(sigTok(5)->text);
         } else if (sig.size() == 6 && is(*sigTok(1), "file") && is(*sigTok(2), "object") &&
-                   sigTok(3)->kind == Token::Param && is(*sigTok(4), "to") && sigTok(5)->kind == Token::Param) {
+                   sigTok(3)->kind == Token::Param && is(*sigTok(4), "to") &&
+                   sigTok(5)->kind == Token::Param) {
             tr.kind = Translation::MoveFileObject;
             tr.paramCount = 2;
         } else {
@@ -518,10 +519,10 @@ bool isName(const Token &t)
 // Words that end a FROM item's name, so they are never taken for an alias.
 bool endsFromItem(const Token &t)
 {
-    static const char *const words[] = {"where",  "join",  "inner", "left",      "right",  "full",
-                                        "cross",  "natural", "outer", "on",      "using",  "group",
-                                        "order",  "limit", "having", "union",    "except", "intersect",
-                                        "window", "for",   "indexed", "not",     "offset"};
+    static const char *const words[] = {"where",  "join",    "inner",   "left",  "right",  "full",
+                                        "cross",  "natural", "outer",   "on",    "using",  "group",
+                                        "order",  "limit",   "having",  "union", "except", "intersect",
+                                        "window", "for",     "indexed", "not",   "offset"};
     for (const char *w : words)
         if (is(t, w))
             return true;
@@ -644,7 +645,8 @@ std::string expandStars(const std::string &sql,
         if (!next || !(is(*next, "from") || isPunct(*next, ",")))
             continue;
         const bool qualified = isPunct(prev, ".") && k >= 2 && isName(tokens[sig[k - 2]]);
-        if (!qualified && !(is(prev, "select") || is(prev, "distinct") || is(prev, "all") || isPunct(prev, ",")))
+        if (!qualified &&
+            !(is(prev, "select") || is(prev, "distinct") || is(prev, "all") || isPunct(prev, ",")))
             continue;
         std::vector<FromItem> items;
         if (!fromItems(tokens, sig, k, items) || items.empty())
@@ -655,7 +657,8 @@ std::string expandStars(const std::string &sql,
         auto list = [](const std::string &qualifier, const std::vector<std::string> &columns) {
             std::string out;
             for (const std::string &col : columns)
-                out += (out.empty() ? "" : ",") + (qualifier.empty() ? "" : qualifier + ".") + quoteIdentifier(col);
+                out += (out.empty() ? "" : ",") + (qualifier.empty() ? "" : qualifier + ".") +
+                       quoteIdentifier(col);
             return out;
         };
         std::string replacement;

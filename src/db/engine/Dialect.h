@@ -76,7 +76,7 @@ std::string completeInsert(const std::string &sql, const std::vector<std::string
 // What expandStars needs to know of a name in a FROM list.
 struct TableColumns
 {
-    bool hasOidColumn = false;       // a table of the engine's, with the hidden OID column
+    bool hasOidColumn = false;        // a table of the engine's, with the hidden OID column
     std::vector<std::string> visible; // its columns in order, the OID column left out
 };
 

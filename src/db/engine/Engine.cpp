@@ -166,9 +166,9 @@ public:
     int journalFd = -1;
     std::string journalPath;
     int copiesInProgress = 0;
-    int movesInTransaction = 0; // files moved inside the open transaction, noted in the journal
+    int movesInTransaction = 0;              // files moved inside the open transaction, noted in the journal
     std::unique_ptr<SalvageReport> recovery; // what recovery mode kept, when it salvaged
-    int transactionDepth = 0; // nested transactions are savepoints inside the outermost
+    int transactionDepth = 0;                // nested transactions are savepoints inside the outermost
     // Internal copies made inside the open transaction: removed again if it rolls back.
     std::vector<std::string> copiesInTransaction;
     bool rolledBack = false;
@@ -233,10 +233,7 @@ public:
     }
 
     // After a failed statement or a rollback the counters' reservations may have been undone.
-    void invalidateCounters()
-    {
-        oidLimit = 0;
-    }
+    void invalidateCounters() { oidLimit = 0; }
 
     int exec(const std::string &sql)
     {
@@ -253,8 +250,9 @@ public:
     // again when another program changed the schema since.
     int schemaVersion()
     {
-        if (!schemaVersionQuery && sqlite3_prepare_v3(db, "pragma main.schema_version", -1, SQLITE_PREPARE_PERSISTENT,
-                                                      &schemaVersionQuery, nullptr) != SQLITE_OK)
+        if (!schemaVersionQuery &&
+            sqlite3_prepare_v3(db, "pragma main.schema_version", -1, SQLITE_PREPARE_PERSISTENT,
+                               &schemaVersionQuery, nullptr) != SQLITE_OK)
             return -1;
         int version = -1;
         if (sqlite3_step(schemaVersionQuery) == SQLITE_ROW)
@@ -449,14 +447,16 @@ public:
     {
         if (journalFd < 0) {
             char name[64];
-            std::snprintf(name, sizeof name, ".vk-pending-%ld-%08x", long(::getpid()), unsigned(std::random_device{}()));
+            std::snprintf(name, sizeof name, ".vk-pending-%ld-%08x", long(::getpid()),
+                          unsigned(std::random_device{}()));
             // Made and locked under another name first: a check never sees it unlocked.
             const std::string making = fileObjectDir + ".vk-making-" + (name + 12);
             journalPath = fileObjectDir + name;
             journalFd = ::open(making.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
             if (journalFd < 0)
                 return false;
-            if (::flock(journalFd, LOCK_EX | LOCK_NB) != 0 || ::rename(making.c_str(), journalPath.c_str()) != 0) {
+            if (::flock(journalFd, LOCK_EX | LOCK_NB) != 0 ||
+                ::rename(making.c_str(), journalPath.c_str()) != 0) {
                 ::unlink(making.c_str());
                 ::close(journalFd);
                 journalFd = -1;
@@ -577,14 +577,14 @@ public:
     bool nextSerial(const std::string &table, const std::string &column, sqlite3_int64 &value)
     {
         const std::string key = table + "." + column;
-        if (!serialRead &&
-            sqlite3_prepare_v3(db, "select next from main._vk_serial where name=?", -1, SQLITE_PREPARE_PERSISTENT,
-                               &serialRead, nullptr) != SQLITE_OK)
+        if (!serialRead && sqlite3_prepare_v3(db, "select next from main._vk_serial where name=?", -1,
+                                              SQLITE_PREPARE_PERSISTENT, &serialRead, nullptr) != SQLITE_OK)
             return false;
-        if (!serialWrite && sqlite3_prepare_v3(db,
-                                               "insert into main._vk_serial(name, next) values (?, ?) on "
-                                               "conflict(name) do update set next=max(next, excluded.next)",
-                                               -1, SQLITE_PREPARE_PERSISTENT, &serialWrite, nullptr) != SQLITE_OK)
+        if (!serialWrite &&
+            sqlite3_prepare_v3(db,
+                               "insert into main._vk_serial(name, next) values (?, ?) on "
+                               "conflict(name) do update set next=max(next, excluded.next)",
+                               -1, SQLITE_PREPARE_PERSISTENT, &serialWrite, nullptr) != SQLITE_OK)
             return false;
         sqlite3_bind_text(serialRead, 1, key.c_str(), -1, SQLITE_TRANSIENT);
         int rc = sqlite3_step(serialRead);
@@ -746,15 +746,15 @@ int installTriggers(DbConnection *c, const std::string &table)
                 const std::string name = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
                 const std::string col = quoteIdentifier(name);
                 const std::string key = quoteLiteral(table + "." + name);
-                sql += "create trigger main." + quoteIdentifier(prefix + name + "_serial") + " after insert on " +
-                       t + " when new." + col + " is null begin update " + t + " set " + col + "=" + dflt +
-                       " where rowid=new.rowid; end;";
+                sql += "create trigger main." + quoteIdentifier(prefix + name + "_serial") +
+                       " after insert on " + t + " when new." + col + " is null begin update " + t + " set " +
+                       col + "=" + dflt + " where rowid=new.rowid; end;";
                 for (const char *event : {"insert", "update"})
                     sql += "create trigger main." + quoteIdentifier(prefix + name + "_serial_" + event) +
                            " after " + event + (std::string(event) == "update" ? " of " + col : "") + " on " +
                            t + " when typeof(new." + col +
-                           ")='integer' begin insert into _vk_serial(name,next) values (" + key +
-                           ",new." + col + "+1) on conflict(name) do update set next=max(next,excluded.next); end;";
+                           ")='integer' begin insert into _vk_serial(name,next) values (" + key + ",new." +
+                           col + "+1) on conflict(name) do update set next=max(next,excluded.next); end;";
             }
             sqlite3_finalize(s);
         }
@@ -817,10 +817,11 @@ std::vector<std::string> userTables(sqlite3 *db)
 {
     std::vector<std::string> tables;
     sqlite3_stmt *s = nullptr;
-    if (sqlite3_prepare_v2(db,
-                           "select name from main.sqlite_schema where type='table' and name not like "
-                           "'\\_vk\\_%' escape '\\' and name not like 'sqlite\\_%' escape '\\' order by rowid",
-                           -1, &s, nullptr) == SQLITE_OK) {
+    if (sqlite3_prepare_v2(
+            db,
+            "select name from main.sqlite_schema where type='table' and name not like "
+            "'\\_vk\\_%' escape '\\' and name not like 'sqlite\\_%' escape '\\' order by rowid",
+            -1, &s, nullptr) == SQLITE_OK) {
         while (sqlite3_step(s) == SQLITE_ROW)
             tables.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
         sqlite3_finalize(s);
@@ -832,8 +833,8 @@ bool hasOidColumn(sqlite3 *db, const std::string &table)
 {
     sqlite3_stmt *s = nullptr;
     bool found = false;
-    if (sqlite3_prepare_v2(db, "select 1 from main.pragma_table_info(?) where name=? and pk=1", -1, &s, nullptr) ==
-        SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, "select 1 from main.pragma_table_info(?) where name=? and pk=1", -1, &s,
+                           nullptr) == SQLITE_OK) {
         sqlite3_bind_text(s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(s, 2, OidColumn, -1, SQLITE_STATIC);
         found = sqlite3_step(s) == SQLITE_ROW;
@@ -870,8 +871,9 @@ int upgradeFormat(DbConnection *c)
         if (!hasOidColumn(c->db, table)) {
             std::string createSql, indexSql;
             sqlite3_stmt *s = nullptr;
-            if (sqlite3_prepare_v2(c->db, "select type, sql from main.sqlite_schema where tbl_name=? and sql is not null",
-                                   -1, &s, nullptr) == SQLITE_OK) {
+            if (sqlite3_prepare_v2(
+                    c->db, "select type, sql from main.sqlite_schema where tbl_name=? and sql is not null",
+                    -1, &s, nullptr) == SQLITE_OK) {
                 sqlite3_bind_text(s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
                 while (sqlite3_step(s) == SQLITE_ROW) {
                     const std::string type = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
@@ -905,7 +907,8 @@ int upgradeFormat(DbConnection *c)
             const std::string old = quoteIdentifier("_vk_old_" + table);
             step("alter table main." + t + " rename to " + old);
             step(newSql);
-            step("insert into main." + t + "(" + OidColumn + cols + ") select rowid" + cols + " from main." + old);
+            step("insert into main." + t + "(" + OidColumn + cols + ") select rowid" + cols + " from main." +
+                 old);
             step("drop table main." + old);
             step(indexSql);
         }
@@ -915,24 +918,27 @@ int upgradeFormat(DbConnection *c)
             step("update main._vk_fileobj set refs=refs+(select count(*) from main." + t + " where " +
                  quoteIdentifier(col) + "=_vk_fileobj.id)");
         sqlite3_stmt *s = nullptr;
-        if (rc == SQLITE_OK &&
-            sqlite3_prepare_v2(c->db, "select name from main.pragma_table_info(?) where dflt_value like 'vk\\_serial(%' escape '\\'",
-                               -1, &s, nullptr) == SQLITE_OK) {
+        if (rc == SQLITE_OK && sqlite3_prepare_v2(c->db,
+                                                  "select name from main.pragma_table_info(?) where "
+                                                  "dflt_value like 'vk\\_serial(%' escape '\\'",
+                                                  -1, &s, nullptr) == SQLITE_OK) {
             sqlite3_bind_text(s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
             std::vector<std::string> serialCols;
             while (sqlite3_step(s) == SQLITE_ROW)
                 serialCols.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
             sqlite3_finalize(s);
             for (const std::string &col : serialCols)
-                step("insert into main._vk_serial(name,next) select * from (select " + quoteLiteral(table + "." + col) +
-                     ", max(" + quoteIdentifier(col) + ")+1 as n from main." + t +
+                step("insert into main._vk_serial(name,next) select * from (select " +
+                     quoteLiteral(table + "." + col) + ", max(" + quoteIdentifier(col) +
+                     ")+1 as n from main." + t +
                      ") where n is not null on conflict(name) do update set next=max(next,excluded.next)");
         }
     }
     // An internal copy no row holds any more goes, once this is committed.
     step("insert into main._vk_trash(path) select dir||name from main._vk_fileobj where type=0 and refs<=0");
     step("delete from main._vk_fileobj where refs<=0");
-    step("insert or replace into main._vk_meta(key,value) values ('format'," + std::to_string(CurrentFormat) + ")");
+    step("insert or replace into main._vk_meta(key,value) values ('format'," + std::to_string(CurrentFormat) +
+         ")");
     if (rc == SQLITE_OK)
         rc = c->exec("commit");
     if (rc != SQLITE_OK)
@@ -1012,9 +1018,11 @@ bool recoverInPlace(const std::string &path, std::string &error, SalvageReport *
         sqlite3_close_v2(db);
         return false;
     }
-    const bool schemaReadable = sqlite3_exec(db, "select count(*) from sqlite_schema", nullptr, nullptr, nullptr) == SQLITE_OK;
-    if (schemaReadable && (quickCheckPasses(db) ||
-                           (sqlite3_exec(db, "reindex", nullptr, nullptr, nullptr) == SQLITE_OK && quickCheckPasses(db)))) {
+    const bool schemaReadable =
+        sqlite3_exec(db, "select count(*) from sqlite_schema", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (schemaReadable &&
+        (quickCheckPasses(db) ||
+         (sqlite3_exec(db, "reindex", nullptr, nullptr, nullptr) == SQLITE_OK && quickCheckPasses(db)))) {
         sqlite3_close_v2(db);
         return true;
     }
@@ -1132,7 +1140,8 @@ int runSpecial(DbConnection *c, const Translation &tr, const std::vector<std::st
     case Translation::Rollback:
         return DbRollback(c);
     case Translation::MoveFileObject: {
-        MoveResult r = moveFileObject(c->db, from, to, [c](const std::string &path) { return c->announceCopy(path); });
+        MoveResult r =
+            moveFileObject(c->db, from, to, [c](const std::string &path) { return c->announceCopy(path); });
         const int noted = r.moved;
         if (r.ok && !c->inTransaction())
             c->settleCopies(noted);
@@ -1153,11 +1162,12 @@ int runSpecial(DbConnection *c, const Translation &tr, const std::vector<std::st
         const std::string t = "main." + quoteIdentifier(tr.table);
         for (const std::string &col : c->columnsOf(tr.table, true)) {
             const std::string q = quoteIdentifier(col);
-            rc = c->exec("update main._vk_fileobj set refs=refs-(select count(*) from " + t + " where " + q +
-                         "=_vk_fileobj.id) where id in (select " + q + " from " + t +
-                         ");"
-                         "insert into main._vk_trash(path) select dir||name from main._vk_fileobj where type=0 "
-                         "and refs<=0; delete from main._vk_fileobj where refs<=0;");
+            rc = c->exec(
+                "update main._vk_fileobj set refs=refs-(select count(*) from " + t + " where " + q +
+                "=_vk_fileobj.id) where id in (select " + q + " from " + t +
+                ");"
+                "insert into main._vk_trash(path) select dir||name from main._vk_fileobj where type=0 "
+                "and refs<=0; delete from main._vk_fileobj where refs<=0;");
             if (rc != SQLITE_OK)
                 break;
         }
@@ -1311,8 +1321,8 @@ int runStep(DbStatement *st, std::string *oid)
         c->settleCopies(settled);
         st->pendingFiles.clear();
     }
-    st->insertedOid = tr.kind == Translation::Insert && c->nextOid != oidBefore ? formatOid(c->nextOid - 1)
-                                                                              : std::string();
+    st->insertedOid =
+        tr.kind == Translation::Insert && c->nextOid != oidBefore ? formatOid(c->nextOid - 1) : std::string();
     if (oid && !st->insertedOid.empty())
         *oid = st->insertedOid;
     if (st->stepState == SQLITE_DONE && !c->inTransaction() && !sqlite3_stmt_readonly(st->stmt))
@@ -1487,8 +1497,9 @@ int DbBindParam(DbStatement *statement, const std::string &text, int length)
         if (int(st->specialValues.size()) >= st->tr->paramCount)
             return fail(ErrParameters,
                         "The statement takes only " + std::to_string(st->tr->paramCount) + " values.");
-        st->specialValues.push_back(length == -1 ? std::string()
-                                                 : length >= 0 ? text.substr(0, size_t(length)) : text.c_str());
+        st->specialValues.push_back(length == -1  ? std::string()
+                                    : length >= 0 ? text.substr(0, size_t(length))
+                                                  : text.c_str());
         if (st->conn->log)
             st->logValues.push_back(length == -1 ? "NULL" : st->specialValues.back());
         ok();
@@ -1569,8 +1580,9 @@ int DbExecute(DbStatement *statement, std::string *oid)
     if (statement && !statement->stmt && statement->tr && statement->tr->paramCount > 0) {
         DbStatement *st = statement;
         if (int(st->specialValues.size()) < st->tr->paramCount)
-            return fail(ErrParameters, "The statement needs " + std::to_string(st->tr->paramCount) + " values; " +
-                                           std::to_string(st->specialValues.size()) + " were given.");
+            return fail(ErrParameters, "The statement needs " + std::to_string(st->tr->paramCount) +
+                                           " values; " + std::to_string(st->specialValues.size()) +
+                                           " were given.");
         if (st->conn->transactionLost)
             return st->conn->failLostTransaction();
         logStatement(st);
@@ -1669,7 +1681,10 @@ int DbColumnCount(DbStatement *statement)
     return statement && statement->stmt ? sqlite3_column_count(statement->stmt) : 0;
 }
 
-std::string DbInsertedOid(DbStatement *statement) { return statement ? statement->insertedOid : std::string(); }
+std::string DbInsertedOid(DbStatement *statement)
+{
+    return statement ? statement->insertedOid : std::string();
+}
 
 void DbFreeStmt(DbStatement **statement)
 {
@@ -1898,9 +1913,9 @@ int DbCheckFileObjects(DbConnection *connection, DbFileCheck &check)
     DbConnection *c = connection;
     for (const std::string &table : userTables(c->db)) {
         for (const std::string &column : c->columnsOf(table, true)) {
-            const std::string q = "select t.rowid, f.dir||f.name, f.type from main." + quoteIdentifier(table) +
-                                  " t join main._vk_fileobj f on f.id=t." + quoteIdentifier(column) +
-                                  " order by t.rowid";
+            const std::string q = "select t.rowid, f.dir||f.name, f.type from main." +
+                                  quoteIdentifier(table) + " t join main._vk_fileobj f on f.id=t." +
+                                  quoteIdentifier(column) + " order by t.rowid";
             sqlite3_stmt *s = nullptr;
             int rc = sqlite3_prepare_v2(c->db, q.c_str(), -1, &s, nullptr);
             if (rc != SQLITE_OK)
@@ -1954,19 +1969,20 @@ int DbSalvage(const std::string &dataSource, DbEnvironment *environment, Salvage
     const std::string path = keys.dbDir + "/" + dataSource + ".db";
     std::error_code ec;
     if (!fs::exists(path, ec))
-        return fail(ErrNoDatabase, "The database of the data source \"" + dataSource + "\" was not found at \"" +
-                                       path + "\".");
+        return fail(ErrNoDatabase, "The database of the data source \"" + dataSource +
+                                       "\" was not found at \"" + path + "\".");
     std::string error;
     if (!salvageDatabase(path, report, error))
-        return fail(ErrRecoveryNeeded,
-                    "The database \"" + path + "\" cannot be salvaged (" + error + "). Restore it from a copy.");
+        return fail(ErrRecoveryNeeded, "The database \"" + path + "\" cannot be salvaged (" + error +
+                                           "). Restore it from a copy.");
     return ok();
 }
 
 const SalvageReport *DbRecoveryReport(DbConnection *connection)
 {
-    return connection && connection->recovery && !connection->recovery->tables.empty() ? connection->recovery.get()
-                                                                                        : nullptr;
+    return connection && connection->recovery && !connection->recovery->tables.empty()
+               ? connection->recovery.get()
+               : nullptr;
 }
 
 } // namespace vkdb

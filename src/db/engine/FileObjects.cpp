@@ -101,7 +101,8 @@ bool isInternalCopyName(const std::string &name)
     if (name.size() < 14 || name.compare(0, 2, "vk") != 0)
         return false;
     for (size_t i = 2; i < 14; ++i)
-        if (!std::isxdigit(static_cast<unsigned char>(name[i])) || std::isupper(static_cast<unsigned char>(name[i])))
+        if (!std::isxdigit(static_cast<unsigned char>(name[i])) ||
+            std::isupper(static_cast<unsigned char>(name[i])))
             return false;
     if (name.size() == 14)
         return true;
@@ -123,8 +124,12 @@ bool copyFile(const std::string &source, const std::string &target, bool exclusi
         error = "The file \"" + source + "\" cannot be read: " + errnoText(errno) + ".";
         return false;
     }
-    struct stat from {};
-    struct stat to {};
+    struct stat from
+    {
+    };
+    struct stat to
+    {
+    };
     const bool targetExists = ::stat(target.c_str(), &to) == 0;
     if (::fstat(in, &from) == 0 && targetExists && from.st_dev == to.st_dev && from.st_ino == to.st_ino) {
         ::close(in);
@@ -204,7 +209,8 @@ bool copyFile(const std::string &source, const std::string &target, bool exclusi
     return good;
 }
 
-bool writeWholeFile(const std::string &path, const char *data, size_t size, std::string &error, bool *diskFull)
+bool writeWholeFile(const std::string &path, const char *data, size_t size, std::string &error,
+                    bool *diskFull)
 {
     if (diskFull)
         *diskFull = false;
@@ -229,8 +235,8 @@ bool writeWholeFile(const std::string &path, const char *data, size_t size, std:
     return good;
 }
 
-bool makeInternalCopy(const std::string &source, const std::string &dir, std::string &copy, std::string &error,
-                      const AnnounceFile &announce, bool *diskFull)
+bool makeInternalCopy(const std::string &source, const std::string &dir, std::string &copy,
+                      std::string &error, const AnnounceFile &announce, bool *diskFull)
 {
     if (diskFull)
         *diskFull = false;
@@ -263,7 +269,8 @@ bool makeInternalCopy(const std::string &source, const std::string &dir, std::st
     return false;
 }
 
-MoveResult moveFileObject(sqlite3 *db, const std::string &from, const std::string &to, const AnnounceFile &announce)
+MoveResult moveFileObject(sqlite3 *db, const std::string &from, const std::string &to,
+                          const AnnounceFile &announce)
 {
     MoveResult result;
     struct Item
@@ -324,7 +331,8 @@ MoveResult moveFileObject(sqlite3 *db, const std::string &from, const std::strin
         if (fs::exists(it.oldPath, ec)) {
             if (announce && !announce(target)) {
                 undo();
-                result.error = "The move of \"" + it.oldPath + "\" cannot be noted in the file-object directory.";
+                result.error =
+                    "The move of \"" + it.oldPath + "\" cannot be noted in the file-object directory.";
                 return result;
             }
             if (!moveFile(it.oldPath, target, result.error)) {

@@ -132,19 +132,19 @@ TEST_F(ConfigFileWriters, TwoObjectsLoadedTogetherBothKeepTheirChanges)
         {"different sections, an existing and a new one",
          [](ConfigFile &f) { f.setValue("alpha", "db_smode", "2"); },
          [](ConfigFile &f) { f.setValue("Gamma", "DB_DBDIR", "\"/g\""); },
-         "; data sources\n[Alpha]\nDB_SMODE=2\n; keep this\n[Beta]\nDB_DBDIR=\"/b\"\n[Gamma]\nDB_DBDIR=\"/g\"\n"},
-        {"different keys of one section",
-         [](ConfigFile &f) { f.setValue("Alpha", "DB_SMODE", "2"); },
+         "; data sources\n[Alpha]\nDB_SMODE=2\n; keep "
+         "this\n[Beta]\nDB_DBDIR=\"/b\"\n[Gamma]\nDB_DBDIR=\"/g\"\n"},
+        {"different keys of one section", [](ConfigFile &f) { f.setValue("Alpha", "DB_SMODE", "2"); },
          [](ConfigFile &f) { f.setValue("ALPHA", "DB_FODIR", "\"/a/folder\""); },
-         "; data sources\n[Alpha]\nDB_SMODE=2\n; keep this\nDB_FODIR=\"/a/folder\"\n[Beta]\nDB_DBDIR=\"/b\"\n"},
+         "; data sources\n[Alpha]\nDB_SMODE=2\n; keep "
+         "this\nDB_FODIR=\"/a/folder\"\n[Beta]\nDB_DBDIR=\"/b\"\n"},
         {"an erase in one, a set in another section in the other",
          [](ConfigFile &f) { f.eraseSection("beta"); },
          [](ConfigFile &f) { f.setValue("Alpha", "DB_SMODE", "2"); },
          "; data sources\n[Alpha]\nDB_SMODE=2\n; keep this\n"},
         {"a set in one, an erase of another section in the other",
          [](ConfigFile &f) { f.setValue("Alpha", "DB_SMODE", "2"); },
-         [](ConfigFile &f) { f.eraseSection("Beta"); },
-         "; data sources\n[Alpha]\nDB_SMODE=2\n; keep this\n"},
+         [](ConfigFile &f) { f.eraseSection("Beta"); }, "; data sources\n[Alpha]\nDB_SMODE=2\n; keep this\n"},
         {"a section erased, then set by a writer that still had it",
          [](ConfigFile &f) { f.eraseSection("Beta"); },
          [](ConfigFile &f) { f.setValue("Beta", "DB_USRID", "SYSADM"); },
@@ -159,9 +159,8 @@ TEST_F(ConfigFileWriters, TwoObjectsLoadedTogetherBothKeepTheirChanges)
          },
          [](ConfigFile &f) { f.setValue("Alpha", "DB_JnlSz", "500"); },
          "; data sources\n[Beta]\nDB_DBDIR=\"/b\"\n[Alpha]\nDB_SMODE=3\nDB_JnlSz=500\n"},
-        {"the second writer changed nothing",
-         [](ConfigFile &f) { f.setValue("Beta", "DB_SECUR", "0"); }, nothing,
-         "; data sources\n[Alpha]\nDB_SMODE=1\n; keep this\n[Beta]\nDB_DBDIR=\"/b\"\nDB_SECUR=0\n"},
+        {"the second writer changed nothing", [](ConfigFile &f) { f.setValue("Beta", "DB_SECUR", "0"); },
+         nothing, "; data sources\n[Alpha]\nDB_SMODE=1\n; keep this\n[Beta]\nDB_DBDIR=\"/b\"\nDB_SECUR=0\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -269,7 +268,8 @@ TEST_P(ConfigFileConcurrentWriters, EveryWritersKeysEndUpInTheFile)
     EXPECT_EQ(results, std::vector<int>(writers, 0));
 
     const std::string text = readText(path);
-    EXPECT_EQ(text.rfind("; data sources\n[Alpha]\nDB_SMODE=1\n; keep this\n[Beta]\nDB_DBDIR=\"/b\"\n", 0), 0u)
+    EXPECT_EQ(text.rfind("; data sources\n[Alpha]\nDB_SMODE=1\n; keep this\n[Beta]\nDB_DBDIR=\"/b\"\n", 0),
+              0u)
         << text;
     const Parsed parsed = parseStrictly(text);
     const std::string last = std::to_string(rounds - 1);

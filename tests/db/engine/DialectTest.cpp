@@ -74,12 +74,14 @@ TEST(DialectTest, ColumnTypesOfTheEngine)
     EXPECT_TRUE(tr.columns[0].isSerial);
     EXPECT_EQ(tr.columns[1].name, "index");
     EXPECT_TRUE(tr.columns[2].isFile);
-    EXPECT_EQ(tr.sql,
-              "create table T (_vk_oid integer primary key, Id integer default (vk_serial('T','Id')), \"index\" "
-              "float, media file blob, Name char(32))");
+    EXPECT_EQ(
+        tr.sql,
+        "create table T (_vk_oid integer primary key, Id integer default (vk_serial('T','Id')), \"index\" "
+        "float, media file blob, Name char(32))");
     const Translation ifMissing = translate("create table if not exists KeyWords_Table (Name char(32))");
     EXPECT_EQ(ifMissing.table, "KeyWords_Table");
-    EXPECT_EQ(ifMissing.sql, "create table if not exists KeyWords_Table (_vk_oid integer primary key, Name char(32))");
+    EXPECT_EQ(ifMissing.sql,
+              "create table if not exists KeyWords_Table (_vk_oid integer primary key, Name char(32))");
     // A table with a key of its own keeps it as the row's identity.
     EXPECT_EQ(translate("create table K (id integer primary key, a text)").sql,
               "create table K (id integer primary key, a text)");
@@ -120,12 +122,16 @@ TEST(DialectTest, StarsLeaveTheOidColumnOut)
     };
     const Case cases[] = {
         {"select * from Folder", "select \"FolderId\",\"Title\" from Folder"},
-        {"select OID, * from Folder where FolderId = ?", "select OID, \"FolderId\",\"Title\" from Folder where FolderId = ?"},
+        {"select OID, * from Folder where FolderId = ?",
+         "select OID, \"FolderId\",\"Title\" from Folder where FolderId = ?"},
         {"select distinct * from main.Folder f", "select distinct \"FolderId\",\"Title\" from main.Folder f"},
         {"select f.*, m.title from Folder f join MediaData m on m.FolderId = f.FolderId",
-         "select f.\"FolderId\",f.\"Title\", m.title from Folder f join MediaData m on m.FolderId = f.FolderId"},
-        {"select * from Folder as f, SYSTABLE s", "select f.\"FolderId\",f.\"Title\",s.* from Folder as f, SYSTABLE s"},
-        {"select * from (select * from Folder) x", "select * from (select \"FolderId\",\"Title\" from Folder) x"},
+         "select f.\"FolderId\",f.\"Title\", m.title from Folder f join MediaData m on m.FolderId = "
+         "f.FolderId"},
+        {"select * from Folder as f, SYSTABLE s",
+         "select f.\"FolderId\",f.\"Title\",s.* from Folder as f, SYSTABLE s"},
+        {"select * from (select * from Folder) x",
+         "select * from (select \"FolderId\",\"Title\" from Folder) x"},
         {"insert into MediaData select * from MediaData where FolderId = 1",
          "insert into MediaData select \"FolderId\",\"title\" from MediaData where FolderId = 1"},
         // Not a star of a select list, or not over a table of the engine's.

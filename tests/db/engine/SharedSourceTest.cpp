@@ -56,7 +56,8 @@ int run(DbConnection *c, const std::string &sql, const std::vector<std::optional
     return rc;
 }
 
-std::string one(DbConnection *c, const std::string &sql, const std::vector<std::optional<std::string>> &params = {})
+std::string one(DbConnection *c, const std::string &sql,
+                const std::vector<std::optional<std::string>> &params = {})
 {
     Rows rows;
     EXPECT_LT(run(c, sql, params, &rows), 2) << sql << ": " << DbErrorText();
@@ -66,7 +67,8 @@ std::string one(DbConnection *c, const std::string &sql, const std::vector<std::
     return out;
 }
 
-std::string insert(DbConnection *c, const std::string &sql, const std::vector<std::optional<std::string>> &params)
+std::string insert(DbConnection *c, const std::string &sql,
+                   const std::vector<std::optional<std::string>> &params)
 {
     std::string oid;
     EXPECT_LT(run(c, sql, params, nullptr, &oid), 2) << sql << ": " << DbErrorText();
@@ -160,8 +162,10 @@ TEST_F(SharedSource, SerialNumbersAreNeverHandedOutTwice)
 
 TEST_F(SharedSource, OidsSurviveVacuumByTheEngineAndByTheSqliteShell)
 {
-    ASSERT_EQ(DbExecDirect(first(), "create table KeyWords_Table (Name char(32), Icon file, Reference integer default 0)"),
-              DbOk);
+    ASSERT_EQ(
+        DbExecDirect(first(),
+                     "create table KeyWords_Table (Name char(32), Icon file, Reference integer default 0)"),
+        DbOk);
     std::vector<std::string> keywords;
     for (int i = 0; i < 40; ++i)
         keywords.push_back(insert(i % 2 ? first() : second, "insert into KeyWords_Table (Name) values (?)",
@@ -192,8 +196,10 @@ TEST_F(SharedSource, OidsSurviveVacuumByTheEngineAndByTheSqliteShell)
     ASSERT_EQ(run(second, "select * from KeyWords_Table", {}, &rows), DbOk);
     EXPECT_EQ(rows.at(0).size(), 3u);
     EXPECT_EQ(one(second, "select count(*) from SYSCOLUMN where TABLE_NAME = 'KeyWords_Table'"), "3");
-    EXPECT_EQ(one(second, "select COLUMN_ID from SYSCOLUMN where TABLE_NAME = 'KeyWords_Table' and COLUMN_NAME = 'Name'"),
-              "0");
+    EXPECT_EQ(
+        one(second,
+            "select COLUMN_ID from SYSCOLUMN where TABLE_NAME = 'KeyWords_Table' and COLUMN_NAME = 'Name'"),
+        "0");
 }
 
 TEST_F(SharedSource, AFileObjectSharedByTwoRowsGoesWithItsLastHolder)
@@ -201,8 +207,10 @@ TEST_F(SharedSource, AFileObjectSharedByTwoRowsGoesWithItsLastHolder)
     const QString picture = src.writeFile("shared.jpg", "JPEGDATA");
     const std::string original = insertWithFile(first(), "original", picture);
     const std::string copy = insert(
-        second, "insert into MediaData (title, media) select 'copy', media from MediaData where OID = ?", {original});
-    const std::string stored = one(first(), "select filename(media) from MediaData where OID = ?", {original});
+        second, "insert into MediaData (title, media) select 'copy', media from MediaData where OID = ?",
+        {original});
+    const std::string stored =
+        one(first(), "select filename(media) from MediaData where OID = ?", {original});
     ASSERT_EQ(one(first(), "select filename(media) from MediaData where OID = ?", {copy}), stored);
 
     ASSERT_LT(run(first(), "delete from MediaData where OID = ?", {original}), 2);
@@ -386,8 +394,8 @@ TEST_F(SharedSource, CheckNamesMissingCopiesAndLostExternalFiles)
     const QString picture = src.writeFile("inside.jpg", "IN");
     const QString linked = src.writeFile("outside.jpg", "OUT");
     const std::string internal = insertWithFile(first(), "inside", picture);
-    const std::string external =
-        insert(first(), "insert into MediaData (title, media) values (?, ?)", {"outside", linked.toStdString()});
+    const std::string external = insert(first(), "insert into MediaData (title, media) values (?, ?)",
+                                        {"outside", linked.toStdString()});
     const std::string copy = one(first(), "select filename(media) from MediaData where OID = ?", {internal});
     QFile::remove(QString::fromStdString(copy));
     QFile::remove(linked);
@@ -426,7 +434,8 @@ TEST(EngineUpgrade, AnOlderDatabaseIsBroughtUpToDateInPlace)
             "pragma journal_mode=wal;"
             "create table _vk_meta(key text primary key, value integer) without rowid;"
             "create table _vk_serial(name text primary key, next integer) without rowid;"
-            "create table _vk_fileobj(id integer primary key autoincrement, dir text not null, name text not null,"
+            "create table _vk_fileobj(id integer primary key autoincrement, dir text not null, name text not "
+            "null,"
             " type integer not null);"
             "create table _vk_trash(path text not null);"
             "insert into _vk_meta values ('next_oid', 2000), ('format', 1);"
@@ -435,9 +444,10 @@ TEST(EngineUpgrade, AnOlderDatabaseIsBroughtUpToDateInPlace)
             "create table MediaData (FolderId Integer,title char(256),media file blob,\"index\" float);"
             "insert into Folder(rowid, FolderId, Title) values (1001, 1, 'a'), (1500, 7, 'b');"
             "insert into _vk_fileobj(id, dir, name, type) values (5, '" +
-                dir + "', 'vk00000000abcd.jpg', 0);"
-                      "insert into MediaData(rowid, FolderId, title, media) values (1002, 1, 'one', 5), (1700, 7, "
-                      "'two', 5);");
+                dir +
+                "', 'vk00000000abcd.jpg', 0);"
+                "insert into MediaData(rowid, FolderId, title, media) values (1002, 1, 'one', 5), (1700, 7, "
+                "'two', 5);");
     DbEnvironment env{src.configPath().toStdString()};
     DbConnection *c = nullptr;
     ASSERT_EQ(DbConnect(&c, src.name().toStdString(), "SYSADM", "", &env), DbOk) << DbErrorText();
@@ -461,6 +471,37 @@ TEST(EngineUpgrade, AnOlderDatabaseIsBroughtUpToDateInPlace)
     ASSERT_EQ(DbConnect(&c, src.name().toStdString(), "SYSADM", "", &env), DbOk) << DbErrorText();
     EXPECT_EQ(one(c, "select OID from Folder where Title = 'b'"), "000000000000001500");
     DbDisconnect(c, &env);
+}
+
+} // namespace
+
+namespace {
+
+// Forms of SQL that used to go around the engine: each gets its OIDs from the one counter,
+// and a table made with "if not exists" gets the file-object triggers of any other.
+TEST_F(SharedSource, EveryFormThatAddsRowsOrTablesGoesThroughTheEngine)
+{
+    const std::string folder = insert(first(), "insert into Folder (Title) values (?)", {"f"});
+    const std::string replaced = insert(first(), "replace into MediaData (title) values (?)", {"r"});
+    const std::string withInsert =
+        insert(second, "with t(x) as (select ?) insert into MediaData (title) select x from t", {"w"});
+    EXPECT_EQ(std::set<std::string>({folder, replaced, withInsert}).size(), 3u);
+    EXPECT_EQ(one(first(), "select title from MediaData where OID = ?", {withInsert}), "w");
+
+    ASSERT_EQ(DbExecDirect(first(), "create table if not exists Extra (Name char(32), Icon file)"), DbOk);
+    ASSERT_EQ(DbExecDirect(first(), "create table if not exists Extra (Name char(32), Icon file)"), DbOk);
+    const QString icon = src.writeFile("icon.png", "PNG");
+    DbStatement *st = nullptr;
+    ASSERT_EQ(DbPrepare(second, "insert into Extra (Name, Icon) values (?, ?)", &st), DbNeedParams);
+    DbBindParam(st, "e");
+    DbBindFile(st, icon.toStdString());
+    std::string oid;
+    ASSERT_LT(DbExecute(st, &oid), 2) << DbErrorText();
+    DbFreeStmt(&st);
+    const std::string copy = one(first(), "select filename(Icon) from Extra where OID = ?", {oid});
+    ASSERT_TRUE(QFileInfo::exists(QString::fromStdString(copy)));
+    ASSERT_LT(run(first(), "delete from Extra where OID = ?", {oid}), 2);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(copy)));
 }
 
 } // namespace
