@@ -3,6 +3,7 @@
 // catalogs and error codes.
 #include "Engine.h"
 #include "ConfigFile.h"
+#include "EngineStatements.h"
 #include "TempDataSource.h"
 
 #include <gtest/gtest.h>
@@ -15,86 +16,10 @@
 #include <set>
 
 using namespace vkdb;
+using namespace vkdb::enginetest;
 using vk::TempDataSource;
 
 namespace {
-
-using Rows = std::vector<std::vector<std::string>>;
-
-struct Param
-{
-    enum Kind
-    {
-        Text,
-        Null,
-        File
-    } kind;
-    std::string value;
-};
-
-Param text(const std::string &v)
-{
-    return {Param::Text, v};
-}
-Param null()
-{
-    return {Param::Null, {}};
-}
-Param file(const QString &path)
-{
-    return {Param::File, path.toStdString()};
-}
-
-// Runs one statement through the engine's operations the way the program does.
-int run(DbConnection *c, const std::string &sql, const std::vector<Param> &params = {}, Rows *rows = nullptr,
-        std::string *oid = nullptr)
-{
-    DbStatement *st = nullptr;
-    int rc = DbPrepare(c, sql, &st);
-    if (rc == DbNeedParams) {
-        for (const Param &p : params) {
-            rc = p.kind == Param::File ? DbBindFile(st, p.value)
-                                       : DbBindParam(st, p.value, p.kind == Param::Null ? -1 : -3);
-            if (rc > 1 && rc != DbNeedParams) {
-                DbFreeStmt(&st);
-                return rc;
-            }
-        }
-        rc = DbExecute(st, oid);
-    }
-    if (rc < 2 && rows) {
-        rows->clear();
-        std::vector<std::string> values;
-        while ((rc = DbGetData(st, values)) < 2)
-            rows->push_back(values);
-        if (rc == DbNoMoreRows)
-            rc = DbOk;
-    }
-    DbFreeStmt(&st);
-    return rc;
-}
-
-Rows query(DbConnection *c, const std::string &sql, const std::vector<Param> &params = {})
-{
-    Rows rows;
-    EXPECT_LT(run(c, sql, params, &rows), 2) << sql << ": " << DbErrorText();
-    return rows;
-}
-
-std::string insert(DbConnection *c, const std::string &sql, const std::vector<Param> &params)
-{
-    std::string oid;
-    EXPECT_LT(run(c, sql, params, nullptr, &oid), 2) << sql << ": " << DbErrorText();
-    return oid;
-}
-
-std::string firstColumn(const Rows &rows)
-{
-    std::string out;
-    for (const auto &r : rows)
-        out += (out.empty() ? "" : "|") + (r.empty() ? std::string() : r[0]);
-    return out;
-}
 
 class EngineTest : public ::testing::Test
 {

@@ -3,6 +3,7 @@
 // unlucky files. Each fault shows only with a second connection, a child process or a file
 // changed behind the engine's back, so that is how these tests make it happen.
 #include "Engine.h"
+#include "EngineStatements.h"
 #include "TempDataSource.h"
 
 #include <gtest/gtest.h>
@@ -14,66 +15,16 @@
 #include <QProcess>
 
 #include <csignal>
-#include <optional>
 #include <set>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace vkdb;
+using namespace vkdb::enginetest;
 using vk::TempDataSource;
 
 namespace {
-
-using Rows = std::vector<std::vector<std::string>>;
-
-// Runs one statement the way the program does: text values (an empty optional is null),
-// then the rows. Answers the result of the last step.
-int run(DbConnection *c, const std::string &sql, const std::vector<std::optional<std::string>> &params = {},
-        Rows *rows = nullptr, std::string *oid = nullptr)
-{
-    DbStatement *st = nullptr;
-    int rc = DbPrepare(c, sql, &st);
-    if (rc == DbNeedParams) {
-        for (const auto &p : params) {
-            rc = p ? DbBindParam(st, *p) : DbBindParam(st, {}, -1);
-            if (rc > 1 && rc != DbNeedParams) {
-                DbFreeStmt(&st);
-                return rc;
-            }
-        }
-        rc = DbExecute(st, oid);
-    }
-    if (rc < 2 && rows) {
-        rows->clear();
-        std::vector<std::string> values;
-        while ((rc = DbGetData(st, values)) < 2)
-            rows->push_back(values);
-        if (rc == DbNoMoreRows)
-            rc = DbOk;
-    }
-    DbFreeStmt(&st);
-    return rc;
-}
-
-std::string one(DbConnection *c, const std::string &sql,
-                const std::vector<std::optional<std::string>> &params = {})
-{
-    Rows rows;
-    EXPECT_LT(run(c, sql, params, &rows), 2) << sql << ": " << DbErrorText();
-    std::string out;
-    for (const auto &r : rows)
-        out += (out.empty() ? "" : "|") + (r.empty() ? std::string() : r[0]);
-    return out;
-}
-
-std::string insert(DbConnection *c, const std::string &sql,
-                   const std::vector<std::optional<std::string>> &params)
-{
-    std::string oid;
-    EXPECT_LT(run(c, sql, params, nullptr, &oid), 2) << sql << ": " << DbErrorText();
-    return oid;
-}
 
 // Stores a copy of `path` in a new MediaData row; answers its OID.
 std::string insertWithFile(DbConnection *c, const std::string &title, const QString &path)
