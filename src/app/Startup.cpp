@@ -149,13 +149,18 @@ bool Startup::offerRepair()
         m_hooks.ui->showMessage(QString::fromStdString(vkdb::DbErrorText()), UiServices::Icon::Error);
         return false;
     }
-    QStringList lines;
-    for (const vkdb::SalvagedTable &t : report.tables)
-        if (t.name.rfind("_vk_", 0) != 0 && t.name.rfind("sqlite_", 0) != 0)
-            lines << vkMessage("SalvagedTable")
-                         .arg(QString::fromStdString(t.name))
-                         .arg(t.rowsKept)
-                         .arg(t.pagesLost);
+    // The tables that lost something first; the rest only say what they kept.
+    QStringList damaged, whole;
+    for (const vkdb::SalvagedTable &t : report.tables) {
+        if (t.name.rfind("_vk_", 0) == 0 || t.name.rfind("sqlite_", 0) == 0)
+            continue;
+        const QString name = QString::fromStdString(t.name);
+        if (t.pagesLost)
+            damaged << vkMessage("SalvagedTableDamaged").arg(name).arg(t.rowsKept).arg(t.pagesLost);
+        else
+            whole << vkMessage("SalvagedTable").arg(name).arg(t.rowsKept);
+    }
+    QStringList lines = damaged + whole;
     for (const std::string &note : report.notes)
         lines << QString::fromStdString(note);
     lines << vkMessage("DamagedCopyKept").arg(QString::fromStdString(report.damagedCopy));

@@ -325,9 +325,11 @@ TEST(StartupLoad, ADamagedPageFoundWhileLoadingIsSalvagedWhenThePersonAgrees)
         EXPECT_GT(kept, 1950);
         EXPECT_LT(kept, 2000);
         ASSERT_EQ(h.ui.informationLines.size(), 1);
-        EXPECT_TRUE(h.ui.informationLines[0].contains(
-            QStringLiteral("MediaData: %1 rows kept, 1 damaged pages lost").arg(kept)))
-            << h.ui.informationLines[0].join('\n').toStdString();
+        const QStringList lines = h.ui.informationLines[0];
+        ASSERT_GE(lines.size(), 3);
+        EXPECT_EQ(lines[0], QStringLiteral("MediaData: %1 rows kept, 1 damaged pages lost").arg(kept));
+        EXPECT_TRUE(lines.contains("Folder: 1 rows kept")) << lines.join('\n').toStdString();
+        EXPECT_TRUE(lines.last().startsWith("The damaged database is kept at ")) << lines.last().toStdString();
         EXPECT_EQ(QDir(src.databaseDir()).entryList({"*.damaged-*"}).size(), 1);
     }
 }
