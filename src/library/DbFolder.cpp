@@ -810,13 +810,14 @@ TDbFolder *TDbFolderList::CopyFolder(TDbFolder *source, TDbFolder *parent)
         WriteDescription(m_connection, copy->Rec.OID, description, RecordKind::Folder);
     copy->MediaList = std::make_unique<TDbMediaList>(
         source->MediaList->TileWidth, source->MediaList->TileHeight, source->MediaList->TileBorder);
+    // Every item comes along, each with a file of its own, in the same order. A copy that
+    // misses one item is no copy: the caller's transaction undoes it all.
     for (TDbMedia *item : source->MediaList->Items) {
-        if (!item->SubFolder)
-            continue; // media items are copied by the media model (CopyMedia) once it is attached
-        TDbFolder *sub = CopyFolder(item->SubFolder, copy);
-        if (!sub)
-            continue;
-        TDbMedia *tile = MakeSubFolderTile(sub);
+        TDbMedia *tile = CopyMedia(item, copy);
+        if (!tile) {
+            delete copy;
+            return nullptr;
+        }
         tile->Owner = copy;
         copy->MediaList->Items.append(tile);
         ++tile->RefCount;

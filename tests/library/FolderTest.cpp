@@ -297,6 +297,38 @@ TEST_F(FolderTest, DeepCopyKeepsOrderAndDescription)
     EXPECT_EQ(count("Folder"), 10);
 }
 
+// A copied folder holds copies of its pictures, each with a file of its own: deleting the
+// original afterwards loses nothing.
+TEST_F(FolderTest, ACopiedFolderKeepsItsPicturesWhenTheOriginalGoes)
+{
+    auto list = load();
+    TDbFolder *a = list->AddRootFolder("a", 80, 3, 100);
+    TDbMedia *sub = list->AddSubFolder(a, "sub", 80, 100, 3);
+    int mode = 0; // stored in the database
+    const QByteArray first("first picture"), second("second picture"), deep("deep picture");
+    ASSERT_NE(list->InsertMediaFile(a, src.writeFile("one.png", first), mode), nullptr);
+    ASSERT_NE(list->InsertMediaFile(sub->SubFolder, src.writeFile("deep.png", deep), mode), nullptr);
+    ASSERT_NE(list->InsertMediaFile(a, src.writeFile("two.png", second), mode), nullptr);
+    TDbFolder *copy = list->CopyFolderToRoot(a, 99);
+    ASSERT_NE(copy, nullptr);
+    ASSERT_TRUE(list->RemoveRootFolder(a));
+
+    auto reloaded = load();
+    ASSERT_EQ(reloaded->Folders.size(), 1);
+    auto contentOf = [this](TDbMedia *m) {
+        QFile f(value("select filename(media) from MediaData where OID = ?", m->Rec.OID));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+    };
+    const QList<TDbMedia *> items = reloaded->Folders[0]->MediaList->Items;
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(contentOf(items[1]), first);
+    EXPECT_EQ(contentOf(items[2]), second);
+    ASSERT_TRUE(items[0]->SubFolder);
+    ASSERT_EQ(items[0]->SubFolder->MediaList->Items.size(), 1);
+    EXPECT_EQ(contentOf(items[0]->SubFolder->MediaList->Items[0]), deep);
+    EXPECT_EQ(count("MediaData"), 3);
+}
+
 TEST_F(FolderTest, FolderHeldElsewhereKeepsItsRows)
 {
     auto list = load();
