@@ -529,8 +529,27 @@ TDbMedia *TDbFolderList::CopyMedia(TDbMedia *item, TDbFolder *target)
     return m;
 }
 
-bool TDbFolderList::MoveItems(const QList<TDbMedia *> &items, TDbFolder *target, int position)
+namespace {
+
+// An item named twice is taken once: moving or copying it twice would detach it twice.
+QList<TDbMedia *> eachOnce(const QList<TDbMedia *> &items)
 {
+    QList<TDbMedia *> once;
+    once.reserve(items.size());
+    QSet<TDbMedia *> seen;
+    for (TDbMedia *item : items)
+        if (!seen.contains(item)) {
+            seen.insert(item);
+            once.append(item);
+        }
+    return once;
+}
+
+} // namespace
+
+bool TDbFolderList::MoveItems(const QList<TDbMedia *> &named, TDbFolder *target, int position)
+{
+    const QList<TDbMedia *> items = eachOnce(named);
     for (TDbMedia *item : items)
         if (item->SubFolder && refuseIntoOwnSubfolder(item->SubFolder, target))
             return false;
@@ -562,8 +581,9 @@ bool TDbFolderList::MoveItems(const QList<TDbMedia *> &items, TDbFolder *target,
     return tx.commit() && good;
 }
 
-QList<TDbMedia *> TDbFolderList::CopyItems(const QList<TDbMedia *> &items, TDbFolder *target, int position)
+QList<TDbMedia *> TDbFolderList::CopyItems(const QList<TDbMedia *> &named, TDbFolder *target, int position)
 {
+    const QList<TDbMedia *> items = eachOnce(named);
     QList<TDbMedia *> copies;
     for (TDbMedia *item : items)
         if (item->SubFolder && item->SubFolder->IsSelfOrDescendant(target))

@@ -29,6 +29,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSet>
 #include <QSettings>
 #include <QStringList>
 
@@ -416,13 +417,18 @@ int cmdMedia(const QString &command, const Options &options, const QStringList &
         return 0;
     }
     QList<TDbMedia *> items;
+    QSet<TDbMedia *> named;
     for (const QString &oid : oids) {
         TDbMedia *m = roots.FindMediaByOid(oid);
         if (!m) {
             printError(QStringLiteral("there is no media item %1").arg(oid));
             return 1;
         }
-        items.append(m);
+        // An item named twice is taken once.
+        if (!named.contains(m)) {
+            named.insert(m);
+            items.append(m);
+        }
     }
     if (command == QLatin1String("rm")) {
         Transaction tx(c);

@@ -264,11 +264,14 @@ TEST_F(VkctlTest, MediaListsMovesCopiesAndRemoves)
         states << line.section('\t', 3, 3) + ":" + line.section('\t', 5, 5);
     EXPECT_EQ(states, (QStringList{"stored:internal", "linked:external", "lost:lost"}));
 
-    Result r = vkctl({"cp", stored, linked, "--to", b});
+    // An item named twice is taken once.
+    Result r = vkctl({"cp", stored, linked, stored, "--to", b});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.out.split('\n', Qt::SkipEmptyParts).size(), 2);
-    ASSERT_EQ(vkctl({"mv", lost, "--to", b, "--at", "0"}).code, 0);
-    ASSERT_EQ(vkctl({"rm", stored}).code, 0);
+    r = vkctl({"mv", lost, lost, "--to", b, "--at", "0"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    r = vkctl({"rm", stored, stored});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
     QStringList inB;
     for (const QString &line : vkctl({"ls", b}).out.split('\n', Qt::SkipEmptyParts))
         inB << line.section('\t', 3, 3) + ":" + line.section('\t', 5, 5);
