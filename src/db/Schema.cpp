@@ -133,6 +133,21 @@ bool AddColumn(Connection &c, const QString &table, const QString &column, const
                               QLatin1Char(' ') + type);
 }
 
+namespace {
+
+// The engine's row identity: 18 digits.
+bool isOidText(const QString &text)
+{
+    if (text.size() != 18)
+        return false;
+    for (const QChar ch : text)
+        if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
+            return false;
+    return true;
+}
+
+} // namespace
+
 bool ConvertKeywords(Connection &c)
 {
     struct Entry
@@ -187,6 +202,10 @@ bool ConvertKeywords(Connection &c)
             int index = byOid.value(line, -1);
             if (index < 0)
                 index = byName.value(line.toUpper(), -1);
+            // The OID of a keyword that is gone names nothing: the line goes, and never
+            // becomes a keyword of that name.
+            if (index < 0 && isOidText(line))
+                continue;
             if (index < 0) {
                 // A name without a keyword row: the keyword is made, so that it is not lost.
                 Statement insert(c, QStringLiteral("insert into KeyWords_Table (Name) values (?)"));

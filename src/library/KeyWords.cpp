@@ -144,10 +144,50 @@ int AddKeyword(Connection &c, TDbKeyWordList &list, const TsKeyWord &record)
     return int(list.Items.size()) - 1;
 }
 
-bool RemoveKeyword(Connection &c, TDbKeyWordList &list, TDbKeyWord *keyword)
+bool RemoveKeyword(Connection &c, TDbKeyWordList &list, TDbKeyWord *keyword,
+                   const std::function<void(const QString &oid, const QString &keyWords)> &untagged)
 {
-    if (keyword->Rec.OID != QLatin1String("-1") && !keyword->Delete(c))
-        return false;
+    QList<QPair<QString, QString>> changed; // media OID, its KeyWords without the keyword
+    if (keyword->Rec.OID != QLatin1String("-1")) {
+        const QString oid = keyword->Rec.OID;
+        Transaction tx(c);
+        if (!tx.isActive())
+            return false;
+        {
+            // OIDs are digits: the pattern finds candidates, the whole-line test decides.
+            Statement st(c, QStringLiteral("select OID, KeyWords from MediaData where KeyWords like ?"));
+            if (!st.needsParams() || st.bind(QLatin1Char('%') + oid + QLatin1Char('%')) > 1 ||
+                st.execute() > 1) {
+                c.report(MsgRetrieveTableData, QStringLiteral("MediaData"));
+                return false;
+            }
+            QStringList row;
+            int rc;
+            while ((rc = st.fetch(row)) < 2) {
+                QStringList oids = KeywordOids(row.value(1));
+                if (oids.removeAll(oid) > 0)
+                    changed.append({row.value(0), KeywordText(oids)});
+            }
+            if (rc != vkdb::DbNoMoreRows) {
+                c.report(MsgRetrieveTableData, QStringLiteral("MediaData"));
+                return false;
+            }
+        }
+        Statement update(c, QStringLiteral("update MediaData set KeyWords=? where OID=?"));
+        for (const auto &[mediaOid, keyWords] : changed) {
+            update.nextParamSet();
+            if (!update.needsParams() || update.bind(keyWords) != vkdb::DbNeedParams ||
+                update.bind(mediaOid) > 1 || update.execute() > 1) {
+                c.report(MsgUpdateData, QStringLiteral("MediaData"));
+                return false;
+            }
+        }
+        if (!keyword->Delete(c) || !tx.commit())
+            return false;
+    }
+    if (untagged)
+        for (const auto &[mediaOid, keyWords] : changed)
+            untagged(mediaOid, keyWords);
     list.Items.removeOne(keyword);
     delete keyword;
     return true;

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <QList>
+
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace vk {
 
@@ -48,8 +50,11 @@ public:
 
 // Creates a keyword from the record, appends it and stores it; answers its position (-1 on failure).
 int AddKeyword(Connection &c, TDbKeyWordList &list, const TsKeyWord &record);
-// Deletes its row, takes it out of the list and frees it. Media naming it keep the OID.
-bool RemoveKeyword(Connection &c, TDbKeyWordList &list, TDbKeyWord *keyword);
+// Takes the keyword off every media row that lists it, deletes its row, takes it out of the
+// list and frees it, as one change. `untagged` is told each media row changed (its OID and
+// its new KeyWords), for the items a caller holds in memory.
+bool RemoveKeyword(Connection &c, TDbKeyWordList &list, TDbKeyWord *keyword,
+                   const std::function<void(const QString &oid, const QString &keyWords)> &untagged = {});
 TDbKeyWord *FindKeyword(const TDbKeyWordList &list, const QString &oid);
 
 // The OIDs of a KeyWords text, one a line; and the text of a list of OIDs.

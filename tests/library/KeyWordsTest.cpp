@@ -1,7 +1,7 @@
 // Keywords: rows, whole-line matching of OIDs, tagging through mirrors, and what
 // deleting a keyword leaves alone.
-#include "DbFolder.h"
 #include "KeyWords.h"
+#include "DbFolder.h"
 #include "Statement.h"
 #include "TempDataSource.h"
 
@@ -114,18 +114,41 @@ TEST_F(KeyWordsTest, TaggingStoresTheListAndCountsReferences)
     EXPECT_EQ(sun->Rec.Reference, before);
 }
 
-TEST_F(KeyWordsTest, RemovingAKeywordLeavesTheMediaAlone)
+// A removed keyword is taken off every item; a recount afterwards neither brings it back
+// nor makes a keyword named after its OID.
+TEST_F(KeyWordsTest, RemovingAKeywordTakesItOffEveryItem)
 {
     TsKeyWord r;
     r.Name = "gone";
     AddKeyword(c(), list, r);
+    r.Name = "kept";
+    AddKeyword(c(), list, r);
     TDbKeyWord *gone = list.Items[0];
+    TDbKeyWord *kept = list.Items[1];
     const QString oid = gone->Rec.OID;
     ASSERT_TRUE(ToggleKeyword(c(), gone, item, true));
-    ASSERT_TRUE(RemoveKeyword(c(), list, gone));
-    EXPECT_TRUE(list.Items.isEmpty());
+    ASSERT_TRUE(ToggleKeyword(c(), kept, item, true));
+    QStringList told;
+    ASSERT_TRUE(RemoveKeyword(c(), list, gone, [&](const QString &media, const QString &keyWords) {
+        told << media + "=" + keyWords;
+    })) << src.ui.messages.join('\n').toStdString();
+    EXPECT_EQ(list.Items.size(), 1);
     EXPECT_EQ(stored("select count(*) from KeyWords_Table where OID = ?", oid), "0");
-    EXPECT_EQ(stored("select KeyWords from MediaData where OID = ?", item->Rec.OID), oid + "\r\n");
+    const QString left = kept->Rec.OID + "\r\n";
+    EXPECT_EQ(stored("select KeyWords from MediaData where OID = ?", item->Rec.OID), left);
+    EXPECT_EQ(told, QStringList{item->Rec.OID + "=" + left});
+
+    // An OID of no keyword left in a row by an older version goes at the recount.
+    item->Rec.KeyWords = oid + "\r\n" + left;
+    item->Changed = MediaKeyWords;
+    ASSERT_TRUE(item->Update(c(), false));
+    ASSERT_TRUE(RecountKeywords(c()));
+    TDbKeyWordList after;
+    after.Load(c());
+    ASSERT_EQ(after.Items.size(), 1);
+    EXPECT_EQ(after.Items[0]->Rec.Name, "kept");
+    EXPECT_EQ(after.Items[0]->Rec.Reference, 1);
+    EXPECT_EQ(stored("select KeyWords from MediaData where OID = ?", item->Rec.OID), left);
 }
 
 TEST_F(KeyWordsTest, RecountTurnsNamesIntoOidsAndCounts)
