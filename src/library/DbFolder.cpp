@@ -14,6 +14,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 namespace vk {
@@ -344,6 +345,13 @@ bool TDbFolderList::Load(int defaultWidth, int defaultHeight, int defaultBorder)
     DefaultWidth = defaultWidth;
     DefaultHeight = defaultHeight;
     DefaultBorder = defaultBorder;
+    {
+        // Taken before anything is read: whatever another program commits from now on is
+        // news to this list (see settleAppendedKey).
+        Statement st(c, QStringLiteral("pragma data_version"));
+        QStringList row;
+        m_dataVersion = st.fetch(row) < 2 ? row.value(0).toLongLong() : -1;
+    }
     double maxIndex = MaxFolderIndex(c);
     if (maxIndex < 0)
         maxIndex = 0;
@@ -515,6 +523,7 @@ TDbFolder *TDbFolderList::AddRootFolder(const QString &title, int width, int bor
         delete f;
         return nullptr;
     }
+    f->Rec.Index = settleAppendedKey(QStringLiteral("0"), f->Rec.OID, true, f->Rec.Index);
     f->MediaList = std::make_unique<TDbMediaList>(width, height, border);
     Folders.append(f);
     ++f->RefCount;
@@ -609,12 +618,67 @@ TDbMedia *TDbFolderList::AddSubFolder(TDbFolder *parent, const QString &title, i
         delete f;
         return nullptr;
     }
+    f->Rec.Index = settleAppendedKey(parent->Rec.FolderId, f->Rec.OID, true, f->Rec.Index);
     TDbMedia *tile = MakeSubFolderTile(f);
     tile->Owner = parent;
     parent->MediaList->Items.append(tile);
     ++tile->RefCount;
     emit itemInserted(parent, tile, int(parent->MediaList->Items.size()) - 1);
     return tile;
+}
+
+// Two programs may append to one folder at once (vkctl importing while the workspace is
+// open): each worked its key out from its own memory, so both may have taken the same one.
+// Under the write lock, a new row that is not past every other row stored in its place is
+// moved there. Only when another program committed something since this list last looked,
+// so a single program pays nothing for it.
+double TDbFolderList::settleAppendedKey(const QString &parentId, const QString &oid, bool isFolder,
+                                        double index)
+{
+    Connection &c = m_connection;
+    auto dataVersion = [&c]() -> qint64 {
+        Statement st(c, QStringLiteral("pragma data_version"));
+        QStringList row;
+        return st.fetch(row) < 2 ? row.value(0).toLongLong() : -2;
+    };
+    if (m_dataVersion >= 0 && dataVersion() == m_dataVersion)
+        return index;
+    Transaction tx(c);
+    if (!tx.isActive())
+        return index;
+    auto maxOf = [&c, &oid](const QString &text, const QString &parent) {
+        Statement st(c, text);
+        QStringList row;
+        if (!st.needsParams() || st.bind(parent) != vkdb::DbNeedParams || st.bind(oid) > 1 ||
+            st.execute() > 1 || st.fetch(row) > 1 || row.value(0).isEmpty())
+            return -std::numeric_limits<double>::infinity();
+        return textToFloat(row.value(0));
+    };
+    double others =
+        maxOf(QStringLiteral("select max(index) from Folder where ParFolderId=? and OID<>?"), parentId);
+    if (parentId != QLatin1String("0"))
+        others =
+            std::max(others, maxOf(QStringLiteral("select max(index) from MediaData where FolderId=? and "
+                                                  "OID<>?"),
+                                   parentId));
+    double settled = index;
+    if (others >= index) {
+        settled = others + 32;
+        bool good;
+        if (isFolder) {
+            good = WriteFolderIndex(c, oid, settled);
+        } else {
+            Statement st(c, QStringLiteral("update MediaData set index=? where OID=?"));
+            good = st.needsParams() && st.bind(floatToText(settled)) == vkdb::DbNeedParams &&
+                   st.bind(oid) < 2 && st.execute() < 2;
+        }
+        if (!good || !tx.commit())
+            return index;
+    } else if (!tx.commit()) {
+        return index;
+    }
+    m_dataVersion = dataVersion();
+    return settled;
 }
 
 bool TDbFolderList::storeItemPlace(TDbFolder *folder, TDbMedia *item)

@@ -219,8 +219,8 @@ public:
     // InsertMediaFile with the thumbnail already made (by the import's workers): the row and
     // its thumbnail are written in one statement. An empty thumbnail stores none; null makes
     // it here. Answers null with `skipReason` set when the file is not imported.
-    TDbMedia *InsertPreparedFile(TDbFolder *folder, const QString &path, int &mode, const QByteArray *thumbnail,
-                                 QString *skipReason);
+    TDbMedia *InsertPreparedFile(TDbFolder *folder, const QString &path, int &mode,
+                                 const QByteArray *thumbnail, QString *skipReason);
     // Why a file would not be imported as `type` (missing, not a plain file, empty, a text over
     // the size limit, unreadable); empty when it would be.
     static QString ImportRefusal(const QString &path, int type);
@@ -280,8 +280,12 @@ private:
     bool storeItemPlace(TDbFolder *folder, TDbMedia *item);
     void freeItem(TDbMedia *item);
     bool refuseIntoOwnSubfolder(TDbFolder *folder, TDbFolder *target);
+    // After an append: when another program appended to the same place since this one last
+    // looked, the new row moves past everything stored there (see the definition).
+    double settleAppendedKey(const QString &parentId, const QString &oid, bool isFolder, double index);
 
     Connection &m_connection;
+    qint64 m_dataVersion = -1; // the database's change counter as this list last knew it
 };
 
 } // namespace vk

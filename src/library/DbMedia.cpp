@@ -445,6 +445,7 @@ TDbMedia *TDbFolderList::InsertPreparedFile(TDbFolder *folder, const QString &pa
         delete m;
         return nullptr;
     }
+    m->Rec.Index = settleAppendedKey(folder->Rec.FolderId, m->Rec.OID, false, m->Rec.Index);
     m->External = external;
     m->Owner = folder;
     folder->MediaList->Items.append(m);

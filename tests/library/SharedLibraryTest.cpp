@@ -58,4 +58,44 @@ TEST(SharedLibrary, FoldersAndImportsOfTwoProgramsStayDistinctAndComeBackAfterAR
     EXPECT_TRUE(src.ui.messages.isEmpty()) << src.ui.messages.join('\n').toStdString();
 }
 
+// Both programs append to the same folder, each from what it loaded: every item still gets
+// a place of its own, past what the other stored.
+TEST(SharedLibrary, TwoProgramsAppendingToOneFolderGiveEveryItemItsOwnPlace)
+{
+    TempDataSource src;
+    ASSERT_TRUE(src.created);
+    TDbFolderList workspace(src.connection);
+    ASSERT_TRUE(workspace.Load(80, 100, 3));
+    TDbFolder *mine = workspace.AddRootFolder("shared", 80, 3, 100);
+    ASSERT_NE(mine, nullptr);
+    Connection other;
+    other.setUi(&src.ui);
+    ASSERT_EQ(other.connect(src.configPath(), src.name(), "SYSADM", ""), vkdb::DbOk);
+    TDbFolderList vkctl(other);
+    ASSERT_TRUE(vkctl.Load(80, 100, 3));
+    TDbFolder *theirs = vkctl.FindFolderByOid(mine->Rec.OID);
+    ASSERT_NE(theirs, nullptr);
+    int mode = 0;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_NE(workspace.InsertMediaFile(mine, src.writeFile(QStringLiteral("w%1.png").arg(i), "PNG"), mode),
+                  nullptr);
+        ASSERT_NE(vkctl.InsertMediaFile(theirs, src.writeFile(QStringLiteral("v%1.png").arg(i), "PNG"), mode),
+                  nullptr);
+    }
+    // A subfolder made meanwhile takes its place among them too.
+    ASSERT_NE(workspace.AddSubFolder(mine, "sub", 80, 100, 3), nullptr);
+
+    TDbFolderList restarted(src.connection);
+    ASSERT_TRUE(restarted.Load(80, 100, 3));
+    ASSERT_EQ(restarted.Folders.size(), 1);
+    QStringList titles;
+    std::set<double> keys;
+    for (TDbMedia *m : restarted.Folders[0]->MediaList->Items) {
+        titles << m->Rec.Title;
+        keys.insert(m->Rec.Index);
+    }
+    EXPECT_EQ(keys.size(), 7u) << titles.join(' ').toStdString();
+    EXPECT_EQ(titles, (QStringList{"w0.png", "v0.png", "w1.png", "v1.png", "w2.png", "v2.png", "sub"}));
+}
+
 } // namespace
