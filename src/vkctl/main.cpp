@@ -63,7 +63,9 @@ int usage()
         "  cp MEDIA_OID... --to FOLDER_OID [--at N]   prints the new OIDs\n"
         "  import FOLDER_OID PATH... [--internal | --external] [--recursive] [-- PATH...]\n"
         "                                  prints the new OIDs; skipped files on stderr\n"
-        "  export MEDIA_OID PATH           converts to PATH's picture format\n"
+        "  export MEDIA_OID PATH [--format EXT]\n"
+        "                                  converts to PATH's (or EXT's) picture format;\n"
+        "                                  PATH - is standard output\n"
         "  thumb MEDIA_OID PATH            writes the stored thumbnail as a picture\n"
         "  keyword add NAME [--icon FILE]  prints the new OID\n"
         "  keyword ls                      OID, Name, Reference\n"
@@ -548,16 +550,50 @@ bool itemAndPath(const QStringList &args)
            !args[1].startsWith(QLatin1String("--"));
 }
 
-int cmdExport(const Options &options, const QStringList &args, CliUi &ui)
+// vkctl export MEDIA_OID PATH [--format EXT]: PATH "-" is standard output; --format names
+// the picture type to write (otherwise PATH's extension does, and "-" gets the file as it is).
+// A pipe or a device given as PATH is written into, never replaced.
+int cmdExport(const Options &options, QStringList args, CliUi &ui)
 {
-    if (!itemAndPath(args))
+    QString format;
+    const int at = int(args.indexOf(QStringLiteral("--format")));
+    if (at >= 0) {
+        if (at + 1 >= args.size())
+            return usage();
+        format = args[at + 1];
+        args.remove(at, 2);
+        if (format.startsWith(QLatin1Char('.')))
+            format.remove(0, 1);
+    }
+    const bool toOutput = args.size() == 2 && args[1] == QLatin1String("-");
+    if (!toOutput && !itemAndPath(args))
         return usage();
+    if (args.size() != 2 || args[0].startsWith(QLatin1String("--")))
+        return usage();
+    int type = -1;
+    if (!format.isEmpty()) {
+        type = TypeOfExportName({QString()}, 1, QStringLiteral("x.") + format).code;
+        if (type < 0) {
+            printError(QStringLiteral("unknown format '%1'").arg(format));
+            return 2;
+        }
+    }
     OneItem one;
     if (!openOneItem(options, args, ui, one))
         return 1;
-    const ExportTarget target = TypeOfExportName({QString()}, 1, args[1]);
     QString error;
-    if (!ExportMediaFile(*one.item, target.name, target.code, convertMediaPicture, &error)) {
+    bool good;
+    if (toOutput) {
+        // Through the program's own copy of standard output, which no library turns aside.
+        flushResults();
+        good = ExportMediaToDescriptor(*one.item, ::fileno(resultStream()), type, convertMediaPicture, &error,
+                                       one.c.tempFilePrefix());
+    } else {
+        const ExportTarget target = TypeOfExportName({QString()}, 1, args[1]);
+        good = ExportMediaFile(*one.item, target.name, format.isEmpty() ? target.code : type,
+                               convertMediaPicture, &error, one.c.tempFilePrefix());
+    }
+    if (!good) {
         printError(error);
         return 1;
     }

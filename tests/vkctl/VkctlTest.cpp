@@ -13,6 +13,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 namespace {
 
 struct Result
@@ -483,4 +485,60 @@ TEST_F(VkctlTest, CheckRepairSalvagesADamagedTablePage)
     EXPECT_EQ(vkctl({"sql", "select count(*) from MediaData where OID >= ?", "--param", r.out.trimmed()}).out,
               "1\n");
     EXPECT_EQ(vkctl({"check"}).code, 0);
+}
+
+// An export into a pipe or a device writes into it and leaves it what it is; "-" is
+// standard output, in the format --format names.
+TEST_F(VkctlTest, ExportWritesIntoPipesDevicesAndStandardOutput)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    const QString folder = vkctl({"folder", "add", "Pictures"}).out.trimmed();
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(Qt::darkBlue);
+    const QString source = home.path() + "/pic.png";
+    ASSERT_TRUE(picture.save(source));
+    QFile original(source);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray bytes = original.readAll();
+    Result r = vkctl({"import", folder, source});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString item = r.out.trimmed();
+
+    // Standard output, byte for byte: the file as it is, or converted.
+    auto exported = [this](const QStringList &args) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+        env.insert("XDG_DATA_HOME", home.path() + "/data");
+        env.insert("XDG_CACHE_HOME", home.path() + "/cache");
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(VKCTL_PATH), QStringList{"export"} + args);
+        p.waitForFinished(30000);
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        return p.readAllStandardOutput();
+    };
+    EXPECT_EQ(exported({item, "-"}), bytes);
+    const QByteArray bmp = exported({item, "-", "--format", "bmp"});
+    EXPECT_TRUE(bmp.startsWith("BM"));
+    EXPECT_EQ(QImage::fromData(bmp).size(), QSize(64, 48));
+    EXPECT_EQ(vkctl({"export", item, "-", "--format", "doc"}).code, 2);
+
+    // A pipe: read by another process while vkctl writes into it.
+    const QString fifo = home.path() + "/pipe";
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    QProcess reader;
+    reader.start("cat", {fifo});
+    ASSERT_TRUE(reader.waitForStarted());
+    r = vkctl({"export", item, fifo});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    ASSERT_TRUE(reader.waitForFinished(30000));
+    EXPECT_EQ(reader.readAllStandardOutput(), bytes);
+    EXPECT_FALSE(QFileInfo(fifo).isFile()) << "the pipe is still a pipe";
+
+    // A device: written into, never replaced by a plain file.
+    r = vkctl({"export", item, "/dev/null"});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    struct stat st {};
+    ASSERT_EQ(::stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
