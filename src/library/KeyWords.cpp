@@ -43,9 +43,30 @@ bool TDbKeyWord::Select(Connection &c)
     return true;
 }
 
+namespace {
+
+// The name column holds 32 characters, one line: a name that does not fit is refused with
+// its reason instead of being cut or breaking the one-a-line lists.
+bool nameFits(Connection &c, const QString &name)
+{
+    QString reason;
+    if (name.trimmed().isEmpty())
+        reason = vkMessage("KeywordNameEmpty");
+    else if (name.size() > 32)
+        reason = vkMessage("KeywordNameTooLong").arg(name);
+    else if (name.contains(QLatin1Char('\n')) || name.contains(QLatin1Char('\r')))
+        reason = vkMessage("KeywordNameLineBreak");
+    if (reason.isEmpty())
+        return true;
+    c.report(reason);
+    return false;
+}
+
+} // namespace
+
 bool TDbKeyWord::Update(Connection &c)
 {
-    if (Rec.OID == QLatin1String("-1"))
+    if (Rec.OID == QLatin1String("-1") || !nameFits(c, Rec.Name))
         return false;
     Statement st(c, QStringLiteral("update KeyWords_Table") +
                         (IconChanged ? QStringLiteral(" set Name=?, Icon=?, Reference=?")
@@ -89,6 +110,8 @@ bool TDbKeyWord::Delete(Connection &c)
 
 bool TDbKeyWord::Insert(Connection &c)
 {
+    if (!nameFits(c, Rec.Name))
+        return false;
     Statement st(c, QStringLiteral("insert into KeyWords_Table (Name, Icon, Reference) values (?, ?, ?)"));
     if (!st.needsParams()) {
         c.report(MsgSqlOpen);

@@ -306,6 +306,31 @@ TEST_F(VkctlTest, KeywordsTagAndCount)
     EXPECT_EQ(vkctl({"keyword", "ls"}).out.count('\n'), 1);
     EXPECT_EQ(vkctl({"keyword", "tag", media, sun}).code, 1) << "no such keyword";
     EXPECT_EQ(vkctl({"keyword", "add", "x", "--icon", home.path() + "/none.ico"}).code, 1);
+
+    // After a removal nothing names the keyword any more: a recount brings nothing back.
+    EXPECT_EQ(vkctl({"keyword", "rm", beach}).code, 0);
+    EXPECT_EQ(vkctl({"keyword", "recount"}).code, 0);
+    EXPECT_EQ(vkctl({"keyword", "ls"}).out, QString());
+    EXPECT_EQ(vkctl({"sql", "select KeyWords from MediaData where OID = ?", "--param", media}).out, "\n");
+
+    // A name must fit its column: one line of at most 32 characters, not empty.
+    struct Case
+    {
+        QString name;
+        const char *reason;
+    };
+    const Case refused[] = {
+        {"", "needs a name"},
+        {"   ", "needs a name"},
+        {QString(33, 'k'), "at most 32 characters"},
+        {"two\nlines", "line break"},
+    };
+    for (const Case &c : refused) {
+        const Result r = vkctl({"keyword", "add", c.name});
+        EXPECT_EQ(r.code, 1) << c.name.toStdString();
+        EXPECT_TRUE(r.err.contains(c.reason)) << r.err.toStdString();
+    }
+    EXPECT_EQ(vkctl({"keyword", "add", QString(32, 'k')}).code, 0);
 }
 
 } // namespace
