@@ -134,9 +134,7 @@ bool ExportMediaFile(const TDbMedia &item, const QString &path, int target, cons
                      QString *error, const QString &workDir)
 {
     // Something that is there and is not a plain file is written into, never replaced.
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
         if (S_ISDIR(st.st_mode))
             return fail(error, QStringLiteral("\"%1\" is a directory.").arg(path));

@@ -290,7 +290,8 @@ Translation translate(const std::string &sql)
                 ++depth;
             else if (t.kind == Token::Punct && t.text == ")")
                 --depth;
-            else if (depth == 0 && (is(t, "insert") || is(t, "replace")))
+            else if (depth == 0 && (is(t, "insert") || is(t, "replace")) && k + 1 < sig.size() &&
+                     (is(tokens[sig[k + 1]], "into") || is(tokens[sig[k + 1]], "or")))
                 isInsert = true;
         }
     }
@@ -306,6 +307,10 @@ Translation translate(const std::string &sql)
             tr.error = "Expected a table name.";
             return tr;
         }
+        // main.T: the table is T.
+        if (nameAt + 2 < sig.size() && sigTok(nameAt + 1)->kind == Token::Punct &&
+            sigTok(nameAt + 1)->text == ".")
+            nameAt += 2;
         tr.table = unquoteIdentifier(*sigTok(nameAt));
     }
 
@@ -636,6 +641,33 @@ std::string expandStars(const std::string &sql,
     expanded = false;
     std::vector<Token> tokens = tokenize(sql);
     const std::vector<size_t> sig = significant(tokens);
+    // The names a WITH clause gives its queries: a star over one of them is the query's own.
+    std::vector<std::string> queryNames;
+    if (!sig.empty() && is(tokens[sig[0]], "with")) {
+        int depth = 0;
+        for (size_t k = 1; k < sig.size(); ++k) {
+            const Token &t = tokens[sig[k]];
+            if (isPunct(t, "(")) {
+                ++depth;
+            } else if (isPunct(t, ")")) {
+                --depth;
+            } else if (depth == 0) {
+                if (is(t, "select") || is(t, "insert") || is(t, "update") || is(t, "delete") ||
+                    is(t, "replace"))
+                    break;
+                const Token &prev = tokens[sig[k - 1]];
+                if (isName(t) && !is(t, "recursive") &&
+                    (is(prev, "with") || is(prev, "recursive") || isPunct(prev, ",")))
+                    queryNames.push_back(unquoteIdentifier(t));
+            }
+        }
+    }
+    auto isQueryName = [&queryNames](const std::string &name) {
+        for (const std::string &q : queryNames)
+            if (equalsIgnoreCase(q, name))
+                return true;
+        return false;
+    };
     for (size_t k = 1; k < sig.size(); ++k) {
         Token &star = tokens[sig[k]];
         if (!isPunct(star, "*"))
@@ -652,7 +684,7 @@ std::string expandStars(const std::string &sql,
         if (!fromItems(tokens, sig, k, items) || items.empty())
             continue;
         auto columnsOfItem = [&](const FromItem &item) {
-            return item.subquery ? TableColumns{} : columnsOf(item.table);
+            return item.subquery || isQueryName(item.table) ? TableColumns{} : columnsOf(item.table);
         };
         auto list = [](const std::string &qualifier, const std::vector<std::string> &columns) {
             std::string out;

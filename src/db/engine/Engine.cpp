@@ -166,9 +166,11 @@ public:
     int journalFd = -1;
     std::string journalPath;
     int copiesInProgress = 0;
-    int movesInTransaction = 0;              // files moved inside the open transaction, noted in the journal
-    std::unique_ptr<SalvageReport> recovery; // what recovery mode kept, when it salvaged
-    int transactionDepth = 0;                // nested transactions are savepoints inside the outermost
+    int movesInTransaction = 0; // files moved inside the open transaction, noted in the journal
+    std::vector<std::pair<std::string, std::string>> movesToUndo; // from, to of those moves
+    std::unique_ptr<SalvageReport> recovery;                      // what recovery mode kept, when it salvaged
+    int sourceLockFd = -1;    // the shared lock on the data source (see lockSource)
+    int transactionDepth = 0; // nested transactions are savepoints inside the outermost
     // Internal copies made inside the open transaction: removed again if it rolls back.
     std::vector<std::string> copiesInTransaction;
     bool rolledBack = false;
@@ -196,6 +198,9 @@ public:
             sqlite3_close_v2(db);
         db = nullptr;
         closeJournal();
+        if (sourceLockFd >= 0)
+            ::close(sourceLockFd);
+        sourceLockFd = -1;
     }
 
     int sqliteError(int rc, const std::string &what = {})
@@ -284,7 +289,8 @@ public:
             },
             expanded);
         auto tr = std::make_shared<Translation>(translate(text));
-        bool dependsOnColumns = expanded;
+        // A star left as it is depends on the schema too: a table made later may need it written out.
+        bool dependsOnColumns = expanded || sql.find('*') != std::string::npos;
         if (tr->error.empty() && tr->needsColumnList) {
             std::vector<std::string> cols = columnsOf(tr->table);
             if (cols.empty())
@@ -518,6 +524,9 @@ public:
         }
         settleCopies(int(copiesInTransaction.size() - kept.size()));
         if (!inTransaction()) {
+            for (auto it = movesToUndo.rbegin(); it != movesToUndo.rend(); ++it)
+                moveBack(it->second, it->first);
+            movesToUndo.clear();
             settleCopies(movesInTransaction);
             movesInTransaction = 0;
         }
@@ -525,10 +534,22 @@ public:
         rolledBack = false;
     }
 
+    // Puts a file moved by a move whose catalog change did not stay back where the catalog
+    // says it is.
+    void moveBack(const std::string &movedTo, const std::string &original)
+    {
+        std::error_code ec;
+        if (fs::exists(movedTo, ec) && !fs::exists(original, ec)) {
+            fs::create_directories(fs::path(original).parent_path(), ec);
+            fs::rename(movedTo, original, ec);
+        }
+    }
+
     void afterCommit()
     {
         settleCopies(int(copiesInTransaction.size()) + movesInTransaction);
         movesInTransaction = 0;
+        movesToUndo.clear();
         copiesInTransaction.clear();
         emptyTrash();
     }
@@ -707,8 +728,21 @@ int registerFunctions(DbConnection *c)
 //   DbBindFile, or an object id copied from another row) adds one, a row letting go of it
 //   takes one away, and the last holder sends an internal copy to the trash, which is emptied
 //   once the change is durable. An id that names no file object is refused.
-int installTriggers(DbConnection *c, const std::string &table)
+int installTriggers(DbConnection *c, const std::string &written)
 {
+    // The table's name as it was created: statements may spell it in another case.
+    std::string table = written;
+    {
+        sqlite3_stmt *s = nullptr;
+        if (sqlite3_prepare_v2(
+                c->db, "select name from main.sqlite_schema where type='table' and name=? collate nocase", -1,
+                &s, nullptr) == SQLITE_OK) {
+            sqlite3_bind_text(s, 1, written.c_str(), -1, SQLITE_TRANSIENT);
+            if (sqlite3_step(s) == SQLITE_ROW)
+                table = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
+            sqlite3_finalize(s);
+        }
+    }
     const std::string t = quoteIdentifier(table);
     const std::string prefix = "_vk_" + table + "_";
     // Drop the triggers this table had.
@@ -914,9 +948,12 @@ int upgradeFormat(DbConnection *c)
         }
         if (rc == SQLITE_OK)
             rc = installTriggers(c, table);
-        for (const std::string &col : c->columnsOf(table, true))
-            step("update main._vk_fileobj set refs=refs+(select count(*) from main." + t + " where " +
-                 quoteIdentifier(col) + "=_vk_fileobj.id)");
+        for (const std::string &col : c->columnsOf(table, true)) {
+            const std::string q = quoteIdentifier(col);
+            step("update main._vk_fileobj set refs=refs+h.n from (select " + q +
+                 " as id, count(*) as n from main." + t + " where typeof(" + q + ")='integer' group by " + q +
+                 ") as h where h.id=_vk_fileobj.id");
+        }
         sqlite3_stmt *s = nullptr;
         if (rc == SQLITE_OK && sqlite3_prepare_v2(c->db,
                                                   "select name from main.pragma_table_info(?) where "
@@ -1131,26 +1168,56 @@ int runSpecial(DbConnection *c, const Translation &tr, const std::vector<std::st
         c->afterCommit();
         // Inside a transaction the program opened, "commit" keeps it open for what follows.
         if (c->explicitTransaction && (rc = c->exec("begin immediate")) != SQLITE_OK) {
+            // What was done so far is committed; what follows must not go on statement by
+            // statement as if it were still one change.
+            const int err = c->sqliteError(rc);
+            c->transactionLost = true;
+            c->lostDepth = c->transactionDepth;
+            c->lostCode = t_lastError;
+            c->lostReason = t_lastErrorText;
             c->explicitTransaction = false;
             c->transactionDepth = 0;
-            return c->sqliteError(rc);
+            return err;
         }
         return ok();
     }
     case Translation::Rollback:
         return DbRollback(c);
     case Translation::MoveFileObject: {
+        // The write lock first, then the catalog, then the files: two programs moving the same
+        // objects take turns, and the second finds them where the first put them.
+        const bool outer = !c->inTransaction();
+        if (outer) {
+            const int rc = c->exec("begin immediate");
+            if (rc != SQLITE_OK)
+                return c->sqliteError(rc);
+        }
         MoveResult r =
             moveFileObject(c->db, from, to, [c](const std::string &path) { return c->announceCopy(path); });
-        const int noted = r.moved;
-        if (r.ok && !c->inTransaction())
-            c->settleCopies(noted);
-        else if (r.ok)
-            c->movesInTransaction += noted;
+        if (outer) {
+            const int rc = r.ok ? c->exec("commit") : SQLITE_OK;
+            if (!r.ok || rc != SQLITE_OK) {
+                c->exec("rollback");
+                // The catalog is as it was: so are the files.
+                for (auto it = r.movedOnDisk.rbegin(); it != r.movedOnDisk.rend(); ++it)
+                    c->moveBack(it->second, it->first);
+                c->settleCopies(r.announced);
+                if (r.ok)
+                    return c->sqliteError(rc);
+                c->invalidateCounters();
+                return fail(ErrFileObject, r.error);
+            }
+            c->settleCopies(r.announced);
+            return ok();
+        }
         if (!r.ok) {
+            c->settleCopies(r.announced);
             c->invalidateCounters();
             return fail(ErrFileObject, r.error);
         }
+        // Inside the program's transaction: settled when it ends, and put back if it rolls back.
+        c->movesInTransaction += r.announced;
+        c->movesToUndo.insert(c->movesToUndo.end(), r.movedOnDisk.begin(), r.movedOnDisk.end());
         return ok();
     }
     case Translation::DropTable: {
@@ -1163,9 +1230,9 @@ int runSpecial(DbConnection *c, const Translation &tr, const std::vector<std::st
         for (const std::string &col : c->columnsOf(tr.table, true)) {
             const std::string q = quoteIdentifier(col);
             rc = c->exec(
-                "update main._vk_fileobj set refs=refs-(select count(*) from " + t + " where " + q +
-                "=_vk_fileobj.id) where id in (select " + q + " from " + t +
-                ");"
+                "update main._vk_fileobj set refs=refs-h.n from (select " + q +
+                " as id, count(*) as n from " + t + " where typeof(" + q + ")='integer' group by " + q +
+                ") as h where h.id=_vk_fileobj.id;"
                 "insert into main._vk_trash(path) select dir||name from main._vk_fileobj where type=0 "
                 "and refs<=0; delete from main._vk_fileobj where refs<=0;");
             if (rc != SQLITE_OK)
@@ -1355,6 +1422,31 @@ int writeColumnToFile(DbStatement *st, int column, const std::string &path)
 
 } // namespace
 
+namespace {
+
+// Every program connected to a data source holds a shared lock on a file beside its database;
+// rebuilding the database needs it alone, so that no program goes on writing into the
+// damaged file once it has been set aside.
+int lockSource(const std::string &databasePath, bool alone, int &fd)
+{
+    const std::string path = databasePath + ".vk-lock";
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return fail(ErrFileAccess,
+                    "The lock file \"" + path + "\" cannot be opened: " + std::strerror(errno) + ".");
+    if (::flock(fd, (alone ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+        ::close(fd);
+        fd = -1;
+        return fail(ErrBusy, alone ? "Another program (the workspace or vkctl) has the database \"" +
+                                         databasePath + "\" open. Close it, then repair the database again."
+                                   : "The database \"" + databasePath +
+                                         "\" is being repaired. Try again when that is done.");
+    }
+    return ok();
+}
+
+} // namespace
+
 int DbConnect(DbConnection **connection, const std::string &dataSource, const std::string &user,
               const std::string &password, DbEnvironment *environment)
 {
@@ -1374,6 +1466,8 @@ int DbConnect(DbConnection **connection, const std::string &dataSource, const st
     if (!fs::exists(c->databasePath, ec))
         return fail(ErrNoDatabase, "The database of the data source \"" + dataSource +
                                        "\" was not found at \"" + c->databasePath + "\".");
+    if (lockSource(c->databasePath, keys.recoveryMode, c->sourceLockFd) != DbOk)
+        return DbFailed;
     if (keys.recoveryMode) {
         std::string error;
         c->recovery = std::make_unique<SalvageReport>();
@@ -1381,6 +1475,7 @@ int DbConnect(DbConnection **connection, const std::string &dataSource, const st
             return fail(ErrRecoveryNeeded, "The database \"" + c->databasePath +
                                                "\" is damaged beyond what recovery mode can repair (" +
                                                error + "). Restore it from a copy.");
+        ::flock(c->sourceLockFd, LOCK_SH); // done alone; from now on shared like any other
     }
     if (openDatabase(c.get(), false) != DbOk)
         return DbFailed;
@@ -1420,6 +1515,8 @@ int DbCreate(const std::string &dataSource, DbEnvironment *environment, DbConnec
     c->fileObjectDir = keys.foDir + "/";
     if (fs::exists(c->databasePath, ec))
         return fail(ErrDatabaseExists, "A database already exists at \"" + c->databasePath + "\".");
+    if (lockSource(c->databasePath, false, c->sourceLockFd) != DbOk)
+        return DbFailed;
     if (openDatabase(c.get(), true) != DbOk) {
         c->close();
         fs::remove(c->databasePath, ec);
@@ -1583,6 +1680,8 @@ int DbExecute(DbStatement *statement, std::string *oid)
             return fail(ErrParameters, "The statement needs " + std::to_string(st->tr->paramCount) +
                                            " values; " + std::to_string(st->specialValues.size()) +
                                            " were given.");
+        if (st->conn->rolledBack)
+            st->conn->afterRollback();
         if (st->conn->transactionLost)
             return st->conn->failLostTransaction();
         logStatement(st);
@@ -1871,27 +1970,18 @@ std::vector<std::string> findOrphans(DbConnection *c, std::vector<std::string> *
         while (std::getline(in, line))
             protectedNames.insert(line);
     }
+    // A name the catalog holds is held wherever the catalog puts it: a move that has not
+    // reached the disk yet, or one a crash or a rollback left behind, never makes the file an
+    // orphan. (Names are random 48-bit numbers; two objects never share one.)
     std::set<std::string> held;
     sqlite3_stmt *s = nullptr;
-    if (sqlite3_prepare_v2(c->db, "select dir, name from main._vk_fileobj where type=0", -1, &s, nullptr) !=
+    if (sqlite3_prepare_v2(c->db, "select name from main._vk_fileobj where type=0", -1, &s, nullptr) !=
         SQLITE_OK)
         return {}; // when the catalog cannot be read, nothing is an orphan
-    std::map<std::string, bool> sameDir;
-    const fs::path own = fs::path(dir).lexically_normal().parent_path();
-    bool readAll = true;
     int rc;
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        const std::string d = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
-        auto it = sameDir.find(d);
-        if (it == sameDir.end()) {
-            const fs::path p = fs::path(d).lexically_normal().parent_path();
-            std::error_code e;
-            it = sameDir.emplace(d, p == own || fs::equivalent(p, own, e)).first;
-        }
-        if (it->second)
-            held.insert(reinterpret_cast<const char *>(sqlite3_column_text(s, 1)));
-    }
-    readAll = rc == SQLITE_DONE;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW)
+        held.insert(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
+    const bool readAll = rc == SQLITE_DONE;
     sqlite3_finalize(s);
     if (!readAll)
         return {};
@@ -1942,6 +2032,9 @@ int DbRemoveOrphans(DbConnection *connection, std::vector<std::string> &removed)
     removed.clear();
     if (!connection || !connection->db)
         return fail(ErrMisuse, "There is no connection to the database.");
+    // Inside its own transaction the catalog this connection reads is not what is committed.
+    if (connection->inTransaction())
+        return fail(ErrMisuse, "Orphan copies are only removed outside a transaction.");
     std::vector<std::string> stale;
     for (const std::string &path : findOrphans(connection, &stale)) {
         const std::string target = connection->insideFileObjectDir(path);
@@ -1971,8 +2064,13 @@ int DbSalvage(const std::string &dataSource, DbEnvironment *environment, Salvage
     if (!fs::exists(path, ec))
         return fail(ErrNoDatabase, "The database of the data source \"" + dataSource +
                                        "\" was not found at \"" + path + "\".");
+    int lock = -1;
+    if (lockSource(path, true, lock) != DbOk)
+        return DbFailed;
     std::string error;
-    if (!salvageDatabase(path, report, error))
+    const bool salvaged = salvageDatabase(path, report, error);
+    ::close(lock);
+    if (!salvaged)
         return fail(ErrRecoveryNeeded, "The database \"" + path + "\" cannot be salvaged (" + error +
                                            "). Restore it from a copy.");
     return ok();

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -124,13 +125,18 @@ bool copyFile(const std::string &source, const std::string &target, bool exclusi
         error = "The file \"" + source + "\" cannot be read: " + errnoText(errno) + ".";
         return false;
     }
-    struct stat from
-    {
-    };
-    struct stat to
-    {
-    };
-    const bool targetExists = ::stat(target.c_str(), &to) == 0;
+    struct stat from = {};
+    struct stat to = {};
+    // A link is written through: the file it names is replaced, the link stays.
+    std::string written = target;
+    struct stat link = {};
+    if (!exclusive && ::lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (char *real = ::realpath(target.c_str(), nullptr)) {
+            written = real;
+            std::free(real);
+        }
+    }
+    const bool targetExists = ::stat(written.c_str(), &to) == 0;
     if (::fstat(in, &from) == 0 && targetExists && from.st_dev == to.st_dev && from.st_ino == to.st_ino) {
         ::close(in);
         error = "The file \"" + source + "\" cannot be copied onto itself.";
@@ -139,20 +145,29 @@ bool copyFile(const std::string &source, const std::string &target, bool exclusi
     // A plain file that is there already is replaced only by a complete copy; a device or
     // a pipe is written as it is.
     const bool throughTemporary = !exclusive && (!targetExists || S_ISREG(to.st_mode));
-    std::string written = target;
+    const std::string destination = written;
     int out = -1;
     if (throughTemporary) {
-        std::string pattern = target + ".vktmp-XXXXXX";
+        std::string pattern = destination + ".vktmp-XXXXXX";
         std::vector<char> name(pattern.begin(), pattern.end());
         name.push_back('\0');
         out = ::mkostemp(name.data(), O_CLOEXEC);
         if (out >= 0) {
             written = name.data();
-            ::fchmod(out, 0644);
+            // The file keeps the permissions it had; a new one gets the usual ones.
+            mode_t mode = 0;
+            if (targetExists) {
+                mode = to.st_mode & 07777;
+            } else {
+                const mode_t mask = ::umask(0);
+                ::umask(mask);
+                mode = 0666 & ~mask;
+            }
+            ::fchmod(out, mode);
         }
     } else {
         const int flags = O_WRONLY | O_CLOEXEC | (exclusive ? O_CREAT | O_EXCL : 0);
-        out = ::open(target.c_str(), flags, 0644);
+        out = ::open(destination.c_str(), flags, 0644);
     }
     if (out < 0) {
         if (diskFull)
@@ -198,14 +213,14 @@ bool copyFile(const std::string &source, const std::string &target, bool exclusi
                     ? "The disk is full: \"" + target + "\" cannot be written."
                     : "The file \"" + target + "\" cannot be written: " + errnoText(failure) + ".";
     }
-    if (good && throughTemporary && std::rename(written.c_str(), target.c_str()) != 0) {
+    if (good && throughTemporary && std::rename(written.c_str(), destination.c_str()) != 0) {
         error = "The file \"" + target + "\" cannot be written: " + errnoText(errno) + ".";
         good = false;
     }
     if (!good && (exclusive || throughTemporary))
         ::unlink(written.c_str());
     if (good && (exclusive || throughTemporary))
-        syncDirectory(fs::path(target).parent_path().string());
+        syncDirectory(fs::path(destination).parent_path().string());
     return good;
 }
 
@@ -329,7 +344,7 @@ MoveResult moveFileObject(sqlite3 *db, const std::string &from, const std::strin
         if (target == it.oldPath)
             continue;
         if (fs::exists(it.oldPath, ec)) {
-            if (announce && !announce(target)) {
+            if (announce && !(++result.announced, announce(target))) {
                 undo();
                 result.error =
                     "The move of \"" + it.oldPath + "\" cannot be noted in the file-object directory.";
@@ -372,6 +387,9 @@ MoveResult moveFileObject(sqlite3 *db, const std::string &from, const std::strin
     }
     result.ok = true;
     result.moved = int(items.size());
+    for (const Item &it : items)
+        if (it.movedOnDisk)
+            result.movedOnDisk.emplace_back(it.oldPath, it.newDir + it.newName);
     return result;
 }
 

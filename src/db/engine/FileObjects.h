@@ -7,6 +7,8 @@
 
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct sqlite3;
 
@@ -41,6 +43,8 @@ struct MoveResult
 {
     bool ok = false;
     int moved = 0;
+    int announced = 0; // targets told to `announce`, whether the move succeeded or not
+    std::vector<std::pair<std::string, std::string>> movedOnDisk; // from, to: what a rollback puts back
     std::string error;
 };
 

@@ -82,9 +82,7 @@ public:
             error = "The database \"" + path + "\" cannot be read: " + std::strerror(errno) + ".";
             return false;
         }
-        struct stat st
-        {
-        };
+        struct stat st = {};
         uint8_t h[100];
         const std::string notADatabase = "The file \"" + path + "\" is not a database.";
         if (::fstat(fd, &st) != 0 || st.st_size < 100 || ::pread(fd, h, sizeof h, 0) != ssize_t(sizeof h) ||

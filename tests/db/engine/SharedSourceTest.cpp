@@ -2,6 +2,7 @@
 // tool, a process killed half-way, an old database opened by this version, and hostile or
 // unlucky files. Each fault shows only with a second connection, a child process or a file
 // changed behind the engine's back, so that is how these tests make it happen.
+#include "Dialect.h"
 #include "Engine.h"
 #include "EngineStatements.h"
 #include "TempDataSource.h"
@@ -453,6 +454,85 @@ TEST_F(SharedSource, EveryFormThatAddsRowsOrTablesGoesThroughTheEngine)
     ASSERT_TRUE(QFileInfo::exists(QString::fromStdString(copy)));
     ASSERT_LT(run(first(), "delete from Extra where OID = ?", {oid}), 2);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(copy)));
+}
+
+} // namespace
+
+namespace {
+
+// A repair sets the damaged file aside: never while another program still has it open and
+// would go on writing into the file set aside.
+TEST_F(SharedSource, NoRepairWhileAnotherProgramHasTheDatabaseOpen)
+{
+    insert(first(), "insert into Folder (Title) values (?)", {"kept"});
+    src.connection.disconnect();
+    SalvageReport report;
+    EXPECT_EQ(DbSalvage(src.name().toStdString(), &env, report), DbFailed);
+    EXPECT_EQ(DbLastError(), ErrBusy);
+    EXPECT_NE(DbErrorText().find("Close it"), std::string::npos) << DbErrorText();
+    EXPECT_TRUE(QDir(src.databaseDir()).entryList({"*.damaged-*"}).isEmpty());
+
+    DbDisconnect(second, &env);
+    second = nullptr;
+    ASSERT_EQ(DbSalvage(src.name().toStdString(), &env, report), DbOk) << DbErrorText();
+    second = connect();
+    EXPECT_EQ(one(second, "select Title from Folder"), "kept");
+}
+
+} // namespace
+
+namespace {
+
+// A move of file objects that is rolled back puts the files back where the catalog says
+// they are; and a file the catalog holds somewhere else is never an orphan.
+TEST_F(SharedSource, AMoveThatIsRolledBackLeavesNothingToSweep)
+{
+    const QString picture = src.writeFile("moved.jpg", "JPEG");
+    const std::string oid = insertWithFile(first(), "moved", picture);
+    const std::string before = one(first(), "select filename(media) from MediaData where OID = ?", {oid});
+    const QString elsewhere = src.dir() + "/elsewhere";
+    QDir().mkpath(elsewhere);
+
+    ASSERT_EQ(DbBeginTransaction(first()), DbOk);
+    ASSERT_LT(run(first(), "move file object ? to ?", {before, (elsewhere + "/x.jpg").toStdString()}), 2)
+        << DbErrorText();
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(before)));
+    ASSERT_EQ(DbRollback(first()), DbOk);
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(before)));
+    DbFileCheck check;
+    ASSERT_EQ(DbCheckFileObjects(second, check), DbOk);
+    EXPECT_TRUE(check.missing.empty() && check.orphans.empty());
+
+    // Moved on disk by hand, not yet in the catalog: the copy left in the directory keeps its name.
+    const QString handMoved =
+        src.fileObjectDir() + "/" + QFileInfo(QString::fromStdString(before)).fileName();
+    ASSERT_EQ(run(first(), "move file object ? to ?",
+                  {before, (elsewhere + "/" + QFileInfo(handMoved).fileName()).toStdString()}),
+              DbOk);
+    ASSERT_TRUE(QFile::copy(elsewhere + "/" + QFileInfo(handMoved).fileName(), handMoved));
+    std::vector<std::string> removed;
+    ASSERT_EQ(DbRemoveOrphans(second, removed), DbOk);
+    EXPECT_TRUE(removed.empty()) << removed.front();
+}
+
+TEST(DialectStars, QueriesNamedByWithAreTheirOwn)
+{
+    const auto columnsOf = [](const std::string &table) {
+        TableColumns cols;
+        if (table == "Folder") {
+            cols.hasOidColumn = true;
+            cols.visible = {"FolderId", "Title"};
+        }
+        return cols;
+    };
+    bool expanded = true;
+    const std::string cte = "with Folder as (select 5 as q) select * from Folder";
+    EXPECT_EQ(expandStars(cte, columnsOf, expanded), cte);
+    EXPECT_FALSE(expanded);
+    // replace() in a WITH query is a function, not "replace into".
+    EXPECT_EQ(translate("with x as (select 'a' as v) select replace(v, 'a', 'b') from x").kind,
+              Translation::Plain);
+    EXPECT_EQ(translate("drop table main.Extra").table, "Extra");
 }
 
 } // namespace
