@@ -8,6 +8,7 @@
 // the object (and deletes its rows when that is what letting go means).
 #pragma once
 
+#include "FileStamp.h"
 #include "TextForms.h"
 
 #include <QByteArray>
@@ -41,6 +42,13 @@ struct TsMedia
     QString FolderId;
 };
 
+// What the engine said about the first step of a statement that failed.
+struct EngineFailure
+{
+    int code = 0; // DbLastError()
+    QString text; // DbErrorText()
+};
+
 // One item of a folder's list: a media row, or the tile of a subfolder. Data only: the
 // folder window draws it.
 class TDbMedia
@@ -63,7 +71,9 @@ public:
     // the row refers to the media file where it lies.
     bool Select(Connection &c, const QString &descriptionFile = QString());
     bool Update(Connection &c, bool storeInDb, const QString &descriptionFile = QString());
-    bool Insert(Connection &c, bool storeInDb);
+    // On failure `why` gets the engine's own account of it (a copy that could not be made, a
+    // refused row).
+    bool Insert(Connection &c, bool storeInDb, EngineFailure *why = nullptr);
     bool Delete(Connection &c);
 };
 
@@ -171,6 +181,13 @@ void CopyFolderToTile(TDbFolder *folder, TDbMedia *tile);
 // Makes the SubFolder tile of a folder (linked both ways; no owner yet).
 TDbMedia *MakeSubFolderTile(TDbFolder *folder);
 
+// A thumbnail the import's workers made before the file's row is written.
+struct PreparedThumbnail
+{
+    QByteArray bytes;   // the stored form; empty stores none
+    FileStamp madeFrom; // the file as it was before the thumbnail was read from it
+};
+
 // The workspace's root folders, and the operations on the tree that start from it.
 class TDbFolderList : public QObject
 {
@@ -218,14 +235,20 @@ public:
     TDbMedia *InsertMediaFile(TDbFolder *folder, const QString &path, int &mode);
     // InsertMediaFile with the thumbnail already made (by the import's workers): the row and
     // its thumbnail are written in one statement. An empty thumbnail stores none; null makes
-    // it here. Answers null with `skipReason` set when the file is not imported.
+    // it here. When the file changed after the thumbnail was made (or so shortly before that
+    // a change would not show), the thumbnail is made again from the stored file.
+    // Answers null with `skipReason` set when the file is not imported; `libraryFailed` then
+    // tells whether the library itself refused it (a database or file-object directory that
+    // cannot be written), which the files after it would meet as well.
     TDbMedia *InsertPreparedFile(TDbFolder *folder, const QString &path, int &mode,
-                                 const QByteArray *thumbnail, QString *skipReason);
+                                 const PreparedThumbnail *thumbnail, QString *skipReason,
+                                 bool *libraryFailed = nullptr);
     // Why a file would not be imported as `type` (missing, not a plain file, empty, a text over
     // the size limit, unreadable); empty when it would be.
     static QString ImportRefusal(const QString &path, int type);
     static constexpr qint64 MaxImportTextSize = 33000;
-    // The skip reason of a file whose row the database refused (the import stops there).
+    // The start of the skip reason of a file whose row the database refused (the import
+    // stops there); the engine's account follows.
     static QString DatabaseRefusal() { return QStringLiteral("the database refused its row"); }
     // A stored copy of an item for `target` (not yet in its list). A database file gets a file
     // of its own, so that the copy keeps its content whatever happens to the original.

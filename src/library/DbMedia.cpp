@@ -18,6 +18,11 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vk {
 
@@ -160,7 +165,7 @@ bool TDbMedia::Update(Connection &c, bool storeInDb, const QString &descriptionF
     return true;
 }
 
-bool TDbMedia::Insert(Connection &c, bool storeInDb)
+bool TDbMedia::Insert(Connection &c, bool storeInDb, EngineFailure *why)
 {
     if (Rec.OID != QLatin1String("-1"))
         return false;
@@ -187,6 +192,13 @@ bool TDbMedia::Insert(Connection &c, bool storeInDb)
     }
     Statement st(c, columns + marks + QLatin1Char(')'));
     bool good = st.needsParams();
+    // The engine's account of the first thing that failed, before a later call replaces it.
+    auto noteFailure = [why] {
+        if (why && why->code == 0)
+            *why = {vkdb::DbLastError(), QString::fromStdString(vkdb::DbErrorText())};
+    };
+    if (!good)
+        noteFailure();
     if (good) {
         st.bind(Rec.FolderId);
         st.bind(QString::number(Rec.MediaType));
@@ -203,12 +215,22 @@ bool TDbMedia::Insert(Connection &c, bool storeInDb)
         } else if (hasMedia) {
             st.bind(Rec.MediaFile);
         }
-        if (storeNail)
-            good = st.bindFile(Rec.NailFile) < 2 && good;
-        else if (hasNail)
+        if (!good) {
+            noteFailure();
+        } else if (storeNail) {
+            const int nail = st.bindFile(Rec.NailFile);
+            good = nail < 2 || nail == vkdb::DbNeedParams;
+            if (!good)
+                noteFailure();
+        } else if (hasNail) {
             st.bind(Rec.NailFile);
+        }
         QString oid;
-        good = good && st.execute(&oid) < 2 && !oid.isEmpty();
+        if (good) {
+            good = st.execute(&oid) < 2 && !oid.isEmpty();
+            if (!good)
+                noteFailure();
+        }
         if (good)
             Rec.OID = oid;
     }
@@ -376,11 +398,50 @@ std::unique_ptr<QTemporaryFile> scratchThumbnail(const Connection &c, const QStr
     return scratch;
 }
 
+// An account of the engine's (a sentence) as a skip reason (a clause).
+QString asClause(QString text)
+{
+    text = text.trimmed();
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    if (text.size() > 1 && text.at(0).isUpper() && !text.at(1).isUpper())
+        text[0] = text.at(0).toLower();
+    return text;
+}
+
+// Why the library could not take a file that is still there to be taken.
+QString libraryRefusal(const Connection &c, const EngineFailure &failure)
+{
+    if (failure.code == vkdb::ErrFileObject || failure.code == vkdb::ErrDiskFull) {
+        // A file-object directory the program may not write into fails every copy alike; the
+        // system tells why.
+        std::string dir = vkdb::DbFileObjectDir(c.handle());
+        struct stat st = {};
+        if (!dir.empty() && ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+            ::access(dir.c_str(), W_OK | X_OK) != 0) {
+            const int error = errno;
+            if (dir.size() > 1 && dir.back() == '/')
+                dir.pop_back();
+            return QStringLiteral("the file-object directory %1 cannot be written: %2")
+                .arg(QString::fromStdString(dir),
+                     QString::fromStdString(std::generic_category().message(error)));
+        }
+        if (!failure.text.isEmpty())
+            return asClause(failure.text);
+    }
+    return failure.text.isEmpty()
+               ? TDbFolderList::DatabaseRefusal()
+               : TDbFolderList::DatabaseRefusal() + QStringLiteral(": ") + asClause(failure.text);
+}
+
 } // namespace
 
 TDbMedia *TDbFolderList::InsertPreparedFile(TDbFolder *folder, const QString &path, int &mode,
-                                            const QByteArray *thumbnail, QString *skipReason)
+                                            const PreparedThumbnail *thumbnail, QString *skipReason,
+                                            bool *libraryFailed)
 {
+    if (libraryFailed)
+        *libraryFailed = false;
     Connection &c = m_connection;
     const QFileInfo info(path);
     const int type = MediaTypeOfExtension(path);
@@ -420,20 +481,27 @@ TDbMedia *TDbFolderList::InsertPreparedFile(TDbFolder *folder, const QString &pa
     m->Rec.Index = items.isEmpty() ? 0 : items.last()->Rec.Index + 32;
     m->Rec.InsertDate = today();
     std::unique_ptr<QTemporaryFile> nail;
-    if (thumbnail && !thumbnail->isEmpty()) {
-        nail = scratchThumbnail(c, QStringLiteral("nail"), *thumbnail);
+    if (thumbnail && !thumbnail->bytes.isEmpty()) {
+        nail = scratchThumbnail(c, QStringLiteral("nail"), thumbnail->bytes);
         if (nail)
             m->Rec.NailFile = nail->fileName();
     } else if (thumbnail && (type == TypeIco || type == TypeWmf)) {
         m->Rec.NailFile = m->Rec.MediaFile;
     }
-    if (!m->Insert(c, !external)) {
+    EngineFailure failure;
+    const bool inserted = m->Insert(c, !external, &failure);
+    // The file as it was once it was stored (copied, or linked where it lies).
+    const FileStamp stored = FileStamp::of(path);
+    nail.reset();
+    if (!inserted) {
         // A file that went away while it was being stored is skipped like any missing file.
         const QString gone = ImportRefusal(path, type);
         if (gone.isEmpty())
             c.report(QStringLiteral("Create media failed!"));
         if (skipReason)
-            *skipReason = gone.isEmpty() ? DatabaseRefusal() : gone;
+            *skipReason = gone.isEmpty() ? libraryRefusal(c, failure) : gone;
+        if (libraryFailed)
+            *libraryFailed = gone.isEmpty();
         delete m;
         return nullptr;
     }
@@ -452,6 +520,18 @@ TDbMedia *TDbFolderList::InsertPreparedFile(TDbFolder *folder, const QString &pa
     ++m->RefCount;
     if (thumbnail) {
         CheckLost(m);
+        // A thumbnail made of what the file held before it changed is made again, from what
+        // was stored.
+        const bool madeOfContent =
+            (isPictureType(type) && type != TypeIco && type != TypeWmf) || type == TypeAvi;
+        if (madeOfContent && thumbnailer &&
+            (!stored.sameAs(thumbnail->madeFrom) || thumbnail->madeFrom.tooRecent()) &&
+            !BuildThumbnail(m, true) && !m->Rec.NailFile.isEmpty()) {
+            // None is better than one of content the item does not have.
+            m->Rec.NailFile.clear();
+            m->Changed = MediaNail;
+            m->Update(c, true);
+        }
         m->NoThumb = (isPictureType(type) || type == TypeAvi) && m->Rec.NailFile.isEmpty();
     } else if (thumbnailer) {
         // A picture that cannot be thumbnailed shows its type icon; the import goes on.
@@ -484,7 +564,13 @@ bool TDbFolderList::BuildThumbnail(TDbMedia *item, bool store)
     if (!thumbnailer)
         return false;
     QString error;
-    const QByteArray encoded = thumbnailer(item->Rec.MediaFile, &error);
+    QByteArray encoded;
+    try {
+        encoded = thumbnailer(item->Rec.MediaFile, &error);
+    } catch (...) {
+        // A decoder that gives up (out of memory, or any other way) leaves the type icon.
+        return false;
+    }
     if (encoded.isEmpty())
         return false;
     std::unique_ptr<QTemporaryFile> scratch = scratchThumbnail(m_connection, item->Rec.OID, encoded);

@@ -29,7 +29,9 @@ public:
     explicit MediaImport(TDbFolderList &list) : m_list(list) {}
 
     // Directories given are imported as subfolders, with their subdirectories; entries whose
-    // names begin with "." are left out. Without this, directories given are skipped.
+    // names begin with "." are left out. A symbolic link is followed only within the directory
+    // given, and a directory reached a second time (through a link, or given twice) is left
+    // out. Without this, directories given are skipped.
     bool recursive = false;
     // A picture that cannot be decoded is skipped with the decoder's reason; without this
     // it is imported and shows its type icon (as a video without a frame always is).
@@ -39,17 +41,21 @@ public:
     // Tile sizes of the subfolders made for directories.
     int tileWidth = 80, tileHeight = 100, tileBorder = 3;
 
-    // Each new item, as it is imported, and each file skipped.
+    // Each new item, as it is imported, and each file or directory left out (one that cannot
+    // be read, a name the locale's encoding cannot decode, a link out of the tree, ...).
     std::function<void(TDbMedia *)> imported;
     std::function<void(const ImportSkip &)> skipped;
     // Each subfolder made for a directory.
     std::function<void(TDbMedia *tile)> folderMade;
 
     // Imports `paths` into `folder`, in the order given (a directory's entries in name
-    // order). `mode` as for InsertMediaFile. Progress goes through the connection's
-    // UiServices, one step a file; when the person cancels, the import stops after the
-    // file in hand and everything imported so far stays. Answers false only when the
-    // import stopped because the database failed.
+    // order). A directory is read when the import reaches it, never the whole tree first.
+    // `mode` as for InsertMediaFile. Progress goes through the connection's UiServices, one
+    // step a file or skip (the total is 0, unknown, when directories are walked); when the
+    // person cancels, the import stops after the file in hand and everything imported so
+    // far stays. Answers false only when the import stopped because the library refused a
+    // file (its database or file-object directory cannot be written); every file not
+    // imported is then told with the reason.
     bool Run(TDbFolder *folder, const QStringList &paths, int mode);
 
     int importedCount() const { return m_imported; }

@@ -63,7 +63,7 @@ void CliUi::showInformation(const QString &, const QStringList &lines, const QSt
 namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
-struct sigaction previousInterrupt;
+struct sigaction previousInterrupt, previousTerminate;
 
 void onInterrupt(int)
 {
@@ -72,8 +72,8 @@ void onInterrupt(int)
 
 } // namespace
 
-// While progress runs, Ctrl-C asks to cancel (the work in hand finishes and what is done
-// stays); a second Ctrl-C is not needed.
+// While progress runs, Ctrl-C (or SIGTERM, as a service manager or `kill` sends it) asks to
+// cancel: the work in hand finishes and what is done stays. A second one stops at once.
 void CliUi::progressStart(const QString &label, int total)
 {
     m_label = label;
@@ -83,15 +83,21 @@ void CliUi::progressStart(const QString &label, int total)
     interrupted = 0;
     struct sigaction action = {};
     action.sa_handler = onInterrupt;
-    action.sa_flags = SA_RESETHAND; // a second Ctrl-C stops at once
+    // Calls under way go on: the cancel is seen between one piece of work and the next.
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &previousInterrupt);
+    sigaction(SIGTERM, &action, &previousTerminate);
 }
 
 bool CliUi::progressStep(int done)
 {
     if (m_tty) {
-        std::fprintf(messageStream(), "\r%s %d/%d", m_label.toUtf8().constData(), done, m_total);
+        // A total of 0 is not known yet.
+        if (m_total > 0)
+            std::fprintf(messageStream(), "\r%s %d/%d", m_label.toUtf8().constData(), done, m_total);
+        else
+            std::fprintf(messageStream(), "\r%s %d", m_label.toUtf8().constData(), done);
         std::fflush(messageStream());
         m_shown = true;
     }
@@ -104,6 +110,7 @@ void CliUi::progressEnd()
         std::fprintf(messageStream(), "\n");
     m_shown = false;
     sigaction(SIGINT, &previousInterrupt, nullptr);
+    sigaction(SIGTERM, &previousTerminate, nullptr);
 }
 
 void CliUi::interruptProgress()

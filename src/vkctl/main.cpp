@@ -23,10 +23,13 @@
 #include "Settings.h"
 #include "Statement.h"
 #include "VideoFrames.h"
+#include "WorkDirectory.h"
 
 #include <sqlite3.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QSet>
@@ -504,25 +507,39 @@ int cmdImport(const Options &options, const QStringList &args, CliUi &ui)
         printError(QStringLiteral("there is no folder %1").arg(folderOid));
         return ImportFailed;
     }
+    // Scratch files (thumbnails on their way in, the image library's temporary files) go
+    // into a work directory of this run's own, never into the shared temporary directory.
+    const QString privateTemp = privateTempDirectory();
+    const WorkDirectory work(privateTemp.isEmpty() ? QDir::tempPath() : privateTemp);
+    if (work.path().isEmpty()) {
+        printError(work.error());
+        return ImportFailed;
+    }
+    c.setTempFilePrefix(work.path());
+    // Set before any worker thread starts.
+    qputenv("MAGICK_TEMPORARY_PATH", QFile::encodeName(work.path()));
+    qputenv("TMPDIR", QFile::encodeName(work.path()));
     initVideoFrames();
     roots.thumbnailer = mediaThumbnail;
-    MediaImport import(roots);
-    import.recursive = recursive;
-    import.tileWidth = display.DefaultPanelWidth;
-    import.tileHeight = display.DefaultPanelHeight;
-    import.tileBorder = display.DefaultPanelBorderWidth;
-    import.imported = [](TDbMedia * m) { printLine(m->Rec.OID);
-    flushResults();
-};
-import.skipped = [&ui](const ImportSkip &skip) { ui.interruptProgress();
-printError(QStringLiteral("skipped %1: %2").arg(skip.path, skip.reason));
-}; // namespace
-const bool good = import.Run(folder, positional, mode);
-if (import.cancelled())
-    printError(QStringLiteral("import cancelled after %1 files").arg(import.importedCount()));
-if (!good || import.cancelled())
-    return ImportFailed;
-return import.skippedCount() > 0 ? ImportSomeSkipped : ImportAll;
+    MediaImport importer(roots);
+    importer.recursive = recursive;
+    importer.tileWidth = display.DefaultPanelWidth;
+    importer.tileHeight = display.DefaultPanelHeight;
+    importer.tileBorder = display.DefaultPanelBorderWidth;
+    importer.imported = [](TDbMedia *m) {
+        printLine(m->Rec.OID);
+        flushResults();
+    };
+    importer.skipped = [&ui](const ImportSkip &skip) {
+        ui.interruptProgress();
+        printError(QStringLiteral("skipped %1: %2").arg(skip.path, skip.reason));
+    };
+    const bool good = importer.Run(folder, positional, mode);
+    if (importer.cancelled())
+        printError(QStringLiteral("import cancelled after %1 files").arg(importer.importedCount()));
+    if (!good || importer.cancelled())
+        return ImportFailed;
+    return importer.skippedCount() > 0 ? ImportSomeSkipped : ImportAll;
 }
 
 // The commands that take MEDIA_OID PATH: the tree loaded and the item found, or said why not.

@@ -19,6 +19,15 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <ctime>
+#include <mutex>
+#include <new>
+#include <stdexcept>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace vk;
 
 namespace {
@@ -251,7 +260,7 @@ TEST_F(ImportExportTest, DirectoryImportKeepsOrderAndNamesEachSkip)
     dirFile("shoot/.cache/hidden.png", pictureBytes("PNG"));
     dirFile("shoot/icon.ico", pictureBytes("ICO", QSize(16, 16)));
     dirFile("shoot/._a.jpg", "another system's resource fork");
-    // A link back up the tree is walked once.
+    // A link back up the tree: the directory is walked once, the link told.
     ASSERT_TRUE(QFile::link(tree.filePath("shoot"), tree.filePath("shoot/inner/up")));
 
     // The file that vanishes between the listing and its reading: the worker before it
@@ -274,15 +283,16 @@ TEST_F(ImportExportTest, DirectoryImportKeepsOrderAndNamesEachSkip)
     ASSERT_TRUE(import.Run(folder, {tree.filePath("shoot"), tree.filePath("missing.jpg")}, 0));
     EXPECT_EQ(importedTitles, QStringList({"a.jpg", "c.PNG", "g.txt", "icon.ico", "h.bmp"}));
     EXPECT_EQ(skippedNames,
-              QStringList({"b-broken.jpg", "d-empty.wav", "e-gone.gif", "f-long.txt", "missing.jpg"}));
-    ASSERT_EQ(reasons.size(), 5);
+              QStringList({"b-broken.jpg", "d-empty.wav", "e-gone.gif", "f-long.txt", "up", "missing.jpg"}));
+    ASSERT_EQ(reasons.size(), 6);
     EXPECT_TRUE(reasons[0].contains("not a picture")) << reasons[0].toStdString();
     EXPECT_EQ(reasons[1], "the file is empty");
     EXPECT_EQ(reasons[2], "the file is not there");
     EXPECT_EQ(reasons[3], "a text file over 33000 bytes");
+    EXPECT_EQ(reasons[4], "already imported as " + tree.filePath("shoot"));
     EXPECT_EQ(import.importedCount(), 5);
-    EXPECT_EQ(import.skippedCount(), 5);
-    EXPECT_EQ(src.ui.progressSteps.size(), 10); // a step a file, skipped or not
+    EXPECT_EQ(import.skippedCount(), 6);
+    EXPECT_EQ(src.ui.progressSteps.size(), 11); // a step a file or skip
     EXPECT_TRUE(src.ui.messages.isEmpty()) << src.ui.messages.join('\n').toStdString();
 
     // After a restart: the directory is a subfolder with the files in order, with thumbnails
@@ -432,6 +442,205 @@ TEST_F(ImportExportTest, EveryPictureFormatImportsThumbnailsAndExports)
             EXPECT_EQ(exported.size(), card.size()) << c.name;
         }
     }
+}
+
+// Whatever a walk leaves out is told with its reason, in the order met; links are followed
+// only within the tree given, and a directory reached twice is imported once.
+TEST_F(ImportExportTest, AWalkTellsWhatItLeavesOutAndWhy)
+{
+    dirFile("album/a.png", pictureBytes("PNG"));
+    dirFile("album/sub/c.png", pictureBytes("PNG"));
+    const QString outside = dirFile("elsewhere/x.png", pictureBytes("PNG"));
+    // A name made of bytes the locale's encoding cannot decode.
+    const QByteArray badName = QFile::encodeName(tree.filePath("album")) + "/bad-\xff\xfe.png";
+    const int fd = ::open(badName.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    const QByteArray png = pictureBytes("PNG");
+    ASSERT_EQ(::write(fd, png.constData(), size_t(png.size())), png.size());
+    ::close(fd);
+    const QString album = tree.filePath("album");
+    ASSERT_TRUE(QFile::link(album + "/a.png", album + "/near.png"));                 // inside: followed
+    ASSERT_TRUE(QFile::link(outside, album + "/far.png"));                           // a file outside
+    ASSERT_TRUE(QFile::link(tree.filePath("elsewhere"), album + "/out"));            // a directory outside
+    ASSERT_TRUE(QFile::link(album + "/gone.png", album + "/nowhere.png"));           // to nothing
+    ASSERT_EQ(::symlink("loop", QFile::encodeName(album + "/loop").constData()), 0); // to itself
+    ASSERT_TRUE(QFile::link(album + "/sub", album + "/zz"));                         // reached twice
+
+    MediaImport importer(*list);
+    importer.recursive = true;
+    QStringList importedTitles;
+    QList<QPair<QString, QString>> skips;
+    importer.imported = [&](TDbMedia *m) { importedTitles << m->Rec.Title; };
+    importer.skipped = [&](const ImportSkip &s) { skips.append({s.path, s.reason}); };
+    ASSERT_TRUE(importer.Run(folder, {album, album}, 0)); // the directory given twice, too
+
+    EXPECT_EQ(importedTitles, QStringList({"a.png", "near.png", "c.png"}));
+    const QList<QPair<QString, QString>> expected = {
+        {album + "/bad-\\xFF\\xFE.png", "its name is not valid in the locale's encoding"},
+        {album + "/far.png", "a link that leads out of " + album},
+        {album + "/loop", "the link cannot be followed: Too many levels of symbolic links"},
+        {album + "/nowhere.png", "a link to nothing"},
+        {album + "/out", "a link that leads out of " + album},
+        {album + "/zz", "already imported as " + album + "/sub"},
+        {album, "already imported as " + album},
+    };
+    EXPECT_EQ(skips, expected);
+    EXPECT_EQ(importer.skippedCount(), int(expected.size()));
+    EXPECT_EQ(src.ui.progressSteps.size(), 10); // a step a file or skip
+
+    // One subfolder, holding the album as it is, nothing from outside it.
+    auto again = reload();
+    const QList<TDbMedia *> top = again->Folders.at(0)->MediaList->Items;
+    ASSERT_EQ(top.size(), 1);
+    ASSERT_NE(top.at(0)->SubFolder, nullptr);
+    QStringList titles;
+    for (TDbMedia *m : top.at(0)->SubFolder->MediaList->Items)
+        titles << m->Rec.Title;
+    EXPECT_EQ(titles, QStringList({"a.png", "near.png", "sub"}));
+}
+
+// The walk reads a directory when the import gets there: a file that appears in a directory
+// not yet reached after the first file went in is imported with the rest.
+TEST_F(ImportExportTest, AWalkReadsEachDirectoryWhenItGetsThere)
+{
+    dirFile("big/a/first.png", pictureBytes("PNG"));
+    for (int i = 0; i < 20; ++i)
+        dirFile(QStringLiteral("big/m/%1.png").arg(i, 2, 10, QLatin1Char('0')), pictureBytes("PNG"));
+    QDir().mkpath(tree.filePath("big/z"));
+    MediaImport importer(*list);
+    importer.recursive = true;
+    importer.threads = 1;
+    QStringList importedTitles;
+    importer.imported = [&](TDbMedia *m) {
+        if (importedTitles.isEmpty())
+            dirFile("big/z/late.png", pictureBytes("PNG"));
+        importedTitles << m->Rec.Title;
+    };
+    ASSERT_TRUE(importer.Run(folder, {tree.filePath("big")}, 0));
+    ASSERT_EQ(importedTitles.size(), 22);
+    EXPECT_EQ(importedTitles.last(), "late.png");
+}
+
+// A file that changes after its thumbnail was made, before or while it is stored, gets a
+// thumbnail of what was stored, stored in the library or linked, whether its size changes
+// or not and whether the change shows in its times or not.
+TEST_F(ImportExportTest, AFileChangedAfterItsThumbnailGetsOneOfWhatWasStored)
+{
+    struct Case
+    {
+        const char *name;
+        int mode;    // 0 stored, 1 linked
+        bool old;    // last written an hour ago, so that the change shows in its times
+        QSize after; // the picture written over it (64x48 before)
+    };
+    const Case cases[] = {
+        {"same-size.bmp", 0, false, {48, 64}}, // a BMP of 48x64 has as many bytes as one of 64x48
+        {"larger.bmp", 0, false, {200, 100}},
+        {"old-same-size.bmp", 0, true, {48, 64}},
+        {"old-linked.bmp", 1, true, {48, 64}},
+    };
+    QMap<QString, QByteArray> replacement;
+    for (const Case &c : cases) {
+        const QString path = dirFile(c.name, pictureBytes("BMP", {64, 48}, Qt::red));
+        replacement[path] = pictureBytes("BMP", c.after, Qt::blue);
+        ASSERT_EQ(replacement[path].size() == QFileInfo(path).size(), c.after == QSize(48, 64)) << c.name;
+        if (c.old) {
+            const struct timespec times[2] = {{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
+            ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+        }
+    }
+    // The worker makes the thumbnail of the red picture, then the file turns blue.
+    std::mutex lock;
+    list->thumbnailer = [&](const QString &path, QString *error) {
+        QByteArray thumbnail = thumbnailOfFile(path, error);
+        std::lock_guard<std::mutex> guard(lock);
+        if (replacement.contains(path)) {
+            QFile f(path);
+            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            f.write(replacement.take(path));
+        }
+        return thumbnail;
+    };
+    for (const Case &c : cases) {
+        MediaImport importer(*list);
+        QStringList skips;
+        importer.skipped = [&](const ImportSkip &s) { skips << s.reason; };
+        ASSERT_TRUE(importer.Run(folder, {tree.filePath(c.name)}, c.mode)) << c.name;
+        ASSERT_TRUE(skips.isEmpty()) << c.name << ": " << skips.join('\n').toStdString();
+    }
+
+    auto again = reload();
+    const QList<TDbMedia *> items = again->Folders.at(0)->MediaList->Items;
+    ASSERT_EQ(items.size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case &c = cases[i];
+        const TDbMedia *m = items.at(qsizetype(i));
+        QImage stored, thumb;
+        QString error;
+        ASSERT_TRUE(loadImage(m->Rec.MediaFile, stored, &error)) << c.name << ": " << error.toStdString();
+        EXPECT_EQ(stored.size(), c.after) << c.name;
+        ASSERT_TRUE(loadImage(m->Rec.NailFile, thumb, &error)) << c.name << ": " << error.toStdString();
+        EXPECT_EQ(thumb.width() > thumb.height(), c.after.width() > c.after.height()) << c.name;
+        const QColor centre = thumb.pixelColor(thumb.width() / 2, thumb.height() / 2);
+        EXPECT_GT(centre.blue(), 200) << c.name;
+        EXPECT_LT(centre.red(), 60) << c.name;
+    }
+}
+
+// A decoder that throws costs the file it was reading, with a reason; the import goes on.
+TEST_F(ImportExportTest, ADecoderThatThrowsCostsOnlyItsFile)
+{
+    QStringList paths;
+    for (const char *name : {"a.png", "b.png", "c.png", "d.png"})
+        paths << dirFile(name, pictureBytes("PNG"));
+    list->thumbnailer = [](const QString &path, QString *error) -> QByteArray {
+        if (path.endsWith("a.png"))
+            throw std::bad_alloc();
+        if (path.endsWith("b.png"))
+            throw std::runtime_error("the decoder gave up");
+        if (path.endsWith("c.png"))
+            throw 7;
+        return thumbnailOfFile(path, error);
+    };
+    MediaImport importer(*list);
+    QStringList imported, skips;
+    importer.imported = [&](TDbMedia *m) { imported << m->Rec.Title; };
+    importer.skipped = [&](const ImportSkip &s) { skips << QFileInfo(s.path).fileName() + ": " + s.reason; };
+    ASSERT_TRUE(importer.Run(folder, paths, 0));
+    EXPECT_EQ(imported, QStringList({"d.png"}));
+    EXPECT_EQ(skips,
+              QStringList({"a.png: not enough memory to read it",
+                           "b.png: reading it failed: the decoder gave up", "c.png: reading it failed"}));
+}
+
+// A library that cannot take the files (here its file-object directory cannot be made) stops
+// the import at the first, which names the engine's reason; every file after it is told too.
+TEST_F(ImportExportTest, ALibraryThatRefusesAFileStopsTheImportAndNamesEveryFile)
+{
+    dirFile("batch/1.png", pictureBytes("PNG"));
+    dirFile("batch/2.txt", "note");
+    dirFile("batch/inner/3.png", pictureBytes("PNG"));
+    ASSERT_TRUE(QDir(src.fileObjectDir()).removeRecursively());
+    QFile blocker(src.fileObjectDir());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    MediaImport importer(*list);
+    importer.recursive = true;
+    importer.threads = 1;
+    QStringList skips;
+    importer.skipped = [&](const ImportSkip &s) { skips << QFileInfo(s.path).fileName() + ": " + s.reason; };
+    EXPECT_FALSE(importer.Run(folder, {tree.filePath("batch"), tree.filePath("last.png")}, 0));
+    EXPECT_TRUE(importer.failed());
+    EXPECT_EQ(importer.importedCount(), 0);
+    ASSERT_EQ(skips.size(), 4) << skips.join('\n').toStdString();
+    const QString reason = "the file-object directory \"" + src.fileObjectDir() + "/\" cannot be made";
+    EXPECT_EQ(skips[0], "1.png: " + reason);
+    for (int i = 1; i < 4; ++i)
+        EXPECT_EQ(skips[i].section(": ", 1), "the import stopped: " + reason) << skips[i].toStdString();
+    EXPECT_EQ(
+        QStringList({skips[1].section(':', 0, 0), skips[2].section(':', 0, 0), skips[3].section(':', 0, 0)}),
+        QStringList({"2.txt", "3.png", "last.png"}));
 }
 
 } // namespace

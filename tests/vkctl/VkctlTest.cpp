@@ -13,7 +13,14 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <filesystem>
+#include <functional>
+
+#include <csignal>
+#include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -29,15 +36,29 @@ protected:
     Result vkctl(const QStringList &args)
     {
         QProcess p;
+        start(p, args);
+        p.waitForFinished(30000);
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    // The environment vkctl runs in: the test's own XDG directories.
+    QProcessEnvironment environment() const
+    {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", home.path() + "/config");
         env.insert("XDG_DATA_HOME", home.path() + "/data");
         env.insert("XDG_CACHE_HOME", home.path() + "/cache");
-        p.setProcessEnvironment(env);
+        return env;
+    }
+
+    // Starts vkctl in that environment; `setUp` runs in the child before it.
+    void start(QProcess &p, const QStringList &args, const std::function<void()> &setUp = {})
+    {
+        p.setProcessEnvironment(environment());
+        if (setUp)
+            p.setChildProcessModifier(setUp);
         p.start(QStringLiteral(VKCTL_PATH), args);
-        p.waitForFinished(30000);
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
     }
 
     QTemporaryDir home;
@@ -566,4 +587,195 @@ TEST_F(VkctlTest, ExportWritesIntoPipesDevicesAndStandardOutput)
     struct stat st {};
     ASSERT_EQ(::stat("/dev/null", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+namespace {
+
+// Pictures to import: one written, the rest copies of it.
+QStringList manyPictures(const QString &dir, int count)
+{
+    QDir().mkpath(dir);
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::darkMagenta);
+    const QString first = dir + "/p0000.png";
+    picture.save(first);
+    QStringList paths{first};
+    for (int i = 1; i < count; ++i) {
+        paths << dir + QStringLiteral("/p%1.png").arg(i, 4, 10, QLatin1Char('0'));
+        QFile::copy(first, paths.last());
+    }
+    return paths;
+}
+
+// Waits until the process has printed its first line on standard output.
+bool firstLine(QProcess &p)
+{
+    while (!p.canReadLine())
+        if (!p.waitForReadyRead(30000))
+            return false;
+    return true;
+}
+
+QStringList lines(const QString &text)
+{
+    return text.split('\n', Qt::SkipEmptyParts);
+}
+
+constexpr uid_t Nobody = 65534;
+constexpr int CannotBecomeNobody = 77;
+
+} // namespace
+
+// Every file or directory an import leaves out gets a line on stderr with its reason, and
+// the exit code says some were skipped.
+TEST_F(VkctlTest, ImportTellsEveryEntryItLeavesOut)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    const QString folder = vkctl({"folder", "add", "Imports"}).out.trimmed();
+    const QString in = home.path() + "/in";
+    manyPictures(in, 1);
+    manyPictures(home.path() + "/outside", 1);
+    const int fd = ::open((QFile::encodeName(in) + "/bad-\xff.png").constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "\x89PNG", 4), 4);
+    ::close(fd);
+    ASSERT_TRUE(QFile::link(home.path() + "/outside", in + "/elsewhere"));
+
+    Result r = vkctl({"import", folder, in, in, "--recursive"});
+    EXPECT_EQ(r.code, 2) << r.err.toStdString();
+    EXPECT_EQ(lines(r.out).size(), 1);
+    EXPECT_EQ(lines(r.err),
+              QStringList({
+                  "vkctl: skipped " + in + "/bad-\\xFF.png: its name is not valid in the locale's encoding",
+                  "vkctl: skipped " + in + "/elsewhere: a link that leads out of " + in,
+                  "vkctl: skipped " + in + ": already imported as " + in,
+              }));
+}
+
+// What the person running vkctl may not read or write, tried as someone who may not (root
+// may do everything): a directory that cannot be read is told and the rest imported; a
+// file-object directory that cannot be written stops the import, and every file is told why.
+TEST_F(VkctlTest, ImportTellsWhatItMayNotReadOrWrite)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    const QString folder = vkctl({"folder", "add", "Imports"}).out.trimmed();
+    const QString in = home.path() + "/in";
+    const QStringList pictures = manyPictures(in, 3);
+    manyPictures(in + "/locked", 1);
+    ASSERT_EQ(::chmod(QFile::encodeName(in + "/locked").constData(), 0), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        namespace fs = std::filesystem;
+        const fs::path top(home.path().toStdString());
+        ASSERT_EQ(::lchown(top.c_str(), Nobody, Nobody), 0);
+        for (const fs::directory_entry &e : fs::recursive_directory_iterator(top))
+            ASSERT_EQ(::lchown(e.path().c_str(), Nobody, Nobody), 0) << e.path();
+    }
+    auto asSomeoneElse = [this, root](const QStringList &args) {
+        QProcess p;
+        start(p, args, [root] {
+            if (root && (::setgroups(0, nullptr) != 0 || ::setgid(Nobody) != 0 || ::setuid(Nobody) != 0))
+                ::_exit(CannotBecomeNobody);
+        });
+        p.waitForFinished(30000);
+        return Result{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                      QString::fromUtf8(p.readAllStandardError())};
+    };
+
+    Result r = asSomeoneElse({"import", folder, in, "--recursive"});
+    if (r.code == CannotBecomeNobody)
+        GTEST_SKIP() << "cannot run vkctl as another user";
+    EXPECT_EQ(r.code, 2) << r.err.toStdString();
+    EXPECT_EQ(lines(r.out).size(), 3);
+    EXPECT_EQ(r.err, "vkctl: skipped " + in + "/locked: the directory cannot be read: Permission denied\n");
+
+    const QString objects = home.path() + "/data/Quorient/Vellumark/svkbook/folder";
+    ASSERT_EQ(::chmod(QFile::encodeName(objects).constData(), 0555), 0);
+    r = asSomeoneElse(QStringList{"import", folder} + pictures);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    QStringList skipped;
+    for (const QString &line : lines(r.err)) {
+        if (!line.startsWith("vkctl: skipped "))
+            continue;
+        skipped << line.section(": ", 1, 1).mid(8);
+        EXPECT_TRUE(
+            line.endsWith("the file-object directory " + objects + " cannot be written: Permission denied"))
+            << line.toStdString();
+    }
+    EXPECT_EQ(skipped, pictures) << r.err.toStdString();
+    ASSERT_EQ(::chmod(QFile::encodeName(objects).constData(), 0755), 0);
+    r = vkctl({"check"});
+    EXPECT_EQ(r.code, 0) << r.out.toStdString();
+}
+
+// SIGTERM ends an import as Ctrl-C does: the file in hand is finished, what was imported
+// stays and nothing is left half-done (no copy without its row), exit 1; no scratch file is
+// left in the work directory nor in the system's temporary one.
+TEST_F(VkctlTest, SigtermEndsAnImportLikeCtrlC)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    const QString folder = vkctl({"folder", "add", "Imports"}).out.trimmed();
+    const QStringList pictures = manyPictures(home.path() + "/many", 1500);
+    const QString systemTemp = home.path() + "/system-tmp";
+    QDir().mkpath(systemTemp);
+
+    QProcessEnvironment env = environment();
+    env.insert("TMPDIR", systemTemp);
+    QProcess import;
+    import.setProcessEnvironment(env);
+    import.start(QStringLiteral(VKCTL_PATH), QStringList{"import", folder} + pictures);
+    ASSERT_TRUE(firstLine(import));
+    ASSERT_EQ(::kill(pid_t(import.processId()), SIGTERM), 0);
+    ASSERT_TRUE(import.waitForFinished(60000));
+    EXPECT_EQ(import.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(import.exitCode(), 1);
+    const QStringList printed = lines(QString::fromUtf8(import.readAllStandardOutput()));
+    const QString err = QString::fromUtf8(import.readAllStandardError());
+    EXPECT_EQ(err, QStringLiteral("vkctl: import cancelled after %1 files\n").arg(printed.size()));
+    EXPECT_LT(printed.size(), pictures.size());
+
+    QStringList listed;
+    for (const QString &line : lines(vkctl({"ls", folder}).out))
+        listed << line.section('\t', 0, 0);
+    EXPECT_EQ(listed, printed);
+    Result r = vkctl({"check"});
+    EXPECT_EQ(r.code, 0) << r.out.toStdString();
+    EXPECT_EQ(r.out, "integrity: ok\n");
+    EXPECT_EQ(QDir(systemTemp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList());
+    EXPECT_EQ(QDir(home.path() + "/cache/Quorient/Vellumark/tmp").entryList({"vkctl-*"}, QDir::AllEntries),
+              QStringList());
+}
+
+// A killed import leaves its work directory behind; the next import clears it, and an import
+// starting while another runs leaves the running one's alone (every item it imports still
+// gets its thumbnail).
+TEST_F(VkctlTest, TheNextImportClearsWhatAKilledOneLeft)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    const QString folder = vkctl({"folder", "add", "Imports"}).out.trimmed();
+    const QStringList pictures = manyPictures(home.path() + "/many", 600);
+    const QDir work(home.path() + "/cache/Quorient/Vellumark/tmp");
+    auto runDirectories = [&] { return work.entryList({"vkctl-*"}, QDir::AllEntries); };
+
+    QProcess killed;
+    start(killed, QStringList{"import", folder} + pictures);
+    ASSERT_TRUE(firstLine(killed));
+    ASSERT_EQ(::kill(pid_t(killed.processId()), SIGKILL), 0);
+    ASSERT_TRUE(killed.waitForFinished(30000));
+    const QStringList left = runDirectories();
+    ASSERT_EQ(left.size(), 1);
+
+    QProcess running;
+    start(running, QStringList{"import", folder} + pictures);
+    ASSERT_TRUE(firstLine(running));
+    EXPECT_FALSE(runDirectories().contains(left.first()));
+    Result r = vkctl({"import", folder, pictures.first()});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    ASSERT_TRUE(running.waitForFinished(60000));
+    EXPECT_EQ(running.exitCode(), 0) << running.readAllStandardError().toStdString();
+    EXPECT_EQ(lines(QString::fromUtf8(running.readAllStandardOutput())).size(), pictures.size());
+    EXPECT_EQ(vkctl({"sql", "select count(*) from MediaData where MediaNail is null"}).out, "0\n");
+    EXPECT_EQ(runDirectories(), QStringList());
 }
