@@ -598,6 +598,13 @@ int cmdExport(const Options &options, QStringList args, CliUi &ui)
     OneItem one;
     if (!openOneItem(options, args, ui, one))
         return 1;
+    // A conversion's scratch file goes into a work directory of this run's own.
+    const QString privateTemp = privateTempDirectory();
+    const WorkDirectory work(privateTemp.isEmpty() ? QDir::tempPath() : privateTemp);
+    if (!work.path().isEmpty()) {
+        one.c.setTempFilePrefix(work.path());
+        qputenv("MAGICK_TEMPORARY_PATH", QFile::encodeName(work.path()));
+    }
     QString error;
     bool good;
     if (toOutput) {
