@@ -1,7 +1,11 @@
 #include "ImageCodec.h"
 
+#include "DecodeBudget.h"
+#include "GifWriter.h"
 #include "MagickBridge.h"
+#include "PcxReader.h"
 #include "PictureFormat.h"
+#include "PictureReducer.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -30,13 +34,14 @@ bool fits(QSize size)
            qint64(size.width()) * size.height() <= MaxPicturePixels;
 }
 
-// Qt refuses by default any picture over 128 MiB, a quarter of what the program allows;
-// the size test before each read is what guards against hostile headers.
+// Qt refuses by default any picture over 128 MiB, an eighth of what the program allows
+// (its largest picture at 16 bits a channel); the size test before each read is what
+// guards against hostile headers, and the decode budget against too many at once.
 void allowLargestPicture()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        const int neededMiB = int((MaxPicturePixels * 4 + (1 << 20) - 1) >> 20);
+        const int neededMiB = int((MaxPicturePixels * 8 + (1 << 20) - 1) >> 20);
         const int limit = QImageReader::allocationLimit();
         if (limit != 0 && limit < neededMiB)
             QImageReader::setAllocationLimit(neededMiB);
@@ -83,11 +88,63 @@ QImage exactSize(QImage image, QSize target)
 {
     if (!target.isValid() || image.isNull() || image.size() == target)
         return image;
+    // Shrinking averages the pixels a strip at a time; QImage's smooth scaling would first
+    // copy a picture of any other format whole into 32 bits.
+    if (image.width() >= target.width() && image.height() >= target.height())
+        return PictureReducer::reduce(image, target);
     return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+// What a picture of `size` takes at `bytesPerPixel`; a picture of unknown size is taken
+// for the largest the program opens.
+qint64 pixelBytes(QSize size, qint64 bytesPerPixel)
+{
+    if (!size.isValid() || size.isEmpty())
+        return MaxPicturePixels * bytesPerPixel;
+    return qint64(size.width()) * size.height() * bytesPerPixel;
+}
+
+// How Qt's reader makes a thumbnail of a picture it reads: at full size (then shrunk a
+// strip at a time), or already smaller while it decodes.
+enum class QtScaling
+{
+    None,
+    Jpeg, // libjpeg decodes at 1/2, 1/4 or 1/8 of the size
+    Rows, // the PNG reader shrinks each row as it comes
+};
+
+// What Qt's reader holds while it reads a picture of `natural` size into `format` for a
+// thumbnail of `target` (invalid: the picture itself). Turning a photo upright makes a
+// second picture.
+qint64 qtReadBytes(QSize natural, QImage::Format format, QSize target, QtScaling scaling, bool turned)
+{
+    const int bits = format == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(format).bitsPerPixel();
+    const qint64 bytesPerPixel = qMax(1, (bits + 7) / 8);
+    qint64 bytes = pixelBytes(natural, bytesPerPixel);
+    if (target.isValid() && natural.isValid() && !natural.isEmpty()) {
+        if (scaling == QtScaling::Jpeg) {
+            // The smallest fraction that still covers the target.
+            const int fraction = qMin(natural.width() / target.width(), natural.height() / target.height());
+            const int d = fraction >= 8 ? 8 : fraction >= 4 ? 4 : fraction >= 2 ? 2 : 1;
+            bytes = qint64((natural.width() + d - 1) / d) * ((natural.height() + d - 1) / d) * 4;
+        } else if (scaling == QtScaling::Rows) {
+            bytes = qint64(natural.width()) * 16 + pixelBytes(target, 4);
+        }
+    }
+    return turned ? bytes * 2 : bytes;
+}
+
+// What the image library holds while it reads a picture of `natural` size from a file of
+// `fileBytes`: the file, its pixel cache at up to 10 bytes a pixel (16 bits a channel and a
+// colour index), and the picture handed back, when at full size.
+qint64 magickReadBytes(QSize natural, qint64 fileBytes, bool thumbnail)
+{
+    return fileBytes + pixelBytes(natural, 10) + (thumbnail ? 0 : pixelBytes(natural, 4));
+}
+
 // Reads the first picture of `path`; with `longSide` > 0, a thumbnail of that size,
-// decoded at reduced size where the reader can.
+// decoded at reduced size where the reader can. Whatever the readers hold meanwhile is
+// drawn from the decode budget, one lease at a time.
 QImage decode(const QString &path, int type, int longSide, QString *error)
 {
     if (path.isEmpty())
@@ -123,6 +180,8 @@ QImage decode(const QString &path, int type, int longSide, QString *error)
     QByteArray qtFormat = picture::qtFormat(kind);
     bool qtReads = false;
     bool turned = false;
+    QtScaling scaling = QtScaling::None;
+    QImage::Format qtPixels = QImage::Format_Invalid;
     QString reason;
     if (!qtFormat.isEmpty() || kind == Kind::Unknown) {
         allowLargestPicture();
@@ -131,11 +190,20 @@ QImage decode(const QString &path, int type, int longSide, QString *error)
         qtReads = probe.canRead();
         if (qtReads) {
             qtFormat = probe.format();
-            natural = probe.size();
+            const QSize probed = probe.size();
+            if (probed.isValid())
+                natural = probed;
             if (natural.isValid() && !fits(natural))
                 return failed(error, tooLargeText(path, natural));
             // The header's size is before turning the photo upright.
             turned = probe.transformation() & QImageIOHandler::TransformationRotate90;
+            // Any other reader, asked for a smaller size, reads whole and then lets QImage
+            // scale, which copies any format but 32-bit whole first: those are shrunk here.
+            if (kind == Kind::Jpeg && probe.supportsOption(QImageIOHandler::ScaledSize))
+                scaling = QtScaling::Jpeg;
+            else if (kind == Kind::Png && picture::pngReadInRows(head))
+                scaling = QtScaling::Rows;
+            qtPixels = probe.imageFormat();
         } else if (kind == Kind::Unknown) {
             return failed(error, notAPicture);
         } else {
@@ -146,6 +214,31 @@ QImage decode(const QString &path, int type, int longSide, QString *error)
         return failed(
             error, QStringLiteral("The picture \"%1\" is incomplete: the file ends before the picture does.")
                        .arg(shown(path)));
+    // A few bytes claiming a large picture would otherwise cost a full-size allocation
+    // (and the image library a pixel cache on disk) before the reader finds them out.
+    if (natural.isValid() && picture::holdsTooLittle(kind, file, natural))
+        return failed(error,
+                      damagedText(path, QStringLiteral("too little data for a picture of %1 × %2 pixels")
+                                            .arg(natural.width())
+                                            .arg(natural.height())));
+
+    if (kind == Kind::Pcx) {
+        QSize target;
+        if (longSide > 0 && natural.isValid() && !natural.isEmpty())
+            target = thumbnailSize(natural, longSide);
+        const bool reduces =
+            target.isValid() && target.width() <= natural.width() && target.height() <= natural.height();
+        // A thumbnail holds a row of the file and the thumbnail, the picture itself 4 bytes a pixel.
+        const DecodeBudget::Lease lease = decodeBudget().acquire(
+            reduces ? qint64(natural.width()) * 8 + pixelBytes(target, 4) : pixelBytes(natural, 4));
+        const pcx::Result read = pcx::read(file, reduces ? target : QSize());
+        if (read.image.isNull())
+            return failed(error,
+                          read.outOfMemory ? tooLargeText(path, natural) : damagedText(path, read.reason));
+        if (error)
+            error->clear();
+        return exactSize(read.image, longSide > 0 ? thumbnailSize(read.image.size(), longSide) : QSize());
+    }
 
     if (qtReads) {
         file.seek(0);
@@ -155,8 +248,11 @@ QImage decode(const QString &path, int type, int longSide, QString *error)
         if (longSide > 0 && natural.isValid() && !natural.isEmpty()) {
             target = thumbnailSize(turned ? natural.transposed() : natural, longSide);
             // The scaled size applies before turning, too.
-            reader.setScaledSize(turned ? target.transposed() : target);
+            if (scaling != QtScaling::None)
+                reader.setScaledSize(turned ? target.transposed() : target);
         }
+        const DecodeBudget::Lease lease = decodeBudget().acquire(
+            qtReadBytes(natural, qtPixels, turned ? target.transposed() : target, scaling, turned));
         QImage image;
         if (reader.read(&image) && !image.isNull()) {
             if (longSide > 0 && !target.isValid())
@@ -172,20 +268,24 @@ QImage decode(const QString &path, int type, int longSide, QString *error)
         reason = reader.errorString();
     }
 
+    // Qt reads PNG and JPEG through libpng and libjpeg, as the image library does: where
+    // one failed the other fails too, after a second copy of the file and a pixel cache.
     const char *coder = picture::magickCoder(kind);
-    if (!coder)
+    if (!coder || kind == Kind::Png || kind == Kind::Jpeg)
         return failed(error, damagedText(path, reason));
     if (fileSize > MaxFileBytes)
         return failed(error, tooLargeText(path, QSize()));
-    file.seek(0);
-    const QByteArray data = file.readAll();
-    if (data.size() != fileSize)
-        return failed(
-            error,
-            QStringLiteral("The file \"%1\" cannot be read: %2.").arg(shown(path), file.errorString()));
+    auto unreadable = [&](const QString &reason) {
+        return QStringLiteral("The file \"%1\" cannot be read: %2.").arg(shown(path), reason);
+    };
 
     if (!natural.isValid()) {
-        const magick::Result pinged = magick::ping(data, coder);
+        // The header's size, asked of the library with the file in hand; the file is let
+        // go again before waiting for room to decode it.
+        const DecodeBudget::Lease lease = decodeBudget().acquire(fileSize);
+        const magick::Result pinged = magick::ping(file, coder);
+        if (pinged.failure == magick::Failure::Unreadable)
+            return failed(error, unreadable(pinged.reason));
         if (pinged.failure == magick::Failure::TooLarge)
             return failed(error, tooLargeText(path, pinged.size));
         if (pinged.failure != magick::Failure::None)
@@ -201,9 +301,14 @@ QImage decode(const QString &path, int type, int longSide, QString *error)
         if (kind == Kind::Wmf)
             options.density = 72.0 * options.thumbnail.width() / natural.width();
     }
-    const magick::Result result = magick::read(data, coder, options);
+    const DecodeBudget::Lease lease = decodeBudget().acquire(
+        magickReadBytes(options.thumbnail.isValid() && kind == Kind::Wmf ? options.thumbnail : natural,
+                        fileSize, options.thumbnail.isValid()));
+    const magick::Result result = magick::read(file, coder, options);
+    if (result.failure == magick::Failure::Unreadable)
+        return failed(error, unreadable(result.reason));
     if (result.failure == magick::Failure::TooLarge)
-        return failed(error, tooLargeText(path, result.size));
+        return failed(error, tooLargeText(path, result.size.isValid() ? result.size : natural));
     if (result.failure != magick::Failure::None)
         return failed(error, damagedText(path, result.reason));
     if (error)
@@ -220,10 +325,11 @@ struct SaveFormat
     bool keepsAlpha;
 };
 
-// Qt cannot write GIF, PCX has no Qt writer at all and Qt's Targa support is read-only.
+// Qt cannot write GIF (the program's own writer does), PCX has no Qt writer at all and
+// Qt's Targa support is read-only.
 constexpr SaveFormat SaveFormats[] = {
     {ifBMP, "BMP", "bmp", nullptr, false},  {ifTIF, "TIF", "tiff", nullptr, true},
-    {ifPCX, "PCX", nullptr, "PCX", false},  {ifGIF, "GIF", nullptr, "GIF", true},
+    {ifPCX, "PCX", nullptr, "PCX", false},  {ifGIF, "GIF", nullptr, nullptr, true},
     {ifJPG, "JPG", "jpeg", nullptr, false}, {ifTGA, "TGA", nullptr, "TGA", true},
     {ifPNG, "PNG", "png", nullptr, true},
 };
@@ -286,6 +392,18 @@ bool saveImage(const QImage &image, const QString &path, int format, int paramet
     if (path.isEmpty())
         return fail(QStringLiteral("No file name was given."));
 
+    const bool ownGif = format == ifGIF;
+    if ((target->coder || ownGif) && !fits(image.size()))
+        return fail(QStringLiteral("The picture is too large to save as %1 (%2 × %3 pixels; %4).")
+                        .arg(QLatin1String(target->name))
+                        .arg(image.width())
+                        .arg(image.height())
+                        .arg(limitsText()));
+    // What the encoder holds beside the picture: a flattened or converted copy, the file
+    // it makes, and for the image library its pixel cache.
+    const qint64 encoderBytesPerPixel = ownGif ? 5 : target->coder ? 16 : 8;
+    const DecodeBudget::Lease lease = decodeBudget().acquire(pixelBytes(image.size(), encoderBytesPerPixel));
+
     // Encoded in full before the file is touched: a picture that cannot be written in
     // this format must not cost the person the file already there.
     const QImage picture = target->keepsAlpha ? image : flattened(image);
@@ -293,7 +411,11 @@ bool saveImage(const QImage &image, const QString &path, int format, int paramet
         return fail(
             QStringLiteral("There is not enough memory to save the picture as \"%1\".").arg(shown(path)));
     QByteArray bytes;
-    if (target->qt) {
+    if (ownGif) {
+        if (!gif::write(picture, bytes))
+            return fail(
+                QStringLiteral("The picture could not be converted to GIF for \"%1\".").arg(shown(path)));
+    } else if (target->qt) {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, target->qt);

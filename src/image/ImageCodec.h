@@ -2,8 +2,11 @@
 // prints or thumbnails comes through here, so every function answers false (or a null
 // picture) with a message text on bad input and never lets an exception out.
 //
-// Qt's readers and writers do the work where they handle the format; Magick++ does
-// the rest (PCX, the Targa files Qt cannot read, WMF, and GIF and Targa writing).
+// Qt's readers and writers do the work where they handle the format; the program reads
+// PCX and writes GIF itself, a row at a time; Magick++ does the rest (the Targa files Qt
+// cannot read, WMF, PCX and Targa writing, and the BMP, GIF and icon files Qt's own readers
+// refuse). Whatever they hold while they work is drawn from one budget shared by all threads
+// (DecodeBudget.h), and a header's claims are checked before anything allocates for them.
 // Usable without widgets.
 #pragma once
 
@@ -47,11 +50,22 @@ enum TImageType
 inline constexpr int MaxPictureSide = 16000;
 inline constexpr qint64 MaxPicturePixels = 128LL * 1000 * 1000;
 
+// What the decoders and encoders of all threads may hold at once (see DecodeBudget): the
+// largest picture the program opens, at 4 bytes a pixel. More cores do not need more
+// memory; they wait for it.
+inline constexpr qint64 DefaultDecodeBudget = MaxPicturePixels * 4;
+
 inline constexpr int DefaultThumbnailSide = 120;
 inline constexpr int DefaultJpegQuality = 85;
 
 // Starts the image library; once, early in main(), before any thread decodes.
 void initImageLibrary(const char *argv0);
+
+// Where the image library keeps the pixels of a picture too large for its share of memory:
+// the program's private work directory in the per-user cache (made, owner-only, when
+// missing). Empty when none can be made; the library then keeps nothing on disk, and a
+// picture that would need it is refused as too large.
+QString pictureWorkDirectory();
 
 // Reads the first picture of `path` into `out`. On failure `out` is null and `error`
 // (when given) says why in words a person can act on.

@@ -4,6 +4,13 @@
 
 #include <Magick++.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QStandardPaths>
+
+#include <atomic>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +24,16 @@ namespace vk::magick {
 
 namespace {
 
+// What the library may use for pixel caches, all threads together. Memory caches count
+// in the program's budget; anything larger goes to a file in the program's own work
+// directory, never to a shared temporary directory and never mapped into memory (a mapped
+// cache would count in the program's memory without the budget knowing). The disk allows
+// the largest picture the program opens at the library's 8 bytes a pixel; the platform's
+// policy may lower any of these, never raise them.
+constexpr MagickCore::MagickSizeType CacheMemory = 256ULL << 20;
+constexpr MagickCore::MagickSizeType CacheDisk = 1ULL << 30;
+static_assert(CacheDisk >= MagickCore::MagickSizeType(MaxPicturePixels) * 8);
+
 void ensureStarted()
 {
     // The program may not have started the library itself (a headless tool, a test);
@@ -25,7 +42,24 @@ void ensureStarted()
     std::call_once(once, [] {
         if (MagickCore::IsMagickCoreInstantiated() == MagickCore::MagickFalse)
             Magick::InitializeMagick(nullptr);
+        Magick::ResourceLimits::memory(CacheMemory);
+        Magick::ResourceLimits::map(0);
+        Magick::ResourceLimits::area(MagickCore::MagickSizeType(MaxPicturePixels));
+        Magick::ResourceLimits::disk(CacheDisk);
     });
+    // Asked for each time: the directory may have been emptied and removed by a workspace
+    // closing meanwhile, and without it the library would fall back to the shared one.
+    // Without it, no pixel cache goes to disk at all.
+    static std::atomic<bool> diskAllowed{true};
+    const QString dir = pictureWorkDirectory();
+    if (diskAllowed.exchange(!dir.isEmpty()) == dir.isEmpty())
+        Magick::ResourceLimits::disk(dir.isEmpty() ? 0 : CacheDisk);
+    if (dir.isEmpty())
+        return;
+    MagickCore::ExceptionInfo *exception = MagickCore::AcquireExceptionInfo();
+    MagickCore::SetImageRegistry(MagickCore::StringRegistryType, "temporary-path",
+                                 QFile::encodeName(dir).constData(), exception);
+    MagickCore::DestroyExceptionInfo(exception);
 }
 
 // libwmf reports damaged records with printf, on standard output, where vkctl's
@@ -70,6 +104,9 @@ private:
     int m_saved = -1;
 };
 
+// The channel order of a 32-bit QRgb pixel in memory, as the library names channels.
+constexpr const char *QRgbOrder = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? "BGRA" : "ARGB";
+
 bool fits(qint64 width, qint64 height)
 {
     return width <= MaxPictureSide && height <= MaxPictureSide && width * height <= MaxPicturePixels;
@@ -111,6 +148,9 @@ template <typename Body, typename Accept> void guarded(Result &r, Body body, Acc
         fail(r, Failure::TooLarge, reasonOf(e));
     } catch (const Magick::WarningResourceLimit &e) {
         fail(r, Failure::TooLarge, reasonOf(e));
+    } catch (const Magick::ErrorCache &e) {
+        // Its pixel cache found no room: the picture's size, not its content.
+        fail(r, Failure::TooLarge, reasonOf(e));
     } catch (const Magick::WarningCorruptImage &e) {
         fail(r, Failure::Damaged, reasonOf(e));
     } catch (const Magick::Warning &e) {
@@ -145,22 +185,45 @@ void toQImage(Magick::Image &img, Result &r)
         space != MagickCore::TransparentColorspace && space != MagickCore::UndefinedColorspace)
         img.colorSpace(MagickCore::sRGBColorspace);
     const bool alpha = img.matte();
-    QImage rgba(int(width), int(height), QImage::Format_RGBA8888);
-    if (rgba.isNull()) {
+    QImage out(int(width), int(height), alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (out.isNull()) {
         fail(r, Failure::TooLarge, QStringLiteral("not enough memory"));
         return;
     }
+    // Exported straight into the picture's own byte order, without a second copy.
     // Exporting reads palette pictures through their colour map, unlike pixelColor().
-    img.write(0, 0, width, height, "RGBA", Magick::CharPixel, rgba.bits());
-    r.image = rgba.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    img.write(0, 0, width, height, QRgbOrder, Magick::CharPixel, out.bits());
+    r.image = out;
     r.size = r.image.size();
+}
+
+// Reads the whole of `file` into memory the library owns (a Blob made from bytes would
+// copy them: a second copy of the file for as long as it is read).
+bool readWhole(QIODevice &file, Magick::Blob &blob, Result &r)
+{
+    const qint64 size = file.size();
+    void *bytes = size > 0 ? MagickCore::AcquireMagickMemory(size_t(size)) : nullptr;
+    if (!bytes) {
+        fail(r, size > 0 ? Failure::TooLarge : Failure::Unreadable,
+             size > 0 ? QStringLiteral("not enough memory") : file.errorString());
+        return false;
+    }
+    blob.updateNoCopy(bytes, size_t(size), Magick::Blob::MallocAllocator);
+    if (!file.seek(0) || file.read(static_cast<char *>(bytes), size) != size) {
+        fail(r, Failure::Unreadable, file.errorString());
+        return false;
+    }
+    return true;
 }
 
 } // namespace
 
-Result ping(const QByteArray &data, const char *coder)
+Result ping(QIODevice &file, const char *coder)
 {
     Result r;
+    Magick::Blob data;
+    if (!readWhole(file, data, r))
+        return r;
     Magick::Image img;
     const MetafileNoiseToStderr quiet(coder);
     guarded(
@@ -168,7 +231,7 @@ Result ping(const QByteArray &data, const char *coder)
         [&] {
             img.magick(coder);
             img.subRange(1);
-            img.ping(Magick::Blob(data.constData(), size_t(data.size())));
+            img.ping(data);
         },
         [&] { return img.isValid() && img.columns() > 0; });
     if (r.failure == Failure::None)
@@ -176,9 +239,12 @@ Result ping(const QByteArray &data, const char *coder)
     return r;
 }
 
-Result read(const QByteArray &data, const char *coder, const ReadOptions &options)
+Result read(QIODevice &file, const char *coder, const ReadOptions &options)
 {
     Result r;
+    Magick::Blob data;
+    if (!readWhole(file, data, r))
+        return r;
     Magick::Image img;
     const MetafileNoiseToStderr quiet(coder);
     guarded(
@@ -193,7 +259,7 @@ Result read(const QByteArray &data, const char *coder, const ReadOptions &option
                 img.defineValue("jpeg", "size",
                                 std::to_string(options.thumbnail.width()) + "x" +
                                     std::to_string(options.thumbnail.height()));
-            img.read(Magick::Blob(data.constData(), size_t(data.size())));
+            img.read(data);
         },
         [&] { return img.isValid() && img.columns() > 0; });
     if (r.failure != Failure::None)
@@ -227,19 +293,24 @@ Result write(const QImage &image, const char *coder, QByteArray &out)
         fail(r, Failure::TooLarge, QString());
         return r;
     }
-    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
-    if (rgba.isNull()) {
+    // RGB32 is ARGB32 with every alpha at 255: both go in as they are, without a copy.
+    const bool thirtyTwoBits =
+        image.format() == QImage::Format_ARGB32 || image.format() == QImage::Format_RGB32;
+    const QImage argb = !thirtyTwoBits ? image.convertToFormat(QImage::Format_ARGB32)
+                        : image.bytesPerLine() == qsizetype(image.width()) * 4 ? image
+                                                                               : image.copy();
+    if (argb.isNull()) {
         fail(r, Failure::TooLarge, QStringLiteral("not enough memory"));
         return r;
     }
-    const bool opaque = isOpaque(image);
+    const bool opaque = isOpaque(argb);
     Magick::Blob blob;
     guarded(
         r,
         [&] {
             Magick::Image img;
-            img.read(size_t(rgba.width()), size_t(rgba.height()), "RGBA", Magick::CharPixel,
-                     rgba.constBits());
+            img.read(size_t(argb.width()), size_t(argb.height()), QRgbOrder, Magick::CharPixel,
+                     argb.constBits());
             if (opaque)
                 img.matte(false);
             img.magick(coder);
@@ -262,6 +333,26 @@ namespace vk {
 void initImageLibrary(const char *argv0)
 {
     Magick::InitializeMagick(argv0);
+}
+
+QString pictureWorkDirectory()
+{
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    if (cache.isEmpty())
+        return QString();
+    const QString tmp = cache + QStringLiteral("/tmp");
+    const QString dir = tmp + QStringLiteral("/_vktmp");
+    // Never work inside a directory some link points us to.
+    if (QFileInfo(tmp).isSymLink() || QFileInfo(dir).isSymLink())
+        return QString();
+    if (!QFileInfo(dir).isDir()) {
+        if (!QDir().mkpath(dir))
+            return QString();
+        const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+        QFile::setPermissions(tmp, ownerOnly);
+        QFile::setPermissions(dir, ownerOnly);
+    }
+    return dir;
 }
 
 } // namespace vk

@@ -7,13 +7,16 @@
 #include <QSize>
 #include <QString>
 
+class QIODevice;
+
 namespace vk::magick {
 
 enum class Failure
 {
     None,
     Damaged,
-    TooLarge
+    TooLarge,
+    Unreadable // the file could not be read (the reason is the device's)
 };
 
 struct ReadOptions
@@ -30,11 +33,12 @@ struct Result
     QString reason;
 };
 
-// The size the file declares, read from its header only.
-Result ping(const QByteArray &data, const char *coder);
+// The size `file` declares, read from its header only.
+Result ping(QIODevice &file, const char *coder);
 
-// The first picture in `data`, decoded by `coder`.
-Result read(const QByteArray &data, const char *coder, const ReadOptions &options = {});
+// The first picture in `file`, decoded by `coder`. The file is handed to the library whole,
+// read once straight into the library's own memory.
+Result read(QIODevice &file, const char *coder, const ReadOptions &options = {});
 
 // `image` encoded by `coder`; alpha is kept when some pixel is not opaque.
 Result write(const QImage &image, const char *coder, QByteArray &out);

@@ -233,6 +233,44 @@ bool jpegEndsEarly(QIODevice &file)
     }
 }
 
+// Follows the runs of a run-length bitmap (RLE8, or RLE4 with `nibbles`) from `offset`
+// until its end-of-bitmap code or its last row. A run or a jump past the right edge is the
+// reader's to judge; only data that stops first makes the file short.
+bool bmpRunsEndEarly(QIODevice &file, qint64 offset, bool nibbles, qint64 rows)
+{
+    if (!file.seek(offset))
+        return true;
+    ByteSource in(file);
+    qint64 y = 0;
+    for (;;) {
+        const int count = in.get();
+        const int code = in.get();
+        if (count < 0 || code < 0)
+            return true;
+        if (count > 0)
+            continue;    // a run of one value
+        if (code == 0) { // end of a row
+            if (++y >= rows)
+                return false;
+        } else if (code == 1) { // end of the bitmap: the rest is left blank on purpose
+            return false;
+        } else if (code == 2) { // a jump right and down
+            const int right = in.get();
+            const int down = in.get();
+            if (right < 0 || down < 0)
+                return true;
+            y += down;
+            if (y >= rows)
+                return false;
+        } else { // `code` pixels as they are, padded to a whole number of 16-bit words
+            qint64 bytes = nibbles ? (code + 1) / 2 : code;
+            bytes += bytes & 1;
+            if (!in.skip(bytes))
+                return true;
+        }
+    }
+}
+
 // Qt's BMP reader fills missing rows rather than failing; the header says exactly how
 // long an uncompressed bitmap must be.
 bool bmpEndsEarly(QIODevice &file)
@@ -256,11 +294,13 @@ bool bmpEndsEarly(QIODevice &file)
         bits = u16le(h, 28);
         compression = u32le(h, 30);
     }
-    // Only plain and bit-field bitmaps have a fixed length; run-length ones end where
-    // their data says.
-    if (compression != 0 && compression != 3 && compression != 6)
-        return false;
     if (width <= 0 || height == 0 || bits == 0)
+        return false;
+    // Run-length bitmaps end where their data says; Qt's reader leaves the rest blank.
+    if (compression == 1 || compression == 2)
+        return bmpRunsEndEarly(file, offset, compression == 2, qAbs(height));
+    // Only plain and bit-field bitmaps have a fixed length.
+    if (compression != 0 && compression != 3 && compression != 6)
         return false;
     const qint64 stride = (width * bits + 31) / 32 * 4;
     return file.size() < qint64(offset) + stride * qAbs(height);
@@ -316,6 +356,102 @@ bool gifEndsEarly(QIODevice &file)
     }
 }
 
+// The bytes of the first frame's compressed data, and the frame's pixels; false when the
+// file has no whole first frame (endsEarly() reports that).
+bool gifFirstFrame(QIODevice &file, qint64 &pixels, qint64 &dataBytes)
+{
+    file.seek(0);
+    ByteSource in(file);
+    if (!in.skip(10))
+        return false;
+    const int flags = in.get();
+    if (flags < 0 || !in.skip(2))
+        return false;
+    if ((flags & 0x80) && !in.skip(3 * (2 << (flags & 7))))
+        return false;
+    for (;;) {
+        const int block = in.get();
+        if (block == 0x21) {
+            if (in.get() < 0 || !skipGifSubBlocks(in))
+                return false;
+            continue;
+        }
+        if (block != 0x2C || !in.skip(4))
+            return false;
+        const int w0 = in.get(), w1 = in.get(), h0 = in.get(), h1 = in.get();
+        const int local = in.get();
+        if (local < 0 || h1 < 0)
+            return false;
+        pixels = qint64(w0 | (w1 << 8)) * qint64(h0 | (h1 << 8));
+        if ((local & 0x80) && !in.skip(3 * (2 << (local & 7))))
+            return false;
+        if (in.get() < 0)
+            return false;
+        dataBytes = 0;
+        for (;;) {
+            const int n = in.get();
+            if (n < 0)
+                return false;
+            if (n == 0)
+                return true;
+            dataBytes += n;
+            if (!in.skip(n))
+                return false;
+        }
+    }
+}
+
+// Whether the frames of a JPEG are Huffman coded, whose every 8 × 8 block costs at least a
+// bit. (Arithmetic coding can spend less.)
+bool jpegHuffmanCoded(QIODevice &file)
+{
+    file.seek(0);
+    ByteSource in(file);
+    if (in.get() != 0xFF || in.get() != 0xD8)
+        return false;
+    for (;;) {
+        int m = in.get();
+        if (m != 0xFF)
+            return false;
+        do
+            m = in.get();
+        while (m == 0xFF);
+        if (m < 0 || m == 0xDA || m == 0xD9)
+            return false;
+        if (m == 0x01 || (m >= 0xD0 && m <= 0xD7))
+            continue;
+        if ((m >= 0xC0 && m <= 0xC3) || (m >= 0xC5 && m <= 0xC7))
+            return true;
+        if (m >= 0xC9 && m <= 0xCF && m != 0xCC)
+            return false;
+        const int length = in.get16be();
+        if (length < 2 || !in.skip(length - 2))
+            return false;
+    }
+}
+
+// The compressed bytes of a PNG's image data chunks that the file holds, as far as its
+// chunks can be followed.
+qint64 pngDataBytes(QIODevice &file)
+{
+    qint64 total = 0;
+    qint64 at = 8;
+    const qint64 size = file.size();
+    while (at + 8 <= size && file.seek(at)) {
+        const QByteArray chunk = file.read(8);
+        if (chunk.size() < 8)
+            break;
+        const qint64 length = qFromBigEndian<quint32>(chunk.constData());
+        const QByteArray type = chunk.mid(4, 4);
+        if (type == "IDAT")
+            total += qMin(length, size - at - 8);
+        if (type == "IEND")
+            break;
+        at += 12 + length;
+    }
+    return total;
+}
+
 } // namespace
 
 Kind detect(const QByteArray &head, const QByteArray &tail, const QString &suffix, int typeHint)
@@ -362,6 +498,20 @@ QSize headerSize(Kind kind, const QByteArray &head)
                 return QSize(int(qMin<qint64>(w, INT_MAX)), int(qMin<qint64>(h, INT_MAX)));
         }
         break;
+    case Kind::Png:
+        // The first chunk is the header: width and height, big-endian.
+        if (head.size() >= 24 && head.mid(12, 4) == "IHDR") {
+            const qint64 w = qFromBigEndian<quint32>(head.constData() + 16);
+            const qint64 h = qFromBigEndian<quint32>(head.constData() + 20);
+            if (w > 0 && h > 0)
+                return QSize(int(qMin<qint64>(w, INT_MAX)), int(qMin<qint64>(h, INT_MAX)));
+        }
+        break;
+    case Kind::Gif:
+        // The logical screen, which Qt's reader allocates whatever the frames' sizes.
+        if (head.size() >= 10 && u16le(head, 6) > 0 && u16le(head, 8) > 0)
+            return QSize(u16le(head, 6), u16le(head, 8));
+        break;
     case Kind::Pcx:
         if (head.size() >= 12) {
             const int w = int(u16le(head, 8)) - int(u16le(head, 4)) + 1;
@@ -391,6 +541,76 @@ QSize headerSize(Kind kind, const QByteArray &head)
         break;
     }
     return QSize();
+}
+
+bool pngReadInRows(const QByteArray &head)
+{
+    if (head.size() < 29 || head.mid(12, 4) != "IHDR")
+        return false;
+    const int depth = uchar(head[24]), colourType = uchar(head[25]), interlace = uchar(head[28]);
+    return depth == 8 && (colourType == 2 || colourType == 6) && interlace == 0;
+}
+
+bool holdsTooLittle(Kind kind, QIODevice &file, QSize size)
+{
+    if (!size.isValid() || size.isEmpty())
+        return false;
+    const qint64 pixels = qint64(size.width()) * size.height();
+    const qint64 fileSize = file.size();
+    file.seek(0);
+    const QByteArray head = file.read(128); // a PCX header is the longest needed
+    switch (kind) {
+    case Kind::Png: {
+        if (head.size() < 29)
+            return false;
+        static const int channelsOf[] = {1, 0, 3, 1, 2, 0, 4};
+        const int depth = uchar(head[24]);
+        const int colourType = uchar(head[25]);
+        const int channels = colourType <= 6 ? channelsOf[colourType] : 0;
+        if (channels == 0 || depth == 0)
+            return false;
+        const qint64 rowBytes = (qint64(size.width()) * channels * depth + 7) / 8;
+        // Deflate makes at most 1032 bytes of one: a 258-byte match in two bits.
+        return pngDataBytes(file) * 1032 < rowBytes * size.height();
+    }
+    case Kind::Gif: {
+        qint64 framePixels = 0, dataBytes = 0;
+        if (!gifFirstFrame(file, framePixels, dataBytes))
+            return false;
+        // Every code takes at least two bits and stands for at most 4096 pixels.
+        return dataBytes * 4 * 4096 < framePixels;
+    }
+    case Kind::Jpeg:
+        // The 8 × 8 blocks of the first component alone need a bit each.
+        return jpegHuffmanCoded(file) &&
+               fileSize * 8 < qint64((size.width() + 7) / 8) * qint64((size.height() + 7) / 8);
+    case Kind::Pcx: {
+        if (head.size() < 68)
+            return false;
+        const qint64 decoded = qint64(u16le(head, 66)) * uchar(head[65]) * size.height();
+        const qint64 data = fileSize - 128;
+        // A run takes two bytes for at most 63.
+        return uchar(head[2]) == 1 ? data * 63 < decoded * 2 : data < decoded;
+    }
+    case Kind::Tga: {
+        if (head.size() < 18)
+            return false;
+        const int type = uchar(head[2]);
+        const qint64 pixelBytes = (uchar(head[16]) + 7) / 8;
+        const qint64 colourMap = uchar(head[1]) ? qint64(u16le(head, 5)) * ((uchar(head[7]) + 7) / 8) : 0;
+        const qint64 data = fileSize - 18 - uchar(head[0]) - colourMap;
+        if (pixelBytes == 0)
+            return false;
+        if (type >= 1 && type <= 3)
+            return data < pixels * pixelBytes;
+        // A run-length packet covers at most 128 pixels with a byte and one pixel.
+        if (type >= 9 && type <= 11)
+            return data < (pixels + 127) / 128 * (1 + pixelBytes);
+        return false;
+    }
+    default:
+        return false;
+    }
 }
 
 bool endsEarly(Kind kind, QIODevice &file)

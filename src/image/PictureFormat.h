@@ -34,10 +34,22 @@ inline constexpr int TailBytes = 26;
 // the content always wins; the type and the suffix only name formats without one.
 Kind detect(const QByteArray &head, const QByteArray &tail, const QString &suffix, int typeHint);
 
-// The size the header of a BMP, PCX, Targa or placeable WMF file claims (WMF at 72 dots an
-// inch, as the image library renders it). Invalid for other formats or when the
-// header does not say.
+// The size the header of a BMP, PNG, GIF (its logical screen), PCX, Targa or placeable WMF
+// file claims (WMF at 72 dots an inch, as the image library renders it). Invalid for
+// other formats or when the header does not say.
 QSize headerSize(Kind kind, const QByteArray &head);
+
+// Whether `file` (left at an unspecified position) holds too little data for a picture of
+// `size`, however well compressed: a header that claims a large picture over a few bytes
+// of data. Judged for PNG, GIF, Huffman-coded JPEG, PCX and Targa against the most each
+// coding can pack into a byte, so any real file passes; BMP's runs are followed by
+// endsEarly() instead.
+bool holdsTooLittle(Kind kind, QIODevice &file, QSize size);
+
+// Whether Qt's PNG reader, asked for a smaller size, reads this PNG (from its first bytes)
+// a row at a time into the smaller picture: 8-bit RGB or RGBA, not interlaced. Others it
+// reads whole and then scales.
+bool pngReadInRows(const QByteArray &head);
 
 // Whether `file` (positioned anywhere; left at an unspecified position) ends before the
 // first picture it holds is complete. Checked for the formats whose Qt readers return

@@ -1,9 +1,11 @@
 // The image codec: reading every format the program meets, refusing damaged and
 // hostile files with a message, saving in each format code without ever losing the
-// file already there, and thumbnails.
+// file already there, thumbnails, and the memory every decode draws on.
 #include "ImageCodec.h"
+#include "DecodeBudget.h"
 #include "PictureFixtures.h"
 #include "PictureFormat.h"
+#include "PictureReducer.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +14,17 @@
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <functional>
+#include <future>
+#include <mutex>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 using namespace vk;
@@ -160,8 +169,11 @@ TEST(PictureStructure, FilesThatEndBeforeTheirPictureAreToldApart)
 
     QByteArray bmp = bmpClaiming(3, 2); // rows of 9 bytes padded to 12
     bmp += QByteArray(24, '\0');
-    QByteArray bmpRunLength = bmpClaiming(3, 2);
-    bmpRunLength[30] = 1; // RLE8: its length is not fixed
+    // Run-length bitmaps of 3 × 2: their length is where their runs say they end.
+    const QByteArray runsWhole("\x03\x01\x00\x00\x03\x02\x00\x01", 8);    // two rows, end of bitmap
+    const QByteArray runsByRows("\x03\x01\x00\x00\x03\x02\x00\x00", 8);   // two rows, no end code
+    const QByteArray runsJumping("\x00\x02\x00\x05", 4);                  // a jump below the last row
+    const QByteArray runsEndEarly("\x01\x01\x00\x00\x00\x05\x01\x02", 8); // five pixels promised, two given
 
     QByteArray gifStart("GIF89a\x02\x00\x02\x00\x80\x00\x00", 13);
     gifStart += QByteArray(6, '\0');                               // two-colour global table
@@ -186,7 +198,13 @@ TEST(PictureStructure, FilesThatEndBeforeTheirPictureAreToldApart)
         {"jpeg with Exif, whole", Kind::Jpeg, soi + exifWithThumbnailEnd + scanHeader + scan + eoi, false},
         {"bmp whole", Kind::Bmp, bmp, false},
         {"bmp a byte short", Kind::Bmp, bmp.chopped(1), true},
-        {"bmp run-length", Kind::Bmp, bmpRunLength, false},
+        {"bmp run-length without its data", Kind::Bmp, bmpRunLengthClaiming(3, 2, {}), true},
+        {"bmp run-length whole", Kind::Bmp, bmpRunLengthClaiming(3, 2, runsWhole), false},
+        {"bmp run-length ending at its last row", Kind::Bmp, bmpRunLengthClaiming(3, 2, runsByRows), false},
+        {"bmp run-length jumping past its last row", Kind::Bmp, bmpRunLengthClaiming(3, 2, runsJumping),
+         false},
+        {"bmp run-length cut in a literal run", Kind::Bmp, bmpRunLengthClaiming(3, 2, runsEndEarly), true},
+        {"bmp run-length cut after a row", Kind::Bmp, bmpRunLengthClaiming(3, 2, runsWhole.left(4)), true},
         {"gif whole", Kind::Gif, gifWhole, false},
         {"gif cut in its image data", Kind::Gif, gifStart, true},
         {"gif cut in its colour table", Kind::Gif, gifStart.left(16), true},
@@ -624,5 +642,587 @@ TEST(ThumbnailStorage, PngOnlyWhenSomePixelIsNotOpaque)
     EXPECT_TRUE(encodeThumbnail(QImage()).isEmpty());
 }
 
-} // namespace
+// What a decode costs must not depend on what else runs: the claimed size is checked
+// before anything allocates, one budget of memory is shared by every decoding thread, and
+// the image library keeps its pixel caches in the program's own work directory.
 
+// Counts the entries made in a directory while it is watched, even those removed again.
+class Creations
+{
+public:
+    explicit Creations(const QString &dir)
+        : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
+          m_watch(m_fd < 0 ? -1 : inotify_add_watch(m_fd, QFile::encodeName(dir).constData(), IN_CREATE))
+    {
+    }
+    ~Creations()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Creations(const Creations &) = delete;
+    Creations &operator=(const Creations &) = delete;
+
+    bool watching() const { return m_watch >= 0; }
+
+    // Entries made since the last call.
+    int count()
+    {
+        alignas(inotify_event) char buffer[4096];
+        int n = 0;
+        for (ssize_t length; (length = ::read(m_fd, buffer, sizeof buffer)) > 0;)
+            for (char *p = buffer; p < buffer + length;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(p);
+                ++n;
+                p += sizeof(inotify_event) + event->len;
+            }
+        return n;
+    }
+
+private:
+    int m_fd;
+    int m_watch;
+};
+
+// The shared temporary directory, for the length of a test: TMPDIR pointed at a directory
+// of the test's own, which the test can watch.
+class SharedTemp
+{
+public:
+    explicit SharedTemp(const QString &dir)
+        : m_saved(qgetenv("TMPDIR")), m_had(qEnvironmentVariableIsSet("TMPDIR"))
+    {
+        QDir().mkpath(dir);
+        qputenv("TMPDIR", QFile::encodeName(dir));
+    }
+    ~SharedTemp()
+    {
+        if (m_had)
+            qputenv("TMPDIR", m_saved);
+        else
+            qunsetenv("TMPDIR");
+    }
+
+private:
+    QByteArray m_saved;
+    bool m_had;
+};
+
+// The shared decode budget at `limit` for the length of a test.
+class BudgetOf
+{
+public:
+    explicit BudgetOf(qint64 limit) : m_saved(decodeBudget().limit()) { decodeBudget().setLimit(limit); }
+    ~BudgetOf()
+    {
+        decodeBudget().setWaitObserver(nullptr);
+        decodeBudget().setLimit(m_saved);
+    }
+
+private:
+    qint64 m_saved;
+};
+
+// Lets a test wait, without sleeping, until some thread has had to wait for a budget.
+class Waits
+{
+public:
+    explicit Waits(DecodeBudget &budget) : m_budget(budget)
+    {
+        budget.setWaitObserver([this](qint64) {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            ++m_count;
+            m_changed.notify_all();
+        });
+    }
+    ~Waits() { m_budget.setWaitObserver(nullptr); }
+
+    // False if it never comes: a request that should have waited did not (the limit only
+    // turns that fault into a failure instead of a test that never ends).
+    [[nodiscard]] bool until(int count)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::minutes(1), [&] { return m_count >= count; });
+    }
+    int count()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_count;
+    }
+
+private:
+    DecodeBudget &m_budget;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_count = 0;
+};
+
+bool running(const std::future<QImage> &f)
+{
+    return f.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+}
+
+TEST_F(PictureFiles, SmallFilesClaimingLargePicturesAreRefusedBeforeAnythingIsAllocated)
+{
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        const char *says;
+    } cases[] = {
+        // Each within the program's limits (15000 × 8500 is 127.5 megapixels), over a few bytes.
+        {"claims.png", pngClaiming(15000, 8500), "too little data for a picture of 15000 × 8500 pixels"},
+        {"claims.bmp",
+         bmpRunLengthClaiming(15000, 8500, QByteArray("\x05\x01\x05\x02\x05\x03\x05\x04\x05\x05", 10)),
+         "incomplete"},
+        {"claims.gif", gifClaiming(15000, 8500), "too little data"},
+        {"claims.jpg", jpegClaiming(qtEncoded(testCard(16, 16), "jpeg"), 15000, 8500), "too little data"},
+        {"claims.pcx", pcxClaiming(15000, 8500), "too little data"},
+        {"claims.tga", targaClaiming(15000, 8500), "too little data"},
+    };
+    const SharedTemp shared(path("shared-tmp"));
+    Creations sharedFiles(path("shared-tmp"));
+    Creations workFiles(pictureWorkDirectory());
+    ASSERT_TRUE(sharedFiles.watching());
+    ASSERT_TRUE(workFiles.watching());
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = write(c.name, c.bytes);
+        decodeBudget().resetPeak();
+        QImage image;
+        QString error;
+        EXPECT_FALSE(loadImage(file, image, &error));
+        EXPECT_TRUE(error.contains(c.says)) << error.toStdString();
+        EXPECT_TRUE(decodeThumbnail(file, 120, &error).isNull());
+        EXPECT_TRUE(error.contains(c.says)) << error.toStdString();
+        // No reader was given room for the pixels, and the image library made no cache.
+        EXPECT_EQ(decodeBudget().peak(), 0);
+        EXPECT_EQ(sharedFiles.count(), 0);
+        EXPECT_EQ(workFiles.count(), 0);
+    }
+}
+
+// Each limit, just within and just beyond, for every format whose header states a size:
+// within, a file holding no pixels is refused for its damage; beyond, for its size.
+TEST_F(PictureFiles, TheProgramsLimitsAloneDecideWhatIsTooLarge)
+{
+    const struct
+    {
+        int width, height;
+        bool tooLarge;
+    } sizes[] = {
+        {16000, 1, false},    {16001, 1, true},    {1, 16000, false},     {1, 16001, true},
+        {16000, 8000, false}, {16000, 8001, true}, {11313, 11313, false}, {11314, 11314, true},
+    };
+    const struct
+    {
+        const char *suffix;
+        std::function<QByteArray(int, int)> claiming;
+    } formats[] = {
+        {"png", [](int w, int h) { return pngClaiming(quint32(w), quint32(h)); }},
+        {"bmp", [](int w, int h) { return bmpClaiming(w, h); }},
+        {"gif", [](int w, int h) { return gifClaiming(quint16(w), quint16(h)); }},
+        {"pcx", [](int w, int h) { return pcxClaiming(quint16(w), quint16(h)); }},
+        {"tga", [](int w, int h) { return targaClaiming(quint16(w), quint16(h)); }},
+    };
+    for (const auto &f : formats)
+        for (const auto &size : sizes) {
+            const QString name = QStringLiteral("%1x%2.%3").arg(size.width).arg(size.height).arg(f.suffix);
+            SCOPED_TRACE(name.toStdString());
+            const QString file = write(name, f.claiming(size.width, size.height));
+            QImage image;
+            QString error;
+            EXPECT_FALSE(loadImage(file, image, &error));
+            EXPECT_EQ(error.contains("too large to open"), size.tooLarge) << error.toStdString();
+            if (!size.tooLarge) {
+                EXPECT_TRUE(error.contains("cannot be read") || error.contains("incomplete"))
+                    << error.toStdString();
+            }
+        }
+
+    // Whole pictures within the limits open, the largest too, whatever their format's usual
+    // reader would need.
+    const struct
+    {
+        int width, height;
+    } whole[] = {{16000, 8000}, {10000, 7000}, {16000, 1}, {1, 16000}};
+    for (const auto &w : whole) {
+        SCOPED_TRACE(::testing::Message() << w.width << "x" << w.height);
+        const QString file = write("whole.pcx", pcxCard(w.width, w.height));
+        QString error;
+        const QImage thumb = decodeThumbnail(file, 120, &error);
+        ASSERT_FALSE(thumb.isNull()) << error.toStdString();
+        EXPECT_EQ(thumb.size(), thumbnailSize(QSize(w.width, w.height), 120));
+        if (w.width > 1 && w.height > 1)
+            expectTestCard(thumb, 0);
+    }
+}
+
+TEST(DecodeBudgetRules, RequestsFitBesideEachOtherOrWaitTheirTurn)
+{
+    DecodeBudget budget(100);
+    Waits waits(budget);
+
+    // Beside what is held, as long as the two fit.
+    DecodeBudget::Lease first = budget.acquire(40);
+    DecodeBudget::Lease second = budget.acquire(50);
+    EXPECT_EQ(waits.count(), 0);
+    EXPECT_EQ(budget.held(), 90);
+    second.release();
+
+    // More than fits beside the first waits until it is given back.
+    auto large = std::async(std::launch::async, [&] { return budget.acquire(70); });
+    ASSERT_TRUE(waits.until(1));
+    // A small request behind it waits its turn too, though it would fit now: a large
+    // request is never passed over.
+    std::atomic<qint64> heldWhenSmallGranted{-1};
+    auto small = std::async(std::launch::async, [&] {
+        DecodeBudget::Lease lease = budget.acquire(20);
+        heldWhenSmallGranted = budget.held();
+        return lease;
+    });
+    ASSERT_TRUE(waits.until(2));
+    EXPECT_EQ(large.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
+    EXPECT_EQ(small.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
+    first.release();
+    DecodeBudget::Lease largeLease = large.get();
+    DecodeBudget::Lease smallLease = small.get();
+    EXPECT_EQ(heldWhenSmallGranted, 90); // granted after the large one, beside it
+    largeLease.release();
+    smallLease.release();
+    EXPECT_EQ(budget.held(), 0);
+
+    // More than the whole budget runs once nothing else is held, and alone.
+    DecodeBudget::Lease whole = budget.acquire(250);
+    EXPECT_EQ(budget.held(), 250);
+    auto after = std::async(std::launch::async, [&] { return budget.acquire(1); });
+    ASSERT_TRUE(waits.until(3));
+    whole.release();
+    EXPECT_EQ(after.get().bytes(), 1);
+    EXPECT_EQ(budget.peak(), 250);
+}
+
+// Every reader, whichever library does the work, waits for room before it decodes.
+TEST_F(PictureFiles, EveryReaderWaitsForRoomInTheSharedBudget)
+{
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+    } cases[] = {
+        {"qt.png", qtEncoded(testCard(200, 100), "png")},
+        {"qt.jpg", qtEncoded(testCard(200, 100), "jpeg")},
+        {"own.pcx", pcxCard(200, 100)},
+        {"library.tga", magickEncoded(testCard(200, 100), "TGA")},
+    };
+    // Every decode here needs more than the whole budget: it runs, but only alone.
+    const BudgetOf tiny(100);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = write(c.name, c.bytes);
+        for (int longSide : {0, 120}) {
+            Waits waits(decodeBudget());
+            DecodeBudget::Lease other = decodeBudget().acquire(1); // a decode in progress elsewhere
+            auto decoding = std::async(std::launch::async, [&] {
+                QString error;
+                QImage image;
+                if (longSide == 0)
+                    loadImage(file, image, &error);
+                else
+                    image = decodeThumbnail(file, longSide, &error);
+                return image;
+            });
+            ASSERT_TRUE(waits.until(1));
+            EXPECT_TRUE(running(decoding));
+            other.release();
+            const QImage image = decoding.get();
+            ASSERT_FALSE(image.isNull());
+            expectTestCard(image, 40);
+        }
+        // With nothing else held, larger than the budget is no reason to wait.
+        Waits waits(decodeBudget());
+        QString error;
+        EXPECT_FALSE(decodeThumbnail(file, 120, &error).isNull()) << error.toStdString();
+        EXPECT_EQ(waits.count(), 0);
+    }
+}
+
+TEST_F(PictureFiles, LargePcxPicturesDecodeSideBySide)
+{
+    const QString a = write("a.pcx", pcxCard(8000, 6000));
+    const QString b = write("b.pcx", pcxCard(8000, 6000));
+    auto thumb = [](const QString &file) {
+        return std::async(std::launch::async, [file] {
+            QString error;
+            const QImage image = decodeThumbnail(file, 120, &error);
+            EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+            return image;
+        });
+    };
+    auto first = thumb(a), second = thumb(b);
+    for (QImage image : {first.get(), second.get()}) {
+        ASSERT_EQ(image.size(), QSize(120, 90));
+        expectTestCard(image, 0);
+    }
+}
+
+TEST_F(PictureFiles, TheImageLibraryKeepsLargePixelCachesInTheProgramsWorkDirectory)
+{
+    const QString work = pictureWorkDirectory();
+    ASSERT_FALSE(work.isEmpty());
+    EXPECT_TRUE(work.startsWith(QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + "/"))
+        << work.toStdString();
+    EXPECT_EQ(QFileInfo(work).permissions() & (QFile::ReadOther | QFile::WriteOther | QFile::ExeOther |
+                                               QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup),
+              QFile::Permissions());
+
+    const QString tga = write("card.tga", magickEncoded(testCard(400, 300), "TGA"));
+    QImage image;
+    QString error;
+    ASSERT_TRUE(loadImage(tga, image, &error)) << error.toStdString(); // the library is started
+    // With next to no memory for it, the library's pixel cache goes to disk.
+    const auto savedMemory = Magick::ResourceLimits::memory();
+    Magick::ResourceLimits::memory(64 * 1024);
+    const SharedTemp shared(path("shared-tmp"));
+    Creations sharedFiles(path("shared-tmp"));
+    Creations workFiles(work);
+    ASSERT_TRUE(sharedFiles.watching());
+    ASSERT_TRUE(workFiles.watching());
+    const bool loaded = loadImage(tga, image, &error);
+    const bool saved = saveImage(testCard(400, 300), path("out.pcx"), ifPCX, 0, &error);
+    Magick::ResourceLimits::memory(savedMemory);
+    EXPECT_TRUE(loaded) << error.toStdString();
+    EXPECT_TRUE(saved) << error.toStdString();
+    expectTestCard(image);
+    EXPECT_GT(workFiles.count(), 0);
+    EXPECT_EQ(sharedFiles.count(), 0);
+    EXPECT_TRUE(QDir(work).isEmpty()); // and removed again
+}
+
+// PCX is read by the program itself; it must see each kind of file as the image library does.
+TEST_F(PictureFiles, PcxOfEveryKindReadsAsTheImageLibraryReadsIt)
+{
+    QImage gradient(61, 37, QImage::Format_RGB32);
+    for (int y = 0; y < gradient.height(); ++y)
+        for (int x = 0; x < gradient.width(); ++x)
+            gradient.setPixel(x, y, qRgb(x * 4, y * 6, (x * y) & 255));
+    QImage seeThrough = gradient.convertToFormat(QImage::Format_ARGB32);
+    for (int x = 0; x < seeThrough.width(); ++x)
+        seeThrough.setPixel(x, 5, qRgba(10, 20, 30, x * 4));
+    auto magickPcx = [](const QImage &image, Magick::ImageType type) {
+        Magick::Image m = toMagick(image);
+        m.type(type);
+        m.magick("PCX");
+        Magick::Blob blob;
+        m.write(&blob);
+        return QByteArray(static_cast<const char *>(blob.data()), qsizetype(blob.length()));
+    };
+    QByteArray ega(48, '\0');
+    for (int i = 0; i < 16; ++i) {
+        ega[3 * i] = char(i * 16);
+        ega[3 * i + 1] = char(255 - i * 16);
+        ega[3 * i + 2] = char((i * 77) & 255);
+    }
+    // Rows of 13 pixels: each plane padded to 4 bytes, a packed row to 8.
+    auto pattern = [](int y, int x) { return (x * 3 + y * 5) % 16; };
+    auto planar = [&](int planes) {
+        return [=](int y) {
+            QByteArray row(planes * 4, '\0');
+            for (int p = 0; p < planes; ++p)
+                for (int x = 0; x < 13; ++x)
+                    if (pattern(y, x) & (1 << p))
+                        row[p * 4 + x / 8] = char(row[p * 4 + x / 8] | (0x80 >> (x % 8)));
+            return row;
+        };
+    };
+    auto packed = [&](int bits) {
+        return [=](int y) {
+            QByteArray row(8, '\0');
+            const int perByte = 8 / bits;
+            for (int x = 0; x < 13; ++x)
+                row[x / perByte] = char(row[x / perByte] | ((pattern(y, x) & ((1 << bits) - 1))
+                                                            << ((perByte - 1 - x % perByte) * bits)));
+            return row;
+        };
+    };
+    // One bit in one plane is black for 0 and white for 1 whatever the header's colours, as
+    // the format has it (the image library on this platform reads it the other way round).
+    QImage blackAndWhite(13, 7, QImage::Format_ARGB32);
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 13; ++x)
+            blackAndWhite.setPixel(x, y, pattern(y, x) & 1 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        int bits, planes; // what the file must be
+        QImage expected;  // null: as the image library reads it
+    } cases[] = {
+        {"true colour", magickPcx(gradient, Magick::TrueColorType), 8, 3, {}},
+        {"with alpha", magickPcx(seeThrough, Magick::TrueColorMatteType), 8, 4, {}},
+        {"256 colours", magickPcx(gradient, Magick::PaletteType), 8, 1, {}},
+        {"black and white, whatever its colour table", pcxFile(1, 1, 13, 7, 4, planar(1), ega), 1, 1,
+         blackAndWhite},
+        {"16 colours in 4 planes", pcxFile(1, 4, 13, 7, 4, planar(4), ega), 1, 4, {}},
+        {"8 colours in 3 planes", pcxFile(1, 3, 13, 7, 4, planar(3), ega), 1, 3, {}},
+        {"16 colours packed", pcxFile(4, 1, 13, 7, 8, packed(4), ega), 4, 1, {}},
+        {"4 colours packed", pcxFile(2, 1, 13, 7, 8, packed(2), ega), 2, 1, {}},
+        {"runs across rows", pcxFile(4, 1, 13, 7, 8, packed(4), ega, {}, true), 4, 1, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(uchar(c.bytes[3]), c.bits);
+        ASSERT_EQ(uchar(c.bytes[65]), c.planes);
+        QImage expected = c.expected;
+        if (expected.isNull()) {
+            Magick::Image reference;
+            reference.read(Magick::Blob(c.bytes.constData(), size_t(c.bytes.size())));
+            expected = QImage(int(reference.columns()), int(reference.rows()), QImage::Format_ARGB32);
+            reference.write(0, 0, reference.columns(), reference.rows(), "BGRA", Magick::CharPixel,
+                            expected.bits());
+        }
+        QImage image;
+        QString error;
+        ASSERT_TRUE(loadImage(write("kind.pcx", c.bytes), image, &error)) << error.toStdString();
+        ASSERT_EQ(image.size(), expected.size());
+        EXPECT_EQ(image.hasAlphaChannel(), c.bits == 8 && c.planes == 4);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                ASSERT_EQ(image.pixel(x, y), expected.pixel(x, y)) << "at " << x << "," << y;
+    }
+}
+
+// GIF is written by the program itself; both Qt's reader and the image library's must read
+// back what it wrote, whether it kept the picture's colours or had to choose 256 of them.
+TEST_F(PictureFiles, GifWritingKeepsFewColoursExactlyAndChoosesWellAmongMany)
+{
+    auto picture = [](int w, int h, const std::function<QRgb(int, int)> &at) {
+        QImage image(w, h, QImage::Format_ARGB32);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                image.setPixel(x, y, at(x, y));
+        return image;
+    };
+    // A smooth photo-like picture with grain, far more than 256 colours, and long enough
+    // for the code table to fill and start again many times.
+    auto photo = [](int x, int y) {
+        const int grain = int((quint32(x * 7919 + y * 104729) * 2654435761u) >> 29);
+        return qRgb(qBound(0, x / 2 + grain, 255), qBound(0, y + grain, 255),
+                    qBound(0, (x + y) / 4 + grain, 255));
+    };
+    const struct
+    {
+        const char *name;
+        QImage image;
+        int tolerance; // mean difference a channel, for pictures of many colours
+    } cases[] = {
+        {"one pixel", picture(1, 1, [](int, int) { return qRgb(9, 8, 7); }), 0},
+        {"two colours",
+         picture(17, 3, [](int x, int) { return x % 2 ? qRgb(0, 0, 0) : qRgb(255, 255, 255); }), 0},
+        {"exactly 256 colours", picture(256, 8, [](int x, int) { return qRgb(x, 255 - x, 50); }), 0},
+        {"see-through beside 255 colours",
+         picture(255, 9, [](int x, int y) { return y == 4 ? qRgba(0, 0, 0, 0) : qRgb(x, 0, 100); }), 0},
+        {"many colours", picture(500, 300, photo), 6},
+        {"many colours, see-through",
+         picture(500, 300, [&](int x, int y) { return x < 40 ? qRgba(1, 2, 3, 0) : photo(x, y); }), 6},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QString error;
+        ASSERT_TRUE(saveImage(c.image, path("out.gif"), ifGIF, 0, &error)) << error.toStdString();
+        const QByteArray bytes = readFile(path("out.gif"));
+        QImage viaQt;
+        ASSERT_TRUE(viaQt.loadFromData(bytes, "gif"));
+        viaQt = viaQt.convertToFormat(QImage::Format_ARGB32);
+        Magick::Image viaLibrary(Magick::Blob(bytes.constData(), size_t(bytes.size())));
+        ASSERT_EQ(viaQt.size(), c.image.size());
+        ASSERT_EQ(QSize(int(viaLibrary.columns()), int(viaLibrary.rows())), c.image.size());
+        QImage library(viaQt.size(), QImage::Format_ARGB32);
+        viaLibrary.write(0, 0, viaLibrary.columns(), viaLibrary.rows(), "BGRA", Magick::CharPixel,
+                         library.bits());
+        qint64 difference = 0;
+        for (int y = 0; y < viaQt.height(); ++y)
+            for (int x = 0; x < viaQt.width(); ++x) {
+                const QRgb want = c.image.pixel(x, y), qt = viaQt.pixel(x, y), lib = library.pixel(x, y);
+                ASSERT_EQ(qAlpha(qt), qAlpha(want) < 128 ? 0 : 255) << "at " << x << "," << y;
+                if (qAlpha(qt) == 0)
+                    continue;
+                ASSERT_EQ(qt, lib) << "at " << x << "," << y; // one stream, read alike
+                difference += qAbs(qRed(qt) - qRed(want)) + qAbs(qGreen(qt) - qGreen(want)) +
+                              qAbs(qBlue(qt) - qBlue(want));
+            }
+        if (c.tolerance == 0)
+            EXPECT_EQ(difference, 0);
+        else
+            EXPECT_LE(difference / (3 * qint64(c.image.width()) * c.image.height()), c.tolerance);
+    }
+}
+
+// Writing a GIF needs no pixel cache from the image library, so the library's limits (a
+// 9000 × 6000 picture exceeded them) have no say in it.
+TEST_F(PictureFiles, GifWritingDoesNotDependOnTheImageLibrarysLimits)
+{
+    QString error;
+    QImage image;
+    ASSERT_TRUE(loadImage(write("start.tga", magickEncoded(testCard(8, 8), "TGA")), image, &error));
+    const auto savedMemory = Magick::ResourceLimits::memory();
+    const auto savedDisk = Magick::ResourceLimits::disk();
+    Magick::ResourceLimits::memory(1024);
+    Magick::ResourceLimits::disk(1024);
+    const bool saved = saveImage(testCard(600, 400), path("out.gif"), ifGIF, 0, &error);
+    Magick::ResourceLimits::memory(savedMemory);
+    Magick::ResourceLimits::disk(savedDisk);
+    ASSERT_TRUE(saved) << error.toStdString();
+    ASSERT_TRUE(loadImage(path("out.gif"), image, &error)) << error.toStdString();
+    expectTestCard(image);
+}
+
+// Thumbnails of pictures read whole are shrunk a strip at a time; each thumbnail pixel is
+// the average of what it covers, see-through pixels weighing by how much they show.
+TEST(PictureReduction, EachPixelIsTheAverageOfWhatItCoversInAnyFormat)
+{
+    // Left half: two opaque red pixels over two clear ones whose colour must not show;
+    // right half: white over black.
+    QImage source(4, 2, QImage::Format_ARGB32);
+    source.setPixel(0, 0, qRgba(255, 0, 0, 255));
+    source.setPixel(1, 0, qRgba(255, 0, 0, 255));
+    source.setPixel(0, 1, qRgba(0, 255, 0, 0));
+    source.setPixel(1, 1, qRgba(0, 255, 0, 0));
+    for (int x = 2; x < 4; ++x) {
+        source.setPixel(x, 0, qRgb(255, 255, 255));
+        source.setPixel(x, 1, qRgb(0, 0, 0));
+    }
+    QImage opaque = source.copy();
+    opaque.setPixel(0, 1, qRgb(0, 0, 0));
+    opaque.setPixel(1, 1, qRgb(0, 0, 0));
+    auto near = [](QRgb got, QRgb want) {
+        return qAbs(qRed(got) - qRed(want)) <= 2 && qAbs(qGreen(got) - qGreen(want)) <= 2 &&
+               qAbs(qBlue(got) - qBlue(want)) <= 2 && qAbs(qAlpha(got) - qAlpha(want)) <= 1;
+    };
+    const struct
+    {
+        QImage::Format format;
+        bool clear; // from the see-through source
+        QRgb left;
+    } cases[] = {
+        {QImage::Format_ARGB32, true, qRgba(255, 0, 0, 128)},
+        {QImage::Format_ARGB32_Premultiplied, true, qRgba(255, 0, 0, 128)},
+        {QImage::Format_RGBA8888, true, qRgba(255, 0, 0, 128)},
+        {QImage::Format_RGBA64, true, qRgba(255, 0, 0, 128)},
+        {QImage::Format_RGB32, false, qRgb(128, 0, 0)},
+        {QImage::Format_RGB888, false, qRgb(128, 0, 0)},
+        {QImage::Format_Indexed8, false, qRgb(128, 0, 0)},
+        {QImage::Format_RGBX64, false, qRgb(128, 0, 0)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(::testing::Message() << "format " << int(c.format));
+        const QImage from = (c.clear ? source : opaque).convertToFormat(c.format);
+        const QImage thumb = PictureReducer::reduce(from, QSize(2, 1));
+        ASSERT_EQ(thumb.size(), QSize(2, 1));
+        EXPECT_EQ(thumb.hasAlphaChannel(), c.clear); // an opaque thumbnail is stored as JPEG
+        EXPECT_TRUE(near(thumb.pixel(0, 0), c.left)) << std::hex << thumb.pixel(0, 0);
+        EXPECT_TRUE(near(thumb.pixel(1, 0), qRgb(128, 128, 128))) << std::hex << thumb.pixel(1, 0);
+    }
+}
+
+} // namespace

@@ -330,6 +330,98 @@ inline QByteArray gifClaiming(quint16 width, quint16 height)
     return b;
 }
 
+// A run-length (RLE8) bitmap header claiming a size, followed by `data` as its runs.
+inline QByteArray bmpRunLengthClaiming(qint32 width, qint32 height, const QByteArray &data)
+{
+    QByteArray b = bmpClaiming(width, height);
+    qToLittleEndian<quint32>(1, b.data() + 30); // RLE8
+    qToLittleEndian<quint16>(8, b.data() + 28);
+    qToLittleEndian<quint32>(54 + 1024, b.data() + 10);
+    return b + QByteArray(1024, '\0') + data;
+}
+
+// `jpeg` with the size in its frame header replaced: a small file claiming a large picture.
+inline QByteArray jpegClaiming(QByteArray jpeg, quint16 width, quint16 height)
+{
+    const int sof = jpeg.indexOf("\xFF\xC0");
+    EXPECT_GT(sof, 0);
+    if (sof > 0) {
+        qToBigEndian(height, jpeg.data() + sof + 5);
+        qToBigEndian(width, jpeg.data() + sof + 7);
+    }
+    return jpeg;
+}
+
+// A PCX file: `bits` a pixel in each of `planes` planes, each row given by `row(y)` as
+// planes × bytesPerLine bytes, run-length encoded (runs carried across rows with
+// `acrossRows`, as some writers do). `palette16` fills the header's colour table; a
+// non-empty `vga` (768 bytes) is appended as the 256-colour table.
+inline QByteArray pcxFile(int bits, int planes, int width, int height, int bytesPerLine,
+                          const std::function<QByteArray(int y)> &row, const QByteArray &palette16 = {},
+                          const QByteArray &vga = {}, bool acrossRows = false)
+{
+    QByteArray b(128, '\0');
+    b[0] = 0x0A;
+    b[1] = 5;
+    b[2] = 1;
+    b[3] = char(bits);
+    qToLittleEndian<quint16>(quint16(width - 1), b.data() + 8);
+    qToLittleEndian<quint16>(quint16(height - 1), b.data() + 10);
+    b.replace(16, qMin<qsizetype>(48, palette16.size()), palette16.left(48));
+    b[65] = char(planes);
+    qToLittleEndian<quint16>(quint16(bytesPerLine), b.data() + 66);
+    b[68] = 1;
+    QByteArray runs;
+    int value = -1, count = 0;
+    auto flush = [&] {
+        if (count == 0)
+            return;
+        if (count > 1 || (value & 0xC0) == 0xC0)
+            runs.append(char(0xC0 | count));
+        runs.append(char(value));
+        count = 0;
+    };
+    for (int y = 0; y < height; ++y) {
+        const QByteArray line = row(y);
+        EXPECT_EQ(line.size(), planes * bytesPerLine);
+        for (char c : line) {
+            if (uchar(c) != value || count == 63) {
+                flush();
+                value = uchar(c);
+            }
+            ++count;
+        }
+        if (!acrossRows)
+            flush();
+    }
+    flush();
+    b += runs;
+    if (!vga.isEmpty())
+        b += QByteArray(1, '\x0C') + vga;
+    return b;
+}
+
+// The test card as an 8-bit PCX with a 256-colour table, any size: rows repeat, so even a
+// picture at the program's limits is a few megabytes and made at once.
+inline QByteArray pcxCard(int width, int height)
+{
+    QByteArray vga(768, '\0');
+    const QColor colours[] = {Red, Green, Blue, Yellow};
+    for (int i = 0; i < 4; ++i) {
+        vga[3 * i] = char(colours[i].red());
+        vga[3 * i + 1] = char(colours[i].green());
+        vga[3 * i + 2] = char(colours[i].blue());
+    }
+    const int bytesPerLine = (width + 1) & ~1;
+    QByteArray top(bytesPerLine, '\0'), bottom(bytesPerLine, '\2');
+    for (int x = width / 2; x < width; ++x) {
+        top[x] = 1;
+        bottom[x] = 3;
+    }
+    return pcxFile(
+        8, 1, width, height, bytesPerLine, [&](int y) { return y < height / 2 ? top : bottom; }, {}, vga);
+}
+
 // Bytes no reader should take for a picture, the same every run.
 inline QByteArray noise(int size)
 {
