@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <filesystem>
@@ -584,7 +585,9 @@ TEST_F(VkctlTest, ExportWritesIntoPipesDevicesAndStandardOutput)
     // A device: written into, never replaced by a plain file.
     r = vkctl({"export", item, "/dev/null"});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
-    struct stat st {};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat("/dev/null", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
@@ -778,4 +781,29 @@ TEST_F(VkctlTest, TheNextImportClearsWhatAKilledOneLeft)
     EXPECT_EQ(lines(QString::fromUtf8(running.readAllStandardOutput())).size(), pictures.size());
     EXPECT_EQ(vkctl({"sql", "select count(*) from MediaData where MediaNail is null"}).out, "0\n");
     EXPECT_EQ(runDirectories(), QStringList());
+}
+
+// Two imports into one folder at once, each working out positions from what it loaded:
+// every item still gets a place of its own.
+TEST_F(VkctlTest, TwoImportsIntoOneFolderGiveEveryItemItsOwnPlace)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    const QString folder = vkctl({"folder", "add", "Shared"}).out.trimmed();
+    const QStringList first = manyPictures(home.path() + "/first", 40);
+    const QStringList second = manyPictures(home.path() + "/second", 40);
+    QProcess a, b;
+    for (QProcess *p : {&a, &b})
+        p->setProcessEnvironment(environment());
+    a.start(QStringLiteral(VKCTL_PATH), QStringList{"import", folder} + first);
+    b.start(QStringLiteral(VKCTL_PATH), QStringList{"import", folder} + second);
+    ASSERT_TRUE(a.waitForFinished(120000));
+    ASSERT_TRUE(b.waitForFinished(120000));
+    EXPECT_EQ(a.exitCode(), 0) << a.readAllStandardError().toStdString();
+    EXPECT_EQ(b.exitCode(), 0) << b.readAllStandardError().toStdString();
+    QSet<QString> places;
+    const QStringList listed = lines(vkctl({"ls", folder}).out);
+    for (const QString &line : listed)
+        places.insert(line.section('\t', 2, 2));
+    EXPECT_EQ(listed.size(), 80);
+    EXPECT_EQ(places.size(), 80);
 }
