@@ -150,4 +150,23 @@ inline QStringList malformedTexts()
     return texts;
 }
 
+// Every kind the property text knows, and some it does not.
+inline constexpr int allKinds[] = {3,
+                                   101,
+                                   201,
+                                   ObjectKind::Text,
+                                   ObjectKind::Button,
+                                   ObjectKind::Memo,
+                                   451,
+                                   452,
+                                   453,
+                                   454,
+                                   455,
+                                   ObjectKind::Polyline,
+                                   450,
+                                   99,
+                                   300,
+                                   -1,
+                                   500};
+
 } // namespace vk::cases

@@ -21,23 +21,7 @@ using namespace vk;
 
 namespace {
 
-const int kinds[] = {3,
-                     101,
-                     201,
-                     ObjectKind::Text,
-                     ObjectKind::Button,
-                     ObjectKind::Memo,
-                     451,
-                     452,
-                     453,
-                     454,
-                     455,
-                     ObjectKind::Polyline,
-                     450,
-                     99,
-                     300,
-                     -1,
-                     500};
+const auto &kinds = cases::allKinds;
 const double scales[] = {1.0, 1.28, 1.3, 0.75, 2.4, 0.0, -1.0, NAN, 1e-300, 1e300};
 constexpr int kindCount = int(sizeof kinds / sizeof kinds[0]);
 constexpr int scaleCount = int(sizeof scales / sizeof scales[0]);

@@ -824,23 +824,7 @@ TEST(PropertyText, CutAndBrokenTextsReadWithoutHarm)
             }
         }
     }
-    const int kinds[] = {3,
-                         101,
-                         201,
-                         ObjectKind::Text,
-                         ObjectKind::Button,
-                         ObjectKind::Memo,
-                         451,
-                         452,
-                         453,
-                         454,
-                         455,
-                         ObjectKind::Polyline,
-                         450,
-                         99,
-                         300,
-                         -1,
-                         500};
+    const auto &kinds = cases::allKinds;
     for (const QString &malformed : cases::malformedTexts()) {
         for (int kind : kinds) {
             SCOPED_TRACE(QStringLiteral("kind %1: %2").arg(kind).arg(malformed.left(60)).toStdString());
