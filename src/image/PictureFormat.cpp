@@ -319,84 +319,58 @@ bool skipGifSubBlocks(ByteSource &in)
     }
 }
 
-// Qt's GIF reader shows a cut-off first frame as complete; the first frame is whole
-// when its data blocks reach their terminator.
-bool gifEndsEarly(QIODevice &file)
+enum class GifFrame
+{
+    Whole,     // the first frame's data blocks reach their terminator
+    EndsEarly, // the file ends before they do
+    None,      // a trailer or garbage before any frame: the reader judges
+};
+
+// Walks to the first frame of a GIF: its pixels and the bytes of its compressed data when
+// it is whole. (Qt's GIF reader shows a cut-off first frame as complete.)
+GifFrame gifFirstFrame(QIODevice &file, qint64 &pixels, qint64 &dataBytes)
 {
     file.seek(0);
     ByteSource in(file);
     if (!in.skip(10))
-        return true;
+        return GifFrame::EndsEarly;
     const int flags = in.get();
     if (flags < 0 || !in.skip(2))
-        return true;
+        return GifFrame::EndsEarly;
     if ((flags & 0x80) && !in.skip(3 * (2 << (flags & 7))))
-        return true;
+        return GifFrame::EndsEarly;
     for (;;) {
         const int block = in.get();
         if (block < 0)
-            return true;
+            return GifFrame::EndsEarly;
         if (block == 0x21) { // extension: label, then data blocks
             if (in.get() < 0 || !skipGifSubBlocks(in))
-                return true;
-        } else if (block == 0x2C) { // image: descriptor, local table, code size, data
-            if (!in.skip(8))
-                return true;
-            const int local = in.get();
-            if (local < 0)
-                return true;
-            if ((local & 0x80) && !in.skip(3 * (2 << (local & 7))))
-                return true;
-            if (in.get() < 0)
-                return true;
-            return !skipGifSubBlocks(in);
-        } else {
-            return false; // a trailer before any image, or garbage: the reader judges
-        }
-    }
-}
-
-// The bytes of the first frame's compressed data, and the frame's pixels; false when the
-// file has no whole first frame (endsEarly() reports that).
-bool gifFirstFrame(QIODevice &file, qint64 &pixels, qint64 &dataBytes)
-{
-    file.seek(0);
-    ByteSource in(file);
-    if (!in.skip(10))
-        return false;
-    const int flags = in.get();
-    if (flags < 0 || !in.skip(2))
-        return false;
-    if ((flags & 0x80) && !in.skip(3 * (2 << (flags & 7))))
-        return false;
-    for (;;) {
-        const int block = in.get();
-        if (block == 0x21) {
-            if (in.get() < 0 || !skipGifSubBlocks(in))
-                return false;
+                return GifFrame::EndsEarly;
             continue;
         }
-        if (block != 0x2C || !in.skip(4))
-            return false;
+        if (block != 0x2C) // image: descriptor, local table, code size, data
+            return GifFrame::None;
+        if (!in.skip(4))
+            return GifFrame::EndsEarly;
         const int w0 = in.get(), w1 = in.get(), h0 = in.get(), h1 = in.get();
         const int local = in.get();
         if (local < 0 || h1 < 0)
-            return false;
+            return GifFrame::EndsEarly;
         pixels = qint64(w0 | (w1 << 8)) * qint64(h0 | (h1 << 8));
         if ((local & 0x80) && !in.skip(3 * (2 << (local & 7))))
-            return false;
+            return GifFrame::EndsEarly;
         if (in.get() < 0)
-            return false;
+            return GifFrame::EndsEarly;
         dataBytes = 0;
         for (;;) {
             const int n = in.get();
             if (n < 0)
-                return false;
+                return GifFrame::EndsEarly;
             if (n == 0)
-                return true;
+                return GifFrame::Whole;
             dataBytes += n;
             if (!in.skip(n))
-                return false;
+                return GifFrame::EndsEarly;
         }
     }
 }
@@ -575,7 +549,7 @@ bool holdsTooLittle(Kind kind, QIODevice &file, QSize size)
     }
     case Kind::Gif: {
         qint64 framePixels = 0, dataBytes = 0;
-        if (!gifFirstFrame(file, framePixels, dataBytes))
+        if (gifFirstFrame(file, framePixels, dataBytes) != GifFrame::Whole)
             return false;
         // Every code takes at least two bits and stands for at most 4096 pixels.
         return dataBytes * 4 * 4096 < framePixels;
@@ -620,8 +594,10 @@ bool endsEarly(Kind kind, QIODevice &file)
         return jpegEndsEarly(file);
     case Kind::Bmp:
         return bmpEndsEarly(file);
-    case Kind::Gif:
-        return gifEndsEarly(file);
+    case Kind::Gif: {
+        qint64 pixels = 0, dataBytes = 0;
+        return gifFirstFrame(file, pixels, dataBytes) == GifFrame::EndsEarly;
+    }
     default:
         return false;
     }

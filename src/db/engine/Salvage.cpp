@@ -430,22 +430,22 @@ private:
             ++stats.pagesLost;
             return;
         }
-        auto inRange = [&](sqlite3_int64 key, bool hasPrevious, sqlite3_int64 previous) {
-            return (!hasPrevious || key > previous) && (!hasHigh || key <= high);
-        };
-        if (!page.leaf()) {
+        // The keys must rise within the page and stay inside the bounds its parent gives.
+        {
             bool hasPrevious = hasLow;
             sqlite3_int64 previous = low;
             for (const Cell &cell : page.cells) {
-                if (!inRange(cell.rowid, hasPrevious, previous)) {
+                if ((hasPrevious && cell.rowid <= previous) || (hasHigh && cell.rowid > high)) {
                     ++stats.pagesLost;
                     return;
                 }
                 hasPrevious = true;
                 previous = cell.rowid;
             }
-            hasPrevious = hasLow;
-            previous = low;
+        }
+        if (!page.leaf()) {
+            bool hasPrevious = hasLow;
+            sqlite3_int64 previous = low;
             for (const Cell &cell : page.cells) {
                 stats.sawKey(cell.rowid);
                 tableNode(cell.child, depth + 1, hasPrevious, previous, true, cell.rowid, sink, stats);
@@ -458,15 +458,7 @@ private:
         std::vector<std::pair<sqlite3_int64, Record>> rows;
         rows.reserve(page.cells.size());
         long long lost = 0;
-        bool hasPrevious = hasLow;
-        sqlite3_int64 previous = low;
         for (const Cell &cell : page.cells) {
-            if (!inRange(cell.rowid, hasPrevious, previous)) {
-                ++stats.pagesLost;
-                return;
-            }
-            hasPrevious = true;
-            previous = cell.rowid;
             Record record;
             switch (readRecord(page, cell, record)) {
             case Payload::Read:
