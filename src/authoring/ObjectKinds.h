@@ -2,6 +2,8 @@
 // fixed codes for the others.
 #pragma once
 
+#include <QString>
+
 namespace vk {
 
 namespace ObjectKind {
@@ -46,6 +48,45 @@ inline bool isKeyedShapeKind(int kind)
 inline bool isFontKind(int kind)
 {
     return kind == ObjectKind::Text || kind == ObjectKind::Button || kind == ObjectKind::Memo;
+}
+
+// Any kind a slide object may have.
+inline bool isObjectKind(int kind)
+{
+    return isMediaKind(kind) || isFontKind(kind) ||
+           (kind >= ObjectKind::Rectangle && kind <= ObjectKind::Polyline);
+}
+
+// The type name of a kind, as the authoring windows show it; empty for no object kind.
+inline QString objectTypeName(int kind)
+{
+    if (isImageKind(kind))
+        return QStringLiteral("Image");
+    if (isAudioKind(kind))
+        return QStringLiteral("Audio");
+    if (isVideoKind(kind))
+        return QStringLiteral("Video");
+    switch (kind) {
+    case ObjectKind::Text:
+        return QStringLiteral("Text");
+    case ObjectKind::Button:
+        return QStringLiteral("Button");
+    case ObjectKind::Memo:
+        return QStringLiteral("Memo");
+    case ObjectKind::Rectangle:
+        return QStringLiteral("Rectangle");
+    case ObjectKind::RoundRectangle:
+        return QStringLiteral("Round Rectangle");
+    case ObjectKind::Ellipse:
+        return QStringLiteral("Ellipse");
+    case ObjectKind::LineDown:
+    case ObjectKind::LineUp:
+        return QStringLiteral("Line");
+    case ObjectKind::Polyline:
+        return QStringLiteral("Polygon");
+    default:
+        return QString();
+    }
 }
 
 } // namespace vk

@@ -5,6 +5,7 @@
 // Every command that opens a data source first runs what the workspace runs after
 // connecting (integration check, schema check, option table), quietly unless something
 // changed; --no-check skips that.
+#include "BookCommands.h"
 #include "CliUi.h"
 #include "ConfigFile.h"
 #include "ConnectChecks.h"
@@ -76,6 +77,12 @@ int usage()
         "  keyword tag MEDIA_OID KEYWORD_OID\n"
         "  keyword untag MEDIA_OID KEYWORD_OID\n"
         "  keyword recount\n"
+        "  book ls [--json]                ClearBooks and their slides\n"
+        "  book show BOOK                  slides, then objects and flags\n"
+        "  book export-json BOOK [PATH|-]  the whole ClearBook as JSON\n"
+        "  book import-json PATH|-         a new ClearBook from JSON; prints its OID\n"
+        "  book rm BOOK\n"
+        "  book cp BOOK [--title TITLE]    prints the copy's OID; BOOK is an OID or a title\n"
         "  check [--repair]                bring the schema up to date, find moved file\n"
         "                                  objects, check the database's integrity and its\n"
         "                                  files; --repair removes orphan copies and\n"
@@ -931,5 +938,10 @@ int main(int argc, char *argv[])
         return cmdThumb(options, args, ui);
     if (command == QLatin1String("check"))
         return cmdCheck(options, args, ui);
+    if (command == QLatin1String("book")) {
+        const QString privateTemp = privateTempDirectory();
+        return cmdBook(args, {[&](Connection &c) { return openSource(options, ui, c); }, printLine,
+                              printError, privateTemp.isEmpty() ? QDir::tempPath() : privateTemp});
+    }
     return usage();
 }

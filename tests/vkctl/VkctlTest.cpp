@@ -807,3 +807,119 @@ TEST_F(VkctlTest, TwoImportsIntoOneFolderGiveEveryItemItsOwnPlace)
     EXPECT_EQ(listed.size(), 80);
     EXPECT_EQ(places.size(), 80);
 }
+
+TEST_F(VkctlTest, ClearBooksComeBackIdenticalThroughJsonCopiesAndRestarts)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    const QString folder = vkctl({"folder", "add", "Pictures"}).out.trimmed();
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(home.path() + "/library.png"));
+    ASSERT_TRUE(picture.save(home.path() + "/back.png"));
+    Result r = vkctl({"import", folder, home.path() + "/library.png", "--internal"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString item = r.out.trimmed();
+    QFile sound(home.path() + "/sound.wav");
+    ASSERT_TRUE(sound.open(QIODevice::WriteOnly));
+    sound.write(QByteArray(4000, 'w'));
+    sound.close();
+    QFile clip(home.path() + "/clip.avi");
+    ASSERT_TRUE(clip.open(QIODevice::WriteOnly));
+    clip.write(fixtures::mjpegAvi(32, 32, {Qt::red}));
+    clip.close();
+
+    // Every kind of object, three slides, links, ending actions, flags and media of all three sorts.
+    const QString font = "Font_Name=Sans\\r\\nFont_Size=18\\r\\nFont_Color=0\\r\\nFont_Style=0,2,\\r\\n";
+    const QString shape = "PenColor=clRed\\r\\nBrushColor=$00FF8000\\r\\nPenStyle=1\\r\\nBrushStyle=6\\r\\n"
+                          "PenWidth=3\\r\\nDisableFlag=False\\r\\nWithTouch=True\\r\\nArrow=3\\r\\n";
+    const QString json = QString(R"({"vellumark": "clearbook", "version": 1, "title": "Tour", "author": "Ann",
+      "description": "three pages\nof everything",
+      "slides": [
+        {"title": "Welcome", "author": "Ann", "description": "first", "color": "clNavy", "gradient": 1,
+         "background": {"file": "%1/back.png"}, "backgroundStyle": "1", "ending": "sequence",
+         "objects": [
+           {"kind": 5, "title": "library.png", "media": {"library": "%2"}, "left": 0, "top": 0,
+            "width": 400, "height": 300, "barLeft": 0, "barWidth": 1200, "properties": "DisableFlag=False\r\n"},
+           {"kind": 101, "title": "sound.wav", "media": {"file": "%1/sound.wav"}, "barLeft": 100, "barWidth": 300},
+           {"kind": 201, "title": "clip.avi", "media": {"link": "%1/clip.avi"}, "designOrder": 0},
+           {"kind": 410, "title": "Text", "caption": "Hello\tworld", "properties": "%3Transparent=True\r\nColor=16777215\r\nDisableFlag=False\r\n"},
+           {"kind": 420, "title": "Button", "caption": "Next", "link": {"slide": 2},
+            "properties": "%3DisableFlag=True\r\n"}
+         ],
+         "flags": [{"id": 1, "startTime": 500, "name": "loop", "type": 1, "loopEnd": 900, "jumpTo": "",
+                    "activeType": 0, "timeAssociated": 0}]},
+        {"title": "Shapes", "ending": "repeat",
+         "objects": [
+           {"kind": 430, "title": "Memo", "text": "memo line 1\nmemo line 2", "properties": "%3Color=65535\r\nDisableFlag=False\r\n"},
+           {"kind": 451, "title": "Rectangle", "properties": "%4"},
+           {"kind": 452, "title": "Round Rectangle", "properties": "%4"},
+           {"kind": 453, "title": "Ellipse", "properties": "%4", "link": "replay"},
+           {"kind": 454, "title": "Line", "properties": "%4"},
+           {"kind": 455, "title": "Line", "properties": "%4"},
+           {"kind": 456, "title": "Polygon",
+            "properties": "3\r\n1.000\r\n2.000\r\n30.000\r\n4.000\r\n5.500\r\n60.000\r\nFalse\r\n1\r\nclBlack\r\nclBlack\r\n0\r\n1\r\n0\r\nFalse\r\n"}
+         ]},
+        {"title": "End", "ending": {"slide": 0}}
+      ]})")
+                             .arg(home.path(), item, font, shape);
+    QFile file(home.path() + "/tour.json");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(json.toUtf8());
+    file.close();
+
+    r = vkctl({"book", "import-json", file.fileName()});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString book = r.out.trimmed();
+    EXPECT_EQ(book.size(), 18);
+    const Result shown = vkctl({"book", "show", "Tour"});
+    ASSERT_EQ(shown.code, 0) << shown.err.toStdString();
+    const QStringList lines = shown.out.split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(lines.filter(QRegularExpression("^slide\t")).size(), 3);
+    EXPECT_EQ(lines.filter(QRegularExpression("^object\t")).size(), 12);
+    EXPECT_EQ(lines.filter(QRegularExpression("^flag\t")).size(), 1);
+    EXPECT_TRUE(shown.out.contains("Hello\\tworld"));
+    EXPECT_TRUE(shown.out.contains("media library " + item));
+    EXPECT_TRUE(shown.out.contains("media stored 4000 bytes"));
+    EXPECT_TRUE(shown.out.contains("media linked " + home.path() + "/clip.avi"));
+    EXPECT_TRUE(shown.out.contains("text memo line 1\\nmemo line 2"));
+    EXPECT_TRUE(shown.out.contains("link slide 3"));
+    EXPECT_TRUE(shown.out.contains("ending jump slide 1"));
+    EXPECT_TRUE(shown.out.contains("disabled yes"));
+    EXPECT_TRUE(shown.out.contains("\tslide\t1\tWelcome") || lines.value(1).startsWith("slide\t1\tWelcome"));
+
+    // Another run of the program sees the same.
+    EXPECT_EQ(vkctl({"book", "show", book}).out, shown.out);
+    r = vkctl({"book", "ls"});
+    EXPECT_TRUE(r.out.startsWith("book\t" + book + "\t")) << r.out.toStdString();
+
+    // Exported and imported again, and copied: each lists alike.
+    r = vkctl({"book", "export-json", book, home.path() + "/out.json"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    r = vkctl({"book", "import-json", home.path() + "/out.json"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString again = r.out.trimmed();
+    EXPECT_EQ(vkctl({"book", "show", again}).out, shown.out);
+    r = vkctl({"book", "show", "Tour"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(book) && r.err.contains(again)) << r.err.toStdString();
+    r = vkctl({"book", "cp", book, "--title", "Tour"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString copy = r.out.trimmed();
+    EXPECT_EQ(vkctl({"book", "show", copy}).out, shown.out);
+
+    // Deleting them keeps what others hold: the library's picture stays until the last goes.
+    const QString stored = vkctl({"sql", "select filename(media) from MediaData"}).out.trimmed();
+    for (const QString &b : {book, again, copy})
+        ASSERT_EQ(vkctl({"book", "rm", b}).code, 0);
+    EXPECT_EQ(vkctl({"sql", "select count(*) from Object_Table"}).out, "0\n");
+    EXPECT_EQ(vkctl({"sql", "select count(*) from Flag_Table"}).out, "0\n");
+    EXPECT_TRUE(QFile::exists(stored));
+    EXPECT_TRUE(QFile::exists(home.path() + "/clip.avi"));
+    r = vkctl({"check"});
+    EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
+    // The library item's picture and thumbnail; the slides' own copies are gone.
+    EXPECT_EQ(vkctl({"sql", "select count(*) from SYSFILEOBJ where FILE_TYPE='00'x"}).out, "2\n");
+
+    EXPECT_EQ(vkctl({"book", "frobnicate"}).code, 2);
+    EXPECT_EQ(vkctl({"book", "show"}).code, 2);
+}

@@ -38,8 +38,10 @@ constexpr sqlite3_int64 OidBlock = 1000;
 // The engine's own tables. Catalog views are made per connection (temporary), so the
 // database file holds nothing but tables and stays readable by any SQLite tool.
 // The layout of the engine's tables. 2: every table keeps its OID in an INTEGER PRIMARY KEY
-// column, and file objects count the rows that hold them.
-constexpr int CurrentFormat = 2;
+// column, and file objects count the rows that hold them. 3: a path given for a file column
+// that names one of the engine's own copies holds that copy (the triggers of every table, and
+// an index of the copies by their full name).
+constexpr int CurrentFormat = 3;
 
 const char *const SystemSchema =
     "create table if not exists _vk_meta(key text primary key, value integer) without rowid;"
@@ -47,8 +49,9 @@ const char *const SystemSchema =
     "create table if not exists _vk_fileobj(id integer primary key autoincrement, dir text not null,"
     " name text not null, type integer not null, refs integer not null default 0);"
     "create table if not exists _vk_trash(path text not null);"
+    "create index if not exists _vk_fileobj_path on _vk_fileobj(dir||name);"
     "insert or ignore into _vk_meta(key, value) values ('next_oid', 1);"
-    "insert or ignore into _vk_meta(key, value) values ('format', 2);";
+    "insert or ignore into _vk_meta(key, value) values ('format', 3);";
 
 const char *const CatalogViews =
     "create temp view if not exists SYSTABLE as select name as TABLE_NAME from main.sqlite_schema"
@@ -812,15 +815,18 @@ int installTriggers(DbConnection *c, const std::string &written)
                                     ")='integer';"
                                     "delete from _vk_fileobj where id=old." +
                                     col + " and refs<=0 and typeof(old." + col + ")='integer';";
-        // A text: a reference to the file where it lies (an empty text is no file).
-        const std::string toExternal = "insert into _vk_fileobj(dir,name,type,refs) select '',new." + col +
-                                       ",1,1 where typeof(new." + col + ")='text' and new." + col +
-                                       "<>'';"
-                                       "update " +
-                                       t + " set " + col + "=case when new." + col +
-                                       "='' then null else last_insert_rowid() end"
-                                       " where rowid=new.rowid and typeof(new." +
-                                       col + ")='text';";
+        // A text: a reference to the file where it lies (an empty text is no file). A text that
+        // names one of the engine's own copies (a slide object sharing a library item's stored
+        // file) holds that copy, so the copy stays for as long as either row needs it.
+        const std::string isText = "typeof(new." + col + ")='text'";
+        const std::string own =
+            "(select id from _vk_fileobj where type=0 and dir||name=new." + col + " limit 1)";
+        const std::string toExternal =
+            "update _vk_fileobj set refs=refs+1 where id=" + own + " and " + isText + ";" +
+            "insert into _vk_fileobj(dir,name,type,refs) select '',new." + col + ",1,1 where " + isText +
+            " and new." + col + "<>'' and " + own + " is null;" + "update " + t + " set " + col +
+            "=case when new." + col + "='' then null else coalesce(" + own +
+            ", last_insert_rowid()) end where rowid=new.rowid and " + isText + ";";
         sql += "create trigger main." + quoteIdentifier(prefix + file + "_ins") + " after insert on " + t +
                " begin " + take("new") + toExternal + " end;";
         // The update that turns a text into an object id runs inside the insert trigger: the
@@ -898,6 +904,7 @@ int upgradeFormat(DbConnection *c)
     if (rc == SQLITE_OK && c->columnsOf("_vk_fileobj").size() < 5)
         step("alter table main._vk_fileobj add column refs integer not null default 0");
     step("update main._vk_fileobj set refs=0");
+    step("create index if not exists main._vk_fileobj_path on _vk_fileobj(dir||name)");
     for (const std::string &table : userTables(c->db)) {
         if (rc != SQLITE_OK)
             break;

@@ -275,6 +275,42 @@ TEST_F(EngineTest, ExternalFileObjectIsAReferenceThatIsNeverTouched)
     EXPECT_EQ(firstColumn(query(db(), "select count(*) from SYSFILEOBJ")), "0");
 }
 
+// A slide object that shows a library picture names the library's stored copy by its path:
+// the copy stays while either row holds it, whichever goes first, and in a database that was
+// made before paths were matched to stored copies.
+TEST_F(EngineTest, APathNamingAStoredCopyHoldsThatCopy)
+{
+    for (const bool olderDatabase : {false, true}) {
+        SCOPED_TRACE(olderDatabase ? "older database" : "new database");
+        if (olderDatabase) {
+            ASSERT_LT(run(db(), "update _vk_meta set value=2 where key='format'"), 2);
+            ASSERT_LT(run(db(), "drop index _vk_fileobj_path"), 2);
+            src.connection.disconnect();
+            ASSERT_EQ(src.connection.connect(src.configPath(), src.name(), "", ""), DbOk);
+            EXPECT_EQ(firstColumn(query(db(), "select value from _vk_meta where key='format'")), "3");
+        }
+        for (const bool libraryFirst : {true, false}) {
+            const std::string item = insert(db(), "insert into MediaData (title, media) values (?, ?)",
+                                            {text("p"), file(src.writeFile("shared.png", "PNGDATA"))});
+            const std::string stored =
+                firstColumn(query(db(), "select filename(media) from MediaData where OID = ?", {text(item)}));
+            const std::string other = insert(db(), "insert into MediaData (title, MediaNail) values (?, ?)",
+                                             {text("o"), text(stored)});
+            EXPECT_EQ(firstColumn(query(db(), "select filename(MediaNail) from MediaData where OID = ?",
+                                        {text(other)})),
+                      stored);
+            EXPECT_EQ(firstColumn(query(db(), "select count(*) from SYSFILEOBJ")), "1")
+                << "one copy, two holders";
+            const char *const deletes[] = {"delete from MediaData where title='p'",
+                                           "delete from MediaData where title='o'"};
+            ASSERT_LT(run(db(), deletes[libraryFirst ? 0 : 1]), 2);
+            EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(stored)));
+            ASSERT_LT(run(db(), deletes[libraryFirst ? 1 : 0]), 2);
+            EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(stored)));
+        }
+    }
+}
+
 TEST_F(EngineTest, DroppingATableReleasesItsInternalCopies)
 {
     ASSERT_LT(
