@@ -4,20 +4,13 @@
 // the state of every toolbar button and menu item.
 #pragma once
 
+#include "ViewKind.h"
+
 namespace vk {
 
 class TDbFolder;
 class TDbMedia;
 
-// The kind of window that is the frame's active view.
-enum class ViewKind
-{
-    Frame,
-    FolderExplorer,
-    FolderWindow,
-    SlideExplorer,
-    AuthoringWindow
-};
 
 // Kinds of a selected object besides the media types and slide-object kinds.
 inline constexpr int NoKind = -1;

@@ -2,9 +2,10 @@
 
 #include "AboutBox.h"
 #include "ChildWindow.h"
+#include "Childwin.h"
 #include "ClientArea.h"
+#include "FdExplor.h"
 #include "FolderPrompts.h"
-#include "FolderWindow.h"
 #include "HelpWindow.h"
 #include "Icons.h"
 #include "LibrarySort.h"
@@ -23,6 +24,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -508,6 +510,24 @@ void TMainForm::AttachRootFolders()
     if (!roots)
         return;
     roots->closeWindows = [this](TDbFolder *folder) { closeFolderWindows(folder); };
+    // The folder explorer, docked at the left; it becomes the view at start, so that the
+    // Folder menu's commands have a folder to work on.
+    if (!m_explorer) {
+        m_explorer = new TFolderdExplorer(*this);
+        m_explorerDock = new QDockWidget(QStringLiteral("Folder Explorer"), this);
+        m_explorerDock->setObjectName(QStringLiteral("FolderExplorerDock"));
+        m_explorerDock->setWidget(m_explorer);
+        addDockWidget(Qt::LeftDockWidgetArea, m_explorerDock);
+        resizeDocks({m_explorerDock}, {250}, Qt::Horizontal);
+        connect(m_explorerDock, &QDockWidget::visibilityChanged, this, [this](bool shown) {
+            if (!m_applyingViewState && !shown && !isMinimized() && m_explorerDock->isFloating() == false &&
+                m_loaded)
+                m_actions.value("FolderExplorer")->setChecked(false);
+        });
+        if (!roots->Folders.isEmpty())
+            m_explorer->SelectedNode(roots->Folders.first(), nullptr);
+        m_activeView = m_explorer;
+    }
     connect(roots, &TDbFolderList::rootInserted, this, [this] { UpdateMenuItems(); });
     // Announced before the folder leaves the list: count the roots once it has.
     connect(roots, &TDbFolderList::rootRemoved, this,
@@ -611,10 +631,10 @@ ViewKind TMainForm::kindOf(QWidget *window) const
     return ViewKind::Frame;
 }
 
-TFolderWindow *TMainForm::activeFolderWindow() const
+TFolder *TMainForm::activeFolderWindow() const
 {
     QMdiSubWindow *sub = m_mdiArea->activeSubWindow();
-    return sub ? qobject_cast<TFolderWindow *>(sub->widget()) : nullptr;
+    return sub ? qobject_cast<TFolder *>(sub->widget()) : nullptr;
 }
 
 ViewFacts TMainForm::viewFacts() const
@@ -626,9 +646,14 @@ ViewFacts TMainForm::viewFacts() const
     f.noChildWindows = m_mdiArea->subWindowList().isEmpty();
     f.authoringWindowExists = false;
     f.workspaceMode = m_startup->workspaceMode;
-    f.folderExplorerShown = false;
+    f.folderExplorerShown = m_explorerDock && m_explorerDock->isVisible();
+    if (view == m_explorer && m_explorer) {
+        f.explorerNodeLevel = m_explorer->selectedLevel();
+        f.explorerFolder = m_explorer->selectedFolder();
+        f.explorerMedia = m_explorer->selectedItem();
+    }
     f.activeChildIsFolderWindow = activeFolderWindow() != nullptr;
-    if (auto *window = qobject_cast<TFolderWindow *>(view)) {
+    if (auto *window = qobject_cast<TFolder *>(view)) {
         f.windowFolder = window->folder();
         f.windowShowsSearchResult = window->isSearchResult();
         f.windowFolderEmpty = window->isEmpty();
@@ -721,8 +746,9 @@ void TMainForm::ApplyViewState()
     m_actions.value("muiKeyWords")->setVisible(v.keyWordsItem);
     m_speedPanel->setVisible(v.speedPanel);
     m_mediaToolbar->setVisible(v.mediaToolbar);
-    // (The folder explorer, slide explorer, keywords and timeline windows follow v once
-    // they exist.)
+    if (m_explorerDock)
+        m_explorerDock->setVisible(v.folderExplorer);
+    // (The slide explorer, keywords and timeline windows follow v once they exist.)
     m_applyingViewState = false;
 }
 
@@ -768,35 +794,35 @@ QMdiSubWindow *TMainForm::addChildWindow(QWidget *window)
     return sub;
 }
 
-QList<TFolderWindow *> TMainForm::folderWindows(const TDbFolder *folder) const
+QList<TFolder *> TMainForm::folderWindows(const TDbFolder *folder) const
 {
-    QList<TFolderWindow *> out;
+    QList<TFolder *> out;
     for (QMdiSubWindow *sub : m_mdiArea->subWindowList())
-        if (auto *w = qobject_cast<TFolderWindow *>(sub->widget()))
+        if (auto *w = qobject_cast<TFolder *>(sub->widget()))
             if (!folder || w->folder() == folder)
                 out.append(w);
     return out;
 }
 
-TFolderWindow *TMainForm::OpenFolderWindow(TDbFolder *folder, bool searchResult)
+TFolder *TMainForm::OpenFolderWindow(TDbFolder *folder, bool searchResult)
 {
     if (!folder || !m_startup->rootFolders)
         return nullptr;
     Hourglass wait;
     // Every folder's items are loaded at start-up.
-    for (TFolderWindow *w : folderWindows(folder)) {
+    for (TFolder *w : folderWindows(folder)) {
         QMdiSubWindow *sub = qobject_cast<QMdiSubWindow *>(w->parentWidget());
         if (sub && sub->isMinimized())
             sub->showNormal();
         m_mdiArea->setActiveSubWindow(sub);
         return nullptr;
     }
-    auto *window = new TFolderWindow(*m_startup->rootFolders, folder, searchResult);
-    connect(window, &TFolderWindow::selectionChanged, this, [this, window] {
+    auto *window = new TFolder(*this, folder, searchResult);
+    connect(window, &TFolder::selectionChanged, this, [this, window] {
         if (window == ActiveView())
             UpdateMenuItems();
     });
-    connect(window, &TFolderWindow::openFolderRequested, this, [this](TDbFolder *f) { OpenFolderWindow(f); });
+    connect(window, &TFolder::openFolderRequested, this, [this](TDbFolder *f) { OpenFolderWindow(f); });
     addChildWindow(window)->resize(560, 380);
     window->refresh();
     return window;
@@ -804,7 +830,7 @@ TFolderWindow *TMainForm::OpenFolderWindow(TDbFolder *folder, bool searchResult)
 
 void TMainForm::closeFolderWindows(TDbFolder *folder)
 {
-    for (TFolderWindow *w : folderWindows(folder)) {
+    for (TFolder *w : folderWindows(folder)) {
         // The folder is freed right after this: the window must not look at it again.
         w->detachFolder();
         if (QWidget *sub = w->parentWidget())
@@ -889,7 +915,7 @@ void TMainForm::NewSubFolderClick()
         m_startup->rootFolders->AddSubFolder(target, vkMessage("NewFolderTitle"), o.DefaultPanelWidth,
                                              o.DefaultPanelHeight, o.DefaultPanelBorderWidth);
     if (tile)
-        for (TFolderWindow *w : folderWindows(target))
+        for (TFolder *w : folderWindows(target))
             w->selectItem(tile);
     // (With the folder explorer active, editing the new node's text starts here.)
     UpdateMenuItems();
@@ -906,7 +932,7 @@ void TMainForm::FolderOpenClick()
 
 void TMainForm::FolderCloseClick()
 {
-    if (TFolderWindow *w = activeFolderWindow())
+    if (TFolder *w = activeFolderWindow())
         w->parentWidget()->close();
 }
 
@@ -935,7 +961,7 @@ void TMainForm::FolderRemoveItemClick()
 
 void TMainForm::DeleteClick()
 {
-    TFolderWindow *window = qobject_cast<TFolderWindow *>(ActiveView());
+    TFolder *window = qobject_cast<TFolder *>(ActiveView());
     if (!window || !m_context.FolderWindowView || m_context.SearchResultView || !m_startup->rootFolders)
         return;
     const QList<TDbMedia *> selected = window->selectedItems();
@@ -973,6 +999,8 @@ void TMainForm::FolderSortClick()
         return;
     Hourglass wait;
     SortMainFolders(*m_startup->rootFolders);
+    if (m_explorer)
+        m_explorer->reload();
     // (The folder explorer shows its top level in the new order here.)
     UpdateMenuItems();
 }
@@ -987,8 +1015,10 @@ void TMainForm::MediaSortClick()
     Hourglass wait;
     if (!SortFolderItems(*m_startup->rootFolders, folder))
         return;
+    if (m_explorer)
+        m_explorer->reload();
     // The windows show the new order from the first item; what was selected stays selected.
-    for (TFolderWindow *w : folderWindows(folder))
+    for (TFolder *w : folderWindows(folder))
         w->refresh();
     UpdateMenuItems();
 }
@@ -1003,8 +1033,8 @@ void TMainForm::MediaInsertClick()
     // The program's own file dialog: it matches the filters whatever the letter case of the
     // extensions, which a native dialog may not.
     const QStringList files = QFileDialog::getOpenFileNames(
-        this, vkMessage("ImportMediaCaption"), QString(), DialogFilters(ImportFilter()).join(QStringLiteral(";;")),
-        nullptr, QFileDialog::DontUseNativeDialog);
+        this, vkMessage("ImportMediaCaption"), QString(),
+        DialogFilters(ImportFilter()).join(QStringLiteral(";;")), nullptr, QFileDialog::DontUseNativeDialog);
     if (files.isEmpty())
         return;
     // Thumbnails are made on worker threads while the rows go in, in order; the progress
@@ -1019,21 +1049,22 @@ void TMainForm::MediaInsertClick()
         import.tileWidth = o.DefaultPanelWidth;
         import.tileHeight = o.DefaultPanelHeight;
         import.tileBorder = o.DefaultPanelBorderWidth;
-        import.imported = [&last](TDbMedia *m) { last = m; };
-        import.skipped = [&skipped](const ImportSkip &skip) {
-            skipped << QStringLiteral("%1: %2").arg(QFileInfo(skip.path).fileName(), skip.reason);
-        };
-        import.Run(folder, files, m_startup->settings.defaultImportType);
-    }
-    if (!skipped.isEmpty())
-        m_ui->showInformation(QStringLiteral("Import media"), skipped,
-                              QStringLiteral("These files were not imported:"));
-    for (TFolderWindow *w : folderWindows(folder)) {
-        w->refresh();
-        if (last)
-            w->selectItem(last);
-    }
-    UpdateMenuItems();
+        import.imported = [&last](TDbMedia * m) { last = m;
+    };
+    import.skipped = [&skipped](const ImportSkip &skip) {
+        skipped << QStringLiteral("%1: %2").arg(QFileInfo(skip.path).fileName(), skip.reason);
+};
+import.Run(folder, files, m_startup->settings.defaultImportType);
+} // namespace vk
+if (!skipped.isEmpty())
+    m_ui->showInformation(QStringLiteral("Import media"), skipped,
+                          QStringLiteral("These files were not imported:"));
+for (TFolder *w : folderWindows(folder)) {
+    w->refresh();
+    if (last)
+        w->selectItem(last);
+}
+UpdateMenuItems();
 }
 
 void TMainForm::MainToolbarClick()
@@ -1099,6 +1130,102 @@ void TMainForm::HelpAboutItemClick()
 {
     TAboutBox box(this);
     box.exec();
+}
+
+} // namespace vk
+
+namespace vk {
+
+// --- What the library windows need of the workspace ----------------------------------
+
+TDbFolderList &TMainForm::roots()
+{
+    return *m_startup->rootFolders;
+}
+
+TSelectedList &TMainForm::clipboard()
+{
+    return m_startup->clipboard;
+}
+
+UiServices &TMainForm::ui()
+{
+    return *m_uiServices;
+}
+
+void TMainForm::runCommand(const QString &name)
+{
+    UpdateMenuItems();
+    if (QAction *a = m_actions.value(name); a && a->isEnabled())
+        a->trigger();
+}
+
+void TMainForm::openFolder(TDbFolder *folder)
+{
+    OpenFolderWindow(folder);
+}
+
+void TMainForm::showProperties(TDbMedia *, TDbFolder *)
+{
+    // The property dialog comes with the media player.
+}
+
+void TMainForm::selectInExplorer(TDbFolder *folder, TDbMedia *item)
+{
+    if (m_explorer)
+        m_explorer->SelectedNode(folder, item);
+}
+
+void TMainForm::followExplorer(TDbFolder *folder, TDbMedia *item)
+{
+    for (TFolder *w : folderWindows(folder)) {
+        if (item && !w->selectedItems().contains(item))
+            w->selectItem(item);
+        if (auto *sub = qobject_cast<QMdiSubWindow *>(w->parentWidget()))
+            m_mdiArea->setActiveSubWindow(sub);
+    }
+    if (m_explorer)
+        m_explorer->tree()->setFocus();
+}
+
+TDbMedia *TMainForm::importPaths(TDbFolder *folder, const QStringList &paths)
+{
+    TDbMedia *last = nullptr;
+    QStringList skipped;
+    {
+        Hourglass wait;
+        initVideoFrames();
+        MediaImport import(*m_startup->rootFolders);
+        const DisplayOptions &o = m_startup->checks.options;
+        import.recursive = true;
+        import.tileWidth = o.DefaultPanelWidth;
+        import.tileHeight = o.DefaultPanelHeight;
+        import.tileBorder = o.DefaultPanelBorderWidth;
+        import.imported = [&last](TDbMedia * m) { last = m;
+    };
+    import.folderMade = [&last](TDbMedia * tile) { last = tile;
+};
+import.skipped = [&skipped](const ImportSkip &skip) {
+    skipped << QStringLiteral("%1: %2").arg(QFileInfo(skip.path).fileName(), skip.reason);
+}; // namespace vk
+import.Run(folder, paths, m_startup->settings.defaultImportType);
+}
+if (!skipped.isEmpty())
+    m_ui->showInformation(vkMessage("ImportMediaCaption"), skipped,
+                          QStringLiteral("These files were not imported:"));
+UpdateMenuItems();
+return last;
+}
+
+bool TMainForm::showExternalMark() const
+{
+    return m_startup->settings.showExternalMark;
+}
+
+QString TMainForm::workDirectory() const
+{
+    const QString dir = m_startup->connection.tempFilePrefix();
+    return dir.isEmpty() ? QDir::tempPath() + QLatin1Char('/') : dir;
 }
 
 } // namespace vk

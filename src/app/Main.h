@@ -4,6 +4,7 @@
 #pragma once
 
 #include "CommandContext.h"
+#include "FolderWindowHost.h"
 #include "Startup.h"
 #include "ViewState.h"
 
@@ -16,6 +17,7 @@
 
 class QActionGroup;
 class QComboBox;
+class QDockWidget;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
@@ -26,10 +28,11 @@ namespace vk {
 
 class QtUiServices;
 class TClientArea;
-class TFolderWindow;
+class TFolder;
+class TFolderdExplorer;
 class THelpWindow;
 
-class TMainForm : public QMainWindow
+class TMainForm : public QMainWindow, public FolderWindowHost
 {
     Q_OBJECT
 public:
@@ -63,11 +66,11 @@ public:
     void ViewActivated(QWidget *window);
     // Shows a folder in a child window. Answers the new window, or null when a window
     // already showed the folder (it is brought forward instead).
-    TFolderWindow *OpenFolderWindow(TDbFolder *folder, bool searchResult = false);
+    TFolder *OpenFolderWindow(TDbFolder *folder, bool searchResult = false);
     // Adds a child window to the client area and shows it.
     QMdiSubWindow *addChildWindow(QWidget *window);
     // The folder windows showing a folder.
-    QList<TFolderWindow *> folderWindows(const TDbFolder *folder = nullptr) const;
+    QList<TFolder *> folderWindows(const TDbFolder *folder = nullptr) const;
 
     // A command's action by its component name ("FolderNew", "FolderOpenItem", ...).
     QAction *action(const QString &name) const { return m_actions.value(name); }
@@ -89,6 +92,22 @@ public:
     // Ties the loaded folder tree to the frame's windows: a folder that goes away closes
     // its windows, and the commands follow the number of root folders.
     void AttachRootFolders();
+    // The folder explorer (made with the library), docked at the left of the client area.
+    TFolderdExplorer *folderExplorer() const { return m_explorer; }
+
+    // What the library windows need of the workspace.
+    TDbFolderList &roots() override;
+    TSelectedList &clipboard() override;
+    UiServices &ui() override;
+    void runCommand(const QString &name) override;
+    void openFolder(TDbFolder *folder) override;
+    void showProperties(TDbMedia *item, TDbFolder *folder) override;
+    void viewActivated(QWidget *window) override { ViewActivated(window); }
+    void selectInExplorer(TDbFolder *folder, TDbMedia *item) override;
+    void followExplorer(TDbFolder *folder, TDbMedia *item) override;
+    TDbMedia *importPaths(TDbFolder *folder, const QStringList &paths) override;
+    bool showExternalMark() const override;
+    QString workDirectory() const override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -107,7 +126,7 @@ private:
     void setControl(const QString &name, const ControlState &state);
     ViewFacts viewFacts() const;
     ViewKind kindOf(QWidget *window) const;
-    TFolderWindow *activeFolderWindow() const;
+    TFolder *activeFolderWindow() const;
     void mergeChildMenus(QWidget *child);
     void fillWindowList();
     void closeFolderWindows(TDbFolder *folder);
@@ -148,6 +167,8 @@ private:
     QPointer<QWidget> m_activeView;
     CommandContext m_context;
     QPointer<THelpWindow> m_helpWindow;
+    TFolderdExplorer *m_explorer = nullptr;
+    QDockWidget *m_explorerDock = nullptr;
     // The View menu's check marks that have no window of their own yet.
     bool m_keyWordsChecked = false;
     bool m_applyingViewState = false;

@@ -4,7 +4,8 @@
 #include "ChildWindow.h"
 #include "ClientArea.h"
 #include "Engine.h"
-#include "FolderWindow.h"
+#include "Childwin.h"
+#include "FdExplor.h"
 #include "HelpWindow.h"
 #include "Icons.h"
 #include "LibrarySort.h"
@@ -176,9 +177,10 @@ TEST_F(FrameFixture, FolderCommandsFollowTheActiveFolderWindow)
     EXPECT_TRUE(enabled("ApplicationExit"));
     TDbFolder *folder = tree().AddRootFolder("trips", 80, 3, 100);
     EXPECT_TRUE(enabled("FolderOpen"));
-    EXPECT_FALSE(enabled("btnNewSubFolder")); // the frame is the view
+    // The folder explorer is the view from the start, so the Folder menu has a folder to act on.
+    EXPECT_EQ(frame->ActiveView(), static_cast<QWidget *>(frame->folderExplorer()));
 
-    TFolderWindow *window = frame->OpenFolderWindow(folder);
+    TFolder *window = frame->OpenFolderWindow(folder);
     ASSERT_TRUE(window);
     EXPECT_EQ(frame->ActiveView(), window);
     // Coming back to the frame from another program keeps the folder window as the view.
@@ -206,7 +208,7 @@ TEST_F(FrameFixture, FolderCommandsFollowTheActiveFolderWindow)
 
     // The sub folder opens in a window of its own; deleting it (after the question) closes
     // that window and takes the tile out of its parent.
-    TFolderWindow *subWindow = frame->OpenFolderWindow(tile->SubFolder);
+    TFolder *subWindow = frame->OpenFolderWindow(tile->SubFolder);
     ASSERT_TRUE(subWindow);
     src.ui.answer = true;
     frame->action("FolderRemoveItem")->trigger();

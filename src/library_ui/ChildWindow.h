@@ -3,7 +3,7 @@
 // into the frame's menu bar while it is the active child.
 #pragma once
 
-#include "CommandContext.h"
+#include "ViewKind.h"
 
 #include <QList>
 

@@ -1,0 +1,48 @@
+// What the library windows (folder windows and the folder explorer) need of the workspace
+// that holds them: the library, the clipboard, the person, and the commands that are the
+// workspace's own. The frame implements it; tests give a small fake.
+#pragma once
+
+#include "DbFolder.h"
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace vk {
+
+class UiServices;
+
+class FolderWindowHost
+{
+public:
+    virtual ~FolderWindowHost() = default;
+
+    virtual TDbFolderList &roots() = 0;
+    virtual TSelectedList &clipboard() = 0;
+    virtual UiServices &ui() = 0;
+    // Lets go of everything on the clipboard (the last holders delete rows), for a new cut or copy.
+    virtual void clearClipboard() { roots().ClipboardClear(clipboard()); }
+
+    // A command of the workspace by its component name ("MediaInsert", "btnDelete", ...).
+    virtual void runCommand(const QString &name) = 0;
+    virtual void openFolder(TDbFolder *folder) = 0;
+    // The property dialog for an item or a folder (null for the other).
+    virtual void showProperties(TDbMedia *item, TDbFolder *folder) = 0;
+    // A library window became the frame's active view, or its selection changed.
+    virtual void viewActivated(QWidget *window) = 0;
+    // The folder explorer shows the item's node (or the folder's, without an item).
+    virtual void selectInExplorer(TDbFolder *folder, TDbMedia *item) = 0;
+    // The explorer's node was pressed: the folder's open window comes forward and, given an
+    // item, selects it alone.
+    virtual void followExplorer(TDbFolder *, TDbMedia *) {}
+    // Imports files and directories into a folder through the workspace's threaded import,
+    // with its progress and its list of what was left out. Answers the last item imported.
+    virtual TDbMedia *importPaths(TDbFolder *folder, const QStringList &paths) = 0;
+    virtual bool showExternalMark() const = 0;
+    // Where work files go (ends with '/').
+    virtual QString workDirectory() const = 0;
+};
+
+} // namespace vk
