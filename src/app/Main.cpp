@@ -1188,6 +1188,18 @@ void TMainForm::followExplorer(TDbFolder *folder, TDbMedia *item)
         m_explorer->tree()->setFocus();
 }
 
+void TMainForm::folderChanged(TDbFolder *folder)
+{
+    if (!folder)
+        return;
+    for (TFolder *w : folderWindows(folder))
+        w->refresh();
+    if (folder->Tile && folder->Tile->Owner)
+        for (TFolder *w : folderWindows(folder->Tile->Owner))
+            w->refresh();
+    fillWindowList();
+}
+
 TDbMedia *TMainForm::importPaths(TDbFolder *folder, const QStringList &paths)
 {
     TDbMedia *last = nullptr;

@@ -105,6 +105,7 @@ public:
     void viewActivated(QWidget *window) override { ViewActivated(window); }
     void selectInExplorer(TDbFolder *folder, TDbMedia *item) override;
     void followExplorer(TDbFolder *folder, TDbMedia *item) override;
+    void folderChanged(TDbFolder *folder) override;
     TDbMedia *importPaths(TDbFolder *folder, const QStringList &paths) override;
     bool showExternalMark() const override;
     QString workDirectory() const override;

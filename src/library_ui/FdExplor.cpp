@@ -518,6 +518,7 @@ bool TFolderdExplorer::Rename(const QModelIndex &index, const QString &title)
         }
         if (f->Tile)
             CopyFolderToTile(f, f->Tile);
+        m_host.folderChanged(f);
         m_host.viewActivated(this);
         return true;
     }
@@ -531,6 +532,7 @@ bool TFolderdExplorer::Rename(const QModelIndex &index, const QString &title)
         item->Rec.Title = old;
         return false;
     }
+    m_host.folderChanged(item->Owner);
     return true;
 }
 

@@ -37,6 +37,8 @@ public:
     // The explorer's node was pressed: the folder's open window comes forward and, given an
     // item, selects it alone.
     virtual void followExplorer(TDbFolder *, TDbMedia *) {}
+    // A folder's title or tile changed: its windows and its parent's windows show it again.
+    virtual void folderChanged(TDbFolder *) {}
     // Imports files and directories into a folder through the workspace's threaded import,
     // with its progress and its list of what was left out. Answers the last item imported.
     virtual TDbMedia *importPaths(TDbFolder *folder, const QStringList &paths) = 0;
