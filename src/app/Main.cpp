@@ -14,6 +14,7 @@
 #include "Messages.h"
 #include "Paths.h"
 #include "QtUiServices.h"
+#include "SearchMediaDialog.h"
 #include "Splash.h"
 #include "VideoFrames.h"
 #include "VkDialog.h"
@@ -76,13 +77,11 @@ void setHint(QAction *a, const QString &hint)
 
 const QSet<QString> &TMainForm::waitingCommands()
 {
-    // Each waits for its window: the property dialog, the media search, the slide show,
-    // video capture and scanning, the authoring window, the workspace dialogs (save-as,
-    // preferences, display options), the desktop wallpaper, the folder explorer and the
-    // keywords editor.
+    // Each waits for its window: the property dialog, the slide show, video capture and
+    // scanning, the authoring window, the workspace dialogs (save-as, preferences, display
+    // options), the desktop wallpaper and the keywords editor.
     static const QSet<QString> names = {
         QStringLiteral("btnProperty"),      QStringLiteral("FolderPropertyItem"),
-        QStringLiteral("SearchMedia"),      QStringLiteral("FolderSearch"),
         QStringLiteral("SlideShowButton"),  QStringLiteral("SlideShow"),
         QStringLiteral("MediaAcquire"),     QStringLiteral("MediaCapture"),
         QStringLiteral("CapImage"),         QStringLiteral("AuthorBtn"),
@@ -90,7 +89,6 @@ const QSet<QString> &TMainForm::waitingCommands()
         QStringLiteral("FolderPreference"), QStringLiteral("OptionPreferencesItem"),
         QStringLiteral("MediaDisplay"),     QStringLiteral("OptionDisplayItem"),
         QStringLiteral("WallPaper"),        QStringLiteral("ClearDesktopWallpaper"),
-        QStringLiteral("ExplorerButton"),   QStringLiteral("FolderExplorer"),
         QStringLiteral("muiKeyWords"),
     };
     return names;
@@ -179,13 +177,14 @@ void TMainForm::createActions()
     on(makeAction("FolderClose", "Close Folder", "folder", "Close Folder"), &TMainForm::FolderCloseClick);
     on(makeAction("btnDelete", "Delete", "delete", "Delete"), &TMainForm::DeleteClick);
     makeAction("btnProperty", "Folder Property", "properties", "Folder Property");
-    makeAction("SearchMedia", "Search Media", "search", "Search Media");
+    on(makeAction("SearchMedia", "Search Media", "search", "Search Media"), &TMainForm::SearchMediaClick);
     on(makeAction("btnFolderSort", "Folders Sort", "sort-folders", "Folders Sort|Sort Folders on Level One"),
        &TMainForm::FolderSortClick);
     on(makeAction("btnMediaSort", "Media Sort", "sort-media", "Media Sort|Sort media and SubFolders"),
        &TMainForm::MediaSortClick);
     makeAction("SlideShowButton", "SlideShow", "slide-show", "SlideShow");
-    makeAction("ExplorerButton", "Folder Explorer", "explorer", "Folder Explorer");
+    connect(makeAction("ExplorerButton", "Folder Explorer", "explorer", "Folder Explorer"),
+            &QAction::triggered, this, [this] { m_actions.value("FolderExplorer")->toggle(); });
     makeAction("FolderPreference", "Folder Preference", "preferences", "Folder Preference");
     makeAction("MediaDisplay", "Media Display", "display", "Media Display");
     makeAction("AuthorBtn", "AuthoringTool", "authoring", "AuthoringTool");
@@ -225,7 +224,7 @@ void TMainForm::createActions()
        &TMainForm::FolderCloseClick);
     makeAction("FolderSaveAsItem", "Save &As...", QString(), "Save search result as a new  folder ");
     makeAction("FolderPropertyItem", "&Property...", "properties", "Folder's property");
-    makeAction("FolderSearch", "&Search...", "search", "Search media");
+    on(makeAction("FolderSearch", "&Search...", "search", "Search media"), &TMainForm::SearchMediaClick);
     on(makeAction("muiFolderSort", "Sort Main Folders", "sort-folders"), &TMainForm::FolderSortClick);
     makeAction("SlideShow", "Slide Show...", "slide-show", "Media viewer");
     makeAction("AuthoringTool", "Authoring &Tool", "authoring");
@@ -270,6 +269,14 @@ void TMainForm::createActions()
     QAction *explorer = makeAction("FolderExplorer", "Folder &Explorer");
     explorer->setCheckable(true);
     explorer->setChecked(true);
+    connect(explorer, &QAction::toggled, this, [this](bool shown) {
+        if (m_applyingViewState)
+            return;
+        m_startup->settings.folderExplorer.visible = shown;
+        ApplyViewState();
+        if (shown && m_explorer)
+            ViewActivated(m_explorer);
+    });
     makeAction("Zoom", "Zoom...")->setVisible(false);
     makeAction("muiKeyWords", "Key Words", "keywords")->setCheckable(true);
 
@@ -1163,6 +1170,27 @@ void TMainForm::runCommand(const QString &name)
 void TMainForm::openFolder(TDbFolder *folder)
 {
     OpenFolderWindow(folder);
+}
+
+void TMainForm::SearchMediaClick()
+{
+    if (!m_startup->rootFolders)
+        return;
+    TMedSearch dialog(*m_startup->rootFolders, m_startup->keyWords, *m_uiServices, this);
+    const DisplayOptions &o = m_startup->checks.options;
+    dialog.tileWidth = o.DefaultPanelWidth;
+    dialog.tileHeight = o.DefaultPanelHeight;
+    dialog.tileBorder = o.DefaultPanelBorderWidth;
+    if (dialog.exec() != QDialog::Accepted || !dialog.ResultFolder)
+        return;
+    TDbFolder *result = dialog.ResultFolder;
+    if (result->MediaList->Items.isEmpty()) {
+        m_uiServices->showMessage(vkMessage("NoMediaFound"));
+        ReleaseResultFolder(*m_startup->rootFolders, result);
+        return;
+    }
+    // The window owns its result folder from here on.
+    OpenFolderWindow(result, true);
 }
 
 void TMainForm::showProperties(TDbMedia *, TDbFolder *)

@@ -142,6 +142,7 @@ private:
     void FolderSortClick();
     void MediaSortClick();
     void MediaInsertClick();
+    void SearchMediaClick();
     void MainToolbarClick();
     void AtToolbarClick();
     void WindowCascadeItemClick();

@@ -9,6 +9,7 @@
 #include "Messages.h"
 #include "PictureFiles.h"
 #include "RecordStatements.h"
+#include "SearchMedia.h"
 #include "ThumbnailCache.h"
 #include "UiServices.h"
 
@@ -129,7 +130,7 @@ TFolder::~TFolder()
         LibraryDrag::end();
     // A search result belongs to its window.
     if (!IsLibraryFolder && m_folder)
-        m_host.roots().ReleaseFolder(m_folder, false);
+        ReleaseResultFolder(m_host.roots(), m_folder);
 }
 
 QList<TDbMedia *> TFolder::items() const

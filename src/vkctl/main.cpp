@@ -6,6 +6,7 @@
 // connecting (integration check, schema check, option table), quietly unless something
 // changed; --no-check skips that.
 #include "BookCommands.h"
+#include "SearchCommand.h"
 #include "CliUi.h"
 #include "ConfigFile.h"
 #include "ConnectChecks.h"
@@ -77,6 +78,10 @@ int usage()
         "  keyword tag MEDIA_OID KEYWORD_OID\n"
         "  keyword untag MEDIA_OID KEYWORD_OID\n"
         "  keyword recount\n"
+        "  search [--folder FOLDER] [--type image|audio|avi|text|others]... [--text TEXT]\n"
+        "         [--author TEXT] [--separator CHAR] [--case] [--keyword NAME]...\n"
+        "         [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--summary] [--json]\n"
+        "                                  the OIDs of the matching media, in order\n"
         "  book ls [--json]                ClearBooks and their slides\n"
         "  book show BOOK                  slides, then objects and flags\n"
         "  book export-json BOOK [PATH|-]  the whole ClearBook as JSON\n"
@@ -938,6 +943,9 @@ int main(int argc, char *argv[])
         return cmdThumb(options, args, ui);
     if (command == QLatin1String("check"))
         return cmdCheck(options, args, ui);
+    if (command == QLatin1String("search"))
+        return cmdSearch(args, {[&](Connection &c) { return openSource(options, ui, c); }, printLine, printError,
+                                QString()});
     if (command == QLatin1String("book")) {
         const QString privateTemp = privateTempDirectory();
         return cmdBook(args, {[&](Connection &c) { return openSource(options, ui, c); }, printLine,

@@ -267,6 +267,7 @@ TEST_F(FolderWindowTest, TheMenusFollowTheWindowAndWhatIsSelected)
         mirror->Rec = m->Rec;
         mirror->MirrorOf = m;
         mirror->RefCount = 1;
+        ++m->RefCount;
         result->MediaList->Items << mirror;
     }
     TFolder *r = window(result, true);

@@ -923,3 +923,42 @@ TEST_F(VkctlTest, ClearBooksComeBackIdenticalThroughJsonCopiesAndRestarts)
     EXPECT_EQ(vkctl({"book", "frobnicate"}).code, 2);
     EXPECT_EQ(vkctl({"book", "show"}).code, 2);
 }
+
+TEST_F(VkctlTest, SearchPrintsTheMatchingMediaInOrder)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    const QString trips = vkctl({"folder", "add", "Trips"}).out.trimmed();
+    const QString day = vkctl({"folder", "add", "Day 1/2", "--parent", trips}).out.trimmed();
+    QDir().mkpath(home.path() + "/in");
+    auto write = [&](const QString &name) {
+        QFile f(home.path() + "/in/" + name);
+        f.open(QIODevice::WriteOnly);
+        f.write("RIFF");
+        return f.fileName();
+    };
+    const QString cat = vkctl({"import", trips, write("Cat's 100%.wav"), "--external"}).out.trimmed();
+    const QString dog = vkctl({"import", day, write("dog.wav"), "--external"}).out.trimmed();
+    const QString other = vkctl({"import", trips, write("Cats 1000.wav"), "--external"}).out.trimmed();
+    ASSERT_EQ(cat.size(), 18);
+
+    Result r = vkctl({"search", "--text", "cat's 100%"});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, cat + "\n");
+    r = vkctl({"search", "--text", "cat", "--case"});
+    EXPECT_EQ(r.out, "");
+    r = vkctl({"search", "--folder", "Trips/Day 1\\/2", "--type", "audio", "--summary"});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "Search Media are\n1) from Folder Day 1/2 and it's subfolder(s)\n"
+                     "2) with Any Title or Description\n3) by Any Author\n4) case Not sensitive\n"
+                     "5) 'Audio' Format\n6) about All KeyWords\n7) inserted on Any Date\n" +
+                         dog + "\n");
+    r = vkctl({"search", "--folder", trips, "--json"});
+    EXPECT_TRUE(r.out.contains(cat) && r.out.contains(dog) && r.out.contains(other)) << r.out.toStdString();
+    EXPECT_EQ(vkctl({"search", "--type", "image"}).out, "");
+
+    EXPECT_EQ(vkctl({"search", "--folder", "Nowhere"}).code, 1);
+    EXPECT_EQ(vkctl({"search", "--type", "pictures"}).code, 2);
+    r = vkctl({"search", "--from", "2026-13-01"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.err.contains("Date Format or Number is NOT Valid.")) << r.err.toStdString();
+}

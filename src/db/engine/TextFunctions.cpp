@@ -1,5 +1,7 @@
 #include "TextFunctions.h"
 
+#include <algorithm>
+
 #include <cwctype>
 #include <locale.h>
 
@@ -95,10 +97,32 @@ std::string upperCaseUtf8(const std::string &text)
     return out;
 }
 
+namespace {
+
+bool isAscii(const std::string &s)
+{
+    for (const unsigned char ch : s)
+        if (ch >= 0x80)
+            return false;
+    return true;
+}
+
+char asciiUpper(char ch)
+{
+    return ch >= 'a' && ch <= 'z' ? char(ch - 'a' + 'A') : ch;
+}
+
+} // namespace
+
 bool containsText(const std::string &text, const std::string &needle, bool caseSensitive)
 {
     if (caseSensitive)
         return text.find(needle) != std::string::npos;
+    // Plain ASCII on both sides (most titles and searches) is compared in place; anything else
+    // is upper-cased over every script first, where one letter may change its length.
+    if (isAscii(needle) && isAscii(text))
+        return std::search(text.begin(), text.end(), needle.begin(), needle.end(),
+                           [](char a, char b) { return asciiUpper(a) == asciiUpper(b); }) != text.end();
     return upperCaseUtf8(text).find(upperCaseUtf8(needle)) != std::string::npos;
 }
 

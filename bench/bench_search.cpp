@@ -1,0 +1,112 @@
+// The media search over 100,000 rows: a search by text and type as the dialog and vkctl run it,
+// beside the same search written by hand against SQLite (instr over upper-cased columns) on
+// the same rows in the same run.
+//
+//   build/ci/bench/bench_search
+#include "Connection.h"
+#include "DatabaseSetup.h"
+#include "SearchMedia.h"
+#include "Statement.h"
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+namespace {
+
+constexpr int Rows = 100000;
+
+struct Library
+{
+    QTemporaryDir dir;
+    vk::Connection connection;
+    QString dbFile;
+
+    Library()
+    {
+        vk::CreateDatabaseIn(connection, dir.path() + "/vkconfig.ini", "bench", "SYSADM", "",
+                             dir.path() + "/db");
+        dbFile = dir.path() + "/db/bench.db";
+        static const char *const words[] = {"harbour", "lighthouse", "meadow", "sunset", "dunes",
+                                            "cat",     "dog",        "beach",  "forest", "city"};
+        vk::Transaction tx(connection);
+        vk::Statement st(connection,
+                         "insert into MediaData (FolderId, title, description, media, MediaType, "
+                         "index, KeyWords, InsertDate, Author) values (?,?,?,?,?,?,'','2026-12-09',?)");
+        for (int i = 0; i < Rows; ++i) {
+            st.nextParamSet();
+            st.bind(QString::number(1 + i / 100));
+            st.bind(QStringLiteral("%1 %2 %3.jpg")
+                        .arg(QLatin1String(words[i % 10]), QLatin1String(words[(i / 10) % 10]))
+                        .arg(i));
+            st.bind(QStringLiteral("A picture of a %1 near the %2.")
+                        .arg(QLatin1String(words[(i / 7) % 10]), QLatin1String(words[(i / 3) % 10])));
+            st.bind(QStringLiteral("/photos/%1.jpg").arg(i));
+            st.bind(QString::number(i % 4 == 0 ? 101 : 3));
+            st.bind(QString::number((i % 100) * 32));
+            st.bind(QStringLiteral("Author %1").arg(i % 50));
+            st.execute();
+        }
+        tx.commit();
+    }
+};
+
+Library &library()
+{
+    static Library lib;
+    return lib;
+}
+
+void BM_Search(benchmark::State &state)
+{
+    vk::TrecSearchCondition c;
+    c.text = QStringLiteral("Cat");
+    c.mediaTypes = {0};
+    const vk::SearchQuery q = vk::BuildSearchQuery(c);
+    size_t found = 0;
+    for (auto _ : state) {
+        QStringList oids;
+        vk::SearchOids(library().connection, q, &oids);
+        found = size_t(oids.size());
+    }
+    state.counters["rows"] = double(found);
+}
+
+void BM_HandWrittenSqlite(benchmark::State &state)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(library().dbFile.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    const char *sql =
+        "select printf('%018d', rowid), FolderId, title, (select dir||name from _vk_fileobj where "
+        "id=media), MediaType, (select dir||name from _vk_fileobj where id=MediaNail), KeyWords, "
+        "InsertDate, Author from MediaData where (instr(upper(description), 'CAT') > 0 or "
+        "instr(upper(title), 'CAT') > 0) and (MediaType>0 and MediaType<98)";
+    size_t found = 0;
+    for (auto _ : state) {
+        sqlite3_stmt *st = nullptr;
+        sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
+        std::vector<std::string> oids;
+        while (sqlite3_step(st) == SQLITE_ROW)
+            oids.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+        sqlite3_finalize(st);
+        found = oids.size();
+    }
+    sqlite3_close(db);
+    state.counters["rows"] = double(found);
+}
+
+BENCHMARK(BM_HandWrittenSqlite)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Search)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    library();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}
