@@ -72,6 +72,7 @@ bool CreateDatabaseIn(Connection &c, const QString &configPath, const QString &d
         c.report(MsgCreateTable, QStringLiteral("MediaData"));
         return false;
     }
+    vkdb::DbExecDirect(c.handle(), MediaDataOrderIndexStatement);
     return true;
 }
 

@@ -283,6 +283,8 @@ void StartupSchemaCheck(Connection &c, QStringList *changes)
             addColumnStep(c, QLatin1String(s.table), QLatin1String(s.column), QLatin1String(s.type), {},
                           changes);
     }
+    // Only speeds reads up: a database that cannot take it (read-only) is read without it.
+    vkdb::DbExecDirect(c.handle(), MediaDataOrderIndexStatement);
 
     auto convert = [&c] {
         if (ConvertKeywords(c))

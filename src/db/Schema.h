@@ -13,6 +13,12 @@ inline constexpr const char *MediaDataCreateStatement =
     "create table MediaData (FolderId Integer,title char(256),description Long VarChar,media file,index "
     "float,MediaType integer,MediaNail File,KeyWords varchar(1024),InsertDate date,Author char(64))";
 
+// The media rows of a folder in their order: a command on one folder reads them without going
+// through the whole table, and the start-up load reads every row in this order. Made with the
+// table, and by the schema check for a database made before it (a no-op when it is there).
+inline constexpr const char *MediaDataOrderIndexStatement =
+    "create index if not exists MediaData_FolderOrder on MediaData (FolderId, index)";
+
 } // namespace vk
 
 #include <QString>

@@ -59,6 +59,30 @@ int Statement::fetch(QStringList &row)
     return rc;
 }
 
+int Statement::next()
+{
+    return vkdb::DbFetchRow(m_stmt);
+}
+
+bool Statement::isEmpty(int column) const
+{
+    switch (vkdb::DbColumnType(m_stmt, column)) {
+    case vkdb::DbValueType::Null:
+        return true;
+    case vkdb::DbValueType::Text:
+    case vkdb::DbValueType::Blob:
+        return vkdb::DbColumnText(m_stmt, column).empty();
+    default:
+        return false;
+    }
+}
+
+QString Statement::text(int column) const
+{
+    const std::string_view bytes = vkdb::DbColumnText(m_stmt, column);
+    return bytes.empty() ? QString() : QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+}
+
 int Statement::setColumnFile(int column, const QString &path)
 {
     return vkdb::DbSetColumnFile(m_stmt, column, path.toStdString());

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vk {
@@ -37,6 +38,19 @@ public:
 
     // One row; below 2 a row, 100 no more rows.
     int fetch(QStringList &row);
+
+    // One row left in the statement (below 2 a row, 100 no more rows), read column by
+    // column with the accessors below until the next call: reads of many rows make no
+    // list of the whole row, and a number is not turned into text and back.
+    int next();
+    vkdb::DbValueType type(int column) const { return vkdb::DbColumnType(m_stmt, column); }
+    // Null, or a text or blob of no bytes: what fetch answers as an empty text.
+    bool isEmpty(int column) const;
+    // The column's text as fetch answers it: null as a null QString.
+    QString text(int column) const;
+    std::string_view utf8(int column) const { return vkdb::DbColumnText(m_stmt, column); }
+    qint64 integer(int column) const { return vkdb::DbColumnInt64(m_stmt, column); }
+    double real(int column) const { return vkdb::DbColumnDouble(m_stmt, column); }
     // The next fetch writes column `column` into the file at path.
     int setColumnFile(int column, const QString &path);
 

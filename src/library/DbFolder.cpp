@@ -6,6 +6,7 @@
 #include "Messages.h"
 #include "OrderKeys.h"
 #include "RecordStatements.h"
+#include "RowValues.h"
 #include "Statement.h"
 #include "UiServices.h"
 
@@ -331,6 +332,11 @@ TDbFolderList::TDbFolderList(Connection &connection, QObject *parent)
 
 TDbFolderList::~TDbFolderList()
 {
+    releaseFolders();
+}
+
+void TDbFolderList::releaseFolders()
+{
     // Each root folder is released, last first.
     while (!Folders.isEmpty()) {
         TDbFolder *f = Folders.takeLast();
@@ -339,19 +345,96 @@ TDbFolderList::~TDbFolderList()
     }
 }
 
+namespace {
+
+// The columns a folder is loaded from, in this order.
+enum FolderLoadColumn
+{
+    FolderLoadOid,
+    FolderLoadFolderId,
+    FolderLoadTitle,
+    FolderLoadWidth,
+    FolderLoadHeight,
+    FolderLoadBorderWidth,
+    FolderLoadIndex,
+    FolderLoadInsertDate,
+    FolderLoadAuthor,
+    FolderLoadParFolderId,
+};
+const QString FolderLoadSelect =
+    QStringLiteral("select OID, FolderId, Title, Width, Height, BorderWidth, index, InsertDate, Author, "
+                   "ParFolderId from Folder");
+
+// Makes folders straight from the rows where the statement holds them; a text that repeats the
+// row before's (siblings share their parent, often their author and day) is shared, not made again.
+class FolderRows
+{
+public:
+    FolderRows(const Statement &st, int defaultWidth, int defaultHeight, int defaultBorder)
+        : m_st(st), m_width(defaultWidth), m_height(defaultHeight), m_border(defaultBorder)
+    {
+    }
+
+    // The folder of the row `next` fetched, without its list; an empty size takes the default.
+    // Its index is left to the caller when the row has none.
+    TDbFolder *folder()
+    {
+        auto *f = new TDbFolder;
+        TsFolder &r = f->Rec;
+        r.OID = m_st.text(FolderLoadOid);
+        r.FolderId = m_st.text(FolderLoadFolderId);
+        r.Title = m_st.text(FolderLoadTitle);
+        r.Width = m_st.isEmpty(FolderLoadWidth) ? m_width : columnInt(m_st, FolderLoadWidth);
+        r.Height = m_st.isEmpty(FolderLoadHeight) ? m_height : columnInt(m_st, FolderLoadHeight);
+        r.BorderWidth =
+            m_st.isEmpty(FolderLoadBorderWidth) ? m_border : columnInt(m_st, FolderLoadBorderWidth);
+        r.Index = columnFloat(m_st, FolderLoadIndex);
+        r.InsertDate = m_insertDate.take(m_st, FolderLoadInsertDate);
+        r.Author = m_author.take(m_st, FolderLoadAuthor);
+        if (!m_st.isEmpty(FolderLoadParFolderId))
+            r.ParFolderId = m_parent.take(m_st, FolderLoadParFolderId);
+        return f;
+    }
+
+private:
+    const Statement &m_st;
+    int m_width, m_height, m_border;
+    RepeatedText m_author, m_parent;
+    RepeatedDate m_insertDate;
+};
+
+// Puts a subfolder's tile into its parent's list before the first item of a greater index
+// (so a tile follows media of equal index).
+void placeTile(TDbFolder *parent, TDbFolder *f)
+{
+    TDbMedia *tile = MakeSubFolderTile(f);
+    tile->Owner = parent;
+    QList<TDbMedia *> &items = parent->MediaList->Items;
+    auto at =
+        std::find_if(items.begin(), items.end(), [f](TDbMedia *m) { return m->Rec.Index > f->Rec.Index; });
+    items.insert(at, tile);
+    tile->RefCount = 1;
+}
+
+} // namespace
+
+void TDbFolderList::noteDataVersion()
+{
+    // Taken before anything is read: whatever another program commits from now on is news to
+    // this list (see settleAppendedKey).
+    Statement st(m_connection, QStringLiteral("pragma data_version"));
+    QStringList row;
+    m_dataVersion = st.fetch(row) < 2 ? row.value(0).toLongLong() : -1;
+}
+
 bool TDbFolderList::Load(int defaultWidth, int defaultHeight, int defaultBorder)
 {
     Connection &c = m_connection;
     DefaultWidth = defaultWidth;
     DefaultHeight = defaultHeight;
     DefaultBorder = defaultBorder;
-    {
-        // Taken before anything is read: whatever another program commits from now on is
-        // news to this list (see settleAppendedKey).
-        Statement st(c, QStringLiteral("pragma data_version"));
-        QStringList row;
-        m_dataVersion = st.fetch(row) < 2 ? row.value(0).toLongLong() : -1;
-    }
+    releaseFolders(); // what a partial load read before
+    noteDataVersion();
     double maxIndex = MaxFolderIndex(c);
     if (maxIndex < 0)
         maxIndex = 0;
@@ -362,41 +445,32 @@ bool TDbFolderList::Load(int defaultWidth, int defaultHeight, int defaultBorder)
     show(0);
     QList<TDbFolder *> all;
     {
-        Statement st(
-            c, QStringLiteral("select OID, FolderId, Title, Width, Height, BorderWidth, index, InsertDate, "
-                              "Author, ParFolderId from Folder order by FolderId"));
+        Statement st(c, FolderLoadSelect + QStringLiteral(" order by FolderId"));
         if (!st.isOpen()) {
             c.report(MsgRetrieveTableData, FolderTable);
             return false;
         }
-        QStringList row;
         int rc;
         std::optional<Transaction> fill; // indexes filled in below are stored together
-        while ((rc = st.fetch(row)) < 2) {
-            auto *f = new TDbFolder;
-            f->Rec.OID = row[0];
-            f->Rec.FolderId = row[1];
-            f->Rec.Title = row[2];
-            f->Rec.Width = row[3].isEmpty() ? defaultWidth : row[3].toInt();
-            f->Rec.Height = row[4].isEmpty() ? defaultHeight : row[4].toInt();
-            f->Rec.BorderWidth = row[5].isEmpty() ? defaultBorder : row[5].toInt();
-            if (row[6].isEmpty()) {
+        FolderRows rows(st, defaultWidth, defaultHeight, defaultBorder);
+        while ((rc = st.next()) < 2) {
+            TDbFolder *f = rows.folder();
+            if (st.isEmpty(FolderLoadIndex)) {
                 if (!fill)
                     fill.emplace(c);
                 maxIndex += 32;
                 f->Rec.Index = maxIndex;
                 WriteFolderIndex(c, f->Rec.OID, f->Rec.Index);
-            } else {
-                f->Rec.Index = textToFloat(row[6]);
             }
-            f->Rec.InsertDate = row[7].isEmpty() ? -1 : textToDate(row[7]);
-            f->Rec.Author = row[8];
-            f->Rec.ParFolderId = row[9].isEmpty() ? QStringLiteral("0") : row[9];
             f->MediaList = std::make_unique<TDbMediaList>(f->Rec.Width, f->Rec.Height, f->Rec.BorderWidth);
             f->RefCount = 1;
             all.append(f);
-            show(int(all.size()));
+            // The status line is for people (the splash repaints for each): a few updates a
+            // second are enough, not one per row.
+            if ((all.size() & 4095) == 0)
+                show(int(all.size()));
         }
+        show(int(all.size()));
         if (fill)
             fill->commit();
         if (rc != vkdb::DbNoMoreRows) {
@@ -412,6 +486,7 @@ bool TDbFolderList::Load(int defaultWidth, int defaultHeight, int defaultBorder)
     // itself, would leave folders out of reach (or send the tree walks round for ever): such
     // folders become roots, and that is stored.
     QHash<QString, TDbFolder *> byId;
+    byId.reserve(all.size());
     for (TDbFolder *f : all)
         byId.insert(f->Rec.FolderId, f);
     auto makeRoot = [&c](TDbFolder *f) {
@@ -431,9 +506,10 @@ bool TDbFolderList::Load(int defaultWidth, int defaultHeight, int defaultBorder)
         if (!byId.contains(f->Rec.ParFolderId))
             makeRootStored(f);
     }
+    QList<TDbFolder *> chain; // one list for every walk
     for (TDbFolder *f : all) {
         // Walk up; a folder met twice closes a cycle, which is broken at the lowest FolderId in it.
-        QList<TDbFolder *> chain;
+        chain.clear();
         TDbFolder *p = f;
         while (p && !p->isRoot() && !chain.contains(p)) {
             chain.append(p);
@@ -449,18 +525,9 @@ bool TDbFolderList::Load(int defaultWidth, int defaultHeight, int defaultBorder)
     }
     if (repairs)
         repairs->commit();
-    for (TDbFolder *f : all) {
-        if (f->isRoot())
-            continue;
-        TDbFolder *parent = byId.value(f->Rec.ParFolderId);
-        TDbMedia *tile = MakeSubFolderTile(f);
-        tile->Owner = parent;
-        QList<TDbMedia *> &items = parent->MediaList->Items;
-        auto at = std::find_if(items.begin(), items.end(),
-                               [f](TDbMedia *m) { return m->Rec.Index > f->Rec.Index; });
-        items.insert(at, tile);
-        tile->RefCount = 1;
-    }
+    for (TDbFolder *f : all)
+        if (!f->isRoot())
+            placeTile(byId.value(f->Rec.ParFolderId), f);
     for (TDbFolder *f : all)
         if (f->isRoot())
             Folders.append(f);
@@ -469,6 +536,71 @@ bool TDbFolderList::Load(int defaultWidth, int defaultHeight, int defaultBorder)
     std::stable_sort(Folders.begin(), Folders.end(),
                      [](TDbFolder *a, TDbFolder *b) { return a->Rec.Index < b->Rec.Index; });
     return mediaLoaded;
+}
+
+TDbFolder *TDbFolderList::LoadOneFolder(const QString &oid)
+{
+    Connection &c = m_connection;
+    for (TDbFolder *f : Folders)
+        if (f->Rec.OID == oid && f->MediaList)
+            return f;
+    if (m_dataVersion < 0)
+        noteDataVersion();
+    TDbFolder *folder = nullptr;
+    {
+        Statement st(c, FolderLoadSelect + QStringLiteral(" where OID=?"));
+        if (!st.needsParams() || st.bind(oid) > 1 || st.execute() > 1) {
+            c.report(MsgRetrieveTableData, FolderTable);
+            return nullptr;
+        }
+        if (st.next() >= 2)
+            return nullptr;
+        folder = FolderRows(st, DefaultWidth, DefaultHeight, DefaultBorder).folder();
+    }
+    folder->MediaList =
+        std::make_unique<TDbMediaList>(folder->Rec.Width, folder->Rec.Height, folder->Rec.BorderWidth);
+    folder->RefCount = 1;
+    Folders.append(folder);
+    if (!loadFolderMedia(folder))
+        return nullptr;
+    // Its subfolders, as tiles of folders whose own lists stay unread.
+    Statement st(c, FolderLoadSelect + QStringLiteral(" where ParFolderId=? order by FolderId"));
+    if (!st.needsParams() || st.bind(folder->Rec.FolderId) > 1 || st.execute() > 1) {
+        c.report(MsgRetrieveTableData, FolderTable);
+        return nullptr;
+    }
+    int rc;
+    std::optional<double> fill;
+    FolderRows rows(st, DefaultWidth, DefaultHeight, DefaultBorder);
+    while ((rc = st.next()) < 2) {
+        TDbFolder *sub = rows.folder();
+        // One without index gets the index the whole load would give it (and store).
+        if (st.isEmpty(FolderLoadIndex)) {
+            if (!fill)
+                fill = std::max(MaxFolderIndex(c), 0.0);
+            sub->Rec.Index = *fill += 32;
+        }
+        if (sub->Rec.OID == folder->Rec.OID) {
+            delete sub; // a folder that names itself its parent is no subfolder of its own
+            continue;
+        }
+        placeTile(folder, sub);
+    }
+    if (rc != vkdb::DbNoMoreRows) {
+        c.report(MsgRetrieveTableData, FolderTable);
+        return nullptr;
+    }
+    return folder;
+}
+
+TDbFolder *TDbFolderList::LoadFolderOfMedia(const QString &mediaOid)
+{
+    Statement st(m_connection,
+                 QStringLiteral("select Folder.OID from MediaData, Folder where MediaData.OID=? "
+                                "and Folder.FolderId=MediaData.FolderId"));
+    if (!st.needsParams() || st.bind(mediaOid) > 1 || st.execute() > 1 || st.next() >= 2)
+        return nullptr;
+    return LoadOneFolder(st.text(0));
 }
 
 bool TDbFolderList::renumberRoots()
@@ -935,8 +1067,9 @@ TDbFolder *TDbFolderList::FindFolderById(const QString &folderId, bool deep) con
 
 TDbFolder *TDbFolderList::FindFolderByOid(const QString &oid) const
 {
+    // A subfolder whose list a partial load left unread is not the folder itself.
     for (TDbFolder *f : TreeOrder())
-        if (f->Rec.OID == oid)
+        if (f->Rec.OID == oid && f->MediaList)
             return f;
     return nullptr;
 }

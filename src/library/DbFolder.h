@@ -54,16 +54,18 @@ struct EngineFailure
 class TDbMedia
 {
 public:
+    // The small members together after the pointers: a library holds one item a row, and
+    // padding between them would cost every one of them.
     TsMedia Rec;
-    quint16 Changed = 0;
-    bool Selected = false;
     TDbFolder *SubFolder = nullptr; // the folder a SubFolder tile stands for
     TDbMedia *MirrorOf = nullptr;   // a search result's mirror: the library item it shows
+    TDbFolder *Owner = nullptr;     // the folder whose list holds the item
+    int RefCount = 0;
+    quint16 Changed = 0;
+    bool Selected = false;
     bool NoThumb = false;
     bool External = false;
     bool Lost = false;
-    TDbFolder *Owner = nullptr; // the folder whose list holds the item
-    int RefCount = 0;
 
     bool isSubFolderTile() const { return Rec.MediaType == SubFolderType; }
 
@@ -207,8 +209,21 @@ public:
 
     // The start-up load: all folders, their media, and the tree linked. False when the
     // folder table cannot be read. A read that broke off part-way sets QuitRequested.
+    // Folders a partial load (below) read before are let go first.
     bool Load(int defaultWidth, int defaultHeight, int defaultBorder);
     bool QuitRequested = false;
+
+    // For a command that acts on the items of a few folders, instead of Load: reads only the
+    // folder of that OID, with its list as Load builds it, and adds it to Folders (answers null
+    // when there is no such folder or it cannot be read). Its subfolders are tiles of folders
+    // whose own lists are not read (MediaList null): lookups pass over them, and nothing that
+    // walks a folder's subtree (moving, copying or removing folders) may run on a list loaded
+    // this way. The repairs of Load (the lost-media folder, missing indexes and parents) wait
+    // for the next whole load. Folders already loaded are not read again.
+    TDbFolder *LoadOneFolder(const QString &oid);
+    // The folder holding a media row, loaded as above; null when the row is not there or no
+    // folder holds it (Load, which may follow, puts such a row into the lost-media folder).
+    TDbFolder *LoadFolderOfMedia(const QString &mediaOid);
 
     TDbFolder *AddRootFolder(const QString &title, int width, int border, int height);
     bool InsertRootFolderAt(TDbFolder *folder, int position);
@@ -298,6 +313,9 @@ signals:
     void itemRemoved(vk::TDbFolder *folder, vk::TDbMedia *item);
 
 private:
+    void releaseFolders();
+    void noteDataVersion();
+    bool loadFolderMedia(TDbFolder *folder);
     bool renumberRoots();
     bool renumberItems(TDbFolder *folder);
     bool storeItemPlace(TDbFolder *folder, TDbMedia *item);

@@ -8,6 +8,7 @@
 #include "MediaTypes.h"
 #include "Messages.h"
 #include "RecordStatements.h"
+#include "RowValues.h"
 #include "Statement.h"
 #include "UiServices.h"
 
@@ -256,6 +257,101 @@ bool TDbMedia::Delete(Connection &c)
 
 // ---------------------------------------------------------------- the start-up load
 
+namespace {
+
+// The columns the load reads, in this order. The media file's object comes with its row: one
+// look-up answers both its name and whether it is linked (an external object) rather than kept
+// in the database.
+enum MediaLoadColumn
+{
+    LoadOid,
+    LoadFolderId,
+    LoadTitle,
+    LoadMediaFile,
+    LoadLinked,
+    LoadMediaType,
+    LoadIndex,
+    LoadNailFile,
+    LoadKeyWords,
+    LoadInsertDate,
+    LoadAuthor,
+};
+const QString MediaLoadSelect =
+    QStringLiteral("select MediaData.OID, FolderId, title, FILE_NAME, FILE_TYPE='01'x, MediaType, index, "
+                   "filename(MediaNail), KeyWords, InsertDate, Author from MediaData left join SYSFILEOBJ on "
+                   "FILE_ID=media");
+
+// Makes the items of the load straight from the rows where the statement holds them: one
+// string for each text of a row, and none for a text that repeats the row before's.
+class MediaRows
+{
+public:
+    explicit MediaRows(Statement &st) : m_st(st) {}
+
+    // The item of the row `next` fetched, all but its FolderId.
+    TDbMedia *item()
+    {
+        auto *m = new TDbMedia;
+        TsMedia &r = m->Rec;
+        r.OID = m_st.text(LoadOid);
+        r.Title = m_st.text(LoadTitle);
+        r.MediaFile = m_st.text(LoadMediaFile);
+        r.MediaType = columnInt(m_st, LoadMediaType);
+        // An empty index keeps the one of the row before.
+        if (!m_st.isEmpty(LoadIndex))
+            m_previousIndex = columnFloat(m_st, LoadIndex);
+        r.Index = m_previousIndex;
+        r.NailFile = m_st.text(LoadNailFile);
+        r.KeyWords = m_keyWords.take(m_st, LoadKeyWords);
+        r.InsertDate = m_insertDate.take(m_st, LoadInsertDate);
+        r.Author = m_author.take(m_st, LoadAuthor);
+        m->External = m_st.integer(LoadLinked) != 0;
+        return m;
+    }
+    void setPreviousIndex(double index) { m_previousIndex = index; }
+
+private:
+    Statement &m_st;
+    double m_previousIndex = 0;
+    RepeatedText m_keyWords, m_author;
+    RepeatedDate m_insertDate;
+};
+
+// The FolderId of a row, kept to tell whether the next row names the same folder (rows come
+// in FolderId order, so most do) without making its text.
+class FolderKey
+{
+public:
+    bool sameAs(const Statement &st, int column) const
+    {
+        if (!m_valid)
+            return false;
+        const vkdb::DbValueType type = st.type(column);
+        if (type == vkdb::DbValueType::Integer)
+            return m_isInteger && st.integer(column) == m_integer;
+        return !m_isInteger && st.utf8(column) == m_bytes;
+    }
+    // Takes the row's key; answers its text.
+    QString take(const Statement &st, int column)
+    {
+        m_valid = true;
+        m_isInteger = st.type(column) == vkdb::DbValueType::Integer;
+        if (m_isInteger) {
+            m_integer = st.integer(column);
+            return QString::number(m_integer);
+        }
+        m_bytes.assign(st.utf8(column));
+        return st.text(column);
+    }
+
+private:
+    bool m_valid = false, m_isInteger = false;
+    qint64 m_integer = 0;
+    std::string m_bytes;
+};
+
+} // namespace
+
 bool TDbFolderList::LoadAllMedia(const QList<TDbFolder *> &folders)
 {
     Connection &c = m_connection;
@@ -263,23 +359,7 @@ bool TDbFolderList::LoadAllMedia(const QList<TDbFolder *> &folders)
         return true;
     if (status)
         status(QStringLiteral("Get FileType Summary..."));
-    // Whether a file is linked is one look-up in this set, however many items there are.
-    QSet<QString> external;
-    {
-        Statement st(c, QStringLiteral("select FILE_NAME from SYSFILEOBJ where FILE_TYPE='01'x"));
-        QStringList row;
-        int rc;
-        while ((rc = st.fetch(row)) < 2)
-            external.insert(row[0]);
-        if (rc != vkdb::DbNoMoreRows) {
-            c.report(MsgRetrieveTableData, MediaTable);
-            return false;
-        }
-    }
-    Statement st(c,
-                 QStringLiteral("select OID, FolderId, title, filename(media), MediaType, index, "
-                                "filename(MediaNail), KeyWords, InsertDate, Author from MediaData order by "
-                                "FolderId, index"));
+    Statement st(c, MediaLoadSelect + QStringLiteral(" order by FolderId, index"));
     if (!st.isOpen()) {
         c.report(MsgRetrieveTableData, MediaTable);
         return false;
@@ -295,38 +375,40 @@ bool TDbFolderList::LoadAllMedia(const QList<TDbFolder *> &folders)
     };
     show();
     QList<TDbMedia *> orphans;
-    double previousIndex = 0;
-    QStringList row;
+    MediaRows items(st);
+    FolderKey key;
+    bool matched = false; // the last key's rows have a folder: folders[current]
+    QString orphanFolderId;
     int rc;
-    while ((rc = st.fetch(row)) < 2) {
-        auto *m = new TDbMedia;
-        m->Rec.OID = row[0];
-        m->Rec.FolderId = row[1];
-        m->Rec.Title = row[2];
-        m->Rec.MediaFile = row[3];
-        m->Rec.MediaType = row[4].toInt();
-        // An empty index keeps the one of the row before.
-        m->Rec.Index = row[5].isEmpty() ? previousIndex : textToFloat(row[5]);
-        previousIndex = m->Rec.Index;
-        m->Rec.NailFile = row[6];
-        m->Rec.KeyWords = row[7];
-        m->Rec.InsertDate = row[8].isEmpty() ? -1 : textToDate(row[8]);
-        m->Rec.Author = row[9];
-        m->External = external.contains(m->Rec.MediaFile);
-        const int start = current;
-        while (current < folderCount && folders[current]->Rec.FolderId != m->Rec.FolderId)
-            ++current;
-        if (current < folderCount) {
-            m->Owner = folders[current];
-            folders[current]->MediaList->Items.append(m);
+    while ((rc = st.next()) < 2) {
+        TDbMedia *m = items.item();
+        if (!key.sameAs(st, LoadFolderId)) {
+            // Matched like a merge: from the current folder on; a row no folder matches leaves
+            // the current folder where it was.
+            const QString folderId = key.take(st, LoadFolderId);
+            const int start = current;
+            while (current < folderCount && folders[current]->Rec.FolderId != folderId)
+                ++current;
+            matched = current < folderCount;
+            if (!matched) {
+                current = start;
+                orphanFolderId = folderId;
+            }
+        }
+        if (matched) {
+            TDbFolder *f = folders[current];
+            m->Rec.FolderId = f->Rec.FolderId; // the same text, shared
+            m->Owner = f;
+            f->MediaList->Items.append(m);
             ++m->RefCount;
         } else {
+            m->Rec.FolderId = orphanFolderId;
             orphans.append(m);
-            current = start;
         }
         ++rows;
-        // The status line is for people: a few updates a second are enough, not one per row.
-        if ((rows & 1023) == 0)
+        // The status line is for people (the splash repaints for each): a few updates a second
+        // are enough, not one per thousand rows.
+        if ((rows & 16383) == 0)
             show();
     }
     show();
@@ -356,6 +438,41 @@ bool TDbFolderList::LoadAllMedia(const QList<TDbFolder *> &folders)
         tx.commit();
     }
     return good;
+}
+
+bool TDbFolderList::loadFolderMedia(TDbFolder *folder)
+{
+    Connection &c = m_connection;
+    Statement st(c, MediaLoadSelect + QStringLiteral(" where FolderId=? order by index"));
+    if (!st.needsParams() || st.bind(folder->Rec.FolderId) > 1 || st.execute() > 1) {
+        c.report(MsgRetrieveTableData, MediaTable);
+        return false;
+    }
+    MediaRows items(st);
+    QList<TDbMedia *> &list = folder->MediaList->Items;
+    int rc;
+    while ((rc = st.next()) < 2) {
+        if (list.isEmpty() && st.isEmpty(LoadIndex)) {
+            // The whole load reads all rows in one run, and a first row without index there
+            // keeps the index of the last row before it that has one.
+            Statement before(c,
+                             QStringLiteral("select index from MediaData where (FolderId<? or FolderId is "
+                                            "null) and length(index)>0 order by FolderId desc, index desc"));
+            if (before.needsParams() && before.bind(folder->Rec.FolderId) < 2 && before.execute() < 2 &&
+                before.next() < 2)
+                items.setPreviousIndex(columnFloat(before, 0));
+        }
+        TDbMedia *m = items.item();
+        m->Rec.FolderId = folder->Rec.FolderId;
+        m->Owner = folder;
+        list.append(m);
+        ++m->RefCount;
+    }
+    if (rc != vkdb::DbNoMoreRows) {
+        c.report(MsgRetrieveTableData, MediaTable);
+        return false;
+    }
+    return true;
 }
 
 // ---------------------------------------------------------------- import, copy, drops
@@ -736,10 +853,13 @@ void TDbFolderList::ClipboardClear(TSelectedList &clipboard)
 
 TDbMedia *TDbFolderList::FindMediaByOid(const QString &oid) const
 {
-    for (TDbFolder *f : TreeOrder())
-        for (TDbMedia *m : f->MediaList->Items)
+    for (TDbFolder *f : TreeOrder()) {
+        if (!f->MediaList)
+            continue; // a subfolder whose list a partial load left unread
+        for (TDbMedia *m : std::as_const(f->MediaList->Items))
             if (!m->SubFolder && m->Rec.OID == oid)
                 return m;
+    }
     return nullptr;
 }
 

@@ -4,6 +4,7 @@
 #include "DbFolder.h"
 #include "Engine.h"
 #include "Messages.h"
+#include "RowValues.h"
 #include "Schema.h"
 #include "Statement.h"
 
@@ -142,13 +143,12 @@ bool TDbKeyWordList::Load(Connection &c)
         c.report(MsgSqlOpen);
         return false;
     }
-    QStringList row;
-    while (st.fetch(row) == vkdb::DbOk) {
+    while (st.next() == vkdb::DbOk) {
         auto *k = new TDbKeyWord;
-        k->Rec.OID = row[0];
-        k->Rec.Name = row[1];
-        k->Rec.IconFile = row[2];
-        k->Rec.Reference = row[3].isEmpty() ? 0 : row[3].toInt();
+        k->Rec.OID = st.text(0);
+        k->Rec.Name = st.text(1);
+        k->Rec.IconFile = st.text(2);
+        k->Rec.Reference = columnInt(st, 3);
         Items.append(k);
     }
     return true;

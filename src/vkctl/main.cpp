@@ -277,6 +277,28 @@ bool openTree(const Options &options, CliUi &ui, Connection &c, DisplayOptions &
     return roots.Load(display.DefaultPanelWidth, display.DefaultPanelHeight, display.DefaultPanelBorderWidth);
 }
 
+// For a command that acts on a few folders and items: opens the data source and reads only
+// the folders named and those holding the items named, not the whole library. An item no
+// folder holds (or no item at all) takes the whole load after all, which gives such a row its
+// folder (the lost-media folder) and the command its own "there is no ..." answer.
+bool openPart(const Options &options, CliUi &ui, Connection &c, DisplayOptions &display, TDbFolderList &roots,
+              const QStringList &folderOids, const QStringList &mediaOids)
+{
+    if (!openSource(options, ui, c))
+        return false;
+    LoadOptions(c, display);
+    roots.DefaultWidth = display.DefaultPanelWidth;
+    roots.DefaultHeight = display.DefaultPanelHeight;
+    roots.DefaultBorder = display.DefaultPanelBorderWidth;
+    for (const QString &oid : folderOids)
+        roots.LoadOneFolder(oid);
+    for (const QString &oid : mediaOids)
+        if (!roots.LoadFolderOfMedia(oid))
+            return roots.Load(display.DefaultPanelWidth, display.DefaultPanelHeight,
+                              display.DefaultPanelBorderWidth);
+    return true;
+}
+
 // The folder commands work on the tree as the workspace loads it.
 int cmdFolder(const Options &options, QStringList args, CliUi &ui)
 {
@@ -411,10 +433,12 @@ int cmdMedia(const QString &command, const Options &options, const QStringList &
     Connection c;
     DisplayOptions display;
     TDbFolderList roots(c);
-    if (!openTree(options, ui, c, display, roots))
+    const bool listing = command == QLatin1String("ls");
+    if (!openPart(options, ui, c, display, roots, listing ? oids : QStringList{toOid},
+                  listing ? QStringList() : oids))
         return 1;
 
-    if (command == QLatin1String("ls")) {
+    if (listing) {
         TDbFolder *folder = roots.FindFolderByOid(oids[0]);
         if (!folder) {
             printError(QStringLiteral("there is no folder %1").arg(oids[0]));
@@ -508,12 +532,12 @@ int cmdImport(const Options &options, const QStringList &args, CliUi &ui)
         ReadSettings(settings, SettingsGroup::MediaManage, values);
         mode = values.defaultImportType;
     }
+    const QString folderOid = positional.takeFirst();
     Connection c;
     DisplayOptions display;
     TDbFolderList roots(c);
-    if (!openTree(options, ui, c, display, roots))
+    if (!openPart(options, ui, c, display, roots, {folderOid}, {}))
         return ImportFailed;
-    const QString folderOid = positional.takeFirst();
     TDbFolder *folder = roots.FindFolderByOid(folderOid);
     if (!folder) {
         printError(QStringLiteral("there is no folder %1").arg(folderOid));
@@ -554,7 +578,8 @@ int cmdImport(const Options &options, const QStringList &args, CliUi &ui)
     return importer.skippedCount() > 0 ? ImportSomeSkipped : ImportAll;
 }
 
-// The commands that take MEDIA_OID PATH: the tree loaded and the item found, or said why not.
+// The commands that take MEDIA_OID PATH: the item's folder loaded and the item found, or said
+// why not.
 struct OneItem
 {
     Connection c;
@@ -565,7 +590,7 @@ struct OneItem
 
 bool openOneItem(const Options &options, const QStringList &args, CliUi &ui, OneItem &one)
 {
-    if (!openTree(options, ui, one.c, one.display, one.roots))
+    if (!openPart(options, ui, one.c, one.display, one.roots, {}, {args[0]}))
         return false;
     one.item = one.roots.FindMediaByOid(args[0]);
     if (!one.item)
@@ -716,7 +741,9 @@ int cmdKeyword(const Options &options, QStringList args, CliUi &ui)
     DisplayOptions display;
     TDbFolderList roots(c);
     LoadOptions(c, display);
-    if (!roots.Load(display.DefaultPanelWidth, display.DefaultPanelHeight, display.DefaultPanelBorderWidth))
+    // The item's folder is enough; an item no folder holds takes the whole load.
+    if (!roots.LoadFolderOfMedia(args[0]) &&
+        !roots.Load(display.DefaultPanelWidth, display.DefaultPanelHeight, display.DefaultPanelBorderWidth))
         return 1;
     TDbMedia *item = roots.FindMediaByOid(args[0]);
     if (!item) {

@@ -297,6 +297,148 @@ TEST_F(MediaTest, ThumbnailsAreMadeOnImportAndStored)
     EXPECT_FALSE(again->Folders.at(0)->MediaList->Items.at(0)->Rec.NailFile.isEmpty());
 }
 
+// The load reads a row's stored values itself instead of through their texts: whatever is
+// stored, each item must come out as the row statement (Select) reads that row.
+TEST_F(MediaTest, TheLoadReadsEachRowAsItsOwnSelectDoes)
+{
+    struct Case
+    {
+        const char *title, *type, *index, *keyWords, *date, *author; // nullptr: null
+        int media;                                                   // 0 none, 1 stored, 2 linked
+    };
+    const Case cases[] = {
+        {"plain", "3", "0", "", "2001-05-17", "Ann", 1},
+        {"Ελληνικά 日本", "7", "2.5", "0001\r\n", "05-17-2001", "Ann", 2}, // month-day-year
+        {"a fraction", "7.5", "64", "0001\r\n", "2001-05-17 10:30", "Bob", 0},
+        {"a word", "x", "1e3", nullptr, "2001-13-40", nullptr, 2}, // no order of the parts fits
+        {"a stored number", nullptr, "abc", "", "20010517", "", 0},
+        {"short parts", "99", "-5", "0002\r\n", "2001-5-7", "Bob", 0},
+    };
+    const QString linkedPath = src.writeFile("linked.mp3", "ID3");
+    const QString storedPath = src.writeFile("stored.jpg", "JPEG");
+    QStringList oids;
+    for (const Case &k : cases) {
+        Statement st(
+            c(), "insert into MediaData (FolderId, title, MediaType, index, KeyWords, InsertDate, Author, "
+                 "media) values (?,?,?,?,?,?,?,?)");
+        st.bind(folder->Rec.FolderId);
+        for (const char *v : {k.title, k.type, k.index, k.keyWords, k.date, k.author})
+            v ? st.bind(QString::fromUtf8(v)) : st.bindNull();
+        k.media == 1 ? st.bindFile(storedPath) : k.media == 2 ? st.bind(linkedPath) : st.bindNull();
+        QString oid;
+        ASSERT_LT(st.execute(&oid), 2) << k.title;
+        oids << oid;
+    }
+    auto again = reload();
+    const QList<TDbMedia *> &items = again->Folders.at(0)->MediaList->Items;
+    ASSERT_EQ(items.size(), std::size(cases));
+    for (int i = 0; i < oids.size(); ++i) {
+        const TDbMedia *m = again->FindMediaByOid(oids[i]);
+        ASSERT_NE(m, nullptr);
+        TDbMedia row;
+        row.Rec.OID = oids[i];
+        row.Changed = MediaFolderId | MediaTitle | MediaMedia | MediaNail | MediaMediaType | MediaIndex |
+                      MediaKeyWords | MediaInsertDate | MediaAuthor;
+        ASSERT_TRUE(row.Select(c()));
+        const char *title = cases[i].title;
+        EXPECT_EQ(m->Rec.Title, row.Rec.Title) << title;
+        EXPECT_EQ(m->Rec.FolderId, row.Rec.FolderId) << title;
+        EXPECT_EQ(m->Rec.MediaFile, row.Rec.MediaFile) << title;
+        EXPECT_EQ(m->Rec.NailFile, row.Rec.NailFile) << title;
+        EXPECT_EQ(m->Rec.MediaType, row.Rec.MediaType) << title;
+        EXPECT_EQ(m->Rec.Index, row.Rec.Index) << title;
+        EXPECT_EQ(m->Rec.KeyWords, row.Rec.KeyWords) << title;
+        EXPECT_EQ(m->Rec.InsertDate, row.Rec.InsertDate) << title;
+        EXPECT_EQ(m->Rec.Author, row.Rec.Author) << title;
+        // Linked is what the row's own file object is.
+        EXPECT_EQ(m->External, cases[i].media == 2) << title;
+    }
+    // The values that matter, not only agreement: read in index order, with the dates the
+    // text forms give.
+    QStringList order;
+    for (const TDbMedia *m : items)
+        order << m->Rec.Title + "=" + floatToText(m->Rec.Index);
+    EXPECT_EQ(order, (QStringList{"short parts=-5", "plain=0", "Ελληνικά 日本=2.5", "a fraction=64",
+                                  "a word=1000", "a stored number=0"}));
+    EXPECT_EQ(again->FindMediaByOid(oids[1])->Rec.InsertDate, textToDate("2001-05-17"));
+    EXPECT_EQ(again->FindMediaByOid(oids[3])->Rec.InsertDate, -1);
+    EXPECT_EQ(again->FindMediaByOid(oids[2])->Rec.MediaType, 0);
+}
+
+// A command on one folder reads that folder alone; its list is the one the whole load makes,
+// subfolder tiles in their places and an empty index taken from the row before it in the
+// whole table.
+TEST_F(MediaTest, OneFolderLoadsAsTheWholeLoadListsIt)
+{
+    ASSERT_NE(import("a.jpg", "JPEG"), nullptr);
+    ASSERT_NE(import("b.jpg", "JPEG"), nullptr);
+    TDbMedia *sub = list->AddSubFolder(folder, "sub", 80, 100, 3);
+    ASSERT_NE(sub, nullptr);
+    int mode = 1;
+    ASSERT_NE(list->InsertMediaFile(folder, src.writeFile("c.mp3", "ID3"), mode), nullptr);
+    TDbFolder *other = list->AddRootFolder("other", 80, 3, 100);
+    Statement st(c(), "insert into MediaData (FolderId, title, index) values (?, 'no index', null)");
+    st.bind(other->Rec.FolderId);
+    ASSERT_LT(st.execute(), 2);
+    const QString pictures = folder->Rec.OID, subOid = sub->SubFolder->Rec.OID, otherOid = other->Rec.OID;
+    const QString b = folder->MediaList->Items.at(1)->Rec.OID;
+
+    auto describe = [](const TDbFolder *f) {
+        QStringList out;
+        for (const TDbMedia *m : f->MediaList->Items)
+            out << QStringList{m->Rec.OID,
+                               m->Rec.Title,
+                               floatToText(m->Rec.Index),
+                               m->Rec.FolderId,
+                               QString::number(m->External),
+                               m->SubFolder ? m->SubFolder->Rec.OID : QString()}
+                       .join('|');
+        return out;
+    };
+    auto whole = reload();
+    TDbFolderList part(c());
+    TDbFolder *one = part.LoadOneFolder(pictures);
+    ASSERT_NE(one, nullptr);
+    EXPECT_EQ(describe(one), describe(whole->FindFolderByOid(pictures)));
+    EXPECT_EQ(describe(one).at(2).section('|', 1, 2), "sub|64");
+    TDbFolder *two = part.LoadOneFolder(otherOid);
+    ASSERT_NE(two, nullptr);
+    EXPECT_EQ(describe(two), describe(whole->FindFolderByOid(otherOid)));
+    EXPECT_EQ(two->MediaList->Items.at(0)->Rec.Index, 96);
+    // A subfolder is a tile of a folder not read: lookups pass over it. An item's folder is
+    // not read twice, and a folder that does not exist is none.
+    EXPECT_EQ(part.FindFolderByOid(subOid), nullptr);
+    EXPECT_EQ(part.LoadFolderOfMedia(b), one);
+    EXPECT_EQ(part.LoadOneFolder("000000000000999999"), nullptr);
+    EXPECT_EQ(part.Folders.size(), 2);
+
+    // Renumbering in such a list stores the subfolder's new place in its own row.
+    TDbMedia *last = one->MediaList->Items.at(3);
+    ASSERT_TRUE(part.MoveItems({last}, one, 0)); // before index 0: -32, so all are renumbered
+    EXPECT_EQ(value("select index from Folder where OID = ?", subOid), "96.0");
+    EXPECT_TRUE(src.ui.messages.isEmpty()) << src.ui.messages.join('\n').toStdString();
+}
+
+// A row no folder holds has no folder to read alone; the whole load, which may follow on the
+// same list, gives it the lost-media folder and lets go of what was read before.
+TEST_F(MediaTest, ARowWithoutItsFolderTakesTheWholeLoad)
+{
+    ASSERT_NE(import("a.jpg", "JPEG"), nullptr);
+    const QString pictures = folder->Rec.OID;
+    Statement st(c(), "insert into MediaData (FolderId, title) values (987, 'stray')");
+    QString stray;
+    ASSERT_LT(st.execute(&stray), 2);
+    list.reset();
+    TDbFolderList part(c());
+    ASSERT_NE(part.LoadOneFolder(pictures), nullptr);
+    EXPECT_EQ(part.LoadFolderOfMedia(stray), nullptr);
+    ASSERT_TRUE(part.Load(80, 100, 3));
+    EXPECT_EQ(part.Folders.size(), 2); // the folder read before is not there twice
+    const TDbMedia *m = part.FindMediaByOid(stray);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->Owner->Rec.Title, "Lost Media Folder");
+}
+
 TEST(MediaTypesTest, ExtensionTable)
 {
     struct Case

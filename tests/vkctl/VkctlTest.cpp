@@ -306,6 +306,38 @@ TEST_F(VkctlTest, MediaListsMovesCopiesAndRemoves)
     EXPECT_EQ(vkctl({"rm", "000000000000999999"}).code, 1);
 }
 
+// Commands on a few items read only their folders: a subfolder still takes its place among the
+// items, and an item no folder holds is still found, in the lost-media folder the whole load
+// gives it.
+TEST_F(VkctlTest, CommandsOnItemsSeeTheirFolderAsTheWorkspaceDoes)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    const QString a = vkctl({"folder", "add", "a"}).out.trimmed();
+    const QString folderId =
+        vkctl({"sql", "select FolderId from Folder where OID = ?", "--param", a}).out.trimmed();
+    auto add = [&](const QString &folder, const QString &title, const QString &index) {
+        return vkctl({"sql", "insert into MediaData (FolderId, title, MediaType, index) values (?, ?, 3, ?)",
+                      "--param", folder, "--param", title, "--param", index})
+            .out.trimmed();
+    };
+    const QString first = add(folderId, "first", "0");
+    add(folderId, "second", "64");
+    ASSERT_EQ(vkctl({"folder", "add", "sub", "--parent", a}).code, 0); // index 96, after both
+    // Dropped on the gap before the subfolder: between second and sub.
+    Result r = vkctl({"mv", first, "--to", a, "--at", "2"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QStringList items;
+    for (const QString &line : vkctl({"ls", a}).out.split('\n', Qt::SkipEmptyParts))
+        items << line.section('\t', 3, 3) + "=" + line.section('\t', 2, 2);
+    EXPECT_EQ(items, (QStringList{"second=64", "first=80"}));
+
+    const QString stray = add("987", "stray", "0");
+    r = vkctl({"rm", stray});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(vkctl({"folder", "ls"}).out.contains("Lost Media Folder"));
+    EXPECT_EQ(vkctl({"sql", "select count(*) from MediaData where OID = ?", "--param", stray}).out, "0\n");
+}
+
 TEST_F(VkctlTest, KeywordsTagAndCount)
 {
     ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);

@@ -66,6 +66,13 @@ const char *const CatalogViews =
     "create temp view if not exists SYSFILEOBJ as select dir||name as FILE_NAME,"
     " case type when 0 then x'00' else x'01' end as FILE_TYPE, id as FILE_ID from main._vk_fileobj;";
 
+// The file objects of one kind (FILE_TYPE='00'x: the stored copies), found without reading every
+// object: the program asks for its stored copies at each start, and a library of linked files
+// holds many objects and few copies or none. The expression is the catalog's FILE_TYPE, word for
+// word, so that a query on that column uses the index.
+const char *const FileKindIndex = "create index if not exists main._vk_fileobj_kind on _vk_fileobj("
+                                  "(case type when 0 then x'00' else x'01' end))";
+
 int nativeFromSqlite(int rc, int systemErrno = 0)
 {
     // A full disk shows as SQLITE_FULL when a write runs short, but as an I/O error when a
@@ -120,11 +127,28 @@ int ok()
 
 bool hasOidColumn(sqlite3 *db, const std::string &table);
 
+// An OID's 18 digits into `out` (which keeps its capacity from row to row). Every row of
+// a read carries one, so no formatting machinery is spent on it.
+void formatOidInto(sqlite3_int64 value, std::string &out)
+{
+    if (value < 0 || value > 999999999999999999LL) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%0*lld", OidWidth, static_cast<long long>(value));
+        out.assign(buf);
+        return;
+    }
+    out.resize(OidWidth);
+    for (int i = OidWidth - 1; i >= 0; --i) {
+        out[size_t(i)] = char('0' + value % 10);
+        value /= 10;
+    }
+}
+
 std::string formatOid(sqlite3_int64 value)
 {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%0*lld", OidWidth, static_cast<long long>(value));
-    return buf;
+    std::string out;
+    formatOidInto(value, out);
+    return out;
 }
 
 } // namespace
@@ -1029,6 +1053,8 @@ int openDatabase(DbConnection *c, bool create)
         return fail(ErrNotADatabase, "The file \"" + c->databasePath + "\" is not a Vellumark database.");
     if (!create && (rc = upgradeFormat(c)) != SQLITE_OK)
         return c->sqliteError(rc, "bringing the database's tables up to date");
+    // Only speeds reads up: a database that cannot take it now (read-only, busy) is read without.
+    c->exec(FileKindIndex);
     c->emptyTrash();
     return ok();
 }
@@ -1113,7 +1139,9 @@ public:
     sqlite3_stmt *stmt = nullptr;
     int nextParam = 1;
     bool executed = false;
-    int stepState = SQLITE_DONE; // SQLITE_ROW: a row is waiting to be fetched
+    int stepState = SQLITE_DONE;          // SQLITE_ROW: a row is waiting to be fetched
+    bool rowHeld = false;                 // DbFetchRow left the current row in place: step before the next
+    std::vector<std::string> columnTexts; // an OID's digits or a file object's path, for DbColumnText
     std::vector<ColumnKind> columnKinds;
     std::vector<std::pair<int, std::string>> pendingFiles; // parameter index, path of the internal copy
     std::vector<std::string> logValues;
@@ -1347,6 +1375,7 @@ int runStep(DbStatement *st, std::string *oid)
     const sqlite3_int64 oidBefore = c->nextOid;
     int rc = sqlite3_step(st->stmt);
     st->executed = true;
+    st->rowHeld = false;
     if (rc == SQLITE_ROW) {
         st->stepState = SQLITE_ROW;
     } else if (rc == SQLITE_DONE) {
@@ -1674,6 +1703,7 @@ int DbNextParamSet(DbStatement *statement)
     st->specialValues.clear();
     st->executed = false;
     st->stepState = SQLITE_DONE;
+    st->rowHeld = false;
     st->nextParam = 1;
     st->logValues.clear();
     return ok();
@@ -1710,14 +1740,23 @@ int DbExecute(DbStatement *statement, std::string *oid)
     return rc;
 }
 
-int DbGetData(DbStatement *statement, std::vector<std::string> &values)
+namespace {
+
+// Steps past a row DbFetchRow left in place.
+void releaseHeldRow(DbStatement *st)
 {
-    values.clear();
-    if (!statement)
-        return fail(ErrMisuse, "No statement was given.");
-    DbStatement *st = statement;
+    if (!st->rowHeld)
+        return;
+    st->rowHeld = false;
+    st->stepState = sqlite3_step(st->stmt);
+}
+
+// Before a row is read: whether there is one (DbOk), or why not.
+int rowWaiting(DbStatement *st)
+{
     if (!st->stmt || !st->executed)
         return st->stmt ? fail(ErrMisuse, "The statement has not been executed.") : DbNoMoreRows;
+    releaseHeldRow(st);
     if (st->stepState == SQLITE_DONE)
         return DbNoMoreRows;
     if (st->stepState != SQLITE_ROW) {
@@ -1725,11 +1764,24 @@ int DbGetData(DbStatement *statement, std::vector<std::string> &values)
         st->stepState = SQLITE_DONE;
         return st->conn->sqliteError(rc);
     }
-    const int n = sqlite3_column_count(st->stmt);
     // SQLite prepares a statement again when another program changed the schema; its
     // columns may then differ from those it was first prepared with.
-    if (size_t(n) != st->columnKinds.size())
+    if (size_t(sqlite3_column_count(st->stmt)) != st->columnKinds.size())
         st->computeColumnKinds();
+    return DbOk;
+}
+
+} // namespace
+
+int DbGetData(DbStatement *statement, std::vector<std::string> &values)
+{
+    values.clear();
+    if (!statement)
+        return fail(ErrMisuse, "No statement was given.");
+    DbStatement *st = statement;
+    if (const int waiting = rowWaiting(st); waiting != DbOk)
+        return waiting;
+    const int n = sqlite3_column_count(st->stmt);
     int result = DbOk;
     values.resize(size_t(n));
     for (int i = 0; i < n; ++i) {
@@ -1748,7 +1800,7 @@ int DbGetData(DbStatement *statement, std::vector<std::string> &values)
             break;
         case ColumnKind::Oid:
             if (type == SQLITE_INTEGER) {
-                values[size_t(i)] = formatOid(sqlite3_column_int64(st->stmt, i));
+                formatOidInto(sqlite3_column_int64(st->stmt, i), values[size_t(i)]);
                 break;
             }
             [[fallthrough]];
@@ -1771,6 +1823,74 @@ int DbGetData(DbStatement *statement, std::vector<std::string> &values)
     if (result != DbOk)
         return result;
     return ok();
+}
+
+int DbFetchRow(DbStatement *statement)
+{
+    if (!statement)
+        return fail(ErrMisuse, "No statement was given.");
+    DbStatement *st = statement;
+    if (const int waiting = rowWaiting(st); waiting != DbOk)
+        return waiting;
+    // The row stays where SQLite has it; the step to the next one waits for the next fetch.
+    st->rowHeld = true;
+    return ok();
+}
+
+DbValueType DbColumnType(DbStatement *statement, int column)
+{
+    if (!statement || !statement->rowHeld || column < 0 || column >= int(statement->columnKinds.size()))
+        return DbValueType::Null;
+    switch (sqlite3_column_type(statement->stmt, column)) {
+    case SQLITE_INTEGER:
+        return DbValueType::Integer;
+    case SQLITE_FLOAT:
+        return DbValueType::Real;
+    case SQLITE_TEXT:
+        return DbValueType::Text;
+    case SQLITE_BLOB:
+        return DbValueType::Blob;
+    default:
+        return DbValueType::Null;
+    }
+}
+
+std::string_view DbColumnText(DbStatement *statement, int column)
+{
+    if (!statement || !statement->rowHeld || column < 0 || column >= int(statement->columnKinds.size()))
+        return {};
+    DbStatement *st = statement;
+    sqlite3_stmt *s = st->stmt;
+    const int type = sqlite3_column_type(s, column);
+    if (type == SQLITE_NULL)
+        return {};
+    const ColumnKind kind = st->columnKinds[size_t(column)];
+    if (type == SQLITE_INTEGER && kind != ColumnKind::Plain) {
+        if (st->columnTexts.size() < st->columnKinds.size())
+            st->columnTexts.resize(st->columnKinds.size());
+        std::string &text = st->columnTexts[size_t(column)];
+        if (kind == ColumnKind::Oid)
+            formatOidInto(sqlite3_column_int64(s, column), text);
+        else
+            text = st->conn->fileNameOf(sqlite3_column_int64(s, column));
+        return text;
+    }
+    const char *text = reinterpret_cast<const char *>(sqlite3_column_text(s, column));
+    return text ? std::string_view(text, size_t(sqlite3_column_bytes(s, column))) : std::string_view();
+}
+
+int64_t DbColumnInt64(DbStatement *statement, int column)
+{
+    if (!statement || !statement->rowHeld || column < 0 || column >= int(statement->columnKinds.size()))
+        return 0;
+    return sqlite3_column_int64(statement->stmt, column);
+}
+
+double DbColumnDouble(DbStatement *statement, int column)
+{
+    if (!statement || !statement->rowHeld || column < 0 || column >= int(statement->columnKinds.size()))
+        return 0;
+    return sqlite3_column_double(statement->stmt, column);
 }
 
 int DbSetColumnFile(DbStatement *statement, int column, const std::string &path)

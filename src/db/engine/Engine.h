@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct sqlite3;
@@ -91,6 +92,28 @@ int DbNextParamSet(DbStatement *statement);
 int DbExecute(DbStatement *statement, std::string *oid = nullptr);
 // Fetches one row: every column as text, null as empty; a file column as its full path.
 int DbGetData(DbStatement *statement, std::vector<std::string> &values);
+// Fetches one row like DbGetData, but leaves it in place: its columns are read one by one
+// with DbColumnType, DbColumnText, DbColumnInt64 and DbColumnDouble until the next fetch,
+// with no copy of the whole row. Reads of many rows (the start-up load) go this way.
+// Same results as DbGetData (a failure of the step past a row shows at the next fetch);
+// a column file (DbSetColumnFile) is DbGetData's only.
+int DbFetchRow(DbStatement *statement);
+enum class DbValueType
+{
+    Null,
+    Integer,
+    Real,
+    Text,
+    Blob
+};
+// The stored type of a column of the row DbFetchRow fetched; ask it before reading the value,
+// which may convert it.
+DbValueType DbColumnType(DbStatement *statement, int column);
+// The column as DbGetData answers it (null as empty, a file column as its full path, an OID as
+// its 18 characters), valid until the next fetch.
+std::string_view DbColumnText(DbStatement *statement, int column);
+int64_t DbColumnInt64(DbStatement *statement, int column);
+double DbColumnDouble(DbStatement *statement, int column);
 // Before the next DbGetData, write the value of `column` into the file at path instead of
 // answering it (a file column: the file object's content). An empty path cancels it.
 int DbSetColumnFile(DbStatement *statement, int column, const std::string &path);

@@ -601,3 +601,57 @@ TEST_F(EngineTest, TransactionsNestAsSavepoints)
 }
 
 } // namespace
+
+namespace {
+
+// A read of many rows leaves each row in place: column by column it answers what DbGetData
+// answers for the same row (an OID's digits, a file column's path, null as empty), and the
+// next fetch moves on, whichever of the two fetched the row before.
+TEST_F(EngineTest, RowsReadInPlaceAnswerWhatGetDataAnswers)
+{
+    const QString pic = src.writeFile("pic.jpg", "JPEG");
+    insert(db(), "insert into MediaData (title, index, MediaType, KeyWords, media) values (?,?,?,?,?)",
+           {text("stored"), text("2.5"), text("3"), null(), file(pic)});
+    insert(db(), "insert into MediaData (title, index, MediaType, KeyWords, media) values (?,?,?,?,?)",
+           {text("Ελληνικά 日本"), text("32"), text("x"), text("0001\r\n"), text("/no/such/file.mp3")});
+    insert(db(), "insert into MediaData (title, index, MediaType, KeyWords, media) values (?,?,?,?,?)",
+           {null(), null(), null(), text(""), null()});
+    const std::string sql =
+        "select OID, title, index, MediaType, KeyWords, media, filename(media) from MediaData order by OID";
+    const Rows expected = query(db(), sql);
+    ASSERT_EQ(expected.size(), 3u);
+    const DbValueType types[3][5] = {
+        {DbValueType::Integer, DbValueType::Text, DbValueType::Real, DbValueType::Integer, DbValueType::Null},
+        {DbValueType::Integer, DbValueType::Text, DbValueType::Real, DbValueType::Text, DbValueType::Text},
+        {DbValueType::Integer, DbValueType::Null, DbValueType::Null, DbValueType::Null, DbValueType::Text}};
+
+    DbStatement *st = nullptr;
+    ASSERT_EQ(DbPrepare(db(), sql, &st), DbOk);
+    for (size_t r = 0; r < expected.size(); ++r) {
+        ASSERT_EQ(DbFetchRow(st), DbOk);
+        for (int i = 0; i < 5; ++i) // the type first: reading a number's text converts it
+            EXPECT_EQ(DbColumnType(st, i), types[r][i]) << "row " << r << " column " << i;
+        for (size_t i = 0; i < expected[r].size(); ++i)
+            EXPECT_EQ(std::string(DbColumnText(st, int(i))), expected[r][i])
+                << "row " << r << " column " << i;
+    }
+    EXPECT_EQ(DbFetchRow(st), DbNoMoreRows);
+    EXPECT_TRUE(DbColumnText(st, 0).empty());
+    DbFreeStmt(&st);
+
+    // Numbers come as they are stored, not through their text.
+    ASSERT_EQ(DbPrepare(db(), "select index, MediaType from MediaData order by OID", &st), DbOk);
+    ASSERT_EQ(DbFetchRow(st), DbOk);
+    EXPECT_EQ(DbColumnDouble(st, 0), 2.5);
+    EXPECT_EQ(DbColumnInt64(st, 1), 3);
+    // The two fetches take turns on one statement without reading a row twice.
+    std::vector<std::string> values;
+    ASSERT_EQ(DbGetData(st, values), DbOk);
+    EXPECT_EQ(values.at(0), "32.0");
+    ASSERT_EQ(DbFetchRow(st), DbOk);
+    EXPECT_EQ(DbColumnType(st, 0), DbValueType::Null);
+    EXPECT_EQ(DbGetData(st, values), DbNoMoreRows);
+    DbFreeStmt(&st);
+}
+
+} // namespace
