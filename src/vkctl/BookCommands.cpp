@@ -3,6 +3,7 @@
 #include "AT_DbClearbook.h"
 #include "ClearBookJson.h"
 #include "Connection.h"
+#include "PlayTrace.h"
 #include "Schema.h"
 #include "WorkDirectory.h"
 
@@ -12,6 +13,7 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <cmath>
 #include <cstdio>
 
 namespace vk {
@@ -26,7 +28,8 @@ int usage(const BookCommandContext &ctx, const QString &what)
 {
     ctx.error(what);
     ctx.error(QStringLiteral("usage: vkctl book ls [--json] | show BOOK | export-json BOOK [PATH|-] | "
-                             "import-json PATH|- | rm BOOK | cp BOOK [--title TITLE]"));
+                             "import-json PATH|- | rm BOOK | cp BOOK [--title TITLE] | "
+                             "play BOOK [--slide N] --trace [--limit SECONDS] [--resume-after SECONDS]"));
     return Usage;
 }
 
@@ -54,6 +57,16 @@ TDbClearBook *findBook(TDbClearBookList &books, const QString &name, const BookC
     return nullptr;
 }
 
+// Seconds given on the command line, as milliseconds; -1 when not a number above 0.
+qint64 secondsOption(const QString &text)
+{
+    bool ok = false;
+    const double seconds = text.toDouble(&ok);
+    if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > 1e9)
+        return -1;
+    return qMax<qint64>(1, qRound64(seconds * 1000));
+}
+
 QByteArray readInput(const QString &path, QString *error)
 {
     QFile f;
@@ -77,11 +90,29 @@ int cmdBook(QStringList args, const BookCommandContext &ctx)
     QString title;
     bool hasTitle = false;
     QStringList positional;
+    const bool play = sub == QLatin1String("play");
+    bool trace = false;
+    int slideNumber = 1;
+    qint64 limit = 600000;
+    qint64 resumeAfter = 1000;
     while (!args.isEmpty()) {
         const QString a = args.takeFirst();
         if (a == QLatin1String("--json") && sub == QLatin1String("ls"))
             json = true;
-        else if (a == QLatin1String("--title") && sub == QLatin1String("cp") && !args.isEmpty()) {
+        else if (a == QLatin1String("--trace") && play)
+            trace = true;
+        else if (a == QLatin1String("--slide") && play && !args.isEmpty()) {
+            bool ok = false;
+            slideNumber = args.takeFirst().toInt(&ok);
+            if (!ok || slideNumber < 1)
+                return usage(ctx, QStringLiteral("--slide takes a slide's place in the ClearBook, from 1"));
+        } else if ((a == QLatin1String("--limit") || a == QLatin1String("--resume-after")) && play &&
+                   !args.isEmpty()) {
+            const qint64 ms = secondsOption(args.takeFirst());
+            if (ms < 0)
+                return usage(ctx, QStringLiteral("%1 takes a number of seconds above 0").arg(a));
+            (a == QLatin1String("--limit") ? limit : resumeAfter) = ms;
+        } else if (a == QLatin1String("--title") && sub == QLatin1String("cp") && !args.isEmpty()) {
             title = args.takeFirst();
             hasTitle = true;
         } else if (a.startsWith(QLatin1String("--")))
@@ -91,11 +122,15 @@ int cmdBook(QStringList args, const BookCommandContext &ctx)
     }
     const qsizetype wanted = sub == QLatin1String("ls") ? 0 : sub == QLatin1String("export-json") ? -1 : 1;
     if (sub != QLatin1String("ls") && sub != QLatin1String("show") && sub != QLatin1String("export-json") &&
-        sub != QLatin1String("import-json") && sub != QLatin1String("rm") && sub != QLatin1String("cp"))
+        sub != QLatin1String("import-json") && sub != QLatin1String("rm") && sub != QLatin1String("cp") &&
+        !play)
         return usage(ctx, QStringLiteral("unknown command 'book %1'").arg(sub));
     if ((wanted >= 0 && positional.size() != wanted) ||
         (wanted < 0 && (positional.isEmpty() || positional.size() > 2)))
         return usage(ctx, QStringLiteral("wrong arguments for book %1").arg(sub));
+    // Nothing but the trace plays without a screen.
+    if (play && !trace)
+        return usage(ctx, QStringLiteral("book play needs --trace"));
 
     // The document is read before anything is opened, so that a bad file changes nothing.
     QJsonObject doc;
@@ -200,6 +235,19 @@ int cmdBook(QStringList args, const BookCommandContext &ctx)
             return Failed;
         }
         return Done;
+    }
+    if (play) {
+        if (slideNumber > cb->Slides.size()) {
+            ctx.error(QStringLiteral("%1 has %2 slides; there is no slide %3")
+                          .arg(cb->Rec.CB_Title)
+                          .arg(cb->Slides.size())
+                          .arg(slideNumber));
+            return Failed;
+        }
+        PlayTrace player(books, ctx.print);
+        player.setLimit(limit);
+        player.setResumeAfter(resumeAfter);
+        return player.run(cb->Slides[slideNumber - 1]) ? Done : Failed;
     }
     if (sub == QLatin1String("rm"))
         return books.DeleteClearBook(cb) ? Done : Failed;

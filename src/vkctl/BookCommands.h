@@ -6,8 +6,26 @@
 //   book import-json PATH|-          a new ClearBook from such a document; prints its OID
 //   book rm BOOK
 //   book cp BOOK [--title TITLE]     prints the copy's OID
+//   book play BOOK [--slide N] --trace [--limit SECONDS] [--resume-after SECONDS]
+//                                    plays the ClearBook from its slide N (default 1) on a
+//                                    virtual clock, printing every event with its time
 //
 // BOOK is a ClearBook's OID or its title.
+//
+// The trace: one event a line, tab-separated fields, time first:
+//
+//   MS  CLOCK  EVENT  FIELD...
+//
+// MS is the virtual milliseconds since play began, CLOCK the timeline's clock in 1/100 s (it
+// stands still through delays and pauses, and goes back when a loop or a jump does). The events
+// and their fields are listed in src/timeline/PlayTrace.h: book, slide, show and hide of an
+// object (by its number in `book show` and its title), media-play (with the position in ms),
+// media-pause and media-stop, loop, loop-again, loop-out, loop-expired, jump, jump-nowhere,
+// label, delay, delay-end, pause, resume, stop, end, link, restart and limit. Play stops at a
+// Stop flag, at the end of a slide with no link, or after --limit seconds of virtual time
+// (default 600); a pause is ended after --resume-after seconds (default 1) by the key press or
+// click it waits for. Media are taken to be as long as their bars. Exit 0 when it played, 1
+// when the ClearBook, the slide or its flags could not be read.
 #pragma once
 
 #include <QString>

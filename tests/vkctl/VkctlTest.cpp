@@ -956,6 +956,98 @@ TEST_F(VkctlTest, ClearBooksComeBackIdenticalThroughJsonCopiesAndRestarts)
     EXPECT_EQ(vkctl({"book", "show"}).code, 2);
 }
 
+TEST_F(VkctlTest, BookPlayTracesEveryFlagKindTickForTick)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    QFile sound(home.path() + "/sound.wav");
+    ASSERT_TRUE(sound.open(QIODevice::WriteOnly));
+    sound.write(QByteArray(4000, 'w'));
+    sound.close();
+    // Slide 1: a counted loop with a label in it, a delay, a jump over a stretch to its label,
+    // a pause, and "next" at its end. Slide 2: a time-limited loop and a stop.
+    const QString flag =
+        R"({"id": %1, "startTime": %2, "name": "%3", "type": %4, "loopEnd": %5, "jumpTo": "%6",
+                             "activeType": %7, "timeAssociated": %8})";
+    const QString json =
+        QString(R"({"vellumark": "clearbook", "version": 1, "title": "Timing", "author": "Ann",
+      "slides": [
+        {"title": "Intro", "ending": "sequence",
+         "objects": [
+           {"kind": 451, "title": "Box", "barLeft": 0, "barWidth": 300},
+           {"kind": 101, "title": "sound.wav", "media": {"file": "%1/sound.wav"}, "barLeft": 100, "barWidth": 200},
+           {"kind": 410, "title": "Caption", "caption": "Hi", "barLeft": 200, "barWidth": 400}],
+         "flags": [%2, %3, %4, %5, %6, %7]},
+        {"title": "Outro", "ending": "pause",
+         "objects": [{"kind": 453, "title": "Dot", "barLeft": 0, "barWidth": 300}],
+         "flags": [%8, %9]}]})")
+            .arg(home.path(), flag.arg(1).arg(100).arg("L").arg(0).arg(200).arg("").arg(1).arg(1),
+                 flag.arg(2).arg(150).arg("Mid").arg(2).arg(0).arg("").arg(0).arg(0),
+                 flag.arg(3).arg(250).arg("D").arg(3).arg(0).arg("").arg(0).arg(50),
+                 flag.arg(4).arg(350).arg("J").arg(1).arg(0).arg("Lab").arg(0).arg(0),
+                 flag.arg(5).arg(450).arg("Lab").arg(2).arg(0).arg("").arg(0).arg(0),
+                 flag.arg(6).arg(500).arg("P").arg(5).arg(0).arg("").arg(0).arg(0),
+                 flag.arg(1).arg(0).arg("T").arg(0).arg(100).arg("").arg(0).arg(250),
+                 flag.arg(2).arg(200).arg("S").arg(4).arg(0).arg("").arg(0).arg(0));
+    QFile file(home.path() + "/timing.json");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(json.toUtf8());
+    file.close();
+    Result r = vkctl({"book", "import-json", file.fileName()});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+
+    r = vkctl({"book", "play", "Timing", "--trace"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    // The play ticks come every 100 ms, the first reading 0: an entry is passed on the first
+    // tick whose clock is past its time.
+    EXPECT_EQ(r.out.split('\n', Qt::SkipEmptyParts), QStringList({
+                                                         "0\t0\tbook\tTiming",
+                                                         "0\t0\tslide\t1\tIntro",
+                                                         "0\t0\tshow\t1\tBox",
+                                                         "1100\t110\tmedia-play\t2\tsound.wav\t0",
+                                                         "1100\t110\tloop\tL\tcount 1",
+                                                         "1600\t160\tlabel\tMid",
+                                                         "2100\t210\tshow\t3\tCaption",
+                                                         "2100\t210\tloop-again\tL\tleft 0",
+                                                         "2100\t210\thide\t3\tCaption",
+                                                         "2100\t210\tmedia-play\t2\tsound.wav\t0",
+                                                         "2700\t160\tlabel\tMid",
+                                                         "3200\t210\tshow\t3\tCaption",
+                                                         "3200\t210\tloop-out\tL",
+                                                         "3700\t260\tdelay\tD\t50",
+                                                         "3700\t260\tmedia-pause\t2\tsound.wav",
+                                                         "4200\t260\tmedia-play\t2\tsound.wav\t1600",
+                                                         "4200\t260\tdelay-end\tD",
+                                                         "4700\t310\thide\t1\tBox",
+                                                         "4700\t310\tmedia-stop\t2\tsound.wav",
+                                                         "5200\t360\tjump\tJ\tLab",
+                                                         "5800\t510\tpause\tP\tclick",
+                                                         "6800\t510\tresume",
+                                                         "7700\t600\tend",
+                                                         "7700\t600\tlink\tnext",
+                                                         "7700\t600\thide\t3\tCaption",
+                                                         "7700\t0\tslide\t2\tOutro",
+                                                         "7700\t0\tshow\t1\tDot",
+                                                         "7900\t20\tloop\tT\tlimit 250",
+                                                         "8800\t110\tloop-again\tT",
+                                                         "9900\t110\tloop-again\tT",
+                                                         "10400\t50\tloop-expired\tT",
+                                                         "11500\t210\tstop\tS",
+                                                     }));
+
+    // A shorter wait at the pause moves all that follows; a limit ends a play that would go on.
+    r = vkctl({"book", "play", "Timing", "--trace", "--resume-after", "0.5"});
+    EXPECT_TRUE(r.out.contains("6300\t510\tresume\n7200\t600\tend\n")) << r.out.toStdString();
+    r = vkctl({"book", "play", "Timing", "--slide", "2", "--trace", "--limit", "1.5"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.endsWith("1100\t110\tloop-again\tT\n1500\t40\tlimit\n")) << r.out.toStdString();
+
+    EXPECT_EQ(vkctl({"book", "play", "Timing"}).code, 2);
+    EXPECT_EQ(vkctl({"book", "play", "Timing", "--trace", "--limit", "0"}).code, 2);
+    r = vkctl({"book", "play", "Timing", "--trace", "--slide", "3"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains("there is no slide 3")) << r.err.toStdString();
+}
+
 TEST_F(VkctlTest, SearchPrintsTheMatchingMediaInOrder)
 {
     ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);

@@ -1,0 +1,990 @@
+// Timeline flags, their rules and their table, and the play engine.
+#include "my.h"
+
+#include "AT_DbClearbook.h"
+#include "Connection.h"
+#include "Messages.h"
+#include "ObjectKinds.h"
+#include "Statement.h"
+
+#include <algorithm>
+#include <climits>
+#include <utility>
+
+namespace vk {
+
+namespace {
+
+// The name the flag table's failures are reported under.
+const QString FlagTableName = QStringLiteral(",FlagTable");
+
+int saturated(qint64 value)
+{
+    return int(std::clamp<qint64>(value, INT_MIN, INT_MAX));
+}
+
+bool bindAll(Statement &st, const QStringList &values)
+{
+    if (!st.needsParams())
+        return false;
+    for (const QString &v : values) {
+        const int rc = st.bind(v);
+        if (rc > 1 && rc != vkdb::DbNeedParams)
+            return false;
+    }
+    return true;
+}
+
+int slideClearBookId(const TDbSlide *slide)
+{
+    return slide->Owner ? slide->Owner->Rec.CB_Id : slide->Rec.CB_Id;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Kinds
+
+int StoredFlagType(FlagKind kind)
+{
+    switch (kind) {
+    case FlagKind::LoopStart:
+        return 0;
+    case FlagKind::LoopEnd:
+        return -1;
+    case FlagKind::Jump:
+        return 1;
+    case FlagKind::Label:
+        return 2;
+    case FlagKind::Delay:
+        return 3;
+    case FlagKind::Pause:
+        return 5;
+    case FlagKind::Stop:
+        return 4;
+    }
+    return -1;
+}
+
+bool FlagKindOfStored(int type, FlagKind *kind)
+{
+    static const FlagKind kinds[] = {FlagKind::LoopStart, FlagKind::Jump, FlagKind::Label,
+                                     FlagKind::Delay,     FlagKind::Stop, FlagKind::Pause};
+    if (type < 0 || type > 5)
+        return false;
+    *kind = kinds[type];
+    return true;
+}
+
+QString FlagIconName(FlagKind kind)
+{
+    switch (kind) {
+    case FlagKind::LoopStart:
+        return QStringLiteral("loopleft");
+    case FlagKind::LoopEnd:
+        return QStringLiteral("loopright");
+    case FlagKind::Jump:
+        return QStringLiteral("jump");
+    case FlagKind::Label:
+        return QStringLiteral("label");
+    case FlagKind::Delay:
+        return QStringLiteral("delay");
+    case FlagKind::Pause:
+        return QStringLiteral("pause");
+    case FlagKind::Stop:
+        return QStringLiteral("stop");
+    }
+    return QString();
+}
+
+TsFlag LoopEndOf(const TsFlag &loop)
+{
+    TsFlag end = loop;
+    end.Kind = FlagKind::LoopEnd;
+    end.Flag_Name = loop.Flag_Name + QStringLiteral("(End)");
+    end.Flag_StartTime = loop.Loop_EndTime;
+    end.Loop_EndTime = loop.Flag_StartTime;
+    return end;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The flag list
+
+TDbFlagList::TDbFlagList(Connection &connection) : m_connection(connection) {}
+
+TDbFlagList::~TDbFlagList()
+{
+    qDeleteAll(Flags);
+}
+
+bool TDbFlagList::LoadFlags(int cbId, int slideId)
+{
+    ClearFlags();
+    Connection &c = m_connection;
+    Statement st(
+        c, QStringLiteral("select Flag_CB_Id,Flag_Slide_Id,Flag_Id,Flag_StartTime,Flag_Name,Flag_Type_Id,"
+                          "Loop_EndTime,Jump_To_MarkName,FlagActive_Type,Time_Associated from Flag_Table "
+                          "where Flag_CB_Id=? and Flag_Slide_Id=? order by Flag_StartTime, Flag_Id"));
+    bool ok = bindAll(st, {QString::number(cbId), QString::number(slideId)}) && st.execute() < 2;
+    if (ok) {
+        QStringList row;
+        int rc;
+        while ((rc = st.fetch(row)) < 2) {
+            TsFlag r;
+            if (!FlagKindOfStored(row.value(5).toInt(), &r.Kind))
+                continue;
+            r.Flag_CB_Id = row.value(0).toInt();
+            r.Flag_Slide_Id = row.value(1).toInt();
+            r.Flag_Id = row.value(2).toInt();
+            r.Flag_StartTime = row.value(3).toInt();
+            r.Flag_Name = row.value(4);
+            r.Loop_EndTime = row.value(6).toInt();
+            r.Jump_To_MarkName = row.value(7);
+            r.FlagActive = row.value(8).toInt() == 1;
+            r.Time_Associated = row.value(9).toInt();
+            auto *flag = new TDbFlag(r);
+            AddFlag(flag);
+            PlaceFlagIcon(flag);
+            if (r.Kind == FlagKind::LoopStart) {
+                auto *end = new TDbFlag(LoopEndOf(r));
+                AddFlag(end);
+                PlaceFlagIcon(end);
+            }
+        }
+        ok = rc == vkdb::DbNoMoreRows;
+    }
+    if (!ok) {
+        // What was read stays to be seen, but it is not the whole of what is stored.
+        c.report(MsgRetrieveDataFromTable, FlagTableName);
+        m_complete = false;
+    }
+    return ok;
+}
+
+bool TDbFlagList::DeleteFlags(int cbId, int slideId)
+{
+    Statement st(m_connection,
+                 QStringLiteral("delete From Flag_Table where Flag_CB_Id=? and Flag_Slide_Id=?"));
+    if (!bindAll(st, {QString::number(cbId), QString::number(slideId)}) || st.execute() > 1) {
+        m_connection.report(MsgDeleteTable, FlagTableName);
+        return false;
+    }
+    return true;
+}
+
+bool TDbFlagList::SaveFlags(int cbId, int slideId)
+{
+    Connection &c = m_connection;
+    if (!m_complete) {
+        c.report(vkMessage("FlagsNotRead"));
+        return false;
+    }
+    Transaction tx(c);
+    if (!tx.isActive() || !DeleteFlags(cbId, slideId))
+        return false;
+    for (const TDbFlag *flag : std::as_const(Flags)) {
+        const TsFlag &r = flag->Rec;
+        if (r.Kind == FlagKind::LoopEnd)
+            continue;
+        Statement st(c,
+                     QStringLiteral("insert into Flag_Table (Flag_CB_Id,Flag_Slide_Id,Flag_Id,Flag_StartTime,"
+                                    "Flag_Name,Flag_Type_Id,Loop_EndTime,Jump_To_MarkName,FlagActive_Type,"
+                                    "Time_Associated) values(?,?,?,?,?,?,?,?,?,?)"));
+        const QStringList values{QString::number(cbId),
+                                 QString::number(slideId),
+                                 QString::number(r.Flag_Id),
+                                 QString::number(r.Flag_StartTime),
+                                 r.Flag_Name,
+                                 QString::number(StoredFlagType(r.Kind)),
+                                 QString::number(r.Loop_EndTime),
+                                 r.Jump_To_MarkName,
+                                 r.FlagActive ? QStringLiteral("1") : QStringLiteral("0"),
+                                 QString::number(r.Time_Associated)};
+        if (!bindAll(st, values) || st.execute() > 1) {
+            c.report(MsgInsertData, FlagTableName);
+            return false;
+        }
+    }
+    if (!tx.commit()) {
+        c.report(MsgInsertData, FlagTableName);
+        return false;
+    }
+    // The flags belong to the slide they were stored with: a new slide's got its ids only now.
+    for (TDbFlag *flag : std::as_const(Flags)) {
+        flag->Rec.Flag_CB_Id = cbId;
+        flag->Rec.Flag_Slide_Id = slideId;
+    }
+    return true;
+}
+
+bool TDbFlagList::LoadFlags(const TDbSlide *slide)
+{
+    return LoadFlags(slideClearBookId(slide), slide->Rec.Slide_Id);
+}
+
+bool TDbFlagList::SaveFlags(const TDbSlide *slide)
+{
+    return SaveFlags(slideClearBookId(slide), slide->Rec.Slide_Id);
+}
+
+void TDbFlagList::freeFlag(TDbFlag *flag)
+{
+    m_views->destroyFlagIcon(flag);
+    flag->Icon = nullptr;
+    delete flag;
+}
+
+void TDbFlagList::ClearFlags()
+{
+    SelectFlag(nullptr);
+    const QList<TDbFlag *> flags = std::exchange(Flags, {});
+    for (TDbFlag *flag : flags)
+        freeFlag(flag);
+    m_complete = true;
+}
+
+void TDbFlagList::HideFlags()
+{
+    SelectFlag(nullptr);
+    m_views->hideFlagIcons();
+}
+
+TDbFlag *TDbFlagList::FindFlag(const QString &name) const
+{
+    for (TDbFlag *flag : Flags)
+        if (flag->Rec.Flag_Name == name)
+            return flag;
+    return nullptr;
+}
+
+qsizetype TDbFlagList::FlagIndex(const QString &name) const
+{
+    for (qsizetype i = 0; i < Flags.size(); ++i)
+        if (Flags[i]->Rec.Flag_Name == name)
+            return i;
+    return -1;
+}
+
+void TDbFlagList::AddFlag(TDbFlag *flag)
+{
+    flag->Owner = this;
+    Flags.append(flag);
+}
+
+TDbFlag *TDbFlagList::Partner(const TDbFlag *flag) const
+{
+    const qsizetype i = Flags.indexOf(const_cast<TDbFlag *>(flag));
+    if (i < 0)
+        return nullptr;
+    if (flag->kind() == FlagKind::LoopStart) {
+        TDbFlag *next = Flags.value(i + 1);
+        return next && next->kind() == FlagKind::LoopEnd ? next : nullptr;
+    }
+    if (flag->kind() == FlagKind::LoopEnd) {
+        TDbFlag *previous = Flags.value(i - 1);
+        return previous && previous->kind() == FlagKind::LoopStart ? previous : nullptr;
+    }
+    return nullptr;
+}
+
+void TDbFlagList::RemoveFlag(TDbFlag *flag)
+{
+    if (!Flags.contains(flag))
+        return;
+    TDbFlag *partner = Partner(flag);
+    if (Selected == flag || (partner && Selected == partner))
+        SelectFlag(nullptr);
+    Flags.removeOne(flag);
+    freeFlag(flag);
+    if (partner) {
+        Flags.removeOne(partner);
+        freeFlag(partner);
+    }
+}
+
+void TDbFlagList::SelectFlag(TDbFlag *flag)
+{
+    Selected = flag;
+    if (!flag) {
+        m_views->outlineFlags(nullptr, nullptr);
+        return;
+    }
+    TDbFlag *first = flag;
+    TDbFlag *second = nullptr;
+    if (flag->kind() == FlagKind::LoopStart) {
+        second = Partner(flag);
+    } else if (flag->kind() == FlagKind::LoopEnd) {
+        second = flag;
+        if (TDbFlag *start = Partner(flag))
+            first = start;
+    }
+    m_views->outlineFlags(first, second);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rules
+
+int SlideMaxTime(const TDbSlide *slide)
+{
+    qint64 end = 0;
+    if (slide)
+        for (const TDbObject *o : slide->Objects.Objects)
+            if (!o->Rec.Removed)
+                end = qMax(end, qint64(o->Rec.Bar_Left) + o->Rec.Bar_Width);
+    return saturated(end);
+}
+
+bool IntervalsCross(int a, int b, int c, int d)
+{
+    if (a > b)
+        std::swap(a, b);
+    if (c > d)
+        std::swap(c, d);
+    // "Strictly inside" compares rather than multiplies the two distances, which would not
+    // fit in any integer for times far apart.
+    const auto inside = [a, b](int x) { return a < x && x < b; };
+    return inside(c) != inside(d);
+}
+
+QString FlagRefusal(const TDbFlagList &list, const TDbFlag *flag, const TsFlag &params, bool lenient,
+                    int maxTime)
+{
+    const auto refused = [](const char *name) { return vkMessage(name); };
+    const bool loop = params.Kind == FlagKind::LoopStart;
+    const int start = params.Flag_StartTime;
+    const int end = params.Loop_EndTime;
+
+    for (const TDbFlag *f : list.Flags)
+        if (f != flag && f->Rec.Flag_Name == params.Flag_Name)
+            return refused("FlagNameDuplicated");
+    if (!lenient) {
+        if (start > maxTime || (loop && end > maxTime))
+            return refused("FlagExceedsMaxTime");
+        if (loop && start >= end)
+            return refused("LoopStartNotBeforeEnd");
+        if (loop && !params.FlagActive && qint64(params.Time_Associated) < qAbs(qint64(start) - end))
+            return refused("LessThanOneLoop");
+        if (loop && params.FlagActive && params.Time_Associated <= 0)
+            return refused("LoopTimeTooSmall");
+    }
+    if (loop) {
+        for (const TDbFlag *p : list.Flags)
+            if (p != flag && p->kind() == FlagKind::LoopStart &&
+                IntervalsCross(start, end, p->Rec.Flag_StartTime, p->Rec.Loop_EndTime))
+                return refused("LoopCrossError");
+        for (const TDbFlag *p : list.Flags) {
+            if (p->kind() != FlagKind::Jump)
+                continue;
+            const TDbFlag *destination = list.FindFlag(p->Rec.Jump_To_MarkName);
+            if (destination &&
+                IntervalsCross(start, end, p->Rec.Flag_StartTime, destination->Rec.Flag_StartTime))
+                return refused("JumpToLoopError");
+        }
+    }
+    const auto crossesALoop = [&list](int from, int to) {
+        for (const TDbFlag *q : list.Flags)
+            if (q->kind() == FlagKind::LoopStart &&
+                IntervalsCross(q->Rec.Flag_StartTime, q->Rec.Loop_EndTime, from, to))
+                return true;
+        return false;
+    };
+    if (params.Kind == FlagKind::Jump) {
+        const TDbFlag *destination = list.FindFlag(params.Jump_To_MarkName);
+        if (!destination)
+            return refused("NoJumpDestination");
+        if (crossesALoop(start, destination->Rec.Flag_StartTime))
+            return refused("JumpToLoopError");
+    }
+    if (params.Kind == FlagKind::Label && flag) {
+        for (const TDbFlag *p : list.Flags)
+            if (p->kind() == FlagKind::Jump && p->Rec.Jump_To_MarkName == flag->Rec.Flag_Name &&
+                crossesALoop(p->Rec.Flag_StartTime, start))
+                return refused("JumpToLoopError");
+    }
+    return QString();
+}
+
+bool ValidateFlag(const TDbFlagList &list, const TDbFlag *flag, const TsFlag &params, bool lenient,
+                  int maxTime)
+{
+    const QString refusal = FlagRefusal(list, flag, params, lenient, maxTime);
+    if (refusal.isEmpty())
+        return false;
+    list.connection().report(refusal);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The play engine
+
+namespace {
+
+bool isPlayedMedia(const TDbObject *o)
+{
+    return isAudioKind(o->kind()) || isVideoKind(o->kind());
+}
+
+// Marks the play timer's work as running until the scope ends.
+class TickMark
+{
+public:
+    explicit TickMark(bool &mark) : m_mark(mark) { m_mark = true; }
+    ~TickMark() { m_mark = false; }
+
+private:
+    bool &m_mark;
+};
+
+} // namespace
+
+TPlayList::TPlayList(Clock &clock, TimerFactory &timers, PlayViews &views) : m_clock(clock), m_views(views)
+{
+    m_playTimer = timers.createTimer([this] { ClockTick(); });
+    m_playTimer->setInterval(PlayInterval);
+    m_loopTimer = timers.createTimer([this] { LoopTimerTick(); });
+    m_loopTimer->setInterval(LoopInterval);
+    m_holdTimer = timers.createTimer([this] {
+        if (m_holding && m_clock.now() >= m_holdUntil)
+            endHold();
+    });
+}
+
+TPlayList::~TPlayList() = default;
+
+void TPlayList::clearEntries()
+{
+    m_entries.clear();
+    m_loops.clear();
+    m_players.clear();
+    PlayingMedia.clear();
+    CurrentIndex = 0;
+    CurrentEntry = nullptr;
+}
+
+void TPlayList::setCurrent(qsizetype index)
+{
+    CurrentIndex = index;
+    CurrentEntry = entryAt(index);
+}
+
+void TPlayList::BuildPlayList(TDbSlide *slide, TDbFlagList &flags)
+{
+    m_holding = false;
+    m_holdFlag = nullptr;
+    m_holdTimer->setEnabled(false);
+    clearEntries();
+    PlaySlide = slide;
+    SlideFlags = &flags;
+    MaxTime = SlideMaxTime(slide);
+    // Each entry goes after every entry of its time already in: objects before flags, and
+    // each in its own order.
+    const auto insert = [this](std::unique_ptr<PlayEntry> e) {
+        const auto at =
+            std::upper_bound(m_entries.begin(), m_entries.end(), e->Time,
+                             [](int time, const std::unique_ptr<PlayEntry> &x) { return time < x->Time; });
+        m_entries.insert(at, std::move(e));
+    };
+    if (slide) {
+        for (TDbObject *o : std::as_const(slide->Objects.Objects)) {
+            if (o->Rec.Removed || o->Disabled)
+                continue;
+            if (isPlayedMedia(o)) {
+                MediaPlayback *player = m_views.openMedia(o);
+                if (!player)
+                    continue;
+                m_players.insert(o, player);
+            }
+            auto show = std::make_unique<PlayEntry>();
+            show->Object = o;
+            show->Time = o->Rec.Bar_Left;
+            show->Kind = EntryKind::ObjectShow;
+            auto hide = std::make_unique<PlayEntry>();
+            hide->Object = o;
+            hide->Time = saturated(qint64(o->Rec.Bar_Left) + o->Rec.Bar_Width);
+            hide->Kind = EntryKind::ObjectHide;
+            insert(std::move(show));
+            insert(std::move(hide));
+        }
+    }
+    for (TDbFlag *flag : std::as_const(flags.Flags)) {
+        auto e = std::make_unique<PlayEntry>();
+        e->Flag = flag;
+        e->Time = flag->Rec.Flag_StartTime;
+        e->Kind = EntryKind(flag->kind());
+        insert(std::move(e));
+    }
+    for (size_t i = 0; i < m_entries.size(); ++i)
+        m_entries[i]->Position = int(i);
+    m_loopTimer->setEnabled(false);
+    m_loops.clear();
+    setCurrent(0);
+}
+
+void TPlayList::LinkPlayList()
+{
+    QHash<const TDbFlag *, PlayEntry *> byFlag;
+    for (const auto &e : m_entries)
+        if (e->Flag)
+            byFlag.insert(e->Flag, e.get());
+    for (const auto &e : m_entries) {
+        switch (e->Kind) {
+        case EntryKind::Jump: {
+            const TDbFlag *destination =
+                SlideFlags ? SlideFlags->FindFlag(e->Flag->Rec.Jump_To_MarkName) : nullptr;
+            e->Link = byFlag.value(destination);
+            e->Flag->Rec.Time_Associated = e->Link ? e->Link->Position : -1;
+            break;
+        }
+        case EntryKind::LoopStart:
+        case EntryKind::LoopEnd:
+            // A loop without its end (rows stored by hand) plays as no loop.
+            e->Link = SlideFlags ? byFlag.value(SlideFlags->Partner(e->Flag)) : nullptr;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void TPlayList::StartPlay()
+{
+    setCurrent(0);
+    ClockOffset = 0;
+    ResetClock = true;
+    PlayClock = 0;
+    m_holding = false;
+    m_holdFlag = nullptr;
+    m_holdTimer->setEnabled(false);
+    m_loops.clear();
+    m_loopTimer->setEnabled(false);
+    // Play starts with no media playing: each starts when the clock passes its bar's start.
+    PlayingMedia.clear();
+    Paused = false;
+    LoopStartTick = 0;
+    m_views.hideSelectionOutlines();
+    m_inTick = false;
+    m_playing = true;
+    m_playTimer->setEnabled(true);
+    StartTick = m_clock.now();
+}
+
+void TPlayList::RestartPlay()
+{
+    event(PlayEvent::Restart);
+    m_playTimer->setEnabled(false);
+    m_loopTimer->setEnabled(false);
+    m_holding = false;
+    m_holdFlag = nullptr;
+    m_holdTimer->setEnabled(false);
+    ClockOffset = 0;
+    m_loops.clear();
+    LoopStartTick = 0;
+    setCurrent(0);
+    PlayClock = 0;
+    for (const auto &e : m_entries) {
+        if (e->Kind != EntryKind::ObjectShow || e->Object->Rec.Removed)
+            continue;
+        TDbObject *o = e->Object;
+        if (isPlayedMedia(o)) {
+            if (isVideoKind(o->kind()))
+                m_views.setObjectVisible(o, false);
+            // Rewound and silent: a medium still playing would go on sounding outside its bar.
+            if (MediaPlayback *player = m_players.value(o)) {
+                player->stop();
+                player->seek(0);
+            }
+        } else {
+            const qint64 left = o->Rec.Bar_Left;
+            m_views.setObjectVisible(o, !o->Disabled && left <= 0 && 0 <= left + o->Rec.Bar_Width);
+        }
+    }
+    StartTick = m_clock.now();
+    PlayingMedia.clear();
+    ResetClock = true;
+    Paused = false;
+    m_playing = true;
+    m_playTimer->setEnabled(true);
+}
+
+void TPlayList::PausePlay(bool resumeOnKey)
+{
+    // A play that has stopped stays stopped: only a restart or a link plays it again.
+    if (Paused || !m_playing)
+        return;
+    m_loopTimer->setEnabled(false);
+    m_playTimer->setEnabled(false);
+    const qint64 now = m_clock.now();
+    if (m_holding) {
+        // The hold waits with everything else; its media are paused already.
+        m_holdLeft = qMax<qint64>(0, m_holdUntil - now);
+        m_holdTimer->setEnabled(false);
+    } else {
+        for (TDbObject *o : std::as_const(PlayingMedia))
+            if (MediaPlayback *player = m_players.value(o))
+                player->pause();
+    }
+    ResumeOnKey = resumeOnKey;
+    PauseTick = now;
+    Paused = true;
+}
+
+void TPlayList::ResumePlay()
+{
+    if (!Paused)
+        return;
+    const qint64 now = m_clock.now();
+    ClockOffset += PauseTick - now;
+    if (!m_loops.empty())
+        m_loopTimer->setEnabled(true);
+    m_playTimer->setEnabled(true);
+    Paused = false;
+    event(PlayEvent::Resume);
+    if (m_holding) {
+        m_holdUntil = now + m_holdLeft;
+        m_holdTimer->setInterval(saturated(qMax<qint64>(1, m_holdLeft)));
+        m_holdTimer->setEnabled(true);
+    } else {
+        for (TDbObject *o : std::as_const(PlayingMedia))
+            if (MediaPlayback *player = m_players.value(o))
+                player->play();
+    }
+}
+
+void TPlayList::PauseInput(bool keyDown)
+{
+    if (Paused && keyDown == ResumeOnKey)
+        ResumePlay();
+}
+
+void TPlayList::PauseCommand()
+{
+    if (Paused) {
+        ResumePlay();
+    } else if (m_playing) {
+        event(PlayEvent::Pause, nullptr, 1);
+        PausePlay(true);
+    }
+}
+
+void TPlayList::DelayPlay(int hold)
+{
+    // A negative hold would move the clock on; it holds nothing.
+    hold = qMax(0, hold);
+    for (const auto &loop : m_loops)
+        loop->Credit += hold;
+    if (hold == 0)
+        return;
+    for (TDbObject *o : std::as_const(PlayingMedia))
+        if (MediaPlayback *player = m_players.value(o)) {
+            player->setNotify(false);
+            player->pause();
+        }
+    // The hold ends on its own timer, or at the first play tick past it, whichever comes first.
+    const qint64 ms = qint64(hold) * 10;
+    m_holding = true;
+    m_holdUntil = m_clock.now() + ms;
+    m_holdTimer->setEnabled(false);
+    m_holdTimer->setInterval(saturated(ms));
+    m_holdTimer->setEnabled(true);
+}
+
+void TPlayList::endHold()
+{
+    m_holding = false;
+    m_holdTimer->setEnabled(false);
+    for (TDbObject *o : std::as_const(PlayingMedia))
+        if (MediaPlayback *player = m_players.value(o)) {
+            player->setNotify(true);
+            player->play();
+        }
+    event(PlayEvent::DelayEnd, std::exchange(m_holdFlag, nullptr));
+}
+
+void TPlayList::StopPlay()
+{
+    if (PlaySlide)
+        for (TDbObject *o : std::as_const(PlaySlide->Objects.Objects))
+            if (MediaPlayback *player = m_players.value(o)) {
+                player->setNotify(false);
+                player->stop();
+            }
+    PlayingMedia.clear();
+    m_playTimer->setEnabled(false);
+    m_loopTimer->setEnabled(false);
+    m_holding = false;
+    m_holdFlag = nullptr;
+    m_holdTimer->setEnabled(false);
+    m_inTick = false;
+    Paused = false;
+    m_playing = false;
+}
+
+void TPlayList::joinPlaying(TDbObject *o)
+{
+    if (!PlayingMedia.contains(o))
+        PlayingMedia.append(o);
+}
+
+void TPlayList::leavePlaying(TDbObject *o)
+{
+    PlayingMedia.removeAll(o);
+}
+
+void TPlayList::showObject(TDbObject *o, bool startMedia)
+{
+    if (!isPlayedMedia(o)) {
+        m_views.setObjectVisible(o, true);
+        return;
+    }
+    // An audio object's icon stays hidden while playing; a video shows its display.
+    if (isVideoKind(o->kind()))
+        m_views.setObjectVisible(o, true);
+    MediaPlayback *player = m_players.value(o);
+    if (!player)
+        return;
+    if (startMedia) {
+        player->setNotify(true);
+        player->play();
+    }
+    joinPlaying(o);
+}
+
+void TPlayList::hideObject(TDbObject *o)
+{
+    if (!isPlayedMedia(o)) {
+        m_views.setObjectVisible(o, false);
+        return;
+    }
+    if (MediaPlayback *player = m_players.value(o)) {
+        player->stop();
+        player->seek(0);
+    }
+    leavePlaying(o);
+    if (isVideoKind(o->kind()))
+        m_views.setObjectVisible(o, false);
+}
+
+void TPlayList::SeekEntry(PlayEntry *target)
+{
+    if (!target || target->Position >= count() || entryAt(target->Position) != target)
+        return;
+    const qsizetype t = target->Position;
+    const qsizetype c = CurrentEntry ? CurrentEntry->Position : count() - 1;
+    if (t < c) {
+        for (qsizetype i = c; i >= t; --i) {
+            PlayEntry *e = entryAt(i);
+            if (e->Kind == EntryKind::ObjectHide && e->Object->Rec.Bar_Left <= target->Time)
+                showObject(e->Object, false);
+            else if (e->Kind == EntryKind::ObjectShow)
+                hideObject(e->Object);
+        }
+    } else {
+        for (qsizetype i = c; i <= t; ++i) {
+            PlayEntry *e = entryAt(i);
+            if (e->Kind == EntryKind::ObjectShow &&
+                qint64(e->Object->Rec.Bar_Left) + e->Object->Rec.Bar_Width >= target->Time)
+                showObject(e->Object, false);
+            else if (e->Kind == EntryKind::ObjectHide)
+                hideObject(e->Object);
+        }
+    }
+    for (TDbObject *o : std::as_const(PlayingMedia)) {
+        MediaPlayback *player = m_players.value(o);
+        if (!player)
+            continue;
+        qint64 position = qMax<qint64>(0, (qint64(target->Time) - o->Rec.Bar_Left) * 10);
+        const qint64 length = player->length();
+        // A medium of no known length starts over; any other is taken round as often as it fits.
+        if (length <= 0)
+            position = 0;
+        else if (position > length)
+            position = (position - 1) % length + 1;
+        player->seek(position);
+        player->play();
+    }
+    setCurrent(t);
+    ClockOffset += (qint64(target->Time) - PlayClock) * 10;
+    PlayClock = target->Time;
+}
+
+std::unique_ptr<TLoopStack> TPlayList::PopExpiredLoops(qint64 tick)
+{
+    std::unique_ptr<TLoopStack> taken;
+    while (!m_loops.empty()) {
+        const TLoopStack &loop = *m_loops.back();
+        if (loop.ByCount || tick - loop.StartTick < qint64(loop.Remaining) * 10)
+            break;
+        taken = std::move(m_loops.back());
+        m_loops.pop_back();
+    }
+    return taken;
+}
+
+namespace {
+
+// The loop's own flag, for telling about it.
+const TDbFlag *loopFlag(const TLoopStack &loop)
+{
+    return loop.EndEntry && loop.EndEntry->Link ? loop.EndEntry->Link->Flag : nullptr;
+}
+
+} // namespace
+
+void TPlayList::ClockTick()
+{
+    if (m_inTick)
+        return;
+    TickMark mark(m_inTick);
+    const qint64 tick = m_clock.now();
+    if (m_holding) {
+        // As if the thread had been held: nothing moves until the hold is over.
+        if (tick < m_holdUntil)
+            return;
+        endHold();
+    }
+    PlayClock = saturated(qMin<qint64>((tick + ClockOffset - StartTick) / 10, MaxTime));
+    if (ResetClock) {
+        PlayClock = 0;
+        ResetClock = false;
+    }
+    m_views.clockMoved(PlayClock);
+
+    // Media repeat for as long as their bars last.
+    for (TDbObject *o : QList<TDbObject *>(PlayingMedia))
+        if (MediaPlayback *player = m_players.value(o); player && player->isStopped()) {
+            player->seek(0);
+            player->play();
+        }
+
+    if (std::unique_ptr<TLoopStack> expired = PopExpiredLoops(tick); expired && expired->EndEntry) {
+        event(PlayEvent::LoopExpired, loopFlag(*expired));
+        SeekEntry(expired->EndEntry);
+        setCurrent(expired->EndEntry->Position + 1);
+    }
+
+    // A Delay, Pause or Stop ends the walk: what else is due waits until play goes on.
+    const auto going = [this] { return m_playing && !Paused && !m_holding; };
+    while (going() && CurrentEntry && CurrentEntry->Time < PlayClock) {
+        process(CurrentEntry, tick);
+        setCurrent(CurrentIndex + 1);
+    }
+
+    if (going() && PlayClock >= MaxTime) {
+        m_playTimer->setEnabled(false);
+        PlayClock = MaxTime;
+        m_loopTimer->setEnabled(false);
+        m_playing = false;
+        event(PlayEvent::End);
+        if (PlaySlide && PlaySlide->Rec.Jump_Slide_Id != 0)
+            m_views.followLink();
+    }
+}
+
+void TPlayList::process(PlayEntry *e, qint64 tick)
+{
+    const TDbFlag *flag = e->Flag;
+    switch (e->Kind) {
+    case EntryKind::LoopStart: {
+        if (!e->Link)
+            break;
+        LoopStartTick = m_clock.now();
+        auto loop = std::make_unique<TLoopStack>();
+        loop->Remaining = flag->Rec.Time_Associated;
+        loop->EndTime = flag->Rec.Loop_EndTime;
+        loop->ByCount = flag->Rec.FlagActive;
+        loop->StartTick = LoopStartTick;
+        loop->EndEntry = e->Link;
+        m_loops.push_back(std::move(loop));
+        event(PlayEvent::LoopStart, flag, flag->Rec.Time_Associated);
+        break;
+    }
+    case EntryKind::LoopEnd: {
+        // Only the end of the innermost loop turns back; any other is passed.
+        if (!e->Link || m_loops.empty() || m_loops.back()->EndEntry != e)
+            break;
+        TLoopStack &loop = *m_loops.back();
+        const TDbFlag *start = e->Link->Flag;
+        if (loop.ByCount && --loop.Remaining < 0) {
+            m_loops.pop_back();
+            event(PlayEvent::LoopOut, start);
+            if (std::unique_ptr<TLoopStack> outer = PopExpiredLoops(tick); outer && outer->EndEntry) {
+                event(PlayEvent::LoopExpired, loopFlag(*outer));
+                SeekEntry(outer->EndEntry);
+                CurrentIndex = outer->EndEntry->Position;
+            }
+            break;
+        }
+        event(PlayEvent::LoopAgain, start, loop.ByCount ? loop.Remaining : -1);
+        SeekEntry(e->Link);
+        CurrentIndex = e->Link->Position;
+        break;
+    }
+    case EntryKind::Jump:
+        if (e->Link) {
+            event(PlayEvent::Jump, flag, e->Link->Position);
+            SeekEntry(e->Link);
+            CurrentIndex = e->Link->Position;
+        } else {
+            event(PlayEvent::JumpNowhere, flag);
+        }
+        break;
+    case EntryKind::Label:
+        event(PlayEvent::Label, flag);
+        break;
+    case EntryKind::Delay: {
+        const int hold = qMax(0, flag->Rec.Time_Associated);
+        event(PlayEvent::Delay, flag, hold);
+        m_holdFlag = flag;
+        DelayPlay(hold);
+        // The clock does not advance over the hold.
+        ClockOffset -= qint64(hold) * 10;
+        break;
+    }
+    case EntryKind::Pause:
+        event(PlayEvent::Pause, flag, flag->Rec.FlagActive ? 1 : 0);
+        PausePlay(flag->Rec.FlagActive);
+        break;
+    case EntryKind::Stop:
+        event(PlayEvent::Stop, flag);
+        StopPlay();
+        break;
+    case EntryKind::ObjectShow:
+    case EntryKind::ObjectHide:
+        if (e->Object->Rec.Removed || e->Object->Disabled)
+            break;
+        if (e->Kind == EntryKind::ObjectShow)
+            showObject(e->Object, true);
+        else
+            hideObject(e->Object);
+        break;
+    }
+}
+
+void TPlayList::LoopTimerTick()
+{
+    // Nothing moves during a hold, as nothing could while the thread was held.
+    if (m_holding || Paused || !m_playing)
+        return;
+    if (m_loops.empty()) {
+        m_loopTimer->setEnabled(false);
+        return;
+    }
+    const TLoopStack &inner = *m_loops.back();
+    const qint64 elapsed = (m_clock.now() - LoopStartTick) / 10 + inner.Credit;
+    if (inner.ByCount || elapsed < inner.Remaining)
+        return;
+    for (size_t i = 0; i + 2 < m_loops.size(); ++i)
+        m_loops[i]->Credit += elapsed;
+    std::unique_ptr<TLoopStack> loop = std::move(m_loops.back());
+    m_loops.pop_back();
+    // Play goes on after the loop's own end, as when the play timer finds its time is up.
+    if (loop->EndEntry) {
+        event(PlayEvent::LoopExpired, loopFlag(*loop));
+        SeekEntry(loop->EndEntry);
+        setCurrent(loop->EndEntry->Position + 1);
+    }
+    if (m_loops.empty())
+        m_loopTimer->setEnabled(false);
+}
+
+} // namespace vk
