@@ -1,6 +1,7 @@
 #include "Main.h"
 
 #include "AboutBox.h"
+#include "Authormain.h"
 #include "ChildWindow.h"
 #include "Childwin.h"
 #include "ClientArea.h"
@@ -14,6 +15,7 @@
 #include "Messages.h"
 #include "Paths.h"
 #include "QtUiServices.h"
+#include "Schema.h"
 #include "SearchMediaDialog.h"
 #include "Splash.h"
 #include "VideoFrames.h"
@@ -84,8 +86,7 @@ const QSet<QString> &TMainForm::waitingCommands()
         QStringLiteral("btnProperty"),      QStringLiteral("FolderPropertyItem"),
         QStringLiteral("SlideShowButton"),  QStringLiteral("SlideShow"),
         QStringLiteral("MediaAcquire"),     QStringLiteral("MediaCapture"),
-        QStringLiteral("CapImage"),         QStringLiteral("AuthorBtn"),
-        QStringLiteral("AuthoringTool"),    QStringLiteral("FolderSaveAsItem"),
+        QStringLiteral("CapImage"),         QStringLiteral("FolderSaveAsItem"),
         QStringLiteral("FolderPreference"), QStringLiteral("OptionPreferencesItem"),
         QStringLiteral("MediaDisplay"),     QStringLiteral("OptionDisplayItem"),
         QStringLiteral("WallPaper"),        QStringLiteral("ClearDesktopWallpaper"),
@@ -167,12 +168,23 @@ void TMainForm::createActions()
        &TMainForm::NewSubFolderClick);
     on(makeAction("MediaInsert", "Import Media", "media-import", "Import Media"),
        &TMainForm::MediaInsertClick);
-    makeAction("btnNewClearBook", "New ClearBook", "clearbook-new", "New ClearBook");
-    makeAction("btnNewSlide", "New Slide", "slide-new", "New Slide");
+    connect(makeAction("btnNewClearBook", "New ClearBook", "clearbook-new", "New ClearBook"),
+            &QAction::triggered, this, [this] {
+                if (m_author)
+                    m_author->newClearBookDialog();
+            });
+    connect(makeAction("btnNewSlide", "New Slide", "slide-new", "New Slide"), &QAction::triggered, this,
+            [this] {
+                if (m_author)
+                    m_author->newSlideDialog();
+            });
     makeAction("MediaAcquire", "Acquire", "acquire", "Acquire");
     makeAction("MediaCapture", "Capture Video Clip", "capture-video", "Capture Video Clip");
     makeAction("CapImage", "Capture Video Image", "capture-image", "Capture Video Image");
-    makeAction("btnSave", "Save", "save");
+    connect(makeAction("btnSave", "Save", "save"), &QAction::triggered, this, [this] {
+        if (m_author)
+            m_author->SaveSlide();
+    });
     on(makeAction("FolderOpen", "Open Folder", "folder-open", "Open Folder"), &TMainForm::FolderOpenClick);
     on(makeAction("FolderClose", "Close Folder", "folder", "Close Folder"), &TMainForm::FolderCloseClick);
     on(makeAction("btnDelete", "Delete", "delete", "Delete"), &TMainForm::DeleteClick);
@@ -187,7 +199,8 @@ void TMainForm::createActions()
             &QAction::triggered, this, [this] { m_actions.value("FolderExplorer")->toggle(); });
     makeAction("FolderPreference", "Folder Preference", "preferences", "Folder Preference");
     makeAction("MediaDisplay", "Media Display", "display", "Media Display");
-    makeAction("AuthorBtn", "AuthoringTool", "authoring", "AuthoringTool");
+    on(makeAction("AuthorBtn", "AuthoringTool", "authoring", "AuthoringTool"),
+       &TMainForm::AuthoringToolClick);
     connect(makeAction("ApplicationExit", "Application Exit", "exit", "Application Exit"),
             &QAction::triggered, this, &QWidget::close);
 
@@ -227,7 +240,7 @@ void TMainForm::createActions()
     on(makeAction("FolderSearch", "&Search...", "search", "Search media"), &TMainForm::SearchMediaClick);
     on(makeAction("muiFolderSort", "Sort Main Folders", "sort-folders"), &TMainForm::FolderSortClick);
     makeAction("SlideShow", "Slide Show...", "slide-show", "Media viewer");
-    makeAction("AuthoringTool", "Authoring &Tool", "authoring");
+    on(makeAction("AuthoringTool", "Authoring &Tool", "authoring"), &TMainForm::AuthoringToolClick);
     connect(makeAction("FolderExitItem", "E&xit", "exit", "Exit the application"), &QAction::triggered, this,
             &QWidget::close);
 
@@ -420,6 +433,21 @@ void TMainForm::createToolbars()
     m_fitComboBox->addItems({"33", "50", "66", "100", "200", "Fit"});
     m_fitComboBox->setCurrentText(QStringLiteral("100"));
     m_fitComboBox->setMinimumContentsLength(4);
+    connect(m_fitComboBox, &QComboBox::textActivated, this, [this](const QString &text) {
+        if (!m_author)
+            return;
+        if (text == QLatin1String("Fit")) {
+            m_author->setFitZoom();
+            return;
+        }
+        bool ok = false;
+        const int zoom = text.toInt(&ok);
+        if (!ok || zoom < 10 || zoom > 1000) {
+            m_uiServices->showMessage(QStringLiteral("The zoom is a number from 10 to 1000, or Fit."));
+            return;
+        }
+        m_author->setZoom(zoom);
+    });
     m_mediaToolbar->addWidget(m_fitComboBox);
     m_mediaToolbar->addWidget(new QLabel(QStringLiteral("%"), m_mediaToolbar));
     addToolBarBreak(Qt::TopToolBarArea);
@@ -651,7 +679,15 @@ ViewFacts TMainForm::viewFacts() const
     f.activeView = kindOf(view);
     f.noRootFolders = !m_startup->rootFolders || m_startup->rootFolders->Folders.isEmpty();
     f.noChildWindows = m_mdiArea->subWindowList().isEmpty();
-    f.authoringWindowExists = false;
+    f.authoringWindowExists = m_author != nullptr;
+    if (m_author) {
+        TDbSlide *slide = m_author->books().ActiveSlide;
+        f.slideOpen = slide != nullptr;
+        f.openSlide = slide;
+        f.slideObjectSelected = slide && !slide->Selection.isEmpty();
+        f.lastSelectedObject = f.slideObjectSelected ? slide->Selection.last() : nullptr;
+        f.lastSelectedObjectKind = f.slideObjectSelected ? slide->Selection.last()->kind() : NoKind;
+    }
     f.workspaceMode = m_startup->workspaceMode;
     f.folderExplorerShown = m_explorerDock && m_explorerDock->isVisible();
     if (view == m_explorer && m_explorer) {
@@ -1170,6 +1206,78 @@ void TMainForm::runCommand(const QString &name)
 void TMainForm::openFolder(TDbFolder *folder)
 {
     OpenFolderWindow(folder);
+}
+
+void TMainForm::AuthoringToolClick()
+{
+    if (m_author) {
+        if (auto *sub = qobject_cast<QMdiSubWindow *>(m_author->parentWidget()))
+            m_mdiArea->setActiveSubWindow(sub);
+        return;
+    }
+    Connection &c = m_startup->connection;
+    // The authoring tables, made or brought up to date when the tool first opens.
+    AuthoringSchemaCheck(c);
+    AuthoringFrame frame;
+    frame.currentTool = [this] {
+        QAction *checked = m_insertTools->checkedAction();
+        return checked ? toolOfAction(checked->objectName()) : DrawTool::Select;
+    };
+    frame.releaseTool = [this] { m_actions.value("ReleaseBtn")->setChecked(true); };
+    frame.chooseTool = [this](DrawTool tool) {
+        for (QAction *a : m_insertTools->actions())
+            if (toolOfAction(a->objectName()) == tool)
+                a->setChecked(true);
+    };
+    frame.showZoom = [this](int zoom, bool) { m_fitComboBox->setCurrentText(QString::number(zoom)); };
+    frame.changed = [this] {
+        if (m_author && m_author == ActiveView())
+            UpdateMenuItems();
+    };
+    frame.chooseMediaFile = [this](DrawTool tool) {
+        QString title, filter;
+        if (tool == DrawTool::Video) {
+            title = QStringLiteral("Insert Video");
+            filter = QStringLiteral("AVI( *.avi)|*.avi|MPEG( *.mpg)|*.mpg");
+        } else if (tool == DrawTool::Audio) {
+            title = QStringLiteral("Insert Audio");
+            filter = QStringLiteral(
+                "Audio|*.wav;*.mid;*.rmi|WAV( *.wav)|*.wav|MIDI( *.mid)|*.mid|RMI( *.rmi)|*.rmi");
+        } else {
+            title = QStringLiteral("Insert Image");
+            filter = QStringLiteral(
+                "Image|*.bmp;*.jpg;*.pcx;*.png;*.tga;*.tif;*.gif|BMP( *.bmp)|*.bmp|JPG( *.jpg)|"
+                "*.jpg|PCX( *.pcx)|*.pcx|PNG( *.png)|*.png|TGA( *.tga)|*.tga|TIF( *.tif)|*.tif|"
+                "GIF( *.gif)|*.gif");
+        }
+        return QFileDialog::getOpenFileName(this, title, QString(),
+                                            DialogFilters(filter).join(QStringLiteral(";;")), nullptr,
+                                            QFileDialog::DontUseNativeDialog);
+    };
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        frame.screen = screen->size();
+    m_author = new TAuthorMain(c, *m_uiServices, frame);
+    m_author->clipboard = &m_startup->clipboard;
+    m_startup->workspaceMode |= ModeAuthoring;
+    connect(m_author, &TAuthorMain::closing, this, [this] {
+        m_startup->workspaceMode &= ~ModeAuthoring;
+        m_author = nullptr;
+        QMetaObject::invokeMethod(
+            this, [this] { ViewActivated(this); }, Qt::QueuedConnection);
+    });
+    connect(m_author, &QObject::destroyed, this, [this] { m_author = nullptr; });
+    addChildWindow(m_author)->resize(900, 650);
+    m_author->setFitZoom();
+    ViewActivated(m_author);
+    ApplyViewState();
+}
+
+void TMainForm::clearClipboard()
+{
+    // Slide objects go back to the authoring model first; the library lets go of the rest.
+    if (m_author)
+        m_author->books().ClipboardClear(m_startup->clipboard);
+    m_startup->rootFolders->ClipboardClear(m_startup->clipboard);
 }
 
 void TMainForm::SearchMediaClick()

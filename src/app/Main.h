@@ -30,6 +30,7 @@ class QtUiServices;
 class TClientArea;
 class TFolder;
 class TFolderdExplorer;
+class TAuthorMain;
 class THelpWindow;
 
 class TMainForm : public QMainWindow, public FolderWindowHost
@@ -107,6 +108,7 @@ public:
     void followExplorer(TDbFolder *folder, TDbMedia *item) override;
     void folderChanged(TDbFolder *folder) override;
     TDbMedia *importPaths(TDbFolder *folder, const QStringList &paths) override;
+    void clearClipboard() override;
     bool showExternalMark() const override;
     QString workDirectory() const override;
 
@@ -143,6 +145,7 @@ private:
     void MediaSortClick();
     void MediaInsertClick();
     void SearchMediaClick();
+    void AuthoringToolClick();
     void MainToolbarClick();
     void AtToolbarClick();
     void WindowCascadeItemClick();
@@ -170,6 +173,7 @@ private:
     CommandContext m_context;
     QPointer<THelpWindow> m_helpWindow;
     TFolderdExplorer *m_explorer = nullptr;
+    TAuthorMain *m_author = nullptr;
     QDockWidget *m_explorerDock = nullptr;
     // The View menu's check marks that have no window of their own yet.
     bool m_keyWordsChecked = false;

@@ -139,7 +139,10 @@ QString coordinateText(double held, double scale)
     if (std::isnan(v))
         v = 0;
     v = std::clamp(v, MinPolylineCoordinate, MaxPolylineCoordinate);
-    return QString::number(v, 'f', 3);
+    // A value that rounds to nothing is written as 0, never "-0.000", which would read back
+    // as a zero that writes without its sign.
+    const QString text = QString::number(v, 'f', 3);
+    return text == QLatin1String("-0.000") ? QStringLiteral("0.000") : text;
 }
 
 int disabledLineOf(int kind)

@@ -990,3 +990,19 @@ TEST(PropertyText, ShortColumnTakesWholeLines)
 }
 
 } // namespace
+
+TEST(PropertyTextPoints, ACoordinateThatRoundsToNothingIsWrittenWithoutASign)
+{
+    // "-.0003" reads as a tiny negative number; written with three decimals it must come out
+    // as it will read back, so that a second write gives the same text.
+    for (double scale : {1.0, 1.3}) {
+        ObjectProperties p;
+        p.Points = {QPointF(-0.0003 * scale, 2 * scale), QPointF(4 * scale, -0.0 * scale)};
+        const QString text = WritePropertyText(ObjectKind::Polyline, p, scale);
+        EXPECT_EQ(propertyTextLines(text).mid(1, 4), (QStringList{"0.000", "2.000", "4.000", "0.000"}));
+        ObjectProperties again = p;
+        QString copy = text;
+        ASSERT_TRUE(ReadPropertyText(ObjectKind::Polyline, again, copy, scale));
+        EXPECT_EQ(WritePropertyText(ObjectKind::Polyline, again, scale), text);
+    }
+}

@@ -1,0 +1,754 @@
+#include "Authormain.h"
+
+#include "Connection.h"
+#include "DbFolder.h"
+#include "ObjectKinds.h"
+#include "RecordStatements.h"
+#include "SlideBack.h"
+#include "UiServices.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFormLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace vk {
+
+namespace {
+
+QString titleOrNone(const QString &title, bool present)
+{
+    return present ? title : QStringLiteral("None");
+}
+
+// A small form: the fields of a new ClearBook or slide.
+struct BookForm
+{
+    QDialog dialog;
+    QComboBox *books = nullptr;
+    QLineEdit *title = nullptr;
+    QLineEdit *author = nullptr;
+    QPlainTextEdit *description = nullptr;
+
+    BookForm(QWidget *parent, const QString &caption, const QList<TDbClearBook *> *clearBooks)
+        : dialog(parent)
+    {
+        dialog.setWindowTitle(caption);
+        auto *form = new QFormLayout(&dialog);
+        if (clearBooks) {
+            books = new QComboBox;
+            for (TDbClearBook *cb : *clearBooks)
+                books->addItem(cb->Rec.CB_Title, QVariant::fromValue(static_cast<void *>(cb)));
+            form->addRow(QStringLiteral("Clearbook :"), books);
+        }
+        title = new QLineEdit;
+        title->setMaxLength(255);
+        author = new QLineEdit;
+        author->setMaxLength(255);
+        description = new QPlainTextEdit;
+        form->addRow(QStringLiteral("Title :"), title);
+        form->addRow(QStringLiteral("Author :"), author);
+        form->addRow(QStringLiteral("Description :"), description);
+        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+        form->addRow(buttons);
+    }
+    TDbClearBook *book() const
+    {
+        return books ? static_cast<TDbClearBook *>(books->currentData().value<void *>()) : nullptr;
+    }
+};
+
+} // namespace
+
+TAuthorMain::TAuthorMain(Connection &connection, UiServices &ui, const AuthoringFrame &frame, QWidget *parent)
+    : QWidget(parent), m_connection(connection), m_ui(ui), m_frame(frame), m_books(connection)
+{
+    setWindowTitle(QStringLiteral("Authoring Tool"));
+    const QSize screen = frame.screen.isValid() ? frame.screen : QSize(1024, 768);
+    m_books.DesignScale = std::min(screen.width() / 800.0, screen.height() / 600.0);
+    m_books.setViews(this);
+    if (!m_books.LoadClearBooks())
+        m_ui.showMessage(QStringLiteral("The ClearBooks could not all be read; what was read is shown."));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setWidgetResizable(false);
+    m_scroll->setAlignment(Qt::AlignCenter);
+    m_scroll->setBackgroundRole(QPalette::Dark);
+    layout->addWidget(m_scroll);
+    m_surface = new TSlideBack(m_books);
+    m_surface->resize(screen);
+    m_surface->currentTool = [this] {
+        return m_frame.currentTool ? m_frame.currentTool() : DrawTool::Select;
+    };
+    m_surface->toolDone = [this] {
+        if (m_frame.releaseTool)
+            m_frame.releaseTool();
+    };
+    m_surface->chooseMediaFile = [this](DrawTool tool) {
+        return m_frame.chooseMediaFile ? m_frame.chooseMediaFile(tool) : QString();
+    };
+    m_scroll->setWidget(m_surface);
+    m_surface->hide();
+    connect(m_surface, &TSlideBack::modified, this, [this] {
+        m_books.SlideModified = true;
+        UpdateMenuItems();
+    });
+    connect(m_surface, &TSlideBack::selectionChanged, this, &TAuthorMain::UpdateMenuItems);
+    createMenus();
+    setStatusTip(statusText());
+    resize(800, 600);
+    UpdateMenuItems();
+}
+
+TAuthorMain::~TAuthorMain()
+{
+    // The clipboard lets go of the objects the window's lists own before they go.
+    if (clipboard)
+        m_books.ClipboardClear(*clipboard);
+    m_books.setViews(nullptr);
+}
+
+QString TAuthorMain::statusText() const
+{
+    return QStringLiteral("[ ActiveClearbook, ActiveSlide ] is") + QLatin1Char('[') +
+           titleOrNone(m_books.ActiveClearBook ? m_books.ActiveClearBook->Rec.CB_Title : QString(),
+                       m_books.ActiveClearBook) +
+           QStringLiteral(", ") +
+           titleOrNone(m_books.ActiveSlide ? m_books.ActiveSlide->Rec.Slide_Title : QString(),
+                       m_books.ActiveSlide) +
+           QLatin1Char(']');
+}
+
+// ---------------------------------------------------------------------------------------------
+// Zoom
+
+void TAuthorMain::placeSurface()
+{
+    const QSize screen = m_frame.screen.isValid() ? m_frame.screen : QSize(1024, 768);
+    const QSize client = m_scroll->viewport()->size();
+    SurfacePlacement place =
+        m_fixedZoom ? fixedPlacement(client, screen, m_zoom) : fitPlacement(client, screen);
+    m_zoom = place.zoom;
+    m_surface->SurfaceZoom = place.zoom;
+    m_books.SurfaceZoom = place.zoom;
+    m_surface->resize(place.surface.size());
+    if (m_frame.showZoom)
+        m_frame.showZoom(place.zoom, !m_fixedZoom);
+    if (TDbSlide *s = m_books.ActiveSlide)
+        for (TDbObject *o : std::as_const(s->Objects.Objects))
+            if (!o->Rec.Removed)
+                m_surface->BuildVisual(o);
+}
+
+void TAuthorMain::setZoom(int zoom)
+{
+    m_fixedZoom = true;
+    m_zoom = std::clamp(zoom, 10, 1000);
+    placeSurface();
+}
+
+void TAuthorMain::setFitZoom()
+{
+    m_fixedZoom = false;
+    placeSurface();
+}
+
+void TAuthorMain::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeSurface();
+}
+
+// ---------------------------------------------------------------------------------------------
+// ClearBooks and slides
+
+TDbClearBook *TAuthorMain::NewClearBook(const QString &title, const QString &author,
+                                        const QString &description)
+{
+    m_ui.setHourglass(true);
+    TDbClearBook *cb = m_books.CreateClearBook(title, author);
+    m_ui.setHourglass(false);
+    if (!cb)
+        return nullptr;
+    if (!description.isEmpty())
+        WriteDescription(m_connection, cb->Rec.OID, description, RecordKind::ClearBook);
+    if (m_books.ActiveSlide) {
+        if (m_ui.askYesNo(
+                QStringLiteral("Do you want to close the active slide and open a new clearbook?"))) {
+            if (CloseSlide())
+                m_books.ActiveClearBook = cb;
+        }
+    } else if (m_books.ActiveClearBook) {
+        if (m_ui.askYesNo(
+                QStringLiteral("Do you want to close the active clearbook and open a new clearbook?")))
+            m_books.ActiveClearBook = cb;
+    } else {
+        m_books.ActiveClearBook = cb;
+    }
+    setStatusTip(statusText());
+    UpdateMenuItems();
+    return cb;
+}
+
+TDbSlide *TAuthorMain::NewSlide(TDbClearBook *cb, const QString &title, const QString &author,
+                                const QString &description)
+{
+    if (!cb || !CloseSlide())
+        return nullptr;
+    m_books.ActiveClearBook = cb;
+    TDbSlide *slide = m_books.NewSlide(cb, title);
+    slide->Rec.Slide_Author = author;
+    if (!description.isEmpty()) {
+        const QString file = (m_connection.tempFilePrefix().isEmpty() ? QDir::tempPath() + QLatin1Char('/')
+                                                                      : m_connection.tempFilePrefix()) +
+                             QStringLiteral("SlideDescription");
+        QFile::remove(file);
+        QFile f(file);
+        if (f.open(QIODevice::WriteOnly) && f.write(description.toUtf8()) >= 0) {
+            slide->Rec.Slide_Describe = file;
+            slide->DescribeChanged = true;
+        }
+    }
+    m_books.ActiveSlide = slide;
+    slideShown();
+    // A new slide always asks to be saved.
+    m_books.SlideModified = true;
+    UpdateMenuItems();
+    return slide;
+}
+
+bool TAuthorMain::OpenSlide(TDbSlide *slide)
+{
+    if (!slide || !CloseSlide())
+        return false;
+    m_books.ActiveClearBook = slide->Owner;
+    m_books.ActiveSlide = slide;
+    slideShown();
+    m_books.SlideModified = false;
+    UpdateMenuItems();
+    return true;
+}
+
+void TAuthorMain::slideShown()
+{
+    m_surface->CursorTime = 0;
+    m_surface->show();
+    placeSurface();
+    m_surface->ShowSlide(m_books.ActiveSlide);
+    setStatusTip(statusText());
+}
+
+bool TAuthorMain::SaveSlide()
+{
+    TDbSlide *slide = m_books.ActiveSlide;
+    if (!slide)
+        return false;
+    m_ui.setHourglass(true);
+    const bool ok = m_books.SaveSlide(slide);
+    m_ui.setHourglass(false);
+    if (ok)
+        m_books.SlideModified = false;
+    m_surface->update();
+    UpdateMenuItems();
+    return ok;
+}
+
+TDbSlide *TAuthorMain::SaveSlideAs(TDbClearBook *target, const QString &title, const QString &author)
+{
+    TDbSlide *source = m_books.ActiveSlide;
+    if (!source || !target)
+        return nullptr;
+    m_ui.setHourglass(true);
+    QString description;
+    const bool hasDescription =
+        source->isStored() &&
+        ReadDescription(m_connection, source->Rec.OID, RecordKind::Slide, &description) &&
+        !description.isEmpty();
+    TDbSlide *copy =
+        m_books.SaveSlideAs(source, target, title, author, hasDescription ? &description : nullptr);
+    m_ui.setHourglass(false);
+    if (!copy)
+        return nullptr;
+    OpenSlide(copy);
+    return copy;
+}
+
+bool TAuthorMain::CloseSlide()
+{
+    TDbSlide *slide = m_books.ActiveSlide;
+    if (!slide)
+        return true;
+    if (!m_books.CloseSlide(slide, m_books.SlideModified)) {
+        // The save failed: the slide stays open with its changes.
+        m_surface->ShowSlide(slide);
+        return false;
+    }
+    m_books.ActiveSlide = nullptr;
+    m_books.SlideModified = false;
+    m_surface->ClearSlide();
+    m_surface->hide();
+    setStatusTip(statusText());
+    UpdateMenuItems();
+    return true;
+}
+
+bool TAuthorMain::DeleteSlide()
+{
+    TDbSlide *slide = m_books.ActiveSlide;
+    if (!slide || !slide->Owner)
+        return false;
+    if (!m_ui.askYesNo(QStringLiteral("Are you sure you want to delete this slide?") +
+                       QStringLiteral("\n\r'") + slide->Rec.Slide_Title + QLatin1Char('\'')))
+        return false;
+    m_surface->ClearSlide();
+    if (!m_books.RemoveSlide(slide->Owner->Slides, slide)) {
+        m_surface->ShowSlide(slide);
+        return false;
+    }
+    m_surface->hide();
+    setStatusTip(statusText());
+    UpdateMenuItems();
+    return true;
+}
+
+bool TAuthorMain::DeleteClearBook()
+{
+    TDbClearBook *cb = m_books.ActiveClearBook;
+    if (!cb) {
+        m_ui.showMessage(QStringLiteral("You must assign a clearbook first. Please open/create a clearbook"));
+        return false;
+    }
+    if (!m_ui.askYesNo(QStringLiteral("Are you sure you want to delete this clearbook?") +
+                       QStringLiteral("\n\r'") + cb->Rec.CB_Title + QLatin1Char('\'')))
+        return false;
+    const bool showing = m_books.ActiveSlide && m_books.ActiveSlide->Owner == cb;
+    if (showing)
+        m_surface->ClearSlide();
+    if (!m_books.DeleteClearBook(cb)) {
+        if (showing)
+            m_surface->ShowSlide(m_books.ActiveSlide);
+        return false;
+    }
+    if (showing)
+        m_surface->hide();
+    setStatusTip(statusText());
+    UpdateMenuItems();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Objects
+
+void TAuthorMain::DeleteObjects()
+{
+    TDbSlide *slide = m_books.ActiveSlide;
+    if (!slide || slide->Selection.isEmpty())
+        return;
+    QString question = QStringLiteral("Are you sure you want to remove these from the slide?");
+    for (TDbObject *o : std::as_const(slide->Selection))
+        question += QStringLiteral("\n\r") + o->Rec.Title;
+    if (!m_ui.askYesNo(question))
+        return;
+    const QList<TDbObject *> chosen = slide->Selection;
+    for (qsizetype i = chosen.size() - 1; i >= 0; --i)
+        m_books.RemoveObject(slide->Objects, chosen[i], slide);
+    slide->Selection.clear();
+    m_books.SlideModified = true;
+    m_surface->update();
+    UpdateMenuItems();
+}
+
+void TAuthorMain::Copy()
+{
+    TDbSlide *slide = m_books.ActiveSlide;
+    if (!slide || slide->Selection.isEmpty() || !clipboard)
+        return;
+    m_books.ClipboardClear(*clipboard);
+    QList<TDbObject *> chosen = slide->Selection;
+    std::stable_sort(chosen.begin(), chosen.end(),
+                     [](const TDbObject *a, const TDbObject *b) { return a->Rec.Index < b->Rec.Index; });
+    for (TDbObject *o : chosen)
+        m_books.ClipboardAdd(*clipboard, o);
+    UpdateMenuItems();
+}
+
+void TAuthorMain::Cut()
+{
+    TDbSlide *slide = m_books.ActiveSlide;
+    if (!slide || slide->Selection.isEmpty() || !clipboard)
+        return;
+    m_books.ClipboardClear(*clipboard);
+    QList<TDbObject *> chosen = slide->Selection;
+    std::stable_sort(chosen.begin(), chosen.end(),
+                     [](const TDbObject *a, const TDbObject *b) { return a->Rec.Index < b->Rec.Index; });
+    for (TDbObject *o : chosen) {
+        TDbObject *taken = o;
+        // The edited slide keeps the object marked removed; the clipboard holds a copy of it.
+        m_books.TakeFromDesignOrder(slide->Objects, taken, true);
+        m_books.ClipboardAdd(*clipboard, taken);
+    }
+    slide->Selection.clear();
+    m_books.SlideModified = true;
+    m_surface->update();
+    UpdateMenuItems();
+}
+
+void TAuthorMain::Paste()
+{
+    TDbSlide *slide = m_books.ActiveSlide;
+    if (!slide || !clipboard)
+        return;
+    const int first = int(slide->Objects.DesignOrder.size());
+    int pasted = 0;
+    for (const ClipboardEntry &e : std::as_const(*clipboard)) {
+        TDbObject *o = nullptr;
+        if (e.IsObject) {
+            o = m_books.CopyObject(static_cast<TDbObject *>(e.Object), slide);
+        } else if (e.Kind == FolderKind || e.Kind == SubFolderType) {
+            break; // a folder ends the paste
+        } else {
+            o = m_books.ObjectFromMedia(static_cast<TDbMedia *>(e.Object));
+        }
+        o->Rec.Bar_Left = m_surface->CursorTime;
+        if (m_books.PlaceObject(slide->Objects, o, int(slide->Objects.DesignOrder.size()), slide, true))
+            ++pasted;
+        else
+            delete o;
+    }
+    if (pasted) {
+        m_books.SelectRange(slide->Objects, first, pasted);
+        m_books.SlideModified = true;
+    }
+    m_surface->update();
+    UpdateMenuItems();
+}
+
+void TAuthorMain::SelectAll()
+{
+    m_surface->SelectAll();
+}
+
+void TAuthorMain::Nudge(int dx, int dy)
+{
+    if (!m_books.ActiveSlide || m_books.ActiveSlide->Selection.isEmpty())
+        return;
+    m_surface->MoveSelection(dx, dy);
+}
+
+void TAuthorMain::InsertTool(DrawTool tool)
+{
+    if (!m_books.ActiveSlide) {
+        m_ui.showMessage(
+            QStringLiteral("No active slide, Please open an existing slide, or create a new slide."));
+        return;
+    }
+    if (m_frame.chooseTool)
+        m_frame.chooseTool(tool);
+}
+
+// AuthoringViews ------------------------------------------------------------------------------
+
+void TAuthorMain::buildVisual(TDbObject *o)
+{
+    if (o && o->Owner == m_books.ActiveSlide)
+        m_surface->BuildVisual(o);
+}
+
+void TAuthorMain::destroyVisual(TDbObject *o)
+{
+    m_surface->DestroyVisual(o);
+}
+
+void TAuthorMain::hideVisual(TDbObject *o)
+{
+    m_surface->HideVisual(o);
+}
+
+void TAuthorMain::selectionChanged(TDbSlide *)
+{
+    m_surface->update();
+    UpdateMenuItems();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Keys, closing
+
+void TAuthorMain::keyPressEvent(QKeyEvent *event)
+{
+    const bool selection = m_books.ActiveSlide && !m_books.ActiveSlide->Selection.isEmpty();
+    if (event->key() == Qt::Key_Delete && selection) {
+        DeleteObjects();
+        return;
+    }
+    if (event->modifiers() & Qt::ControlModifier) {
+        switch (event->key()) {
+        case Qt::Key_Left:
+            Nudge(-1, 0);
+            return;
+        case Qt::Key_Right:
+            Nudge(1, 0);
+            return;
+        case Qt::Key_Up:
+            Nudge(0, -1);
+            return;
+        case Qt::Key_Down:
+            Nudge(0, 1);
+            return;
+        default:
+            break;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TAuthorMain::closeEvent(QCloseEvent *event)
+{
+    if (!CloseSlide()) {
+        event->ignore();
+        return;
+    }
+    emit closing();
+    event->accept();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Menus and dialogs
+
+QAction *TAuthorMain::addAction(QMenu *menu, const QString &name, const QString &text,
+                                const QKeySequence &keys)
+{
+    auto *a = new QAction(text, this);
+    a->setObjectName(name);
+    if (!keys.isEmpty()) {
+        a->setShortcut(keys);
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        QWidget::addAction(a);
+    }
+    menu->addAction(a);
+    m_actions.insert(name, a);
+    return a;
+}
+
+void TAuthorMain::createMenus()
+{
+    m_clearBookMenu = new QMenu(QStringLiteral("&Clearbook"), this);
+    m_slideMenu = new QMenu(QStringLiteral("&Slide"), this);
+    m_objectMenu = new QMenu(QStringLiteral("&Object"), this);
+    m_editMenu = new QMenu(QStringLiteral("&Edit"), this);
+    for (QMenu *m : {m_clearBookMenu, m_slideMenu, m_objectMenu, m_editMenu})
+        m->setProperty(MenuGroupProperty, 5);
+
+    connect(addAction(m_clearBookMenu, "muiNewClearBook", "&New..."), &QAction::triggered, this,
+            &TAuthorMain::newClearBookDialog);
+    connect(addAction(m_clearBookMenu, "muiDeleteClearBook", "&Delete"), &QAction::triggered, this,
+            &TAuthorMain::DeleteClearBook);
+    addAction(m_clearBookMenu, "muiClearBookProperty", "&Property...")->setEnabled(false);
+    m_clearBookMenu->addSeparator();
+    connect(addAction(m_clearBookMenu, "muiCloseAuthoring", "Close Authoring Tool"), &QAction::triggered,
+            this, [this] {
+                if (QWidget *sub = parentWidget())
+                    sub->close();
+                else
+                    close();
+            });
+
+    connect(addAction(m_slideMenu, "muiNewSlide", "&New..."), &QAction::triggered, this,
+            &TAuthorMain::newSlideDialog);
+    connect(addAction(m_slideMenu, "muiOpenSlide", "&Open..."), &QAction::triggered, this,
+            &TAuthorMain::openSlideDialog);
+    connect(addAction(m_slideMenu, "muiSaveSlide", "&Save", QKeySequence::Save), &QAction::triggered, this,
+            &TAuthorMain::SaveSlide);
+    connect(addAction(m_slideMenu, "muiSaveSlideAs", "Save  &As"), &QAction::triggered, this,
+            &TAuthorMain::saveAsDialog);
+    connect(addAction(m_slideMenu, "muiDeleteSlide", "&Delete"), &QAction::triggered, this,
+            &TAuthorMain::DeleteSlide);
+    connect(addAction(m_slideMenu, "muiCloseSlide", "&Close"), &QAction::triggered, this,
+            &TAuthorMain::CloseSlide);
+    addAction(m_slideMenu, "muiPlaySlide", "&Play")->setEnabled(false);
+    addAction(m_slideMenu, "muiSlideProperty", "P&roperty...")->setEnabled(false);
+
+    QMenu *insert = m_objectMenu->addMenu(QStringLiteral("&Insert"));
+    const std::pair<const char *, DrawTool> tools[] = {{"Audio", DrawTool::Audio},
+                                                       {"Video", DrawTool::Video},
+                                                       {"Button", DrawTool::Button},
+                                                       {"Text", DrawTool::Text},
+                                                       {"Image", DrawTool::Image},
+                                                       {"Memo", DrawTool::Memo},
+                                                       {"Rectangle", DrawTool::Rectangle},
+                                                       {"Circle", DrawTool::Ellipse},
+                                                       {"Round Rectangle", DrawTool::RoundRect},
+                                                       {"Line", DrawTool::Line},
+                                                       {"Polygon", DrawTool::PolyLine}};
+    for (const auto &[text, tool] : tools) {
+        const DrawTool t = tool;
+        connect(addAction(insert,
+                          QStringLiteral("muiInsert") + QString::fromLatin1(text).remove(QLatin1Char(' ')),
+                          QLatin1String(text)),
+                &QAction::triggered, this, [this, t] { InsertTool(t); });
+    }
+    connect(addAction(m_objectMenu, "muiDeleteObject", "&Delete"), &QAction::triggered, this,
+            &TAuthorMain::DeleteObjects);
+    connect(addAction(m_objectMenu, "muiBringToFront", "Bring To Front"), &QAction::triggered, this, [this] {
+        m_books.BringToFront();
+        m_surface->update();
+        UpdateMenuItems();
+    });
+    connect(addAction(m_objectMenu, "muiSendToBack", "Send To Back"), &QAction::triggered, this, [this] {
+        m_books.SendToBack();
+        m_surface->update();
+        UpdateMenuItems();
+    });
+    QMenu *attributes = m_objectMenu->addMenu(QStringLiteral("Attributes"));
+    m_actions.insert(QStringLiteral("muiAttributes"), attributes->menuAction());
+    QAction *disable = addAction(attributes, "muiAttrDisable", "Disable");
+    disable->setCheckable(true);
+    connect(disable, &QAction::triggered, this, [this](bool on) {
+        if (!m_books.ActiveSlide)
+            return;
+        for (TDbObject *o : std::as_const(m_books.ActiveSlide->Selection))
+            o->SetDisabled(on);
+        m_books.SlideModified = true;
+        UpdateMenuItems();
+    });
+
+    connect(addAction(m_editMenu, "muiCut", "C&ut", QKeySequence::Cut), &QAction::triggered, this,
+            &TAuthorMain::Cut);
+    connect(addAction(m_editMenu, "muiCopy", "C&opy", QKeySequence::Copy), &QAction::triggered, this,
+            &TAuthorMain::Copy);
+    connect(addAction(m_editMenu, "muiPaste", "&Paste", QKeySequence::Paste), &QAction::triggered, this,
+            &TAuthorMain::Paste);
+    connect(addAction(m_editMenu, "muiSelectAll", "Select All", QKeySequence::SelectAll), &QAction::triggered,
+            this, &TAuthorMain::SelectAll);
+    for (QMenu *m : {m_clearBookMenu, m_slideMenu, m_objectMenu, m_editMenu})
+        connect(m, &QMenu::aboutToShow, this, &TAuthorMain::UpdateMenuItems);
+}
+
+QList<QMenu *> TAuthorMain::childMenus() const
+{
+    return {m_clearBookMenu, m_slideMenu, m_objectMenu, m_editMenu};
+}
+
+void TAuthorMain::UpdateMenuItems()
+{
+    TDbSlide *slide = m_books.ActiveSlide;
+    const bool open = slide != nullptr;
+    const bool selection = open && !slide->Selection.isEmpty();
+    auto set = [this](const char *name, bool on) {
+        if (QAction *a = m_actions.value(QLatin1String(name)))
+            a->setEnabled(on);
+    };
+    set("muiDeleteClearBook", m_books.ActiveClearBook != nullptr);
+    set("muiNewSlide", !m_books.ClearBooks.isEmpty());
+    set("muiOpenSlide", !m_books.ClearBooks.isEmpty());
+    for (const char *name : {"muiSaveSlide", "muiSaveSlideAs", "muiDeleteSlide", "muiCloseSlide"})
+        set(name, open);
+    set("muiDeleteObject", selection);
+    set("muiBringToFront", selection);
+    set("muiSendToBack", selection);
+    set("muiAttributes", selection);
+    set("muiCut", selection);
+    set("muiCopy", selection);
+    set("muiPaste", open && clipboard && !clipboard->isEmpty());
+    set("muiSelectAll", open);
+    if (selection) {
+        bool all = true;
+        for (const TDbObject *o : std::as_const(slide->Selection))
+            all = all && o->Disabled;
+        m_actions.value(QStringLiteral("muiAttrDisable"))->setChecked(all);
+    }
+    setStatusTip(statusText());
+    if (m_frame.changed)
+        m_frame.changed();
+}
+
+void TAuthorMain::newClearBookDialog()
+{
+    BookForm form(this, QStringLiteral("New Clearbook"), nullptr);
+    if (form.dialog.exec() != QDialog::Accepted)
+        return;
+    NewClearBook(form.title->text(), form.author->text(), form.description->toPlainText());
+}
+
+void TAuthorMain::newSlideDialog()
+{
+    BookForm form(this, QStringLiteral("New Slide"), &m_books.ClearBooks);
+    if (m_books.ActiveClearBook)
+        form.books->setCurrentIndex(int(m_books.ClearBooks.indexOf(m_books.ActiveClearBook)));
+    if (form.dialog.exec() != QDialog::Accepted)
+        return;
+    NewSlide(form.book(), form.title->text(), form.author->text(), form.description->toPlainText());
+}
+
+void TAuthorMain::openSlideDialog()
+{
+    if (m_books.ClearBooks.isEmpty()) {
+        m_ui.showMessage(QStringLiteral("No clearbook,You must create a clearbook first."));
+        return;
+    }
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Open Slide"));
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *books = new QComboBox;
+    auto *slides = new QListWidget;
+    for (TDbClearBook *cb : std::as_const(m_books.ClearBooks))
+        books->addItem(cb->Rec.CB_Title);
+    auto fill = [this, slides](int index) {
+        slides->clear();
+        if (index < 0 || index >= m_books.ClearBooks.size())
+            return;
+        for (TDbSlide *s : std::as_const(m_books.ClearBooks[index]->Slides))
+            slides->addItem(s->Rec.Slide_Title);
+        slides->setCurrentRow(0);
+    };
+    connect(books, &QComboBox::currentIndexChanged, &dialog, fill);
+    if (m_books.ActiveClearBook)
+        books->setCurrentIndex(int(m_books.ClearBooks.indexOf(m_books.ActiveClearBook)));
+    fill(books->currentIndex());
+    layout->addWidget(books);
+    layout->addWidget(slides);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    connect(slides, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const int b = books->currentIndex(), s = slides->currentRow();
+    if (b >= 0 && s >= 0 && s < m_books.ClearBooks[b]->Slides.size())
+        OpenSlide(m_books.ClearBooks[b]->Slides[s]);
+}
+
+void TAuthorMain::saveAsDialog()
+{
+    TDbSlide *slide = m_books.ActiveSlide;
+    if (!slide)
+        return;
+    BookForm form(this, QStringLiteral("Save as a new Slide"), &m_books.ClearBooks);
+    form.title->setText(QStringLiteral("Copy of ") + slide->Rec.Slide_Title);
+    form.author->setText(slide->Rec.Slide_Author);
+    form.books->setCurrentIndex(int(m_books.ClearBooks.indexOf(slide->Owner)));
+    form.description->setEnabled(false);
+    if (form.dialog.exec() != QDialog::Accepted)
+        return;
+    SaveSlideAs(form.book(), form.title->text(), form.author->text());
+}
+
+} // namespace vk

@@ -1,0 +1,124 @@
+// The authoring window ("Authoring Tool"): a child window of the workspace that holds the
+// ClearBooks, the edited slide on its surface, and the Clearbook, Slide, Object and Edit menus.
+// The model (AT_DbClearbook) keeps every rule; this window asks the person, calls the model and
+// shows what came of it.
+#pragma once
+
+#include "AT_DbClearbook.h"
+#include "ChildWindow.h"
+#include "SurfaceGeometry.h"
+
+#include <QHash>
+#include <QWidget>
+
+#include <functional>
+
+class QAction;
+class QMenu;
+class QScrollArea;
+
+namespace vk {
+
+class Connection;
+class TSlideBack;
+class UiServices;
+
+// What the window needs of the workspace frame.
+struct AuthoringFrame
+{
+    std::function<DrawTool()> currentTool;            // the "Media Object" tool that is down
+    std::function<void()> releaseTool;                // puts the select tool down again
+    std::function<void(DrawTool)> chooseTool;         // puts a tool down
+    std::function<void(int zoom, bool fit)> showZoom; // writes the zoom into the zoom box
+    std::function<QString(DrawTool)> chooseMediaFile;
+    std::function<void()> changed; // the commands' state may have changed
+    QSize screen;                  // the screen the slides are designed for
+};
+
+class TAuthorMain : public QWidget, public ChildWindow, public AuthoringViews
+{
+    Q_OBJECT
+public:
+    TAuthorMain(Connection &connection, UiServices &ui, const AuthoringFrame &frame,
+                QWidget *parent = nullptr);
+    ~TAuthorMain() override;
+
+    ViewKind viewKind() const override { return ViewKind::AuthoringWindow; }
+    QList<QMenu *> childMenus() const override;
+
+    TDbClearBookList &books() { return m_books; }
+    TSlideBack *surface() const { return m_surface; }
+    bool slideOpen() const { return m_books.ActiveSlide != nullptr; }
+    QAction *action(const QString &name) const { return m_actions.value(name); }
+    // "[ ActiveClearbook, ActiveSlide ] is[title, title]".
+    QString statusText() const;
+
+    // The zoom: a typed percentage (10-1000), or Fit.
+    void setZoom(int zoom);
+    void setFitZoom();
+
+    // The commands (the dialogs ask; tests fill the answers through these).
+    TDbClearBook *NewClearBook(const QString &title, const QString &author, const QString &description);
+    TDbSlide *NewSlide(TDbClearBook *cb, const QString &title, const QString &author,
+                       const QString &description);
+    bool OpenSlide(TDbSlide *slide);
+    bool SaveSlide();
+    TDbSlide *SaveSlideAs(TDbClearBook *target, const QString &title, const QString &author);
+    // Closes the edited slide, asking to save it when it was changed; false when it could not be.
+    bool CloseSlide();
+    bool DeleteSlide();
+    bool DeleteClearBook();
+    void DeleteObjects();
+    void Cut();
+    void Copy();
+    void Paste();
+    void SelectAll();
+    void Nudge(int dx, int dy);
+    void InsertTool(DrawTool tool);
+    void UpdateMenuItems();
+
+    // The workspace clipboard the window cuts to and pastes from.
+    TSelectedList *clipboard = nullptr;
+    // Media of the library to paste as objects (ObjectFromMedia), by clipboard entry.
+
+    // AuthoringViews: the surface follows the model.
+    void buildVisual(TDbObject *o) override;
+    void destroyVisual(TDbObject *o) override;
+    void hideVisual(TDbObject *o) override;
+    void selectionChanged(TDbSlide *) override;
+
+signals:
+    void closing();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createMenus();
+    QAction *addAction(QMenu *menu, const QString &name, const QString &text, const QKeySequence &keys = {});
+    void slideShown();
+    void placeSurface();
+
+public:
+    // The dialogs of the commands (the frame's toolbar buttons open them too).
+    void newClearBookDialog();
+    void newSlideDialog();
+    void openSlideDialog();
+    void saveAsDialog();
+
+private:
+    Connection &m_connection;
+    UiServices &m_ui;
+    AuthoringFrame m_frame;
+    TDbClearBookList m_books;
+    QScrollArea *m_scroll = nullptr;
+    TSlideBack *m_surface = nullptr;
+    QHash<QString, QAction *> m_actions;
+    QMenu *m_clearBookMenu = nullptr, *m_slideMenu = nullptr, *m_objectMenu = nullptr, *m_editMenu = nullptr;
+    bool m_fixedZoom = false;
+    int m_zoom = 100;
+};
+
+} // namespace vk

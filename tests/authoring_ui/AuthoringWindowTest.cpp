@@ -1,0 +1,306 @@
+// The gradient panel's pixels, the slide surface's arithmetic (zoom, hit tests, handles, new
+// objects) and the authoring window's commands over a real data source.
+#include "AT_GradPanel.h"
+#include "Authormain.h"
+#include "DbFolder.h"
+#include "ObjectKinds.h"
+#include "Schema.h"
+#include "SlideBack.h"
+#include "SurfaceGeometry.h"
+#include "TempDataSource.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+
+using namespace vk;
+
+namespace {
+
+QColor at(const QImage &img, int x, int y)
+{
+    return img.pixelColor(x, y);
+}
+
+TEST(GradientPanelTest, BandsColoursAndPictures)
+{
+    EXPECT_EQ(MulDiv(1, 1, 2), 1) << "a half rounds away from zero";
+    EXPECT_EQ(MulDiv(-1, 1, 2), -1);
+    EXPECT_EQ(MulDiv(3, 2, 4), 2);
+    EXPECT_EQ(MulDiv(2, 1, 3), 1);
+    EXPECT_EQ(MulDiv(2000000000, 3, 4), 1500000000) << "a 64-bit product";
+
+    TGradientPanel panel;
+    panel.setBeginColor(0x0000FF); // red, 0x00BBGGRR
+    panel.setEndColor(0xFF0000);   // blue
+    panel.setNumberOfColors(1);
+    QImage img = panel.render(QSize(20, 20));
+    EXPECT_EQ(at(img, 10, 19), QColor(255, 0, 0)) << "one band: the start colour";
+    panel.setFillDirection(fdBottomToTop);
+    EXPECT_EQ(at(panel.render(QSize(20, 20)), 3, 3), QColor(0, 0, 255)) << "reversed: the end colour";
+
+    panel.setFillDirection(fdTopToBottom);
+    panel.setNumberOfColors(255);
+    img = panel.render(QSize(100, 100));
+    // With more bands than rows some bands are empty: the first row is band 1's colour.
+    EXPECT_EQ(at(img, 50, 0), QColor(254, 0, 1));
+    EXPECT_EQ(at(img, 50, 99), QColor(1, 0, 254));
+    for (int y = 1; y < 100; ++y)
+        EXPECT_LE(at(img, 50, y).red(), at(img, 50, y - 1).red()) << "every row painted, in order: " << y;
+    panel.setFillDirection(fdLeftToRight);
+    panel.setNumberOfColors(5);
+    img = panel.render(QSize(100, 10));
+    EXPECT_EQ(at(img, 0, 5), QColor(255, 0, 0)) << "band 0 is exactly the start colour";
+    EXPECT_EQ(at(img, 50, 5), QColor(127, 0, 128)) << "halves away from zero: 255 - 128 and 0 + 128";
+    EXPECT_EQ(at(img, 99, 5), QColor(0, 0, 255));
+
+    panel.setEndColor(0x0000FF);
+    img = panel.render(QSize(30, 30));
+    EXPECT_EQ(at(img, 29, 29), QColor(255, 0, 0)) << "equal colours: solid";
+
+    // A system colour is the palette's at the time of painting.
+    panel.setBeginColor(ColorValue(0x8000000F)); // button face
+    panel.setEndColor(ColorValue(0x8000000F));
+    EXPECT_EQ(at(panel.render(QSize(5, 5)), 2, 2), panel.palette().color(QPalette::Button));
+
+    QImage big(40, 40, QImage::Format_RGB32);
+    big.fill(Qt::green);
+    panel.Picture = big;
+    panel.PictureStyle = 2;
+    img = panel.render(QSize(30, 30));
+    EXPECT_EQ(at(img, 29, 29), QColor(Qt::green)) << "one tile at (0,0) covers a smaller panel";
+    QImage wide(31, 10, QImage::Format_RGB32);
+    wide.fill(Qt::yellow);
+    panel.Picture = wide;
+    panel.PictureStyle = 0;
+    img = panel.render(QSize(30, 30));
+    EXPECT_EQ(at(img, 0, 15), QColor(Qt::yellow)) << "one pixel wider: placed at x = 0";
+    EXPECT_NE(at(img, 0, 5), QColor(Qt::yellow));
+}
+
+TEST(SurfaceGeometryTest, ZoomHitsHandlesAndNewObjects)
+{
+    // Fit keeps the screen's aspect inside the client with 20 pixels to spare.
+    SurfacePlacement fit = fitPlacement(QSize(820, 700), QSize(1024, 768));
+    EXPECT_EQ(fit.surface.width(), 800);
+    EXPECT_EQ(fit.surface.height(), 600);
+    EXPECT_EQ(fit.zoom, 61);
+    EXPECT_EQ(fitPlacement(QSize(100, 80), QSize(1024, 768)).zoom, 10) << "never below 10";
+    SurfacePlacement fixed = fixedPlacement(QSize(500, 400), QSize(1024, 768), 100);
+    EXPECT_TRUE(fixed.horizontalBar && fixed.verticalBar);
+    EXPECT_EQ(fixed.surface.size(), QSize(1024, 768));
+
+    // Hit tests within max(5, pen / 2).
+    ShapeHit ellipse{4, QRect(0, 0, 100, 60), 1, false, false, {}};
+    struct Case
+    {
+        const char *name;
+        ShapeHit shape;
+        QPointF at;
+        bool hit;
+    };
+    ShapeHit filled = ellipse;
+    filled.filled = true;
+    ShapeHit rect{0, QRect(0, 0, 100, 60), 1, false, false, {}};
+    ShapeHit thick = rect;
+    thick.penWidth = 20;
+    ShapeHit line{6, QRect(0, 0, 100, 100), 1, false, false, {}};
+    ShapeHit up{7, QRect(0, 0, 100, 100), 1, false, false, {}};
+    ShapeHit poly{8, QRect(10, 10, 100, 100), 1, false, false, {{0, 0}, {50, 0}, {50, 50}}};
+    const Case cases[] = {
+        {"hollow ellipse, centre", ellipse, {50, 30}, false},
+        {"hollow ellipse, on the outline", ellipse, {50, 2}, true},
+        {"hollow ellipse, just outside", ellipse, {50, -4}, true},
+        {"filled ellipse, centre", filled, {50, 30}, true},
+        {"hollow rectangle, inside", rect, {50, 30}, false},
+        {"hollow rectangle, near an edge", rect, {50, 4}, true},
+        {"thick pen widens the tolerance", thick, {50, 9}, true},
+        {"line, on it", line, {50, 52}, true},
+        {"line, off it", line, {80, 20}, false},
+        {"rising line", up, {80, 20}, true},
+        {"polyline, on a segment", poly, {60, 30}, true},
+        {"polyline, inside but hollow", poly, {45, 20}, false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(hitShape(c.shape, c.at), c.hit) << c.name;
+
+    // Handles: eight, or a line's two; dragging past the opposite edge turns the box round.
+    EXPECT_EQ(handleAt(QRect(0, 0, 50, 50), QPoint(2, 2)), HandleTopLeft);
+    EXPECT_EQ(handleAt(QRect(0, 0, 50, 50), QPoint(25, 47)), HandleBottom);
+    EXPECT_EQ(handleAt(QRect(0, 0, 50, 50), QPoint(25, 47), 6), HandleNone);
+    bool fx = false, fy = false;
+    EXPECT_EQ(resizedRect(QRect(10, 10, 50, 50), HandleRight, QPoint(-70, 0), &fx, &fy),
+              QRect(-10, 10, 20, 50));
+    EXPECT_TRUE(fx);
+    EXPECT_FALSE(fy);
+
+    // New objects: default sizes on a click, lines by the drag's direction, polygons.
+    NewObjectInput in;
+    in.tool = DrawTool::Memo;
+    in.bandStart = in.bandEnd = QPoint(40, 50);
+    std::optional<TsObject> memo = prepareNewObject(in);
+    ASSERT_TRUE(memo);
+    EXPECT_EQ(QRect(memo->Left, memo->Top, memo->Width, memo->Height), QRect(40, 50, 150, 100));
+    EXPECT_EQ(memo->Title, "Memo");
+    in.tool = DrawTool::Line;
+    in.bandEnd = QPoint(140, 10);
+    EXPECT_EQ(prepareNewObject(in)->Obj_TypeId, ObjectKind::LineUp);
+    in.bandEnd = QPoint(10, 20);
+    EXPECT_EQ(prepareNewObject(in)->Obj_TypeId, ObjectKind::LineDown)
+        << "left and up is the falling diagonal";
+    in.tool = DrawTool::PolyLine;
+    in.polygon = {{100, 100}, {200, 100}, {150, 180}};
+    std::optional<TsObject> poly3 = prepareNewObject(in);
+    ASSERT_TRUE(poly3);
+    EXPECT_EQ(propertyTextLines(poly3->Spec_Property2).size(), 15);
+    for (int i = 0; i < 130; ++i)
+        in.polygon << QPointF(i, i % 7);
+    EXPECT_EQ(propertyTextLines(prepareNewObject(in)->Spec_Property2).value(0), "120") << "cut back to 120";
+    in.tool = DrawTool::Select;
+    EXPECT_FALSE(prepareNewObject(in));
+}
+
+class AuthoringWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(src.created);
+        StartupSchemaCheck(src.connection);
+        AuthoringSchemaCheck(src.connection);
+        ASSERT_TRUE(work.isValid());
+        src.connection.setTempFilePrefix(work.path());
+        frame.currentTool = [this] { return tool; };
+        frame.releaseTool = [this] { tool = DrawTool::Select; };
+        frame.chooseTool = [this](DrawTool t) { tool = t; };
+        frame.screen = QSize(1024, 768);
+        window = std::make_unique<TAuthorMain>(src.connection, src.ui, frame);
+        window->clipboard = &clipboard;
+        window->resize(900, 700);
+        window->show();
+        QCoreApplication::processEvents();
+    }
+    void TearDown() override
+    {
+        if (window)
+            window->books().ClipboardClear(clipboard);
+        window.reset();
+    }
+    void reopen()
+    {
+        window.reset();
+        window = std::make_unique<TAuthorMain>(src.connection, src.ui, frame);
+        window->clipboard = &clipboard;
+        window->resize(900, 700);
+        window->show();
+        QCoreApplication::processEvents();
+    }
+
+    TempDataSource src;
+    QTemporaryDir work;
+    AuthoringFrame frame;
+    DrawTool tool = DrawTool::Select;
+    TSelectedList clipboard;
+    std::unique_ptr<TAuthorMain> window;
+};
+
+TEST_F(AuthoringWindowTest, MessagesWithoutAClearBookOrASlide)
+{
+    EXPECT_EQ(window->books().DesignScale, 1.28);
+    window->openSlideDialog();
+    EXPECT_EQ(src.ui.messages.value(0), "No clearbook,You must create a clearbook first.");
+    window->InsertTool(DrawTool::Image);
+    EXPECT_EQ(src.ui.messages.value(1),
+              "No active slide, Please open an existing slide, or create a new slide.");
+    EXPECT_EQ(window->statusText(), "[ ActiveClearbook, ActiveSlide ] is[None, None]");
+    frame.screen = QSize(640, 480);
+    reopen();
+    EXPECT_EQ(window->books().DesignScale, 0.8);
+}
+
+TEST_F(AuthoringWindowTest, DrawSaveAndFindItAgain)
+{
+    TDbClearBook *cb = window->NewClearBook("Tour", "Ann", "the book");
+    ASSERT_TRUE(cb);
+    TDbSlide *slide = window->NewSlide(cb, "Welcome", "Ann", "first page");
+    ASSERT_TRUE(slide);
+    EXPECT_EQ(window->statusText(), "[ ActiveClearbook, ActiveSlide ] is[Tour, Welcome]");
+    TSlideBack *surface = window->surface();
+    TDbObject *rect = surface->drawObject(DrawTool::Rectangle, QPoint(20, 20), QPoint(120, 80));
+    TDbObject *text = surface->drawObject(DrawTool::Text, QPoint(200, 200), QPoint(201, 201));
+    ASSERT_TRUE(rect && text);
+    EXPECT_EQ(tool, DrawTool::Select) << "the select tool goes down again";
+    EXPECT_FALSE(rect->Rec.Spec_Property2.isEmpty()) << "the first state is written into the property text";
+    EXPECT_EQ(surface->objectAt(QPoint(20, 50)), rect);
+    EXPECT_EQ(surface->objectAt(QPoint(70, 50)), rect) << "a new rectangle has a white solid brush";
+    EXPECT_EQ(surface->objectAt(QPoint(300, 400)), nullptr);
+
+    // Ctrl+arrows move the selection by a pixel; the held float follows.
+    surface->SelectOnly(rect);
+    const double leftBefore = rect->Rec.Left_S;
+    QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::ControlModifier);
+    QApplication::sendEvent(window.get(), &right);
+    EXPECT_EQ(rect->Rec.Left, 21);
+    EXPECT_NEAR(rect->Rec.Left_S, leftBefore + 1 / linearZoom(surface->SurfaceZoom), 1e-9);
+
+    const double movedLeft = rect->Rec.Left_S;
+    ASSERT_TRUE(window->SaveSlide());
+    EXPECT_FALSE(window->books().SlideModified);
+    ASSERT_TRUE(window->CloseSlide());
+    EXPECT_TRUE(src.ui.questions.isEmpty()) << "nothing to ask after a save";
+
+    reopen();
+    ASSERT_EQ(window->books().ClearBooks.size(), 1);
+    TDbSlide *again = window->books().ClearBooks[0]->Slides.value(0);
+    ASSERT_TRUE(again);
+    ASSERT_TRUE(window->OpenSlide(again));
+    ASSERT_EQ(again->Objects.Objects.size(), 2);
+    EXPECT_EQ(again->Objects.Objects[0]->Rec.Title, "Rectangle");
+    EXPECT_NEAR(again->Objects.Objects[0]->Rec.Left_S, movedLeft, 1e-6);
+}
+
+TEST_F(AuthoringWindowTest, ClosingAsksDeletingListsAndTheClipboardCopies)
+{
+    TDbClearBook *cb = window->NewClearBook("Book", "", "");
+    window->NewSlide(cb, "new", "", "");
+    // A new slide closed at once asks to be saved; No throws it away.
+    src.ui.answer = false;
+    ASSERT_TRUE(window->CloseSlide());
+    EXPECT_EQ(src.ui.questions.value(0), "Do you want to save the changes to this slide?");
+    EXPECT_TRUE(cb->Slides.isEmpty());
+
+    TDbSlide *slide = window->NewSlide(cb, "objects", "", "");
+    TSlideBack *surface = window->surface();
+    TDbObject *a = surface->drawObject(DrawTool::Ellipse, QPoint(10, 10), QPoint(60, 60));
+    TDbObject *b = surface->drawObject(DrawTool::Button, QPoint(100, 100), QPoint(180, 140));
+    a->Rec.Title = "A";
+    b->Rec.Title = "B";
+    surface->SelectAll();
+    src.ui.questions.clear();
+    src.ui.answer = false;
+    window->DeleteObjects();
+    EXPECT_EQ(src.ui.questions.value(0), "Are you sure you want to remove these from the slide?\n\rA\n\rB");
+    EXPECT_EQ(slide->Objects.DesignOrder.size(), 2);
+
+    // Copy and paste: new objects at the end, selected.
+    surface->SelectOnly(b);
+    window->Copy();
+    window->Paste();
+    EXPECT_EQ(slide->Objects.DesignOrder.size(), 3);
+    EXPECT_EQ(slide->Selection.size(), 1);
+    EXPECT_NE(slide->Selection[0], b);
+    EXPECT_EQ(slide->Selection[0]->Rec.Title, "B");
+    // Cut marks the object removed on the slide and holds a copy.
+    surface->SelectOnly(a);
+    window->Cut();
+    EXPECT_TRUE(a->Rec.Removed);
+    ASSERT_EQ(clipboard.size(), 1);
+    EXPECT_NE(clipboard[0].Object, a);
+    src.ui.answer = true;
+    ASSERT_TRUE(window->SaveSlide());
+    EXPECT_EQ(slide->Objects.Objects.size(), 2);
+}
+
+} // namespace
