@@ -160,6 +160,24 @@ TEST(SurfaceGeometryTest, ZoomHitsHandlesAndNewObjects)
     EXPECT_EQ(propertyTextLines(prepareNewObject(in)->Spec_Property2).value(0), "120") << "cut back to 120";
     in.tool = DrawTool::Select;
     EXPECT_FALSE(prepareNewObject(in));
+
+    // The Attributes items that apply to every selected kind.
+    struct Items
+    {
+        QList<int> kinds;
+        QStringList shown;
+    };
+    const Items items[] = {
+        {{3, ObjectKind::Button}, {"LinkTo", "Disable"}},
+        {{101}, {"Preview", "Stop", "Disable"}},
+        {{101, 102}, {"Disable"}},
+        {{ObjectKind::Text}, {"LinkTo", "Font", "Color", "InsertLabelText", "Transparent", "Disable"}},
+        {{ObjectKind::Text, ObjectKind::Memo}, {"LinkTo", "Font", "Color", "Disable"}},
+        {{451, 456}, {"LinkTo", "GraphicAttribute", "Disable"}},
+        {{}, {}},
+    };
+    for (const Items &i : items)
+        EXPECT_EQ(attributeItems(i.kinds), i.shown);
 }
 
 class AuthoringWindowTest : public ::testing::Test
@@ -245,6 +263,15 @@ TEST_F(AuthoringWindowTest, DrawSaveAndFindItAgain)
     EXPECT_EQ(rect->Rec.Left, 21);
     EXPECT_NEAR(rect->Rec.Left_S, leftBefore + 1 / linearZoom(surface->SurfaceZoom), 1e-9);
 
+    // Attributes go into the property text.
+    surface->SelectOnly(text);
+    window->SetCaption(QStringLiteral("Hello"));
+    QFont serif(QStringLiteral("Serif"));
+    serif.setPointSize(30);
+    serif.setBold(true);
+    window->SetObjectsFont(serif);
+    window->SetTransparent(false);
+    surface->SelectOnly(rect);
     const double movedLeft = rect->Rec.Left_S;
     ASSERT_TRUE(window->SaveSlide());
     EXPECT_FALSE(window->books().SlideModified);
@@ -259,6 +286,11 @@ TEST_F(AuthoringWindowTest, DrawSaveAndFindItAgain)
     ASSERT_EQ(again->Objects.Objects.size(), 2);
     EXPECT_EQ(again->Objects.Objects[0]->Rec.Title, "Rectangle");
     EXPECT_NEAR(again->Objects.Objects[0]->Rec.Left_S, movedLeft, 1e-6);
+    const TDbObject *label = again->Objects.Objects[1];
+    EXPECT_EQ(label->Rec.Caption, "Hello");
+    EXPECT_TRUE(label->Rec.Spec_Property2.startsWith("Font_Name=Serif\r\n"))
+        << label->Rec.Spec_Property2.toStdString();
+    EXPECT_TRUE(label->Rec.Spec_Property2.contains("Font_Style=0,\r\nTransparent=False"));
 }
 
 TEST_F(AuthoringWindowTest, ClosingAsksDeletingListsAndTheClipboardCopies)

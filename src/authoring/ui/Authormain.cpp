@@ -9,12 +9,15 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFontDialog>
 #include <QFormLayout>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -489,6 +492,153 @@ void TAuthorMain::selectionChanged(TDbSlide *)
 }
 
 // ---------------------------------------------------------------------------------------------
+// Attributes
+
+QList<TDbObject *> TAuthorMain::selected() const
+{
+    return m_books.ActiveSlide ? m_books.ActiveSlide->Selection : QList<TDbObject *>();
+}
+
+QStringList TAuthorMain::visibleAttributes() const
+{
+    QList<int> kinds;
+    for (const TDbObject *o : selected())
+        kinds << o->kind();
+    return attributeItems(kinds);
+}
+
+void TAuthorMain::propertiesChanged(TDbObject *o)
+{
+    if (TDesignVisual *v = m_surface->visualOf(o)) {
+        v->Props.Disabled = o->Disabled;
+        const QString text = WritePropertyText(o->kind(), v->Props, m_books.DesignScale);
+        if (!text.isEmpty())
+            o->Rec.Spec_Property2 = text;
+    }
+    m_books.SlideModified = true;
+    m_surface->update();
+}
+
+void TAuthorMain::SetObjectsDisabled(bool on)
+{
+    for (TDbObject *o : selected()) {
+        o->SetDisabled(on);
+        propertiesChanged(o);
+    }
+    UpdateMenuItems();
+}
+
+void TAuthorMain::SetTransparent(bool on)
+{
+    for (TDbObject *o : selected())
+        if (o->kind() == ObjectKind::Text)
+            if (TDesignVisual *v = m_surface->visualOf(o)) {
+                v->Props.Transparent = on;
+                propertiesChanged(o);
+            }
+    UpdateMenuItems();
+}
+
+void TAuthorMain::SetObjectsFont(const QFont &font)
+{
+    for (TDbObject *o : selected())
+        if (isFontKind(o->kind()))
+            if (TDesignVisual *v = m_surface->visualOf(o)) {
+                v->Props.FontName = font.family();
+                v->Props.FontSize = float(font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize());
+                v->Props.Bold = font.bold();
+                v->Props.Italic = font.italic();
+                v->Props.Underline = font.underline();
+                v->Props.StrikeOut = font.strikeOut();
+                propertiesChanged(o);
+            }
+}
+
+void TAuthorMain::SetObjectsColor(const QColor &color)
+{
+    const ColorValue value = ColorValue(color.red() | (color.green() << 8) | (color.blue() << 16));
+    for (TDbObject *o : selected())
+        if (o->kind() == ObjectKind::Text || o->kind() == ObjectKind::Memo)
+            if (TDesignVisual *v = m_surface->visualOf(o)) {
+                v->Props.Color = value;
+                propertiesChanged(o);
+            }
+}
+
+void TAuthorMain::SetCaption(const QString &caption)
+{
+    for (TDbObject *o : selected())
+        if (o->kind() == ObjectKind::Text || o->kind() == ObjectKind::Button) {
+            o->Rec.Caption = caption;
+            propertiesChanged(o);
+        }
+}
+
+void TAuthorMain::SetMemoText(const QString &text)
+{
+    for (TDbObject *o : selected())
+        if (o->kind() == ObjectKind::Memo) {
+            o->MemoText = text;
+            o->HasMemoText = true;
+            o->Rec.Caption = text.left(255);
+            propertiesChanged(o);
+        }
+}
+
+void TAuthorMain::ResizeToPicture(SizeRule rule)
+{
+    const double z = linearZoom(m_surface->SurfaceZoom);
+    for (TDbObject *o : selected()) {
+        TDesignVisual *v = m_surface->visualOf(o);
+        if (!v || !(isImageKind(o->kind()) || isVideoKind(o->kind())) || v->Natural.isEmpty())
+            continue;
+        const double w = v->Natural.width(), h = v->Natural.height();
+        TsObject &r = o->Rec;
+        switch (rule) {
+        case SizeRule::Actual:
+            r.Width_S = w;
+            r.Height_S = h;
+            r.Width = int(z * w);
+            r.Height = int(z * h);
+            break;
+        case SizeRule::FitBest:
+            if (w < h)
+                r.Width = int(w / h * r.Height);
+            else
+                r.Height = int(h / w * r.Width);
+            break;
+        case SizeRule::FitToWidth:
+            r.Height = int(h / w * r.Width);
+            break;
+        case SizeRule::FitToHeight:
+            r.Width = int(w / h * r.Height);
+            break;
+        }
+        if (rule != SizeRule::Actual) {
+            r.Width_S = r.Width / z;
+            r.Height_S = r.Height / z;
+        }
+        m_books.SlideModified = true;
+    }
+    m_surface->update();
+    UpdateMenuItems();
+}
+
+void TAuthorMain::SetLink(int cbId, int slideId)
+{
+    for (TDbObject *o : selected()) {
+        if (o->Rec.Obj_Link_SlideId == slideId && o->Rec.Obj_Link_CBId == cbId)
+            continue;
+        o->Rec.Obj_Link_CBId = cbId;
+        o->Rec.Obj_Link_SlideId = slideId;
+        o->Rec.LinkClearBookTitle = cbId ? m_books.ClearBookTitle(cbId) : QString();
+        o->Rec.LinkSlideTitle = slideId > 0 ? m_books.SlideTitle(slideId) : QString();
+        m_books.SlideModified = true;
+    }
+    UpdateMenuItems();
+}
+
+// ---------------------------------------------------------------------------------------------
 // Keys, closing
 
 void TAuthorMain::keyPressEvent(QKeyEvent *event)
@@ -618,15 +768,94 @@ void TAuthorMain::createMenus()
     });
     QMenu *attributes = m_objectMenu->addMenu(QStringLiteral("Attributes"));
     m_actions.insert(QStringLiteral("muiAttributes"), attributes->menuAction());
-    QAction *disable = addAction(attributes, "muiAttrDisable", "Disable");
+    auto attr = [this, attributes](const char *item, const char *text) {
+        return addAction(attributes, QStringLiteral("muiAttr") + QLatin1String(item), QLatin1String(text));
+    };
+    connect(attr("LinkTo", "Link To..."), &QAction::triggered, this, [this] {
+        QStringList choices{QStringLiteral("None"), QStringLiteral("Next Slide"),
+                            QStringLiteral("Previous Slide"), QStringLiteral("Backward"),
+                            QStringLiteral("Replay")};
+        QList<QPair<int, int>> targets{{0, 0}, {0, -1}, {0, -2}, {0, -3}, {0, -4}};
+        for (TDbClearBook *cb : std::as_const(m_books.ClearBooks))
+            for (TDbSlide *sl : std::as_const(cb->Slides))
+                if (sl->isStored()) {
+                    choices << cb->Rec.CB_Title + QStringLiteral(" / ") + sl->Rec.Slide_Title;
+                    targets << qMakePair(cb->Rec.CB_Id, sl->Rec.Slide_Id);
+                }
+        bool ok = false;
+        const QString chosen = QInputDialog::getItem(this, QStringLiteral("Link to"),
+                                                     QStringLiteral("Link to :"), choices, 0, false, &ok);
+        if (ok)
+            SetLink(targets[choices.indexOf(chosen)].first, targets[choices.indexOf(chosen)].second);
+    });
+    connect(attr("ActualSize", "Actual Size"), &QAction::triggered, this,
+            [this] { ResizeToPicture(SizeRule::Actual); });
+    connect(attr("FitBest", "Fit Best"), &QAction::triggered, this,
+            [this] { ResizeToPicture(SizeRule::FitBest); });
+    connect(attr("FitToWidth", "Fit To Width"), &QAction::triggered, this,
+            [this] { ResizeToPicture(SizeRule::FitToWidth); });
+    connect(attr("FitToHeight", "Fit To Height"), &QAction::triggered, this,
+            [this] { ResizeToPicture(SizeRule::FitToHeight); });
+    attr("Preview", "Preview")->setEnabled(false);
+    attr("Stop", "Stop")->setEnabled(false);
+    connect(attr("Font", "Font..."), &QAction::triggered, this, [this] {
+        const QList<TDbObject *> chosen = selected();
+        QFont initial;
+        if (!chosen.isEmpty())
+            if (TDesignVisual *v = m_surface->visualOf(chosen.first())) {
+                initial.setFamily(v->Props.FontName);
+                initial.setPointSize(std::max(1, int(v->Props.FontSize)));
+            }
+        bool ok = false;
+        const QFont font = QFontDialog::getFont(&ok, initial, this);
+        if (ok)
+            SetObjectsFont(font);
+    });
+    connect(attr("Color", "Color..."), &QAction::triggered, this, [this] {
+        const QColor c = QColorDialog::getColor(Qt::white, this);
+        if (c.isValid())
+            SetObjectsColor(c);
+    });
+    connect(attr("InsertLabelText", "Insert Label Text..."), &QAction::triggered, this, [this] {
+        const QList<TDbObject *> chosen = selected();
+        bool ok = false;
+        const QString text =
+            QInputDialog::getText(this, QStringLiteral("Text Editor"), QString(), QLineEdit::Normal,
+                                  chosen.isEmpty() ? QString() : chosen.first()->Rec.Caption, &ok);
+        if (ok)
+            SetCaption(text);
+    });
+    QAction *transparent = attr("Transparent", "Transparent");
+    transparent->setCheckable(true);
+    connect(transparent, &QAction::triggered, this, &TAuthorMain::SetTransparent);
+    connect(attr("Caption", "&Caption..."), &QAction::triggered, this, [this] {
+        const QList<TDbObject *> chosen = selected();
+        bool ok = false;
+        const QString text =
+            QInputDialog::getText(this, QStringLiteral("Text Editor"), QString(), QLineEdit::Normal,
+                                  chosen.isEmpty() ? QString() : chosen.first()->Rec.Caption, &ok);
+        if (ok)
+            SetCaption(text);
+    });
+    connect(attr("InsertMemoText", "Insert Memo Text..."), &QAction::triggered, this, [this] {
+        const QList<TDbObject *> chosen = selected();
+        bool ok = false;
+        const QString text = QInputDialog::getMultiLineText(
+            this, QStringLiteral("Memo Text"), QString(),
+            chosen.isEmpty() ? QString()
+                             : (chosen.first()->HasMemoText ? chosen.first()->MemoText : QString()),
+            &ok);
+        if (ok)
+            SetMemoText(text);
+    });
+    attr("GraphicAttribute", "Graphic Attribute...")->setEnabled(false);
+    QAction *disable = attr("Disable", "Disable");
     disable->setCheckable(true);
-    connect(disable, &QAction::triggered, this, [this](bool on) {
-        if (!m_books.ActiveSlide)
-            return;
-        for (TDbObject *o : std::as_const(m_books.ActiveSlide->Selection))
-            o->SetDisabled(on);
-        m_books.SlideModified = true;
-        UpdateMenuItems();
+    connect(disable, &QAction::triggered, this, &TAuthorMain::SetObjectsDisabled);
+    connect(attributes, &QMenu::aboutToShow, this, [this, attributes] {
+        const QStringList shown = visibleAttributes();
+        for (QAction *a : attributes->actions())
+            a->setVisible(shown.contains(a->objectName().mid(7)));
     });
 
     connect(addAction(m_editMenu, "muiCut", "C&ut", QKeySequence::Cut), &QAction::triggered, this,
@@ -669,10 +898,14 @@ void TAuthorMain::UpdateMenuItems()
     set("muiPaste", open && clipboard && !clipboard->isEmpty());
     set("muiSelectAll", open);
     if (selection) {
-        bool all = true;
-        for (const TDbObject *o : std::as_const(slide->Selection))
-            all = all && o->Disabled;
-        m_actions.value(QStringLiteral("muiAttrDisable"))->setChecked(all);
+        bool disabled = true, transparent = true;
+        for (const TDbObject *o : std::as_const(slide->Selection)) {
+            disabled = disabled && o->Disabled;
+            const TDesignVisual *v = m_surface->visualOf(o);
+            transparent = transparent && o->kind() == ObjectKind::Text && v && v->Props.Transparent;
+        }
+        m_actions.value(QStringLiteral("muiAttrDisable"))->setChecked(disabled);
+        m_actions.value(QStringLiteral("muiAttrTransparent"))->setChecked(transparent);
     }
     setStatusTip(statusText());
     if (m_frame.changed)

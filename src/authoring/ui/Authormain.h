@@ -77,6 +77,26 @@ public:
     void InsertTool(DrawTool tool);
     void UpdateMenuItems();
 
+    // The attributes of the selected objects (each rewrites their property text and marks the
+    // slide modified). The menu items ask through dialogs and call these.
+    void SetObjectsDisabled(bool on);
+    void SetTransparent(bool on);
+    void SetObjectsFont(const QFont &font);
+    void SetObjectsColor(const QColor &color);
+    void SetCaption(const QString &caption); // labels and buttons
+    void SetMemoText(const QString &text);
+    enum class SizeRule
+    {
+        Actual,
+        FitBest,
+        FitToWidth,
+        FitToHeight
+    };
+    void ResizeToPicture(SizeRule rule);
+    void SetLink(int cbId, int slideId);
+    // The Attributes items that show for the selection now.
+    QStringList visibleAttributes() const;
+
     // The workspace clipboard the window cuts to and pastes from.
     TSelectedList *clipboard = nullptr;
     // Media of the library to paste as objects (ObjectFromMedia), by clipboard entry.
@@ -100,6 +120,8 @@ private:
     QAction *addAction(QMenu *menu, const QString &name, const QString &text, const QKeySequence &keys = {});
     void slideShown();
     void placeSurface();
+    QList<TDbObject *> selected() const;
+    void propertiesChanged(TDbObject *o);
 
 public:
     // The dialogs of the commands (the frame's toolbar buttons open them too).

@@ -333,4 +333,39 @@ std::optional<TsObject> prepareNewObject(const NewObjectInput &in)
     return r;
 }
 
+QStringList attributeItems(const QList<int> &kinds)
+{
+    if (kinds.isEmpty())
+        return {};
+    auto itemsOf = [](int kind) -> QStringList {
+        if (isImageKind(kind))
+            return {"LinkTo", "ActualSize", "FitBest", "FitToWidth", "FitToHeight", "Disable"};
+        if (isAudioKind(kind))
+            return {"Preview", "Stop", "Disable"};
+        if (isVideoKind(kind))
+            return {"LinkTo",      "ActualSize", "FitBest", "FitToWidth",
+                    "FitToHeight", "Preview",    "Stop",    "Disable"};
+        switch (kind) {
+        case ObjectKind::Text:
+            return {"LinkTo", "Font", "Color", "InsertLabelText", "Transparent", "Disable"};
+        case ObjectKind::Button:
+            return {"LinkTo", "Caption", "Font", "Disable"};
+        case ObjectKind::Memo:
+            return {"LinkTo", "Font", "Color", "InsertMemoText", "Disable"};
+        default:
+            return isShapeKind(kind) ? QStringList{"LinkTo", "GraphicAttribute", "Disable"} : QStringList{};
+        }
+    };
+    QStringList items = itemsOf(kinds.first());
+    for (int kind : kinds) {
+        const QStringList own = itemsOf(kind);
+        items.erase(
+            std::remove_if(items.begin(), items.end(), [&own](const QString &i) { return !own.contains(i); }),
+            items.end());
+    }
+    if (kinds.size() != 1)
+        items.removeAll(QStringLiteral("Preview")), items.removeAll(QStringLiteral("Stop"));
+    return items;
+}
+
 } // namespace vk

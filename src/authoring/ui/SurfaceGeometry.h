@@ -104,4 +104,10 @@ struct NewObjectInput
 // 10 × 10 is a click, which gives the tool's default size.
 std::optional<TsObject> prepareNewObject(const NewObjectInput &in);
 
+// The items of the Object menu's Attributes that apply to every one of the selected kinds:
+// "LinkTo", "ActualSize", "FitBest", "FitToWidth", "FitToHeight", "Preview", "Stop", "Disable",
+// "Font", "Color", "InsertLabelText", "Transparent", "Caption", "InsertMemoText",
+// "GraphicAttribute". Preview and Stop only for one object.
+QStringList attributeItems(const QList<int> &kinds);
+
 } // namespace vk
