@@ -115,6 +115,21 @@ TAuthorMain::TAuthorMain(Connection &connection, UiServices &ui, const Authoring
         UpdateMenuItems();
     });
     connect(m_surface, &TSlideBack::selectionChanged, this, &TAuthorMain::UpdateMenuItems);
+    // The object's menu: what the Attributes offer for it, and the object commands.
+    connect(m_surface, &TSlideBack::objectMenuRequested, this, [this](TDbObject *, QPoint at) {
+        UpdateMenuItems();
+        QMenu menu(this);
+        const QStringList shown = visibleAttributes();
+        for (const QString &item : shown)
+            if (QAction *a = m_actions.value(QStringLiteral("muiAttr") + item)) {
+                a->setVisible(true);
+                menu.addAction(a);
+            }
+        menu.addSeparator();
+        for (const char *name : {"muiBringToFront", "muiSendToBack", "muiCut", "muiCopy", "muiDeleteObject"})
+            menu.addAction(m_actions.value(QLatin1String(name)));
+        menu.exec(at);
+    });
     createMenus();
     setStatusTip(statusText());
     resize(800, 600);

@@ -573,6 +573,14 @@ void TSlideBack::mousePressEvent(QMouseEvent *event)
         update();
         return;
     }
+    if (event->button() == Qt::RightButton && tool == DrawTool::Select) {
+        if (TDbObject *o = objectAt(p)) {
+            if (!o->Selected)
+                SelectOnly(o);
+            emit objectMenuRequested(o, event->globalPosition().toPoint());
+        }
+        return;
+    }
     if (event->button() != Qt::LeftButton)
         return;
     DownPoint = m_bandEnd = p;

@@ -82,6 +82,9 @@ public:
 signals:
     void modified();
     void selectionChanged();
+    // A right press on an object: it is selected (alone, unless it was selected already) and
+    // its menu is wanted at that screen point.
+    void objectMenuRequested(vk::TDbObject *object, QPoint globalPos);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
