@@ -1082,32 +1082,13 @@ void TMainForm::MediaInsertClick()
         return;
     // Thumbnails are made on worker threads while the rows go in, in order; the progress
     // dialog can cancel, and what was imported before stays.
-    TDbMedia *last = nullptr;
-    QStringList skipped;
-    {
-        Hourglass wait;
-        initVideoFrames();
-        MediaImport import(*m_startup->rootFolders);
-        const DisplayOptions &o = m_startup->checks.options;
-        import.tileWidth = o.DefaultPanelWidth;
-        import.tileHeight = o.DefaultPanelHeight;
-        import.tileBorder = o.DefaultPanelBorderWidth;
-        import.imported = [&last](TDbMedia * m) { last = m;
-    };
-    import.skipped = [&skipped](const ImportSkip &skip) {
-        skipped << QStringLiteral("%1: %2").arg(QFileInfo(skip.path).fileName(), skip.reason);
-};
-import.Run(folder, files, m_startup->settings.defaultImportType);
-} // namespace vk
-if (!skipped.isEmpty())
-    m_ui->showInformation(QStringLiteral("Import media"), skipped,
-                          QStringLiteral("These files were not imported:"));
-for (TFolder *w : folderWindows(folder)) {
-    w->refresh();
-    if (last)
-        w->selectItem(last);
-}
-UpdateMenuItems();
+    TDbMedia *last = importPaths(folder, files);
+    for (TFolder *w : folderWindows(folder)) {
+        w->refresh();
+        if (last)
+            w->selectItem(last);
+    }
+    UpdateMenuItems();
 }
 
 void TMainForm::MainToolbarClick()
@@ -1343,26 +1324,24 @@ TDbMedia *TMainForm::importPaths(TDbFolder *folder, const QStringList &paths)
     {
         Hourglass wait;
         initVideoFrames();
-        MediaImport import(*m_startup->rootFolders);
+        MediaImport importer(*m_startup->rootFolders);
         const DisplayOptions &o = m_startup->checks.options;
-        import.recursive = true;
-        import.tileWidth = o.DefaultPanelWidth;
-        import.tileHeight = o.DefaultPanelHeight;
-        import.tileBorder = o.DefaultPanelBorderWidth;
-        import.imported = [&last](TDbMedia * m) { last = m;
-    };
-    import.folderMade = [&last](TDbMedia * tile) { last = tile;
-};
-import.skipped = [&skipped](const ImportSkip &skip) {
-    skipped << QStringLiteral("%1: %2").arg(QFileInfo(skip.path).fileName(), skip.reason);
-}; // namespace vk
-import.Run(folder, paths, m_startup->settings.defaultImportType);
-}
-if (!skipped.isEmpty())
-    m_ui->showInformation(vkMessage("ImportMediaCaption"), skipped,
-                          QStringLiteral("These files were not imported:"));
-UpdateMenuItems();
-return last;
+        importer.recursive = true;
+        importer.tileWidth = o.DefaultPanelWidth;
+        importer.tileHeight = o.DefaultPanelHeight;
+        importer.tileBorder = o.DefaultPanelBorderWidth;
+        importer.imported = [&last](TDbMedia *m) { last = m; };
+        importer.folderMade = [&last](TDbMedia *tile) { last = tile; };
+        importer.skipped = [&skipped](const ImportSkip &skip) {
+            skipped << QStringLiteral("%1: %2").arg(QFileInfo(skip.path).fileName(), skip.reason);
+        };
+        importer.Run(folder, paths, m_startup->settings.defaultImportType);
+    }
+    if (!skipped.isEmpty())
+        m_ui->showInformation(vkMessage("ImportMediaCaption"), skipped,
+                              QStringLiteral("These files were not imported:"));
+    UpdateMenuItems();
+    return last;
 }
 
 bool TMainForm::showExternalMark() const
