@@ -831,7 +831,8 @@ void TAuthorMain::createMenus()
         if (c.isValid())
             SetObjectsColor(c);
     });
-    connect(attr("InsertLabelText", "Insert Label Text..."), &QAction::triggered, this, [this] {
+    // A label's text and a button's caption are asked alike.
+    auto askCaption = [this] {
         const QList<TDbObject *> chosen = selected();
         bool ok = false;
         const QString text =
@@ -839,19 +840,12 @@ void TAuthorMain::createMenus()
                                   chosen.isEmpty() ? QString() : chosen.first()->Rec.Caption, &ok);
         if (ok)
             SetCaption(text);
-    });
+    };
+    connect(attr("InsertLabelText", "Insert Label Text..."), &QAction::triggered, this, askCaption);
     QAction *transparent = attr("Transparent", "Transparent");
     transparent->setCheckable(true);
     connect(transparent, &QAction::triggered, this, &TAuthorMain::SetTransparent);
-    connect(attr("Caption", "&Caption..."), &QAction::triggered, this, [this] {
-        const QList<TDbObject *> chosen = selected();
-        bool ok = false;
-        const QString text =
-            QInputDialog::getText(this, QStringLiteral("Text Editor"), QString(), QLineEdit::Normal,
-                                  chosen.isEmpty() ? QString() : chosen.first()->Rec.Caption, &ok);
-        if (ok)
-            SetCaption(text);
-    });
+    connect(attr("Caption", "&Caption..."), &QAction::triggered, this, askCaption);
     connect(attr("InsertMemoText", "Insert Memo Text..."), &QAction::triggered, this, [this] {
         const QList<TDbObject *> chosen = selected();
         bool ok = false;
