@@ -363,6 +363,8 @@ bool MediaImport::Run(TDbFolder *folder, const QStringList &paths, int mode)
         while (decoding < ahead && walker.next(e)) {
             Pending p{std::move(e), {}};
             if (p.entry.kind == Entry::File) {
+                if (aboutToRead)
+                    aboutToRead(p.entry.path);
                 auto task = std::make_shared<std::packaged_task<Prepared()>>(
                     [path = p.entry.path, thumbnailer, skipUnreadable] {
                         return prepareSafely(path, thumbnailer, skipUnreadable);

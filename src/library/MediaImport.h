@@ -47,6 +47,10 @@ public:
     std::function<void(const ImportSkip &)> skipped;
     // Each subfolder made for a directory.
     std::function<void(TDbMedia *tile)> folderMade;
+    // Each file, on the thread that runs the import, before a worker starts on it: what a
+    // file's thumbnail needs set up on that thread (the media framework for the first video)
+    // is set up here, and only when such a file comes.
+    std::function<void(const QString &path)> aboutToRead;
 
     // Imports `paths` into `folder`, in the order given (a directory's entries in name
     // order). A directory is read when the import reaches it, never the whole tree first.

@@ -2,6 +2,8 @@
 
 #include "AT_DbClearbook.h"
 #include "ClearBookJson.h"
+#include "CliOutput.h"
+#include "CliSource.h"
 #include "Connection.h"
 #include "PlayTrace.h"
 #include "Schema.h"
@@ -15,26 +17,14 @@
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 namespace vk {
 
 namespace {
 
-constexpr int Done = 0;
-constexpr int Failed = 1;
-constexpr int Usage = 2;
-
-int usage(const BookCommandContext &ctx, const QString &what)
-{
-    ctx.error(what);
-    ctx.error(QStringLiteral("usage: vkctl book ls [--json] | show BOOK | export-json BOOK [PATH|-] | "
-                             "import-json PATH|- | rm BOOK | cp BOOK [--title TITLE] | "
-                             "play BOOK [--slide N] --trace [--limit SECONDS] [--resume-after SECONDS]"));
-    return Usage;
-}
-
 // A ClearBook by OID, or by a title that only one ClearBook has.
-TDbClearBook *findBook(TDbClearBookList &books, const QString &name, const BookCommandContext &ctx)
+TDbClearBook *findBook(TDbClearBookList &books, const QString &name)
 {
     if (TDbClearBook *cb = books.FindClearBookByOid(name))
         return cb;
@@ -45,14 +35,14 @@ TDbClearBook *findBook(TDbClearBookList &books, const QString &name, const BookC
     if (found.size() == 1)
         return found.first();
     if (found.isEmpty()) {
-        ctx.error(QStringLiteral("there is no ClearBook %1").arg(name));
+        printError(QStringLiteral("there is no ClearBook %1").arg(name));
     } else {
         QStringList oids;
         for (TDbClearBook *cb : std::as_const(found))
             oids.append(cb->Rec.OID);
-        ctx.error(QStringLiteral("%1 ClearBooks are titled \"%2\"; name one by its OID: %3")
-                      .arg(found.size())
-                      .arg(name, oids.join(QStringLiteral(", "))));
+        printError(QStringLiteral("%1 ClearBooks are titled \"%2\"; name one by its OID: %3")
+                       .arg(found.size())
+                       .arg(name, oids.join(QStringLiteral(", "))));
     }
     return nullptr;
 }
@@ -79,185 +69,314 @@ QByteArray readInput(const QString &path, QString *error)
     return f.readAll();
 }
 
-} // namespace
-
-int cmdBook(QStringList args, const BookCommandContext &ctx)
+// The ClearBooks of the data source, loaded as the authoring window loads them.
+struct Library
 {
-    if (args.isEmpty())
-        return usage(ctx, QStringLiteral("book needs a command"));
-    const QString sub = args.takeFirst();
-    bool json = false;
-    QString title;
-    bool hasTitle = false;
-    QStringList positional;
-    const bool play = sub == QLatin1String("play");
-    bool trace = false;
+    Connection c;
+    std::unique_ptr<WorkDirectory> work;
+    TDbClearBookList books{c};
+
+    bool open(const Call &call)
+    {
+        if (!call.open(c))
+            return false;
+        work = std::make_unique<WorkDirectory>(workDirectoryBase());
+        if (work->path().isEmpty()) {
+            printError(work->error());
+            return false;
+        }
+        c.setTempFilePrefix(work->path());
+        // The authoring tables, made or brought up to date as the authoring window does.
+        QStringList changes;
+        AuthoringSchemaCheck(c, &changes);
+        for (const QString &change : std::as_const(changes))
+            printError(change);
+        return books.LoadClearBooks();
+    }
+};
+
+int runLs(Call &call)
+{
+    Library lib;
+    if (!lib.open(call))
+        return ExitFailed;
+    if (call.json()) {
+        QJsonArray list;
+        for (TDbClearBook *cb : std::as_const(lib.books.ClearBooks)) {
+            QJsonArray slides;
+            for (TDbSlide *s : std::as_const(cb->Slides))
+                slides.append(QJsonObject{{QStringLiteral("oid"), s->Rec.OID},
+                                          {QStringLiteral("slideId"), s->Rec.Slide_Id},
+                                          {QStringLiteral("title"), s->Rec.Slide_Title},
+                                          {QStringLiteral("author"), s->Rec.Slide_Author},
+                                          {QStringLiteral("objects"), int(s->Objects.Objects.size())}});
+            list.append(QJsonObject{{QStringLiteral("oid"), cb->Rec.OID},
+                                    {QStringLiteral("clearBookId"), cb->Rec.CB_Id},
+                                    {QStringLiteral("title"), cb->Rec.CB_Title},
+                                    {QStringLiteral("author"), cb->Rec.CB_Author},
+                                    {QStringLiteral("slides"), slides}});
+        }
+        printJson(list);
+        return ExitDone;
+    }
+    for (TDbClearBook *cb : std::as_const(lib.books.ClearBooks)) {
+        printRecord({QStringLiteral("book"), cb->Rec.OID, QString::number(cb->Rec.CB_Id), cb->Rec.CB_Title,
+                     cb->Rec.CB_Author, QString::number(cb->Slides.size())});
+        for (TDbSlide *s : std::as_const(cb->Slides))
+            printRecord({QStringLiteral("slide"), s->Rec.OID, QString::number(s->Rec.Slide_Id),
+                         s->Rec.Slide_Title, s->Rec.Slide_Author,
+                         QString::number(s->Objects.Objects.size())});
+    }
+    return ExitDone;
+}
+
+int runShow(Call &call)
+{
+    Library lib;
+    if (!lib.open(call))
+        return ExitFailed;
+    TDbClearBook *cb = findBook(lib.books, call.args[0]);
+    if (!cb)
+        return ExitFailed;
+    for (const QString &line : ShowClearBook(lib.books, cb))
+        printLine(line);
+    return ExitDone;
+}
+
+int runExportJson(Call &call)
+{
+    Library lib;
+    if (!lib.open(call))
+        return ExitFailed;
+    TDbClearBook *cb = findBook(lib.books, call.args[0]);
+    if (!cb)
+        return ExitFailed;
+    const QByteArray bytes = QJsonDocument(ExportClearBook(lib.books, cb)).toJson(QJsonDocument::Indented);
+    const QString target = call.args.value(1, QStringLiteral("-"));
+    if (target == QLatin1String("-")) {
+        printLine(QString::fromUtf8(bytes).trimmed());
+        return ExitDone;
+    }
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+        printError(QStringLiteral("cannot write %1: %2").arg(target, out.errorString()));
+        return ExitFailed;
+    }
+    return ExitDone;
+}
+
+int runImportJson(Call &call)
+{
+    // The document is read before anything is opened, so that a bad file changes nothing.
+    const QString path = call.args[0];
+    QString error;
+    const QByteArray bytes = readInput(path, &error);
+    if (!error.isEmpty()) {
+        printError(error);
+        return ExitFailed;
+    }
+    QJsonParseError parse;
+    const QJsonDocument d = QJsonDocument::fromJson(bytes, &parse);
+    if (parse.error != QJsonParseError::NoError || !d.isObject()) {
+        printError(QStringLiteral("%1 is not a JSON document: %2 at offset %3")
+                       .arg(path, parse.errorString())
+                       .arg(parse.offset));
+        return ExitFailed;
+    }
+    Library lib;
+    if (!lib.open(call))
+        return ExitFailed;
+    TDbClearBook *cb = ImportClearBook(lib.books, d.object(), &error);
+    if (!cb) {
+        printError(error);
+        return ExitFailed;
+    }
+    printLine(cb->Rec.OID);
+    return ExitDone;
+}
+
+int runRm(Call &call)
+{
+    Library lib;
+    if (!lib.open(call))
+        return ExitFailed;
+    TDbClearBook *cb = findBook(lib.books, call.args[0]);
+    return cb && lib.books.DeleteClearBook(cb) ? ExitDone : ExitFailed;
+}
+
+int runCp(Call &call)
+{
+    Library lib;
+    if (!lib.open(call))
+        return ExitFailed;
+    TDbClearBook *cb = findBook(lib.books, call.args[0]);
+    if (!cb)
+        return ExitFailed;
+    const QString title = call.isSet(QStringLiteral("title")) ? call.value(QStringLiteral("title"))
+                                                              : QStringLiteral("Copy of ") + cb->Rec.CB_Title;
+    TDbClearBook *copy = lib.books.CopyClearBook(cb, title);
+    if (!copy)
+        return ExitFailed;
+    printLine(copy->Rec.OID);
+    return ExitDone;
+}
+
+int runPlay(Call &call)
+{
+    // Nothing but the trace plays without a screen.
+    if (!call.isSet(QStringLiteral("trace")))
+        return call.usageError(QStringLiteral("book play needs --trace"));
     int slideNumber = 1;
+    if (call.isSet(QStringLiteral("slide"))) {
+        bool ok = false;
+        slideNumber = call.value(QStringLiteral("slide")).toInt(&ok);
+        if (!ok || slideNumber < 1)
+            return call.usageError(QStringLiteral("--slide takes a slide's place in the ClearBook, from 1"));
+    }
     qint64 limit = 600000;
     qint64 resumeAfter = 1000;
-    while (!args.isEmpty()) {
-        const QString a = args.takeFirst();
-        if (a == QLatin1String("--json") && sub == QLatin1String("ls"))
-            json = true;
-        else if (a == QLatin1String("--trace") && play)
-            trace = true;
-        else if (a == QLatin1String("--slide") && play && !args.isEmpty()) {
-            bool ok = false;
-            slideNumber = args.takeFirst().toInt(&ok);
-            if (!ok || slideNumber < 1)
-                return usage(ctx, QStringLiteral("--slide takes a slide's place in the ClearBook, from 1"));
-        } else if ((a == QLatin1String("--limit") || a == QLatin1String("--resume-after")) && play &&
-                   !args.isEmpty()) {
-            const qint64 ms = secondsOption(args.takeFirst());
-            if (ms < 0)
-                return usage(ctx, QStringLiteral("%1 takes a number of seconds above 0").arg(a));
-            (a == QLatin1String("--limit") ? limit : resumeAfter) = ms;
-        } else if (a == QLatin1String("--title") && sub == QLatin1String("cp") && !args.isEmpty()) {
-            title = args.takeFirst();
-            hasTitle = true;
-        } else if (a.startsWith(QLatin1String("--")))
-            return usage(ctx, QStringLiteral("unknown option '%1' for book %2").arg(a, sub));
-        else
-            positional.append(a);
+    for (const QString &name : {QStringLiteral("limit"), QStringLiteral("resume-after")}) {
+        if (!call.isSet(name))
+            continue;
+        const qint64 ms = secondsOption(call.value(name));
+        if (ms < 0)
+            return call.usageError(QStringLiteral("--%1 takes a number of seconds above 0").arg(name));
+        (name == QLatin1String("limit") ? limit : resumeAfter) = ms;
     }
-    const qsizetype wanted = sub == QLatin1String("ls") ? 0 : sub == QLatin1String("export-json") ? -1 : 1;
-    if (sub != QLatin1String("ls") && sub != QLatin1String("show") && sub != QLatin1String("export-json") &&
-        sub != QLatin1String("import-json") && sub != QLatin1String("rm") && sub != QLatin1String("cp") &&
-        !play)
-        return usage(ctx, QStringLiteral("unknown command 'book %1'").arg(sub));
-    if ((wanted >= 0 && positional.size() != wanted) ||
-        (wanted < 0 && (positional.isEmpty() || positional.size() > 2)))
-        return usage(ctx, QStringLiteral("wrong arguments for book %1").arg(sub));
-    // Nothing but the trace plays without a screen.
-    if (play && !trace)
-        return usage(ctx, QStringLiteral("book play needs --trace"));
-
-    // The document is read before anything is opened, so that a bad file changes nothing.
-    QJsonObject doc;
-    if (sub == QLatin1String("import-json")) {
-        QString error;
-        const QByteArray bytes = readInput(positional.first(), &error);
-        if (!error.isEmpty()) {
-            ctx.error(error);
-            return Failed;
-        }
-        QJsonParseError parse;
-        const QJsonDocument d = QJsonDocument::fromJson(bytes, &parse);
-        if (parse.error != QJsonParseError::NoError || !d.isObject()) {
-            ctx.error(QStringLiteral("%1 is not a JSON document: %2 at offset %3")
-                          .arg(positional.first(), parse.errorString())
-                          .arg(parse.offset));
-            return Failed;
-        }
-        doc = d.object();
-    }
-
-    Connection c;
-    if (!ctx.open(c))
-        return Failed;
-    const WorkDirectory work(ctx.workDirectoryBase);
-    if (work.path().isEmpty()) {
-        ctx.error(work.error());
-        return Failed;
-    }
-    c.setTempFilePrefix(work.path());
-    // The authoring tables, made or brought up to date as the authoring window does.
-    QStringList changes;
-    AuthoringSchemaCheck(c, &changes);
-    for (const QString &change : std::as_const(changes))
-        ctx.error(change);
-    TDbClearBookList books(c);
-    if (!books.LoadClearBooks())
-        return Failed;
-
-    if (sub == QLatin1String("ls")) {
-        if (json) {
-            QJsonArray list;
-            for (TDbClearBook *cb : std::as_const(books.ClearBooks)) {
-                QJsonArray slides;
-                for (TDbSlide *s : std::as_const(cb->Slides))
-                    slides.append(QJsonObject{{QStringLiteral("oid"), s->Rec.OID},
-                                              {QStringLiteral("slideId"), s->Rec.Slide_Id},
-                                              {QStringLiteral("title"), s->Rec.Slide_Title},
-                                              {QStringLiteral("author"), s->Rec.Slide_Author},
-                                              {QStringLiteral("objects"), int(s->Objects.Objects.size())}});
-                list.append(QJsonObject{{QStringLiteral("oid"), cb->Rec.OID},
-                                        {QStringLiteral("clearBookId"), cb->Rec.CB_Id},
-                                        {QStringLiteral("title"), cb->Rec.CB_Title},
-                                        {QStringLiteral("author"), cb->Rec.CB_Author},
-                                        {QStringLiteral("slides"), slides}});
-            }
-            ctx.print(QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Indented)).trimmed());
-            return Done;
-        }
-        for (TDbClearBook *cb : std::as_const(books.ClearBooks)) {
-            ctx.print(QStringList{QStringLiteral("book"), cb->Rec.OID, QString::number(cb->Rec.CB_Id),
-                                  escapeField(cb->Rec.CB_Title), escapeField(cb->Rec.CB_Author),
-                                  QString::number(cb->Slides.size())}
-                          .join(QLatin1Char('\t')));
-            for (TDbSlide *s : std::as_const(cb->Slides))
-                ctx.print(QStringList{QStringLiteral("slide"), s->Rec.OID, QString::number(s->Rec.Slide_Id),
-                                      escapeField(s->Rec.Slide_Title), escapeField(s->Rec.Slide_Author),
-                                      QString::number(s->Objects.Objects.size())}
-                              .join(QLatin1Char('\t')));
-        }
-        return Done;
-    }
-    if (sub == QLatin1String("import-json")) {
-        QString error;
-        TDbClearBook *cb = ImportClearBook(books, doc, &error);
-        if (!cb) {
-            ctx.error(error);
-            return Failed;
-        }
-        ctx.print(cb->Rec.OID);
-        return Done;
-    }
-
-    TDbClearBook *cb = findBook(books, positional.first(), ctx);
+    Library lib;
+    if (!lib.open(call))
+        return ExitFailed;
+    TDbClearBook *cb = findBook(lib.books, call.args[0]);
     if (!cb)
-        return Failed;
-    if (sub == QLatin1String("show")) {
-        for (const QString &line : ShowClearBook(books, cb))
-            ctx.print(line);
-        return Done;
+        return ExitFailed;
+    if (slideNumber > cb->Slides.size()) {
+        printError(QStringLiteral("%1 has %2 slides; there is no slide %3")
+                       .arg(cb->Rec.CB_Title)
+                       .arg(cb->Slides.size())
+                       .arg(slideNumber));
+        return ExitFailed;
     }
-    if (sub == QLatin1String("export-json")) {
-        const QByteArray bytes = QJsonDocument(ExportClearBook(books, cb)).toJson(QJsonDocument::Indented);
-        const QString target = positional.value(1, QStringLiteral("-"));
-        if (target == QLatin1String("-")) {
-            ctx.print(QString::fromUtf8(bytes).trimmed());
-            return Done;
-        }
-        QSaveFile out(target);
-        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-            ctx.error(QStringLiteral("cannot write %1: %2").arg(target, out.errorString()));
-            return Failed;
-        }
-        return Done;
-    }
-    if (play) {
-        if (slideNumber > cb->Slides.size()) {
-            ctx.error(QStringLiteral("%1 has %2 slides; there is no slide %3")
-                          .arg(cb->Rec.CB_Title)
-                          .arg(cb->Slides.size())
-                          .arg(slideNumber));
-            return Failed;
-        }
-        PlayTrace player(books, ctx.print);
-        player.setLimit(limit);
-        player.setResumeAfter(resumeAfter);
-        return player.run(cb->Slides[slideNumber - 1]) ? Done : Failed;
-    }
-    if (sub == QLatin1String("rm"))
-        return books.DeleteClearBook(cb) ? Done : Failed;
-    // cp
-    TDbClearBook *copy =
-        books.CopyClearBook(cb, hasTitle ? title : QStringLiteral("Copy of ") + cb->Rec.CB_Title);
-    if (!copy)
-        return Failed;
-    ctx.print(copy->Rec.OID);
-    return Done;
+    PlayTrace player(lib.books, printLine);
+    player.setLimit(limit);
+    player.setResumeAfter(resumeAfter);
+    return player.run(cb->Slides[slideNumber - 1]) ? ExitDone : ExitFailed;
+}
+
+} // namespace
+
+QList<Command> bookCommands()
+{
+    const QString naming =
+        QStringLiteral("BOOK is a ClearBook's OID or its title (which only one ClearBook may "
+                       "have).");
+
+    Command ls;
+    ls.name = QStringLiteral("book ls");
+    ls.synopsis = QStringLiteral("[--json]");
+    ls.summary = QStringLiteral("list the ClearBooks and their slides");
+    ls.description = QStringLiteral(
+        "Lists each ClearBook (\"book\", OID, id, title, author, number of slides), each followed by its "
+        "slides (\"slide\", OID, id, title, author, number of objects), one a line.");
+    ls.options = {jsonOption()};
+    ls.examples = {QStringLiteral("vkctl book ls --json")};
+    ls.run = runLs;
+
+    Command show;
+    show.name = QStringLiteral("book show");
+    show.synopsis = QStringLiteral("BOOK");
+    show.summary = QStringLiteral("a ClearBook's slides, then their objects and flags");
+    show.description =
+        QStringLiteral("Shows the ClearBook, its slides, then the objects and flags of each slide, "
+                       "one record a line.\n\n") +
+        naming;
+    show.examples = {QStringLiteral("vkctl book show Tour")};
+    show.minArgs = show.maxArgs = 1;
+    show.run = runShow;
+
+    Command exportJson;
+    exportJson.name = QStringLiteral("book export-json");
+    exportJson.synopsis = QStringLiteral("BOOK [PATH|-]");
+    exportJson.summary = QStringLiteral("the whole ClearBook as one JSON document");
+    exportJson.description =
+        QStringLiteral(
+            "Writes the whole ClearBook as one JSON document to PATH (standard output when PATH is "
+            "\"-\" or not given); the format is described in src/authoring/ClearBookJson.h.\n\n") +
+        naming;
+    exportJson.examples = {QStringLiteral("vkctl book export-json Tour tour.json")};
+    exportJson.minArgs = 1;
+    exportJson.maxArgs = 2;
+    exportJson.fileArguments = true;
+    exportJson.run = runExportJson;
+
+    Command importJson;
+    importJson.name = QStringLiteral("book import-json");
+    importJson.synopsis = QStringLiteral("PATH|-");
+    importJson.summary = QStringLiteral("a new ClearBook from a JSON document; prints its OID");
+    importJson.description = QStringLiteral(
+        "Makes a new ClearBook from the JSON document in PATH (standard input for \"-\") and prints its "
+        "OID. A document that cannot be read changes nothing.");
+    importJson.examples = {QStringLiteral("vkctl book import-json tour.json")};
+    importJson.minArgs = importJson.maxArgs = 1;
+    importJson.fileArguments = true;
+    importJson.run = runImportJson;
+
+    Command rm;
+    rm.name = QStringLiteral("book rm");
+    rm.synopsis = QStringLiteral("BOOK");
+    rm.summary = QStringLiteral("remove a ClearBook");
+    rm.description =
+        QStringLiteral("Removes the ClearBook with its slides, objects and flags; files the library "
+                       "still holds stay.\n\n") +
+        naming;
+    rm.examples = {QStringLiteral("vkctl book rm Tour")};
+    rm.minArgs = rm.maxArgs = 1;
+    rm.run = runRm;
+
+    Command cp;
+    cp.name = QStringLiteral("book cp");
+    cp.synopsis = QStringLiteral("BOOK [--title TITLE]");
+    cp.summary = QStringLiteral("copy a ClearBook; prints the copy's OID");
+    cp.description =
+        QStringLiteral("Copies the ClearBook, links kept inside it, and prints the copy's OID. The "
+                       "copy is titled TITLE, or \"Copy of\" and the original's title.\n\n") +
+        naming;
+    cp.options = {QCommandLineOption(QStringLiteral("title"), QStringLiteral("the copy's title"),
+                                     QStringLiteral("TITLE"))};
+    cp.examples = {QStringLiteral("vkctl book cp Tour --title \"Tour 2\"")};
+    cp.minArgs = cp.maxArgs = 1;
+    cp.run = runCp;
+
+    Command play;
+    play.name = QStringLiteral("book play");
+    play.synopsis = QStringLiteral("BOOK [--slide N] --trace [--limit SECONDS] [--resume-after SECONDS]");
+    play.summary = QStringLiteral("play a ClearBook on a virtual clock, one event a line");
+    play.description =
+        QStringLiteral(
+            "Plays the ClearBook from its slide N (default 1) on a virtual clock and prints every event with "
+            "its time, one a line, tab-separated: virtual milliseconds since play began, the timeline's "
+            "clock "
+            "in 1/100 s, the event and its fields (listed in src/timeline/PlayTrace.h). Play stops at a Stop "
+            "flag, at the end of a slide with no link, or after --limit seconds of virtual time; a pause is "
+            "ended after --resume-after seconds. Media are taken to be as long as their bars.\n\n") +
+        naming;
+    play.options = {
+        QCommandLineOption(QStringLiteral("slide"), QStringLiteral("the slide to start at, from 1"),
+                           QStringLiteral("N")),
+        QCommandLineOption(QStringLiteral("trace"),
+                           QStringLiteral("print the events (needed: nothing else plays "
+                                          "without a screen)")),
+        QCommandLineOption(QStringLiteral("limit"),
+                           QStringLiteral("stop after this much virtual time (default 600)"),
+                           QStringLiteral("SECONDS")),
+        QCommandLineOption(QStringLiteral("resume-after"),
+                           QStringLiteral("end each pause after this long (default 1)"),
+                           QStringLiteral("SECONDS")),
+    };
+    play.examples = {QStringLiteral("vkctl book play Tour --trace --limit 30")};
+    play.minArgs = play.maxArgs = 1;
+    play.run = runPlay;
+
+    return {ls, show, exportJson, importJson, rm, cp, play};
 }
 
 } // namespace vk

@@ -28,6 +28,8 @@
 // when the ClearBook, the slide or its flags could not be read.
 #pragma once
 
+#include "Cli.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -37,6 +39,10 @@ namespace vk {
 
 class Connection;
 
+QList<Command> bookCommands();
+
+// What a command written before vkctl's command table gets from the program: the data source
+// opened, results and messages printed, a base for its work directory.
 struct BookCommandContext
 {
     std::function<bool(Connection &)> open; // connects and runs the after-connect checks
@@ -44,7 +50,5 @@ struct BookCommandContext
     std::function<void(const QString &)> error;
     QString workDirectoryBase;
 };
-
-int cmdBook(QStringList args, const BookCommandContext &context);
 
 } // namespace vk

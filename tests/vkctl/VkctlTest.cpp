@@ -8,10 +8,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <filesystem>
@@ -123,7 +127,7 @@ TEST_F(VkctlTest, FailuresGoToStderrWithExitCodeOne)
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(vkctl({"sql", "select count(*) from Folder"}).out, QStringLiteral("0\n"));
 
-    EXPECT_EQ(vkctl({"frobnicate"}).code, 1);
+    EXPECT_EQ(vkctl({"frobnicate"}).code, 2) << "a usage error";
 }
 
 // An older library: the first tables, keyword names in the media rows, and its file objects
@@ -1052,7 +1056,7 @@ TEST_F(VkctlTest, SearchPrintsTheMatchingMediaInOrder)
 {
     ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
     const QString trips = vkctl({"folder", "add", "Trips"}).out.trimmed();
-    const QString day = vkctl({"folder", "add", "Day 1/2", "--parent", trips}).out.trimmed();
+    const QString day = vkctl({"folder", "add", "Day 1\\/2", "--parent", trips}).out.trimmed();
     QDir().mkpath(home.path() + "/in");
     auto write = [&](const QString &name) {
         QFile f(home.path() + "/in/" + name);
@@ -1085,4 +1089,437 @@ TEST_F(VkctlTest, SearchPrintsTheMatchingMediaInOrder)
     r = vkctl({"search", "--from", "2026-13-01"});
     EXPECT_EQ(r.code, 2);
     EXPECT_TRUE(r.err.contains("Date Format or Number is NOT Valid.")) << r.err.toStdString();
+}
+
+TEST_F(VkctlTest, SetWritesTheFieldsTheWayThePropertyDialogDoes)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    const QString folder = vkctl({"folder", "add", "Trips"}).out.trimmed();
+    QFile wav(home.path() + "/sea.wav");
+    ASSERT_TRUE(wav.open(QIODevice::WriteOnly));
+    wav.write("RIFF");
+    wav.close();
+    const QString item = vkctl({"import", folder, wav.fileName()}).out.trimmed();
+    ASSERT_EQ(item.size(), 18);
+    QFile description(home.path() + "/about.txt");
+    ASSERT_TRUE(description.open(QIODevice::WriteOnly));
+    description.write("Waves\nand \xce\xb6 gulls");
+    description.close();
+    auto stored = [&] {
+        return vkctl({"sql", "select title, Author, InsertDate, description from MediaData where OID = ?",
+                      "--param", item})
+            .out;
+    };
+
+    Result r = vkctl({"set", item, "--title", "The sea", "--author", "Ann", "--date", "2019-07-14",
+                      "--description-file", description.fileName()});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "");
+    // A line break inside a value is written \n.
+    const QString expected = QString::fromUtf8("The sea\tAnn\t2019-07-14\tWaves\\nand ζ gulls\n");
+    EXPECT_EQ(stored(), expected);
+
+    // A date that names no day is refused, and nothing given with it is written.
+    r = vkctl({"set", item, "--title", "Lost", "--date", "2019-02-30"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains("Date Format Error.")) << r.err.toStdString();
+    EXPECT_EQ(stored(), expected);
+
+    EXPECT_EQ(vkctl({"set", "000000000000999999", "--title", "x"}).code, 1);
+    EXPECT_EQ(vkctl({"set", item, "--description-file", home.path() + "/missing.txt"}).code, 1);
+    EXPECT_EQ(vkctl({"set", item}).code, 2);
+    EXPECT_EQ(vkctl({"set", "--title", "x"}).code, 2);
+    EXPECT_EQ(vkctl({"set", item, "--colour", "red"}).code, 2);
+    EXPECT_EQ(vkctl({"set", item, "--title"}).code, 2);
+    EXPECT_EQ(stored(), expected);
+}
+
+// A mistake on the command line is told in one line naming it, with a hint to --help, and exit
+// 2; help and the version go to standard output with exit 0. None of it opens a data source.
+TEST_F(VkctlTest, UsageErrorsNameWhatIsWrongAndExitTwo)
+{
+    struct Case
+    {
+        QStringList args;
+        QString message; // the first line on stderr
+        QString hint;    // in the second
+    };
+    const Case cases[] = {
+        {{"bogus"}, "vkctl: unknown command 'bogus'", "vkctl --help"},
+        {{"--bogus", "ls"}, "vkctl: unknown option '--bogus'", "vkctl --help"},
+        {{}, "usage: vkctl", ""},
+        {{"folder"}, "vkctl: folder needs a command: add, ls, rename, mv, cp, rm", "vkctl folder --help"},
+        {{"folder", "bogus"}, "vkctl: unknown command 'folder bogus'", "vkctl folder --help"},
+        {{"ls", "Trips", "--bogus"}, "vkctl: unknown option '--bogus' for ls", "vkctl ls --help"},
+        {{"folder", "add", "x", "-q"},
+         "vkctl: unknown option '-q' for folder add",
+         "vkctl folder add --help"},
+        {{"ls"}, "vkctl: missing arguments: vkctl ls FOLDER [--json]", "vkctl ls --help"},
+        {{"ls", "a", "b"}, "vkctl: unexpected argument 'b' for ls", "vkctl ls --help"},
+        {{"sql", "select 1", "--param"}, "vkctl: option '--param' needs a value", "vkctl sql --help"},
+        {{"folder", "mv", "a"},
+         "vkctl: folder mv takes one of --parent FOLDER and --root",
+         "folder mv --help"},
+        {{"folder", "add", "a", "--at", "-1"},
+         "vkctl: --at takes a place from 0, not '-1'",
+         "folder add --help"},
+        {{"import", "a", "b", "--internal", "--external"},
+         "vkctl: import takes one of --internal and --external",
+         "vkctl import --help"},
+        {{"mv", "000000000000001001"}, "vkctl: mv needs --to FOLDER", "vkctl mv --help"},
+        {{"completion", "fish"},
+         "vkctl: no completion for the shell 'fish' (bash or zsh)",
+         "completion --help"},
+        {{"help", "bogus"}, "vkctl: unknown command 'bogus'", "vkctl --help"},
+    };
+    for (const Case &c : cases) {
+        const Result r = vkctl(c.args);
+        const QStringList err = r.err.split('\n', Qt::SkipEmptyParts);
+        EXPECT_EQ(r.code, 2) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.out, "") << c.args.join(' ').toStdString();
+        EXPECT_TRUE(err.value(0).startsWith(c.message)) << r.err.toStdString();
+        if (!c.hint.isEmpty()) {
+            EXPECT_EQ(err.size(), 2) << r.err.toStdString();
+            EXPECT_TRUE(err.value(1).contains(c.hint)) << r.err.toStdString();
+        }
+    }
+    EXPECT_FALSE(QFileInfo::exists(home.path() + "/data/Quorient/Vellumark/svkbook")) << "nothing was opened";
+
+    const Case helps[] = {
+        {{"--help"}, "usage: vkctl [--source NAME]", ""},
+        {{"help"}, "usage: vkctl [--source NAME]", ""},
+        {{"help", "folder", "add"}, "usage: vkctl folder add PATH", ""},
+        {{"folder", "add", "--help"}, "usage: vkctl folder add PATH", ""},
+        {{"folder", "add", "x", "-h"}, "usage: vkctl folder add PATH", ""},
+        {{"folder", "--help"}, "usage: vkctl folder add|ls|rename|mv|cp|rm", ""},
+        {{"help", "book"}, "usage: vkctl book ls|show|export-json|import-json|rm|cp|play", ""},
+    };
+    for (const Case &c : helps) {
+        const Result r = vkctl(c.args);
+        EXPECT_EQ(r.code, 0) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.startsWith(c.message)) << r.out.toStdString();
+        EXPECT_EQ(r.err, "");
+    }
+    const Result version = vkctl({"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_TRUE(QRegularExpression("^vkctl \\d+\\.\\d+\\.\\d+\n$").match(version.out).hasMatch())
+        << version.out.toStdString();
+}
+
+// Every command the overview lists has help of its own: its usage, its options and an example.
+TEST_F(VkctlTest, EveryCommandHasHelpWithAnExample)
+{
+    const Result overview = vkctl({"--help"});
+    ASSERT_EQ(overview.code, 0);
+    const QString commands = overview.out.section("Commands:\n", 1).section("\n\n", 0, 0);
+    QStringList names;
+    for (const QString &line : commands.split('\n'))
+        if (line.startsWith("  ") && line[2] != ' ')
+            names << line.mid(2).section("  ", 0, 0).trimmed();
+    EXPECT_GT(names.size(), 30) << commands.toStdString();
+    for (const char *name : {"folder add", "ls", "info", "import", "set", "keyword tag", "book play"})
+        EXPECT_TRUE(names.contains(name)) << name;
+    for (const QString &name : names) {
+        const Result r = vkctl(QStringList{"help"} + name.split(' '));
+        EXPECT_EQ(r.code, 0) << name.toStdString();
+        EXPECT_TRUE(r.out.startsWith("usage: vkctl " + name)) << r.out.toStdString();
+        EXPECT_TRUE(r.out.contains("\nOptions:\n") && r.out.contains("  -h, --help")) << r.out.toStdString();
+        EXPECT_TRUE(
+            r.out.contains(QRegularExpression("\nExamples?:\n  vkctl " + QRegularExpression::escape(name))) ||
+            name == "completion")
+            << r.out.toStdString();
+    }
+}
+
+namespace {
+
+// A title every escape has to take care of.
+const QString Awkward = QStringLiteral("Say \"hi\"\tthere\nnow \\ done");
+const QString AwkwardEscaped = QStringLiteral("Say \"hi\"\\tthere\\nnow \\\\ done");
+
+QJsonDocument parsed(const QString &text)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError)
+        << error.errorString().toStdString() << ": " << text.toStdString();
+    return doc;
+}
+
+} // namespace
+
+// Folders are named by OID or by title path wherever a folder is named, whether the command
+// loads the whole tree (folder, search) or only the folders it names (ls, info, import, mv).
+TEST_F(VkctlTest, FoldersAreNamedByOidOrTitlePath)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    Result r = vkctl({"folder", "add", "Holiday 2026/Day 1", "-p"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString day1 = r.out.trimmed();
+    EXPECT_EQ(vkctl({"folder", "add", "Holiday 2026/Day 1", "-p"}).out.trimmed(), day1) << "already there";
+    const QString holiday =
+        vkctl({"sql", "select OID from Folder where Title = 'Holiday 2026'"}).out.trimmed();
+    const QString slash = vkctl({"folder", "add", "Holiday 2026/AC\\/DC"}).out.trimmed();
+    const QString back = vkctl({"folder", "add", "C:\\\\Photos"}).out.trimmed();
+    const QString twin1 = vkctl({"folder", "add", "Twin"}).out.trimmed();
+    const QString twin2 = vkctl({"folder", "add", "Twin"}).out.trimmed();
+    const QString digits = vkctl({"folder", "add", "2026", "--parent", twin1}).out.trimmed();
+    for (const QString &oid : {holiday, slash, back, twin1, twin2, digits})
+        ASSERT_EQ(oid.size(), 18) << oid.toStdString();
+    EXPECT_EQ(vkctl({"sql", "select Title from Folder where OID = ?", "--param", slash}).out, "AC/DC\n");
+    EXPECT_EQ(vkctl({"sql", "select Title from Folder where OID = ?", "--param", back}).out,
+              "C:\\\\Photos\n");
+
+    r = vkctl({"folder", "add", "Nowhere/Day 1"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains("there is no folder Nowhere")) << r.err.toStdString();
+
+    struct Case
+    {
+        QString name;
+        QString oid;   // empty: not found
+        QString error; // then the message names this
+    };
+    const Case cases[] = {
+        {day1, day1, {}},
+        {"Holiday 2026", holiday, {}},
+        {"Holiday 2026/Day 1", day1, {}},
+        {"Holiday 2026/AC\\/DC", slash, {}},
+        {"C:\\\\Photos", back, {}},
+        {"Holiday 2026/Day 2", {}, "there is no folder Holiday 2026/Day 2"},
+        {"Holiday 2026/AC/DC", {}, "there is no folder Holiday 2026/AC/DC"},
+        {"holiday 2026", {}, "there is no folder holiday 2026"},
+        {"Twin", {}, "2 folders are at \"Twin\"; name one by its OID: " + twin1 + ", " + twin2},
+        {"Twin/2026", digits, {}},
+        {"000000000000999999", {}, "000000000000999999"},
+    };
+    for (const Case &c : cases) {
+        // Only the folders named, from the Folder table.
+        r = vkctl({"info", c.name, "--json"});
+        EXPECT_EQ(r.code, c.oid.isEmpty() ? 1 : 0) << c.name.toStdString() << r.err.toStdString();
+        if (!c.oid.isEmpty()) {
+            EXPECT_EQ(parsed(r.out)["oid"].toString(), c.oid) << c.name.toStdString();
+        } else {
+            EXPECT_TRUE(r.err.contains(c.error)) << r.err.toStdString();
+        }
+        // The whole tree, as the workspace loads it.
+        r = vkctl({"search", "--folder", c.name});
+        EXPECT_EQ(r.code, c.oid.isEmpty() ? 1 : 0) << c.name.toStdString() << r.err.toStdString();
+        if (c.oid.isEmpty() && c.name != "000000000000999999") {
+            EXPECT_EQ(r.err, "vkctl: " + c.error + "\n");
+        }
+    }
+
+    // List, import into and export from a folder by its path; move and copy by paths.
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(Qt::darkYellow);
+    ASSERT_TRUE(picture.save(home.path() + "/beach.png"));
+    r = vkctl({"import", "Holiday 2026/Day 1", home.path() + "/beach.png"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString item = r.out.trimmed();
+    r = vkctl({"ls", "Holiday 2026/Day 1"});
+    EXPECT_TRUE(r.out.startsWith(item + "\t5\t0\tbeach.png\t")) << r.out.toStdString();
+    ASSERT_EQ(vkctl({"export", item, home.path() + "/out.bmp"}).code, 0);
+    EXPECT_EQ(QImage(home.path() + "/out.bmp").size(), QSize(64, 48));
+    EXPECT_EQ(vkctl({"mv", item, "--to", "Holiday 2026/AC\\/DC"}).code, 0);
+    EXPECT_TRUE(vkctl({"ls", slash}).out.startsWith(item + "\t")) << "moved";
+    EXPECT_EQ(vkctl({"folder", "mv", "Holiday 2026/AC\\/DC", "--parent", "Twin/2026"}).code, 0);
+    EXPECT_EQ(vkctl({"ls", "Twin/2026/AC\\/DC"}).out.count('\n'), 1);
+    EXPECT_EQ(vkctl({"folder", "rename", "Twin/2026", "Year/2026"}).code, 0);
+    EXPECT_EQ(vkctl({"info", "Twin/Year\\/2026/AC\\/DC", "--json"}).code, 0);
+    EXPECT_EQ(vkctl({"folder", "rm", "C:\\\\Photos"}).code, 0);
+    EXPECT_EQ(vkctl({"ls", back}).code, 1);
+    EXPECT_EQ(vkctl({"import", "Twin", home.path() + "/beach.png"}).code, 1) << "ambiguous";
+}
+
+// Each command that prints a list prints, with --json, one document that parses, with the
+// fields named; values with quotes, tabs, line breaks and backslashes come back as they are.
+TEST_F(VkctlTest, EveryListPrintsJsonThatParsesBack)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    const QString folder = vkctl({"folder", "add", "Pictures"}).out.trimmed();
+    ASSERT_EQ(vkctl({"folder", "rename", folder, Awkward}).code, 0);
+    const QString sub = vkctl({"folder", "add", "Sub", "--parent", folder}).out.trimmed();
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::darkRed);
+    ASSERT_TRUE(picture.save(home.path() + "/pic.png"));
+    const QString keyword = vkctl({"keyword", "add", "Say \"hi\"\tand \\ go"}).out.trimmed();
+    ASSERT_EQ(keyword.size(), 18);
+
+    Result r = vkctl({"import", folder, home.path() + "/pic.png", home.path() + "/gone.png", "--json"});
+    EXPECT_EQ(r.code, 2) << "one skipped";
+    EXPECT_EQ(r.err, "") << "the skips are in the document";
+    QJsonObject imported = parsed(r.out).object();
+    const QJsonArray items = imported["imported"].toArray();
+    ASSERT_EQ(items.size(), 1);
+    const QString item = items[0]["oid"].toString();
+    EXPECT_EQ(items[0]["title"].toString(), "pic.png");
+    EXPECT_EQ(items[0]["folder"].toString(), folder);
+    EXPECT_EQ(imported["skipped"].toArray(), QJsonArray({QJsonObject{{"path", home.path() + "/gone.png"},
+                                                                     {"reason", "the file is not there"}}}));
+    EXPECT_FALSE(imported["cancelled"].toBool());
+    ASSERT_EQ(vkctl({"sql", "update MediaData set title = ?, description = ? where OID = ?", "--param",
+                     Awkward, "--param", Awkward, "--param", item})
+                  .code,
+              0);
+    ASSERT_EQ(vkctl({"keyword", "tag", item, keyword}).code, 0);
+
+    r = vkctl({"sources", "--json"});
+    const QJsonArray sources = parsed(r.out).array();
+    ASSERT_EQ(sources.size(), 1);
+    EXPECT_EQ(sources[0]["name"].toString(), "svkbook");
+    EXPECT_TRUE(sources[0]["current"].toBool());
+    EXPECT_EQ(sources[0]["fileObjectDirectory"].toString(),
+              home.path() + "/data/Quorient/Vellumark/svkbook/folder");
+
+    const QJsonArray folders = parsed(vkctl({"folder", "ls", "--json"}).out).array();
+    ASSERT_EQ(folders.size(), 2);
+    EXPECT_EQ(folders[0]["title"].toString(), Awkward);
+    EXPECT_EQ(folders[0]["depth"].toInt(), 0);
+    EXPECT_EQ(folders[1]["oid"].toString(), sub);
+    // A path as vkctl takes it back: "/" and "\\" inside a title escaped.
+    const QString awkwardPath = QString(Awkward).replace("\\", "\\\\");
+    EXPECT_EQ(folders[1]["path"].toString(), awkwardPath + "/Sub");
+    EXPECT_EQ(folders[1]["depth"].toInt(), 1);
+
+    const QJsonArray tree = parsed(vkctl({"folder", "ls", "--tree", "--json"}).out).array();
+    ASSERT_EQ(tree.size(), 1);
+    EXPECT_EQ(tree[0]["title"].toString(), Awkward);
+    EXPECT_EQ(tree[0]["items"].toInt(), 1);
+    EXPECT_EQ(tree[0]["bytes"].toInteger(), QFileInfo(home.path() + "/pic.png").size());
+    EXPECT_EQ(tree[0]["folders"][0]["oid"].toString(), sub);
+
+    const QJsonArray listed = parsed(vkctl({"ls", folder, "--json"}).out).array();
+    ASSERT_EQ(listed.size(), 1);
+    EXPECT_EQ(listed[0]["oid"].toString(), item);
+    EXPECT_EQ(listed[0]["title"].toString(), Awkward);
+    EXPECT_EQ(listed[0]["type"].toInt(), 5);
+    EXPECT_EQ(listed[0]["state"].toString(), "internal");
+
+    const QJsonArray keywords = parsed(vkctl({"keyword", "ls", "--json"}).out).array();
+    EXPECT_EQ(
+        keywords,
+        QJsonArray({QJsonObject{{"oid", keyword}, {"name", "Say \"hi\"\tand \\ go"}, {"reference", 1}}}));
+
+    r = vkctl(
+        {"sql", "select OID, title, MediaType, index, Author, filename(media) from MediaData", "--json"});
+    const QJsonObject rows = parsed(r.out).object();
+    EXPECT_EQ(rows["columns"].toArray(),
+              QJsonArray({"OID", "title", "MediaType", "index", "Author", "filename(media)"}));
+    ASSERT_EQ(rows["rows"].toArray().size(), 1);
+    const QJsonObject row = rows["rows"][0].toObject();
+    EXPECT_EQ(row["OID"].toString(), item);
+    EXPECT_EQ(row["title"].toString(), Awkward);
+    EXPECT_EQ(row["MediaType"].toInt(), 5);
+    EXPECT_TRUE(row["Author"].isNull());
+    EXPECT_TRUE(QFileInfo(row["filename(media)"].toString()).isFile());
+    EXPECT_EQ(parsed(vkctl({"sql", "insert into Folder (Title) values ('x')", "--json"}).out)["oid"]
+                  .toString()
+                  .size(),
+              18);
+
+    const QJsonObject info = parsed(vkctl({"info", item, "--json"}).out).object();
+    EXPECT_EQ(info["title"].toString(), Awkward);
+    EXPECT_EQ(info["description"].toString(), Awkward);
+    EXPECT_EQ(info["keywords"].toArray(), QJsonArray({"Say \"hi\"\tand \\ go"}));
+    EXPECT_EQ(info["dimensions"].toObject(), (QJsonObject{{"width", 40}, {"height", 30}}));
+    EXPECT_EQ(info["folderPath"].toString(), awkwardPath);
+
+    const QJsonArray copies = parsed(vkctl({"cp", item, "--to", sub, "--json"}).out).array();
+    ASSERT_EQ(copies.size(), 1);
+    EXPECT_EQ(copies[0]["source"].toString(), item);
+    EXPECT_EQ(parsed(vkctl({"search", "--folder", folder, "--json"}).out)["media"].toArray().size(), 2);
+}
+
+// Plain output is one record a line: a tab, line break or backslash inside a value is written
+// \t, \n, \\, so the fields split at the tabs whatever the titles hold.
+TEST_F(VkctlTest, PlainOutputEscapesTabsNewlinesAndBackslashes)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    const QString folder = vkctl({"folder", "add", "Pictures"}).out.trimmed();
+    ASSERT_EQ(vkctl({"folder", "rename", folder, Awkward}).code, 0);
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::darkRed);
+    ASSERT_TRUE(picture.save(home.path() + "/pic.png"));
+    const QString item = vkctl({"import", folder, home.path() + "/pic.png"}).out.trimmed();
+    ASSERT_EQ(vkctl({"sql", "update MediaData set title = ?, Author = ? where OID = ?", "--param", Awkward,
+                     "--param", "Ann\\", "--param", item})
+                  .code,
+              0);
+    ASSERT_EQ(vkctl({"keyword", "add", "tab\there"}).code, 0);
+
+    struct Case
+    {
+        QStringList args;
+        int fields; // of each line
+        int column; // the one that holds the awkward value
+        QString value;
+    };
+    const Case cases[] = {
+        {{"folder", "ls"}, 6, 5, AwkwardEscaped},
+        {{"ls", folder}, 6, 3, AwkwardEscaped},
+        {{"sql", "select title, Author from MediaData"}, 2, 0, AwkwardEscaped},
+        {{"sql", "select Author, title from MediaData"}, 2, 0, "Ann\\\\"},
+        {{"keyword", "ls"}, 3, 1, "tab\\there"},
+    };
+    for (const Case &c : cases) {
+        const Result r = vkctl(c.args);
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 1) << c.args.join(' ').toStdString() << ": " << r.out.toStdString();
+        const QStringList fields = lines[0].split('\t');
+        EXPECT_EQ(fields.size(), c.fields) << lines[0].toStdString();
+        EXPECT_EQ(fields.value(c.column), c.value) << lines[0].toStdString();
+    }
+    Result r = vkctl({"info", item});
+    EXPECT_TRUE(r.out.contains("\ntitle\t" + AwkwardEscaped + "\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("\nauthor\tAnn\\\\\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("\ndimensions\t40x30\n")) << r.out.toStdString();
+    for (const QString &line : r.out.split('\n', Qt::SkipEmptyParts))
+        EXPECT_EQ(line.count('\t'), 1) << line.toStdString();
+
+    // The tree: one folder a line, indented, with its items and their size.
+    ASSERT_EQ(vkctl({"folder", "add", "Sub", "--parent", folder}).code, 0);
+    r = vkctl({"folder", "ls", "--tree"});
+    const QStringList tree = r.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(tree.size(), 2) << r.out.toStdString();
+    EXPECT_TRUE(tree[0].startsWith(AwkwardEscaped + "  ")) << tree[0].toStdString();
+    EXPECT_TRUE(tree[0].contains("1 item  ")) << tree[0].toStdString();
+    EXPECT_TRUE(tree[1].startsWith("  Sub ")) << tree[1].toStdString();
+    EXPECT_TRUE(tree[1].contains(" 0 items  ") && tree[1].endsWith(" 0 bytes")) << tree[1].toStdString();
+}
+
+// The completion scripts the build installs are made by the program itself, and are shell.
+TEST_F(VkctlTest, CompletionScriptsAreShellTheShellsRead)
+{
+    for (const QString &shell : {QStringLiteral("bash"), QStringLiteral("zsh")}) {
+        const Result r = vkctl({"completion", shell});
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains("folder")) << "made from the command table";
+        EXPECT_TRUE(r.out.contains("--description-file"));
+        if (QStandardPaths::findExecutable(shell).isEmpty())
+            continue;
+        QProcess check;
+        check.start(shell, {"-n"});
+        check.write(r.out.toUtf8());
+        check.closeWriteChannel();
+        ASSERT_TRUE(check.waitForFinished(30000));
+        EXPECT_EQ(check.exitCode(), 0)
+            << shell.toStdString() << ": " << check.readAllStandardError().toStdString();
+    }
+    // What bash offers, as it would ask for it.
+    QProcess bash;
+    bash.setProcessEnvironment(environment());
+    const QString script = vkctl({"completion", "bash"}).out + R"(
+offer() { COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMPREPLY=(); _vkctl; echo "${COMPREPLY[*]}"; }
+offer vkctl fol
+offer vkctl folder a
+offer vkctl --no-check folder add x --p
+offer vkctl import --rec
+offer vkctl help bo
+)";
+    bash.start("bash", {"-c", script});
+    ASSERT_TRUE(bash.waitForFinished(30000));
+    EXPECT_EQ(QString::fromUtf8(bash.readAllStandardOutput()).split('\n'),
+              QStringList({"folder", "add", "--parent --parents", "--recursive", "book", ""}));
 }

@@ -1907,6 +1907,20 @@ int DbColumnCount(DbStatement *statement)
     return statement && statement->stmt ? sqlite3_column_count(statement->stmt) : 0;
 }
 
+std::string DbColumnName(DbStatement *statement, int column)
+{
+    const char *text = statement && statement->stmt ? sqlite3_column_name(statement->stmt, column) : nullptr;
+    std::string name = text ? std::string(text) : std::string();
+    // The forms the dialect rewrote, named as the statement wrote them.
+    if (name == "_vk_oid")
+        return "OID";
+    static const std::string fileName = "(select dir||name from _vk_fileobj where id=";
+    if (name.size() > fileName.size() + 2 && name.compare(0, fileName.size(), fileName) == 0 &&
+        name.compare(name.size() - 2, 2, "))") == 0)
+        return "filename" + name.substr(fileName.size(), name.size() - fileName.size() - 1);
+    return name;
+}
+
 std::string DbInsertedOid(DbStatement *statement)
 {
     return statement ? statement->insertedOid : std::string();

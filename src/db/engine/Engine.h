@@ -118,6 +118,9 @@ double DbColumnDouble(DbStatement *statement, int column);
 // answering it (a file column: the file object's content). An empty path cancels it.
 int DbSetColumnFile(DbStatement *statement, int column, const std::string &path);
 int DbColumnCount(DbStatement *statement);
+// The name of a column of the statement's result: its "as" name, else as the text gives it
+// (OID and filename(column) as written, not as the dialect rewrote them).
+std::string DbColumnName(DbStatement *statement, int column);
 // The OID of the row the statement's last execution inserted (also for a text without `?`,
 // which runs at DbPrepare); empty when it inserted none.
 std::string DbInsertedOid(DbStatement *statement);
