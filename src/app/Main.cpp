@@ -10,10 +10,13 @@
 #include "HelpWindow.h"
 #include "Icons.h"
 #include "LibrarySort.h"
+#include "LibraryTreeModel.h"
 #include "MediaImport.h"
+#include "MediaProperties.h"
 #include "MediaTypes.h"
 #include "Messages.h"
 #include "Paths.h"
+#include "PptDialog.h"
 #include "QtUiServices.h"
 #include "Schema.h"
 #include "SearchMediaDialog.h"
@@ -79,11 +82,10 @@ void setHint(QAction *a, const QString &hint)
 
 const QSet<QString> &TMainForm::waitingCommands()
 {
-    // Each waits for its window: the property dialog, the slide show, video capture and
-    // scanning, the authoring window, the workspace dialogs (save-as, preferences, display
-    // options), the desktop wallpaper and the keywords editor.
+    // Each waits for its window: the slide show, video capture and scanning, the authoring
+    // window, the workspace dialogs (save-as, preferences, display options), the desktop
+    // wallpaper and the keywords editor.
     static const QSet<QString> names = {
-        QStringLiteral("btnProperty"),      QStringLiteral("FolderPropertyItem"),
         QStringLiteral("SlideShowButton"),  QStringLiteral("SlideShow"),
         QStringLiteral("MediaAcquire"),     QStringLiteral("MediaCapture"),
         QStringLiteral("CapImage"),         QStringLiteral("FolderSaveAsItem"),
@@ -188,7 +190,8 @@ void TMainForm::createActions()
     on(makeAction("FolderOpen", "Open Folder", "folder-open", "Open Folder"), &TMainForm::FolderOpenClick);
     on(makeAction("FolderClose", "Close Folder", "folder", "Close Folder"), &TMainForm::FolderCloseClick);
     on(makeAction("btnDelete", "Delete", "delete", "Delete"), &TMainForm::DeleteClick);
-    makeAction("btnProperty", "Folder Property", "properties", "Folder Property");
+    on(makeAction("btnProperty", "Folder Property", "properties", "Folder Property"),
+       &TMainForm::PropertyClick);
     on(makeAction("SearchMedia", "Search Media", "search", "Search Media"), &TMainForm::SearchMediaClick);
     on(makeAction("btnFolderSort", "Folders Sort", "sort-folders", "Folders Sort|Sort Folders on Level One"),
        &TMainForm::FolderSortClick);
@@ -236,7 +239,8 @@ void TMainForm::createActions()
     on(makeAction("FolderCloseItem", "&Close", QString(), "Close current folder"),
        &TMainForm::FolderCloseClick);
     makeAction("FolderSaveAsItem", "Save &As...", QString(), "Save search result as a new  folder ");
-    makeAction("FolderPropertyItem", "&Property...", "properties", "Folder's property");
+    on(makeAction("FolderPropertyItem", "&Property...", "properties", "Folder's property"),
+       &TMainForm::FolderPropertyClick);
     on(makeAction("FolderSearch", "&Search...", "search", "Search media"), &TMainForm::SearchMediaClick);
     on(makeAction("muiFolderSort", "Sort Main Folders", "sort-folders"), &TMainForm::FolderSortClick);
     makeAction("SlideShow", "Slide Show...", "slide-show", "Media viewer");
@@ -520,8 +524,8 @@ bool TMainForm::FormCreate()
     // are kept so that they are written back unchanged).
     ReadSettings(settings, SettingsGroup::FolderExplorer, s.settings);
     m_actions.value("FolderExplorer")->setChecked(s.settings.folderExplorer.visible);
-    // (The audio player, the property dialog, the property editor and the print layout
-    // window are made here once they exist; the keywords editor is made on demand.)
+    // (The property editor and the print layout window are made here once they exist; the
+    // keywords editor is made on demand. The property dialog comes with the library.)
     RegisterCursors();
     TypeBitmaps::load();
     LoadBackground();
@@ -555,13 +559,20 @@ void TMainForm::AttachRootFolders()
         addDockWidget(Qt::LeftDockWidgetArea, m_explorerDock);
         resizeDocks({m_explorerDock}, {250}, Qt::Horizontal);
         connect(m_explorerDock, &QDockWidget::visibilityChanged, this, [this](bool shown) {
-            if (!m_applyingViewState && !shown && !isMinimized() && m_explorerDock->isFloating() == false &&
-                m_loaded)
+            // (The frame going away hides the dock too: that is no choice of the person's.)
+            if (!m_applyingViewState && !shown && isVisible() && !isMinimized() &&
+                m_explorerDock->isFloating() == false && m_loaded)
                 m_actions.value("FolderExplorer")->setChecked(false);
         });
         if (!roots->Folders.isEmpty())
             m_explorer->SelectedNode(roots->Folders.first(), nullptr);
         m_activeView = m_explorer;
+    }
+    // The property dialog, for the whole run.
+    if (!m_propertyDialog) {
+        m_propertyDialog = new TPropertyDialog(*this, m_startup->keyWords, this);
+        m_propertyDialog->setDisplayOptions(&m_startup->checks.options);
+        connect(m_propertyDialog, &TPropertyDialog::committed, this, &TMainForm::PropertiesCommitted);
     }
     connect(roots, &TDbFolderList::rootInserted, this, [this] { UpdateMenuItems(); });
     // Announced before the folder leaves the list: count the roots once it has.
@@ -617,6 +628,12 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 void TMainForm::FormClose()
 {
+    // The property dialog's edits are written, and it lets go of what shutdown frees.
+    if (m_propertyDialog) {
+        m_propertyDialog->CommitEdits();
+        m_propertyDialog->releaseSubject();
+        m_propertyDialog->hide();
+    }
     // Child windows go first: they show folders that shutdown frees.
     m_mdiArea->closeAllSubWindows();
     m_startup->close();
@@ -1282,9 +1299,68 @@ void TMainForm::SearchMediaClick()
     OpenFolderWindow(result, true);
 }
 
-void TMainForm::showProperties(TDbMedia *, TDbFolder *)
+void TMainForm::showProperties(TDbMedia *item, TDbFolder *folder)
 {
-    // The property dialog comes with the media player.
+    if (!m_propertyDialog)
+        return;
+    if (folder)
+        m_propertyDialog->ShowFolder(folder);
+    else if (item)
+        m_propertyDialog->ShowMedia(item);
+}
+
+void TMainForm::tilePressed(TDbMedia *item)
+{
+    if (item && m_propertyDialog && m_propertyDialog->isVisible())
+        showProperties(item->SubFolder ? nullptr : item, item->SubFolder);
+}
+
+void TMainForm::PropertyClick()
+{
+    // In the library views: a folder, a subfolder tile's folder or a media item (the authoring
+    // views' own property dialogs come with them).
+    const CommandContext &c = m_context;
+    if (!c.LibraryView)
+        return;
+    if (c.SelectedKind == RootFolderKind)
+        showProperties(nullptr, c.SelectedFolder);
+    else if (c.SelectedKind == SubFolderType && c.SelectedMedia)
+        showProperties(nullptr, c.SelectedMedia->SubFolder);
+    else if (c.SelectedMedia && c.SelectedKind <= TypeDocument)
+        showProperties(c.SelectedMedia->MirrorOf ? c.SelectedMedia->MirrorOf : c.SelectedMedia, nullptr);
+}
+
+void TMainForm::FolderPropertyClick()
+{
+    if (TDbFolder *folder = TargetFolder(m_context, false))
+        showProperties(nullptr, folder);
+}
+
+void TMainForm::PropertiesCommitted(TDbMedia *item, TDbFolder *folder)
+{
+    // The explorer's node, the tiles and the window captions show what was written; search
+    // results that mirror the item show it too.
+    if (m_explorer) {
+        LibraryTreeModel *model = m_explorer->model();
+        TDbMedia *node = item ? item : (folder ? folder->Tile : nullptr);
+        model->refreshTitles((node ? model->indexOfItem(node) : model->indexOfFolder(folder)).parent());
+    }
+    if (folder)
+        folderChanged(folder);
+    if (!item)
+        return;
+    for (TFolder *w : folderWindows()) {
+        if (!w->folder())
+            continue;
+        bool shows = w->folder() == item->Owner;
+        for (TDbMedia *m : w->folder()->MediaList->Items)
+            if (m->MirrorOf == item) {
+                CopyEditedFields(*item, *m);
+                shows = true;
+            }
+        if (shows)
+            w->refresh();
+    }
 }
 
 void TMainForm::selectInExplorer(TDbFolder *folder, TDbMedia *item)
@@ -1295,6 +1371,8 @@ void TMainForm::selectInExplorer(TDbFolder *folder, TDbMedia *item)
 
 void TMainForm::followExplorer(TDbFolder *folder, TDbMedia *item)
 {
+    if (m_propertyDialog && m_propertyDialog->isVisible())
+        showProperties(item, item ? nullptr : folder);
     for (TFolder *w : folderWindows(folder)) {
         if (item && !w->selectedItems().contains(item))
             w->selectItem(item);

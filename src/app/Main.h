@@ -30,6 +30,7 @@ class QtUiServices;
 class TClientArea;
 class TFolder;
 class TFolderdExplorer;
+class TPropertyDialog;
 class TAuthorMain;
 class THelpWindow;
 
@@ -95,6 +96,8 @@ public:
     void AttachRootFolders();
     // The folder explorer (made with the library), docked at the left of the client area.
     TFolderdExplorer *folderExplorer() const { return m_explorer; }
+    // The property dialog (made with the library).
+    TPropertyDialog *propertyDialog() const { return m_propertyDialog; }
 
     // What the library windows need of the workspace.
     TDbFolderList &roots() override;
@@ -105,6 +108,7 @@ public:
     void showProperties(TDbMedia *item, TDbFolder *folder) override;
     void viewActivated(QWidget *window) override { ViewActivated(window); }
     void selectInExplorer(TDbFolder *folder, TDbMedia *item) override;
+    void tilePressed(TDbMedia *item) override;
     void followExplorer(TDbFolder *folder, TDbMedia *item) override;
     void folderChanged(TDbFolder *folder) override;
     TDbMedia *importPaths(TDbFolder *folder, const QStringList &paths) override;
@@ -145,6 +149,9 @@ private:
     void MediaSortClick();
     void MediaInsertClick();
     void SearchMediaClick();
+    void PropertyClick();
+    void FolderPropertyClick();
+    void PropertiesCommitted(TDbMedia *item, TDbFolder *folder);
     void AuthoringToolClick();
     void MainToolbarClick();
     void AtToolbarClick();
@@ -173,6 +180,7 @@ private:
     CommandContext m_context;
     QPointer<THelpWindow> m_helpWindow;
     TFolderdExplorer *m_explorer = nullptr;
+    TPropertyDialog *m_propertyDialog = nullptr;
     TAuthorMain *m_author = nullptr;
     QDockWidget *m_explorerDock = nullptr;
     // The View menu's check marks that have no window of their own yet.

@@ -473,6 +473,7 @@ void TFolder::mousePressEvent(QMouseEvent *event)
             DragPending = true;
             if (IsLibraryFolder)
                 m_host.selectInExplorer(m_folder, item);
+            m_host.tilePressed(item);
         }
         changedSelection();
         activate();
@@ -586,6 +587,7 @@ void TFolder::keyPressEvent(QKeyEvent *event)
     scrollToTile(to);
     if (IsLibraryFolder)
         m_host.selectInExplorer(m_folder, list[to]);
+    m_host.tilePressed(list[to]);
     changedSelection();
 }
 

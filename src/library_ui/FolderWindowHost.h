@@ -34,6 +34,8 @@ public:
     virtual void viewActivated(QWidget *window) = 0;
     // The folder explorer shows the item's node (or the folder's, without an item).
     virtual void selectInExplorer(TDbFolder *folder, TDbMedia *item) = 0;
+    // A tile was pressed, or reached with the arrow keys: the visible property dialog shows it.
+    virtual void tilePressed(TDbMedia *) {}
     // The explorer's node was pressed: the folder's open window comes forward and, given an
     // item, selects it alone.
     virtual void followExplorer(TDbFolder *, TDbMedia *) {}

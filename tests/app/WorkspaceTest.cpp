@@ -9,7 +9,9 @@
 #include "HelpWindow.h"
 #include "Icons.h"
 #include "LibrarySort.h"
+#include "LibraryTreeModel.h"
 #include "Main.h"
+#include "PptDialog.h"
 #include "Statement.h"
 #include "TempDataSource.h"
 
@@ -19,11 +21,13 @@
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QFile>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QToolBar>
@@ -334,6 +338,54 @@ TEST(ClientArea, TileAndCentrePlacements)
     EXPECT_EQ(TClientArea::placements({100, 100}, {300, 50}, 1), QList<QPoint>{QPoint(-100, 25)});
     EXPECT_TRUE(TClientArea::placements({300, 200}, {100, 50}, 2).isEmpty());
     EXPECT_TRUE(TClientArea::placements({300, 200}, {}, 0).isEmpty());
+}
+
+// The property dialog from a tile's double click, the Folder menu's Property and the toolbar's:
+// what it writes shows in the tile, the explorer's node and the window's caption.
+TEST_F(FrameFixture, ThePropertyCommandsOpenTheDialogAndItsEditsShowEverywhere)
+{
+    TDbFolder *folder = tree().AddRootFolder("trips", 80, 3, 100);
+    int mode = 1;
+    TDbMedia *item = tree().InsertMediaFile(folder, src.writeFile("notes.txt", "one line"), mode);
+    ASSERT_TRUE(item);
+    TFolder *window = frame->OpenFolderWindow(folder);
+    ASSERT_TRUE(window);
+    TPropertyDialog *dialog = frame->propertyDialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(enabled("btnProperty"));
+    EXPECT_TRUE(enabled("FolderPropertyItem"));
+    auto edit = [&](const char *name, const QString &text) {
+        auto *field = dialog->findChild<QLineEdit *>(QLatin1String(name));
+        field->setText(text);
+        field->setModified(true);
+    };
+
+    QTest::mouseDClick(window->viewport(), Qt::LeftButton, Qt::NoModifier,
+                       window->tileRectInView(0).center());
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->SubjectMedia(), item);
+    edit("MediaTitleEdit", "Notes");
+    frame->action("FolderPropertyItem")->trigger();
+    EXPECT_EQ(dialog->SubjectFolder(), folder);
+    EXPECT_EQ(value("select title from MediaData where OID=?", item->Rec.OID), "Notes");
+    LibraryTreeModel *model = frame->folderExplorer()->model();
+    EXPECT_EQ(model->data(model->indexOfItem(item)).toString(), "Notes");
+
+    // While it is visible it follows the pressed tile, committing the folder first; a window that
+    // shows its folder again does not move it.
+    edit("FolderTitleEdit", "Trips 2019");
+    window->refresh();
+    EXPECT_EQ(dialog->SubjectFolder(), folder);
+    QTest::mouseClick(window->viewport(), Qt::LeftButton, Qt::NoModifier, window->tileRectInView(0).center());
+    EXPECT_EQ(dialog->SubjectMedia(), item);
+    EXPECT_EQ(window->windowTitle(), "Trips 2019");
+    EXPECT_EQ(model->data(model->indexOfFolder(folder)).toString(), "Trips 2019");
+
+    dialog->FormDeactivate();
+    EXPECT_FALSE(dialog->isVisible());
+    frame->action("btnProperty")->trigger();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->SubjectMedia(), item);
 }
 
 TEST(WorkspaceResources, EveryIconTypeBitmapAndCursorExists)
