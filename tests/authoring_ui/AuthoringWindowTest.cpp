@@ -3,6 +3,8 @@
 #include "AT_GradPanel.h"
 #include "Authormain.h"
 #include "DbFolder.h"
+#include "MPlayer.h"
+#include "MediaFixtures.h"
 #include "ObjectKinds.h"
 #include "Schema.h"
 #include "SlideBack.h"
@@ -333,6 +335,38 @@ TEST_F(AuthoringWindowTest, ClosingAsksDeletingListsAndTheClipboardCopies)
     src.ui.answer = true;
     ASSERT_TRUE(window->SaveSlide());
     EXPECT_EQ(slide->Objects.Objects.size(), 2);
+}
+
+TEST_F(AuthoringWindowTest, SoundsPreviewOnAPlayerOfTheirOwn)
+{
+    const MediaDeviceTable before = mediaDeviceTable();
+    installMediaDeviceTable(MediaDeviceTable::build({"WAVEAUDIO", "SEQUENCER", "AVIVIDEO"}, true));
+    const QString tone = work.filePath("tone.wav");
+    QFile f(tone);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(fixtures::wavTone(3000));
+    f.close();
+    TDbClearBook *cb = window->NewClearBook("Book", "", "");
+    window->NewSlide(cb, "sounds", "", "");
+    TSlideBack *surface = window->surface();
+    QString chosen = tone;
+    surface->chooseMediaFile = [&chosen](DrawTool) { return chosen; };
+    TDbObject *sound = surface->drawObject(DrawTool::Audio, QPoint(10, 10), QPoint(11, 11));
+    ASSERT_TRUE(sound);
+    EXPECT_EQ(sound->kind(), 101);
+    EXPECT_TRUE(window->visibleAttributes().contains("Preview"));
+    ASSERT_TRUE(window->PreviewMedia()) << src.ui.messages.join("|").toStdString();
+    EXPECT_TRUE(window->previewing(sound));
+    window->StopPreview();
+    EXPECT_FALSE(window->previewing(sound));
+
+    // A sound whose file is gone says so and plays nothing.
+    QFile::remove(tone);
+    src.ui.messages.clear();
+    EXPECT_FALSE(window->PreviewMedia());
+    EXPECT_FALSE(window->previewing(sound));
+    EXPECT_EQ(src.ui.messages.size(), 1);
+    installMediaDeviceTable(before);
 }
 
 } // namespace

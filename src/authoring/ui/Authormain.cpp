@@ -2,6 +2,7 @@
 
 #include "Connection.h"
 #include "DbFolder.h"
+#include "MPlayer.h"
 #include "ObjectKinds.h"
 #include "RecordStatements.h"
 #include "SlideBack.h"
@@ -138,6 +139,7 @@ TAuthorMain::TAuthorMain(Connection &connection, UiServices &ui, const Authoring
 
 TAuthorMain::~TAuthorMain()
 {
+    StopPreview();
     // The clipboard lets go of the objects the window's lists own before they go.
     if (clipboard)
         m_books.ClipboardClear(*clipboard);
@@ -314,6 +316,7 @@ bool TAuthorMain::CloseSlide()
     TDbSlide *slide = m_books.ActiveSlide;
     if (!slide)
         return true;
+    StopPreview();
     if (!m_books.CloseSlide(slide, m_books.SlideModified)) {
         // The save failed: the slide stays open with its changes.
         m_surface->ShowSlide(slide);
@@ -492,6 +495,7 @@ void TAuthorMain::buildVisual(TDbObject *o)
 
 void TAuthorMain::destroyVisual(TDbObject *o)
 {
+    StopPreview(o);
     m_surface->DestroyVisual(o);
 }
 
@@ -637,6 +641,77 @@ void TAuthorMain::ResizeToPicture(SizeRule rule)
     }
     m_surface->update();
     UpdateMenuItems();
+}
+
+bool TAuthorMain::PreviewMedia()
+{
+    const QList<TDbObject *> chosen = selected();
+    if (chosen.isEmpty())
+        return false;
+    TDbObject *o = chosen.first();
+    const int kind = o->kind();
+    if (!isAudioKind(kind) && !isVideoKind(kind))
+        return false;
+    StopPreview(o);
+    auto *player = new TMediaPlayer(m_surface);
+    player->hide();
+    QWidget *display = nullptr;
+    if (isVideoKind(kind)) {
+        // The clip plays where the object lies on the slide.
+        display = new QWidget(m_surface);
+        display->setGeometry(
+            QRect(o->Rec.Left, o->Rec.Top, std::max(1, o->Rec.Width), std::max(1, o->Rec.Height)));
+        display->setAttribute(Qt::WA_NativeWindow, false);
+        display->show();
+        player->setDisplay(display);
+        connect(player, &QObject::destroyed, display, &QObject::deleteLater);
+    }
+    QString error;
+    bool opened = false;
+    try {
+        opened = OpenMediaFile(o->Rec.Obj_Media, kind, *player, &error);
+        if (opened) {
+            if (display)
+                player->setDisplayRect(QRect(QPoint(0, 0), display->size()));
+            player->Play();
+        }
+    } catch (const EMCIDeviceError &e) {
+        error = e.text();
+        opened = false;
+    }
+    if (!opened) {
+        delete player;
+        m_ui.showMessage(error.isEmpty()
+                             ? QStringLiteral("The media file %1 cannot be played.").arg(o->Rec.Obj_Media)
+                             : error);
+        return false;
+    }
+    m_previews.insert(o, player);
+    connect(player, &TMediaPlayer::OnNotify, this, [this, o] {
+        // A play that ran to its end is over.
+        if (TMediaPlayer *p = m_previews.value(o); p && p->NotifyValue() == nvSuccessful)
+            StopPreview(o);
+    });
+    return true;
+}
+
+void TAuthorMain::StopPreview(TDbObject *o)
+{
+    const QList<const TDbObject *> targets =
+        o ? QList<const TDbObject *>{o}
+          : QList<const TDbObject *>(m_previews.keyBegin(), m_previews.keyEnd());
+    for (const TDbObject *t : targets) {
+        TMediaPlayer *player = m_previews.take(t);
+        if (!player)
+            continue;
+        try {
+            player->Stop();
+            player->Close();
+        } catch (const EMCIDeviceError &) {
+            // A device that is gone has nothing left to stop.
+        }
+        player->deleteLater();
+    }
 }
 
 void TAuthorMain::SetLink(int cbId, int slideId)
@@ -811,8 +886,8 @@ void TAuthorMain::createMenus()
             [this] { ResizeToPicture(SizeRule::FitToWidth); });
     connect(attr("FitToHeight", "Fit To Height"), &QAction::triggered, this,
             [this] { ResizeToPicture(SizeRule::FitToHeight); });
-    attr("Preview", "Preview")->setEnabled(false);
-    attr("Stop", "Stop")->setEnabled(false);
+    connect(attr("Preview", "Preview"), &QAction::triggered, this, &TAuthorMain::PreviewMedia);
+    connect(attr("Stop", "Stop"), &QAction::triggered, this, [this] { StopPreview(); });
     connect(attr("Font", "Font..."), &QAction::triggered, this, [this] {
         const QList<TDbObject *> chosen = selected();
         QFont initial;

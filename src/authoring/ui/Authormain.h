@@ -94,6 +94,11 @@ public:
     };
     void ResizeToPicture(SizeRule rule);
     void SetLink(int cbId, int slideId);
+    // Plays the first selected sound or clip on a player of its own (a clip on the slide, where
+    // the object lies); Stop ends it. Answers whether it plays.
+    bool PreviewMedia();
+    void StopPreview(TDbObject *o = nullptr);
+    bool previewing(const TDbObject *o) const { return m_previews.contains(o); }
     // The Attributes items that show for the selection now.
     QStringList visibleAttributes() const;
 
@@ -139,6 +144,7 @@ private:
     TSlideBack *m_surface = nullptr;
     QHash<QString, QAction *> m_actions;
     QMenu *m_clearBookMenu = nullptr, *m_slideMenu = nullptr, *m_objectMenu = nullptr, *m_editMenu = nullptr;
+    QHash<const TDbObject *, class TMediaPlayer *> m_previews;
     bool m_fixedZoom = false;
     int m_zoom = 100;
 };
