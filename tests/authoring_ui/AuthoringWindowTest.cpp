@@ -274,6 +274,18 @@ TEST_F(AuthoringWindowTest, DrawSaveAndFindItAgain)
     window->SetObjectsFont(serif);
     window->SetTransparent(false);
     surface->SelectOnly(rect);
+    ObjectProperties pen;
+    pen.PenColor = 0x0000FF;
+    pen.BrushColor = 0x00FF00;
+    pen.BrushStyle = 1;
+    pen.PenWidth = 4;
+    pen.Arrow = 0;
+    pen.WithTouch = true;
+    window->SetGraphicAttributes(pen);
+    EXPECT_TRUE(rect->Rec.Spec_Property2.startsWith("PenColor=clRed\r\nBrushColor=clLime\r\nPenStyle=0\r\n"
+                                                    "BrushStyle=1\r\nPenWidth=4\r\n"))
+        << rect->Rec.Spec_Property2.toStdString();
+    EXPECT_EQ(surface->objectAt(QPoint(70, 50)), rect) << "a hollow shape with touch reacts inside";
     const double movedLeft = rect->Rec.Left_S;
     ASSERT_TRUE(window->SaveSlide());
     EXPECT_FALSE(window->books().SlideModified);

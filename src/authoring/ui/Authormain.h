@@ -6,6 +6,7 @@
 
 #include "AT_DbClearbook.h"
 #include "ChildWindow.h"
+#include "PropertyText.h"
 #include "SurfaceGeometry.h"
 
 #include <QHash>
@@ -94,6 +95,8 @@ public:
     };
     void ResizeToPicture(SizeRule rule);
     void SetLink(int cbId, int slideId);
+    // Pen, brush, arrow heads and touch of the selected shapes.
+    void SetGraphicAttributes(const ObjectProperties &props);
     // Plays the first selected sound or clip on a player of its own (a clip on the slide, where
     // the object lies); Stop ends it. Answers whether it plays.
     bool PreviewMedia();
