@@ -120,7 +120,7 @@ TFolder::TFolder(FolderWindowHost &host, TDbFolder *folder, bool searchResult, Q
         if (IsLibraryFolder)
             m_host.selectInExplorer(m_folder, CurrentTile);
     }
-    setStatusTip(statusHint());
+    setStatusTip(statusHint().section(QLatin1Char('|'), 1)); // the long part of the hint
     m_thumbnailTimer.start();
 }
 
@@ -202,7 +202,7 @@ void TFolder::listChanged()
     Selection.retain(items());
     updateScrollBars();
     viewport()->update();
-    setStatusTip(statusHint());
+    setStatusTip(statusHint().section(QLatin1Char('|'), 1)); // the long part of the hint
     m_thumbnailTimer.start();
     emit selectionChanged();
 }

@@ -57,7 +57,8 @@ public:
     void refresh();
     // The folder is going away: the window lets go of it and shows nothing.
     void detachFolder();
-    // The status hint: "|" + count + "Media in this folder".
+    // The hint: "|" + count + "Media in this folder"; its long part (after "|") is what the
+    // status bar shows.
     QString statusHint() const;
     // The tile size of the folder's list, applied and stored.
     bool ApplyTileSize(int width, int height, int border);
