@@ -227,7 +227,14 @@ void TMainForm::createActions()
         m_insertTools->addAction(a);
     }
     m_actions.value("ReleaseBtn")->setChecked(true);
-    makeAction("PlayBtn", "Play slide", "play", "Play slide");
+    connect(makeAction("PlayBtn", "Play slide", "play", "Play slide"), &QAction::triggered, this, [this] {
+        if (!m_author)
+            return;
+        if (m_author->playing())
+            m_author->StopPlaying();
+        else
+            m_author->PlaySlide();
+    });
 
     // Menu items.
     on(makeAction("muiNewMainFolder", "Main Folder", "folder-new"), &TMainForm::FolderNewClick);

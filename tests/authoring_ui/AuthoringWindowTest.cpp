@@ -10,6 +10,7 @@
 #include "SlideBack.h"
 #include "SurfaceGeometry.h"
 #include "TempDataSource.h"
+#include "VirtualClock.h"
 
 #include <gtest/gtest.h>
 
@@ -379,6 +380,33 @@ TEST_F(AuthoringWindowTest, SoundsPreviewOnAPlayerOfTheirOwn)
     EXPECT_FALSE(window->previewing(sound));
     EXPECT_EQ(src.ui.messages.size(), 1);
     installMediaDeviceTable(before);
+}
+
+TEST_F(AuthoringWindowTest, TheSlidePlaysOnItsSurface)
+{
+    VirtualClock clock;
+    frame.playClock = &clock;
+    frame.playTimers = &clock;
+    reopen();
+    TDbClearBook *cb = window->NewClearBook("Book", "", "");
+    window->NewSlide(cb, "play", "", "");
+    TSlideBack *surface = window->surface();
+    TDbObject *now = surface->drawObject(DrawTool::Rectangle, QPoint(10, 10), QPoint(60, 60));
+    TDbObject *later = surface->drawObject(DrawTool::Ellipse, QPoint(100, 100), QPoint(160, 160));
+    now->Rec.Bar_Left = 0;
+    later->Rec.Bar_Left = 3000; // 30 s
+    ASSERT_TRUE(window->PlaySlide());
+    EXPECT_TRUE(window->playing());
+    EXPECT_TRUE(surface->PlayMode);
+    clock.advanceBy(350);
+    EXPECT_TRUE(surface->visualOf(now)->Visible);
+    EXPECT_FALSE(surface->visualOf(later)->Visible);
+    // Nothing is drawn while it plays.
+    EXPECT_EQ(surface->objectAt(QPoint(30, 30)), now);
+    window->StopPlaying();
+    EXPECT_FALSE(window->playing());
+    EXPECT_FALSE(surface->PlayMode);
+    EXPECT_TRUE(surface->visualOf(now)->Visible);
 }
 
 } // namespace

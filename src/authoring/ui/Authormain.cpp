@@ -4,9 +4,11 @@
 #include "DbFolder.h"
 #include "MPlayer.h"
 #include "ObjectKinds.h"
+#include "QtClock.h"
 #include "RecordStatements.h"
 #include "SlideBack.h"
 #include "UiServices.h"
+#include "my.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -34,6 +36,88 @@
 #include <algorithm>
 
 namespace vk {
+
+namespace {
+
+// A slide object's medium as the play engine drives it.
+class PlayerPlayback : public MediaPlayback
+{
+public:
+    explicit PlayerPlayback(std::unique_ptr<TMediaPlayer> player) : m_player(std::move(player)) {}
+    qint64 length() const override { return m_player->Length(); }
+    bool isStopped() const override { return m_player->Mode() != mpPlaying; }
+    void setNotify(bool on) override { m_player->setNotify(on); }
+    void seek(qint64 ms) override { m_player->setPosition(ms); }
+    void play() override
+    {
+        guard([this] { m_player->Play(); });
+    }
+    void pause() override
+    {
+        guard([this] { m_player->Pause(); });
+    }
+    void stop() override
+    {
+        guard([this] { m_player->Stop(); });
+    }
+
+private:
+    template <typename F> void guard(F f)
+    {
+        try {
+            f();
+        } catch (const EMCIDeviceError &) {
+            // A medium that cannot go on is passed over; the rest of the slide plays.
+        }
+    }
+    std::unique_ptr<TMediaPlayer> m_player;
+};
+
+} // namespace
+
+// The state of a slide that is playing on the surface.
+struct TAuthorMain::Play : public PlayViews
+{
+    explicit Play(TAuthorMain &window)
+        : owner(window), flags(window.m_connection),
+          list(window.m_frame.playClock ? *window.m_frame.playClock : systemClock,
+               window.m_frame.playTimers ? *window.m_frame.playTimers : qtTimers, *this)
+    {
+    }
+
+    void setObjectVisible(TDbObject *o, bool visible) override
+    {
+        if (TDesignVisual *v = owner.m_surface->visualOf(o))
+            v->Visible = visible;
+        owner.m_surface->update();
+    }
+    MediaPlayback *openMedia(TDbObject *o) override
+    {
+        auto player = std::make_unique<TMediaPlayer>(owner.m_surface);
+        player->hide();
+        QString error;
+        try {
+            if (!OpenMediaFile(o->Rec.Obj_Media, o->kind(), *player, &error))
+                return nullptr;
+        } catch (const EMCIDeviceError &) {
+            return nullptr;
+        }
+        media.push_back(std::make_unique<PlayerPlayback>(std::move(player)));
+        return media.back().get();
+    }
+    void followLink() override
+    {
+        QMetaObject::invokeMethod(
+            &owner, [w = &owner] { w->StopPlaying(); }, Qt::QueuedConnection);
+    }
+
+    TAuthorMain &owner;
+    SystemClock systemClock;
+    QtTimerFactory qtTimers;
+    TDbFlagList flags;
+    std::vector<std::unique_ptr<PlayerPlayback>> media;
+    TPlayList list;
+};
 
 namespace {
 
@@ -142,6 +226,7 @@ TAuthorMain::TAuthorMain(Connection &connection, UiServices &ui, const Authoring
 
 TAuthorMain::~TAuthorMain()
 {
+    StopPlaying();
     StopPreview();
     // The clipboard lets go of the objects the window's lists own before they go.
     if (clipboard)
@@ -319,6 +404,7 @@ bool TAuthorMain::CloseSlide()
     TDbSlide *slide = m_books.ActiveSlide;
     if (!slide)
         return true;
+    StopPlaying();
     StopPreview();
     if (!m_books.CloseSlide(slide, m_books.SlideModified)) {
         // The save failed: the slide stays open with its changes.
@@ -717,6 +803,40 @@ void TAuthorMain::StopPreview(TDbObject *o)
     }
 }
 
+bool TAuthorMain::PlaySlide()
+{
+    TDbSlide *slide = m_books.ActiveSlide;
+    if (!slide || m_play)
+        return false;
+    StopPreview();
+    m_surface->ClearSelection();
+    m_play = std::make_unique<Play>(*this);
+    m_play->flags.LoadFlags(slide);
+    m_surface->PlayMode = true;
+    // Every object waits for its time.
+    for (TDbObject *o : std::as_const(slide->Objects.Objects))
+        if (TDesignVisual *v = m_surface->visualOf(o))
+            v->Visible = false;
+    m_play->list.PlayMode = true;
+    m_play->list.BuildPlayList(slide, m_play->flags);
+    m_play->list.LinkPlayList();
+    m_play->list.StartPlay();
+    m_surface->update();
+    UpdateMenuItems();
+    return true;
+}
+
+void TAuthorMain::StopPlaying()
+{
+    if (!m_play)
+        return;
+    m_play->list.StopPlay();
+    m_play.reset();
+    m_surface->PlayMode = false;
+    m_surface->RefreshVisibility();
+    UpdateMenuItems();
+}
+
 void TAuthorMain::SetGraphicAttributes(const ObjectProperties &props)
 {
     for (TDbObject *o : selected())
@@ -753,6 +873,12 @@ void TAuthorMain::SetLink(int cbId, int slideId)
 
 void TAuthorMain::keyPressEvent(QKeyEvent *event)
 {
+    if (playing()) {
+        // While the slide plays, Escape stops it and nothing is edited.
+        if (event->key() == Qt::Key_Escape)
+            StopPlaying();
+        return;
+    }
     const bool selection = m_books.ActiveSlide && !m_books.ActiveSlide->Selection.isEmpty();
     if (event->key() == Qt::Key_Delete && selection) {
         DeleteObjects();
@@ -842,7 +968,12 @@ void TAuthorMain::createMenus()
             &TAuthorMain::DeleteSlide);
     connect(addAction(m_slideMenu, "muiCloseSlide", "&Close"), &QAction::triggered, this,
             &TAuthorMain::CloseSlide);
-    addAction(m_slideMenu, "muiPlaySlide", "&Play")->setEnabled(false);
+    connect(addAction(m_slideMenu, "muiPlaySlide", "&Play"), &QAction::triggered, this, [this] {
+        if (playing())
+            StopPlaying();
+        else
+            PlaySlide();
+    });
     addAction(m_slideMenu, "muiSlideProperty", "P&roperty...")->setEnabled(false);
 
     QMenu *insert = m_objectMenu->addMenu(QStringLiteral("&Insert"));
@@ -1051,8 +1182,11 @@ void TAuthorMain::UpdateMenuItems()
     set("muiDeleteClearBook", m_books.ActiveClearBook != nullptr);
     set("muiNewSlide", !m_books.ClearBooks.isEmpty());
     set("muiOpenSlide", !m_books.ClearBooks.isEmpty());
-    for (const char *name : {"muiSaveSlide", "muiSaveSlideAs", "muiDeleteSlide", "muiCloseSlide"})
+    for (const char *name :
+         {"muiSaveSlide", "muiSaveSlideAs", "muiDeleteSlide", "muiCloseSlide", "muiPlaySlide"})
         set(name, open);
+    if (QAction *play = m_actions.value(QStringLiteral("muiPlaySlide")))
+        play->setText(playing() ? QStringLiteral("Stop Play") : QStringLiteral("&Play"));
     set("muiDeleteObject", selection);
     set("muiBringToFront", selection);
     set("muiSendToBack", selection);

@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QAction;
 class QMenu;
@@ -20,7 +21,9 @@ class QScrollArea;
 
 namespace vk {
 
+class Clock;
 class Connection;
+class TimerFactory;
 class TSlideBack;
 class UiServices;
 
@@ -34,6 +37,9 @@ struct AuthoringFrame
     std::function<QString(DrawTool)> chooseMediaFile;
     std::function<void()> changed; // the commands' state may have changed
     QSize screen;                  // the screen the slides are designed for
+    // The time a slide plays on: the system's unless given (tests give a virtual clock).
+    Clock *playClock = nullptr;
+    TimerFactory *playTimers = nullptr;
 };
 
 class TAuthorMain : public QWidget, public ChildWindow, public AuthoringViews
@@ -102,6 +108,12 @@ public:
     bool PreviewMedia();
     void StopPreview(TDbObject *o = nullptr);
     bool previewing(const TDbObject *o) const { return m_previews.contains(o); }
+
+    // Plays the edited slide on its surface, on the timeline engine: objects appear and media
+    // start at their times, the slide's stored flags steer it. Editing waits until it stops.
+    bool PlaySlide();
+    void StopPlaying();
+    bool playing() const { return m_play != nullptr; }
     // The Attributes items that show for the selection now.
     QStringList visibleAttributes() const;
 
@@ -148,6 +160,8 @@ private:
     QHash<QString, QAction *> m_actions;
     QMenu *m_clearBookMenu = nullptr, *m_slideMenu = nullptr, *m_objectMenu = nullptr, *m_editMenu = nullptr;
     QHash<const TDbObject *, class TMediaPlayer *> m_previews;
+    struct Play;
+    std::unique_ptr<Play> m_play;
     bool m_fixedZoom = false;
     int m_zoom = 100;
 };
