@@ -325,6 +325,7 @@ bool TDbClearBookList::DeleteClearBook(TDbClearBook *cb)
                 o->Visual = nullptr;
             }
             m_views->surfaceHidden();
+            ClearHistory();
             ActiveSlide = nullptr;
             SlideModified = false;
         }
@@ -729,6 +730,7 @@ bool TDbClearBookList::SaveSlide(TDbSlide *slide)
         slide->Objects.DesignOrder.removeOne(o);
         slide->Selection.removeOne(o);
         m_views->hideVisual(o);
+        forgetInHistory(o);
         if (--o->RefCount <= 0) {
             m_views->destroyVisual(o);
             delete o;
@@ -756,6 +758,8 @@ bool TDbClearBookList::RevertSlide(TDbSlide *slide)
 {
     if (!slide)
         return false;
+    if (slide == ActiveSlide)
+        ClearHistory();
     TDbClearBook *cb = slide->Owner;
     if (!slide->isStored()) {
         // Objects moved onto it from elsewhere go home; the rest goes with the slide.
@@ -859,6 +863,9 @@ bool TDbClearBookList::CloseSlide(TDbSlide *slide, bool ask)
 {
     if (!slide)
         return true;
+    // Closing the slide ends its history (saving keeps it).
+    if (slide == ActiveSlide)
+        ClearHistory();
     m_views->timelineCleared();
     for (TDbObject *o : std::as_const(slide->Selection))
         o->Selected = false;
@@ -1166,6 +1173,8 @@ bool TDbClearBookList::DetachSlide(TDbSlideList &list, TDbSlide *slide)
 
 bool TDbClearBookList::RemoveSlide(TDbSlideList &list, TDbSlide *slide)
 {
+    if (slide == ActiveSlide)
+        ClearHistory();
     UiServices *ui = m_connection.ui();
     if (ui)
         ui->setHourglass(true);

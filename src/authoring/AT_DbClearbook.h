@@ -13,12 +13,15 @@
 #include "PropertyText.h"
 #include "TextForms.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace vk {
 
@@ -70,6 +73,8 @@ struct TsObject
     double Width_S = 0;
     double Height_S = 0;
     int Design_Index = 0;
+
+    bool operator==(const TsObject &) const = default;
 };
 
 // Column bits of an object's `Changed` mask.
@@ -376,6 +381,21 @@ public:
     // Lets go of one reference; the last deletes the row (when stored) and frees the object.
     bool ReleaseObject(TDbObject *o);
 
+    // --- Changes to the edited slide, with their history
+    // Runs a change of the edited slide as one step: when it answers false the slide is put
+    // back as it was (nothing changed); otherwise the step can be undone and redone.
+    bool Request(const std::function<bool()> &change);
+    // A change made over several events (a drag): begun, then ended (recorded when something
+    // changed) or given up (put back).
+    void BeginChange();
+    void EndChange();
+    void CancelChange();
+    bool Undo();
+    bool Redo();
+    bool CanUndo() const { return !m_undo.isEmpty(); }
+    bool CanRedo() const { return !m_redo.isEmpty(); }
+    void ClearHistory();
+
     // The display integers from the held floats: × √(SurfaceZoom / 100), truncated; a held 0
     // leaves its integer; rows without floats get them from the integers first.
     void ApplyDisplayGeometry(TDbObject *o) const;
@@ -392,6 +412,27 @@ private:
     bool storeSlideIndex(TDbSlide *slide);
     void loadLinkTitles(TDbObject *o);
     void giveBack(TDbObject *o);
+
+    struct ObjectState
+    {
+        TsObject rec;
+        bool disabled = false;
+        QString memoText;
+        bool hasMemoText = false;
+        bool operator==(const ObjectState &) const = default;
+    };
+    struct SlideState
+    {
+        TDbSlide *slide = nullptr;
+        QList<TDbObject *> objects, design;
+        QHash<TDbObject *, ObjectState> states;
+        bool operator==(const SlideState &) const = default;
+    };
+    SlideState captureState() const;
+    void restoreState(const SlideState &state);
+    void forgetInHistory(TDbObject *o);
+    QList<SlideState> m_undo, m_redo;
+    std::optional<SlideState> m_pending;
 
     Connection &m_connection;
     AuthoringViews m_noViews;

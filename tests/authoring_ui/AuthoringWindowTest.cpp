@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTemporaryDir>
@@ -407,6 +408,117 @@ TEST_F(AuthoringWindowTest, TheSlidePlaysOnItsSurface)
     EXPECT_FALSE(window->playing());
     EXPECT_FALSE(surface->PlayMode);
     EXPECT_TRUE(surface->visualOf(now)->Visible);
+}
+
+TEST_F(AuthoringWindowTest, UndoAndRedoRestoreTheSlideExactly)
+{
+    TDbClearBook *cb = window->NewClearBook("Book", "", "");
+    TDbSlide *slide = window->NewSlide(cb, "history", "", "");
+    TSlideBack *surface = window->surface();
+    TDbClearBookList &books = window->books();
+    auto state = [slide] {
+        QStringList out;
+        // What the person sees: the objects not removed.
+        for (const TDbObject *o : slide->Objects.Objects)
+            if (!o->Rec.Removed)
+                out << QStringLiteral("%1 %2,%3 %4x%5 index=%6 caption=%7 props=%8")
+                           .arg(o->Rec.Title)
+                           .arg(o->Rec.Left)
+                           .arg(o->Rec.Top)
+                           .arg(o->Rec.Width)
+                           .arg(o->Rec.Height)
+                           .arg(o->Rec.Index)
+                           .arg(o->Rec.Caption, o->Rec.Spec_Property2);
+        QStringList design;
+        for (const TDbObject *o : slide->Objects.DesignOrder)
+            design << o->Rec.Title;
+        return out.join('|') + QStringLiteral(" design:") + design.join(',');
+    };
+    TDbObject *rect = nullptr, *text = nullptr;
+    src.ui.answer = true;
+    struct Step
+    {
+        const char *name;
+        std::function<void()> change;
+    };
+    const Step steps[] = {
+        {"insert", [&] { rect = surface->drawObject(DrawTool::Rectangle, QPoint(10, 10), QPoint(90, 60)); }},
+        {"insert another",
+         [&] { text = surface->drawObject(DrawTool::Text, QPoint(100, 100), QPoint(101, 101)); }},
+        {"move",
+         [&] {
+             surface->SelectOnly(rect);
+             window->Nudge(7, 3);
+         }},
+        {"a property",
+         [&] {
+             surface->SelectOnly(text);
+             window->SetCaption(QStringLiteral("changed"));
+         }},
+        {"reorder",
+         [&] {
+             surface->SelectOnly(rect);
+             window->action("muiBringToFront")->trigger();
+         }},
+        {"paste",
+         [&] {
+             surface->SelectOnly(rect);
+             window->Copy();
+             window->Paste();
+         }},
+        {"delete",
+         [&] {
+             surface->SelectOnly(text);
+             window->DeleteObjects();
+         }},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
+        const QString before = state();
+        step.change();
+        const QString after = state();
+        ASSERT_NE(before, after);
+        ASSERT_TRUE(window->Undo());
+        EXPECT_EQ(state(), before);
+        ASSERT_TRUE(window->Redo());
+        EXPECT_EQ(state(), after);
+    }
+
+    // A refused change leaves everything as it was and no step.
+    const QString before = state();
+    ASSERT_TRUE(books.CanUndo());
+    const int undoable = [&] {
+        int n = 0;
+        while (books.CanUndo() && n < 100) {
+            books.Undo();
+            ++n;
+        }
+        for (int i = 0; i < n; ++i)
+            books.Redo();
+        return n;
+    }();
+    EXPECT_EQ(state(), before);
+    EXPECT_FALSE(books.Request([&] {
+        rect->Rec.Left += 100;
+        rect->Rec.Title = "refused";
+        return false;
+    }));
+    EXPECT_EQ(state(), before);
+
+    EXPECT_EQ(undoable, 7);
+    // Saving keeps the history (of the objects still on the slide); closing the slide ends it.
+    surface->SelectOnly(rect);
+    const int left = rect->Rec.Left;
+    window->Nudge(4, 0);
+    ASSERT_TRUE(window->SaveSlide());
+    EXPECT_TRUE(books.CanUndo());
+    ASSERT_TRUE(window->Undo());
+    EXPECT_EQ(rect->Rec.Left, left);
+    EXPECT_TRUE(books.SlideModified);
+    ASSERT_TRUE(window->SaveSlide());
+    ASSERT_TRUE(window->CloseSlide());
+    EXPECT_FALSE(books.CanUndo());
+    EXPECT_FALSE(books.CanRedo());
 }
 
 } // namespace

@@ -121,6 +121,17 @@ struct TAuthorMain::Play : public PlayViews
 
 namespace {
 
+// One step of the slide's history around a change made in several statements.
+class ChangeStep
+{
+public:
+    explicit ChangeStep(TDbClearBookList &books) : m_books(books) { m_books.BeginChange(); }
+    ~ChangeStep() { m_books.EndChange(); }
+
+private:
+    TDbClearBookList &m_books;
+};
+
 QString titleOrNone(const QString &title, bool present)
 {
     return present ? title : QStringLiteral("None");
@@ -478,8 +489,12 @@ void TAuthorMain::DeleteObjects()
     if (!m_ui.askYesNo(question))
         return;
     const QList<TDbObject *> chosen = slide->Selection;
-    for (qsizetype i = chosen.size() - 1; i >= 0; --i)
-        m_books.RemoveObject(slide->Objects, chosen[i], slide);
+    m_books.Request([&] {
+        bool all = true;
+        for (qsizetype i = chosen.size() - 1; i >= 0; --i)
+            all = m_books.RemoveObject(slide->Objects, chosen[i], slide) && all;
+        return all;
+    });
     slide->Selection.clear();
     m_books.SlideModified = true;
     m_surface->update();
@@ -509,12 +524,15 @@ void TAuthorMain::Cut()
     QList<TDbObject *> chosen = slide->Selection;
     std::stable_sort(chosen.begin(), chosen.end(),
                      [](const TDbObject *a, const TDbObject *b) { return a->Rec.Index < b->Rec.Index; });
-    for (TDbObject *o : chosen) {
-        TDbObject *taken = o;
-        // The edited slide keeps the object marked removed; the clipboard holds a copy of it.
-        m_books.TakeFromDesignOrder(slide->Objects, taken, true);
-        m_books.ClipboardAdd(*clipboard, taken);
-    }
+    m_books.Request([&] {
+        for (TDbObject *o : chosen) {
+            TDbObject *taken = o;
+            // The edited slide keeps the object marked removed; the clipboard holds a copy of it.
+            m_books.TakeFromDesignOrder(slide->Objects, taken, true);
+            m_books.ClipboardAdd(*clipboard, taken);
+        }
+        return true;
+    });
     slide->Selection.clear();
     m_books.SlideModified = true;
     m_surface->update();
@@ -528,6 +546,7 @@ void TAuthorMain::Paste()
         return;
     const int first = int(slide->Objects.DesignOrder.size());
     int pasted = 0;
+    m_books.BeginChange();
     for (const ClipboardEntry &e : std::as_const(*clipboard)) {
         TDbObject *o = nullptr;
         if (e.IsObject) {
@@ -543,12 +562,29 @@ void TAuthorMain::Paste()
         else
             delete o;
     }
+    m_books.EndChange();
     if (pasted) {
         m_books.SelectRange(slide->Objects, first, pasted);
         m_books.SlideModified = true;
     }
     m_surface->update();
     UpdateMenuItems();
+}
+
+bool TAuthorMain::Undo()
+{
+    const bool done = m_books.Undo();
+    m_surface->update();
+    UpdateMenuItems();
+    return done;
+}
+
+bool TAuthorMain::Redo()
+{
+    const bool done = m_books.Redo();
+    m_surface->update();
+    UpdateMenuItems();
+    return done;
 }
 
 void TAuthorMain::SelectAll()
@@ -629,6 +665,7 @@ void TAuthorMain::propertiesChanged(TDbObject *o)
 
 void TAuthorMain::SetObjectsDisabled(bool on)
 {
+    const ChangeStep step(m_books);
     for (TDbObject *o : selected()) {
         o->SetDisabled(on);
         propertiesChanged(o);
@@ -638,6 +675,7 @@ void TAuthorMain::SetObjectsDisabled(bool on)
 
 void TAuthorMain::SetTransparent(bool on)
 {
+    const ChangeStep step(m_books);
     for (TDbObject *o : selected())
         if (o->kind() == ObjectKind::Text)
             if (TDesignVisual *v = m_surface->visualOf(o)) {
@@ -649,6 +687,7 @@ void TAuthorMain::SetTransparent(bool on)
 
 void TAuthorMain::SetObjectsFont(const QFont &font)
 {
+    const ChangeStep step(m_books);
     for (TDbObject *o : selected())
         if (isFontKind(o->kind()))
             if (TDesignVisual *v = m_surface->visualOf(o)) {
@@ -664,6 +703,7 @@ void TAuthorMain::SetObjectsFont(const QFont &font)
 
 void TAuthorMain::SetObjectsColor(const QColor &color)
 {
+    const ChangeStep step(m_books);
     const ColorValue value = ColorValue(color.red() | (color.green() << 8) | (color.blue() << 16));
     for (TDbObject *o : selected())
         if (o->kind() == ObjectKind::Text || o->kind() == ObjectKind::Memo)
@@ -675,6 +715,7 @@ void TAuthorMain::SetObjectsColor(const QColor &color)
 
 void TAuthorMain::SetCaption(const QString &caption)
 {
+    const ChangeStep step(m_books);
     for (TDbObject *o : selected())
         if (o->kind() == ObjectKind::Text || o->kind() == ObjectKind::Button) {
             o->Rec.Caption = caption;
@@ -684,6 +725,7 @@ void TAuthorMain::SetCaption(const QString &caption)
 
 void TAuthorMain::SetMemoText(const QString &text)
 {
+    const ChangeStep step(m_books);
     for (TDbObject *o : selected())
         if (o->kind() == ObjectKind::Memo) {
             o->MemoText = text;
@@ -695,6 +737,7 @@ void TAuthorMain::SetMemoText(const QString &text)
 
 void TAuthorMain::ResizeToPicture(SizeRule rule)
 {
+    const ChangeStep step(m_books);
     const double z = linearZoom(m_surface->SurfaceZoom);
     for (TDbObject *o : selected()) {
         TDesignVisual *v = m_surface->visualOf(o);
@@ -839,6 +882,7 @@ void TAuthorMain::StopPlaying()
 
 void TAuthorMain::SetGraphicAttributes(const ObjectProperties &props)
 {
+    const ChangeStep step(m_books);
     for (TDbObject *o : selected())
         if (isShapeKind(o->kind()))
             if (TDesignVisual *v = m_surface->visualOf(o)) {
@@ -856,6 +900,7 @@ void TAuthorMain::SetGraphicAttributes(const ObjectProperties &props)
 
 void TAuthorMain::SetLink(int cbId, int slideId)
 {
+    const ChangeStep step(m_books);
     for (TDbObject *o : selected()) {
         if (o->Rec.Obj_Link_SlideId == slideId && o->Rec.Obj_Link_CBId == cbId)
             continue;
@@ -998,12 +1043,18 @@ void TAuthorMain::createMenus()
     connect(addAction(m_objectMenu, "muiDeleteObject", "&Delete"), &QAction::triggered, this,
             &TAuthorMain::DeleteObjects);
     connect(addAction(m_objectMenu, "muiBringToFront", "Bring To Front"), &QAction::triggered, this, [this] {
-        m_books.BringToFront();
+        m_books.Request([this] {
+            m_books.BringToFront();
+            return true;
+        });
         m_surface->update();
         UpdateMenuItems();
     });
     connect(addAction(m_objectMenu, "muiSendToBack", "Send To Back"), &QAction::triggered, this, [this] {
-        m_books.SendToBack();
+        m_books.Request([this] {
+            m_books.SendToBack();
+            return true;
+        });
         m_surface->update();
         UpdateMenuItems();
     });
@@ -1153,6 +1204,11 @@ void TAuthorMain::createMenus()
             a->setVisible(shown.contains(a->objectName().mid(7)));
     });
 
+    connect(addAction(m_editMenu, "muiUndo", "&Undo", QKeySequence::Undo), &QAction::triggered, this,
+            &TAuthorMain::Undo);
+    connect(addAction(m_editMenu, "muiRedo", "&Redo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)),
+            &QAction::triggered, this, &TAuthorMain::Redo);
+    m_editMenu->addSeparator();
     connect(addAction(m_editMenu, "muiCut", "C&ut", QKeySequence::Cut), &QAction::triggered, this,
             &TAuthorMain::Cut);
     connect(addAction(m_editMenu, "muiCopy", "C&opy", QKeySequence::Copy), &QAction::triggered, this,
@@ -1195,6 +1251,8 @@ void TAuthorMain::UpdateMenuItems()
     set("muiCopy", selection);
     set("muiPaste", open && clipboard && !clipboard->isEmpty());
     set("muiSelectAll", open);
+    set("muiUndo", open && m_books.CanUndo() && !playing());
+    set("muiRedo", open && m_books.CanRedo() && !playing());
     if (selection) {
         bool disabled = true, transparent = true;
         for (const TDbObject *o : std::as_const(slide->Selection)) {

@@ -80,6 +80,9 @@ public:
     void Copy();
     void Paste();
     void SelectAll();
+    // The slide's history: every change above is one step.
+    bool Undo();
+    bool Redo();
     void Nudge(int dx, int dy);
     void InsertTool(DrawTool tool);
     void UpdateMenuItems();

@@ -438,9 +438,17 @@ void TSlideBack::MoveSelection(int dx, int dy)
 {
     if (!m_slide || m_slide->Selection.isEmpty())
         return;
-    for (TDbObject *o : std::as_const(m_slide->Selection))
-        if (TDesignVisual *v = visualOf(o))
-            storeGeometry(o, v->rect().translated(dx, dy));
+    // A drag is one step of the history, begun at the press; a nudge is a step of its own.
+    auto move = [&] {
+        for (TDbObject *o : std::as_const(m_slide->Selection))
+            if (TDesignVisual *v = visualOf(o))
+                storeGeometry(o, v->rect().translated(dx, dy));
+        return true;
+    };
+    if (m_moving)
+        move();
+    else
+        m_books.Request(move);
     update();
     emit modified();
 }
@@ -518,7 +526,11 @@ TDbObject *TSlideBack::drawObject(DrawTool tool, QPoint from, QPoint to, const Q
     }
     if (in.mediaPath.size())
         rec->Obj_TypeId = MediaTypeOfExtension(in.mediaPath);
-    TDbObject *o = m_books.AddNewObject(m_slide, *rec);
+    TDbObject *o = nullptr;
+    m_books.Request([&] {
+        o = m_books.AddNewObject(m_slide, *rec);
+        return o != nullptr;
+    });
     if (!visualOf(o))
         BuildVisual(o);
     SelectOnly(o);
@@ -600,6 +612,7 @@ void TSlideBack::mousePressEvent(QMouseEvent *event)
             m_handle = h;
             m_handleObject = o;
             m_handleStart = v->rect();
+            m_books.BeginChange();
             return;
         }
     }
@@ -613,6 +626,8 @@ void TSlideBack::mousePressEvent(QMouseEvent *event)
             SelectOnly(o);
         }
         m_moving = o->Selected;
+        if (m_moving)
+            m_books.BeginChange();
         return;
     }
     Drawing = true; // a band
@@ -656,12 +671,14 @@ void TSlideBack::mouseReleaseEvent(QMouseEvent *event)
         }
         m_handle = HandleNone;
         m_handleObject = nullptr;
+        m_books.EndChange();
         update();
         emit modified();
         return;
     }
     if (m_moving) {
         m_moving = false;
+        m_books.EndChange();
         return;
     }
     if (!Drawing || m_polygon)
