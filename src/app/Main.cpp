@@ -629,6 +629,13 @@ void TMainForm::LoadBackground()
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
+    // The authoring tool asks to save a changed slide first; when that save fails the slide
+    // stays open, and so does the workspace.
+    if (m_author)
+        if (auto *sub = qobject_cast<QMdiSubWindow *>(m_author->parentWidget()); sub && !sub->close()) {
+            event->ignore();
+            return;
+        }
     FormClose();
     event->accept();
 }
