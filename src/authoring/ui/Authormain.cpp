@@ -165,6 +165,8 @@ struct BookForm
         form->addRow(QStringLiteral("Title :"), title);
         form->addRow(QStringLiteral("Author :"), author);
         form->addRow(QStringLiteral("Description :"), description);
+        // The title is what is typed first.
+        title->setFocus();
         auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
         QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
         QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
