@@ -521,4 +521,55 @@ TEST_F(AuthoringWindowTest, UndoAndRedoRestoreTheSlideExactly)
     EXPECT_FALSE(books.CanRedo());
 }
 
+TEST_F(AuthoringWindowTest, LibraryMediaPasteAsObjectsAndABandSelectsWhatItTouches)
+{
+    TDbFolderList library(src.connection);
+    ASSERT_TRUE(library.Load(80, 100, 3));
+    TDbFolder *folder = library.AddRootFolder("pictures", 80, 3, 100);
+    QImage img(40, 30, QImage::Format_RGB32);
+    img.fill(Qt::darkGreen);
+    const QString path = work.filePath("green.png");
+    img.save(path);
+    int mode = 0;
+    TDbMedia *a = library.InsertMediaFile(folder, path, mode);
+    TDbMedia *b = library.InsertMediaFile(folder, path, mode);
+    ASSERT_TRUE(a && b);
+    // A media item, a folder and another item: only the first is pasted.
+    library.ClipboardAdd(clipboard, a);
+    library.ClipboardAdd(clipboard, folder);
+    library.ClipboardAdd(clipboard, b);
+
+    TDbClearBook *cb = window->NewClearBook("Book", "", "");
+    TDbSlide *slide = window->NewSlide(cb, "pasted", "", "");
+    window->Paste();
+    ASSERT_EQ(slide->Objects.DesignOrder.size(), 1);
+    TDbObject *pasted = slide->Objects.DesignOrder[0];
+    EXPECT_EQ(pasted->Rec.Obj_Media, a->Rec.MediaFile);
+    EXPECT_TRUE(pasted->Rec.Obj_Flag) << "the slide shares the library's file";
+    EXPECT_EQ(slide->Selection, QList<TDbObject *>{pasted});
+    ASSERT_TRUE(window->SaveSlide());
+    EXPECT_EQ(pasted->Rec.Obj_Media, a->Rec.MediaFile);
+
+    // A band touching a rectangle and a falling line's segment selects both, not the ellipse.
+    TSlideBack *surface = window->surface();
+    TDbObject *rect = surface->drawObject(DrawTool::Rectangle, QPoint(300, 300), QPoint(360, 340));
+    TDbObject *line = surface->drawObject(DrawTool::Line, QPoint(400, 300), QPoint(500, 400));
+    TDbObject *ellipse = surface->drawObject(DrawTool::Ellipse, QPoint(600, 300), QPoint(700, 380));
+    surface->bandSelect(QRect(QPoint(340, 320), QPoint(455, 352)));
+    EXPECT_TRUE(rect->Selected);
+    EXPECT_TRUE(line->Selected);
+    EXPECT_FALSE(ellipse->Selected);
+    EXPECT_FALSE(pasted->Selected);
+    // Inside a hollow ellipse's box but off its outline: not touched.
+    ObjectProperties hollow = surface->visualOf(ellipse)->Props;
+    surface->SelectOnly(ellipse);
+    hollow.BrushStyle = 1;
+    window->SetGraphicAttributes(hollow);
+    surface->bandSelect(QRect(QPoint(640, 330), QPoint(660, 350)));
+    EXPECT_FALSE(ellipse->Selected);
+    surface->bandSelect(QRect(QPoint(595, 330), QPoint(610, 350)));
+    EXPECT_TRUE(ellipse->Selected);
+    library.ClipboardClear(clipboard);
+}
+
 } // namespace
