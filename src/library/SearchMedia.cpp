@@ -286,7 +286,12 @@ bool RunSearch(Connection &c, const SearchQuery &query, TDbFolder *result, TDbFo
 
 bool SearchOids(Connection &c, const SearchQuery &query, QStringList *oids)
 {
-    std::unique_ptr<Statement> st = openSearch(c, query);
+    // Only the OIDs are wanted: the same conditions over one column.
+    SearchQuery only = query;
+    const qsizetype from = only.text.indexOf(QStringLiteral(" from MediaData "));
+    if (only.text.startsWith(QStringLiteral("select ")) && from > 0)
+        only.text = QStringLiteral("select OID") + only.text.mid(from);
+    std::unique_ptr<Statement> st = openSearch(c, only);
     if (!st)
         return false;
     QStringList row;
