@@ -1242,6 +1242,7 @@ void TMainForm::AuthoringToolClick()
                 a->setChecked(true);
     };
     frame.showZoom = [this](int zoom, bool) { m_fitComboBox->setCurrentText(QString::number(zoom)); };
+    frame.clearClipboard = [this] { clearClipboard(); };
     frame.changed = [this] {
         if (m_author && m_author == ActiveView())
             UpdateMenuItems();

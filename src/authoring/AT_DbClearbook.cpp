@@ -64,6 +64,16 @@ bool deleteFlags(Connection &c, const QString &text, const QStringList &values)
     return true;
 }
 
+// Every row of an opened statement; false when a fetch failed before the end.
+bool fetchAll(Statement &st, QList<QStringList> *rows)
+{
+    QStringList row;
+    int rc;
+    while ((rc = st.fetch(row)) < 2)
+        rows->append(row);
+    return rc == vkdb::DbNoMoreRows;
+}
+
 // What a save or a delete may change in memory, put back when the change is not made.
 class SlideSnapshot
 {
@@ -155,11 +165,7 @@ bool TDbClearBookList::LoadClearBooks()
             c.report(MsgRetrieveTableData, ClearBookTable);
             return false;
         }
-        QStringList row;
-        int rc;
-        while ((rc = st.fetch(row)) < 2)
-            rows.append(row);
-        if (rc != vkdb::DbNoMoreRows) {
+        if (!fetchAll(st, &rows)) {
             c.report(MsgRetrieveTableData, ClearBookTable);
             return false;
         }
@@ -183,11 +189,7 @@ bool TDbClearBookList::LoadClearBooks()
                 c.report(MsgRetrieveTableData, SlideTable);
                 return false;
             }
-            QStringList s;
-            int rc;
-            while ((rc = st.fetch(s)) < 2)
-                slideRows.append(s);
-            if (rc != vkdb::DbNoMoreRows) {
+            if (!fetchAll(st, &slideRows)) {
                 c.report(MsgRetrieveTableData, SlideTable);
                 return false;
             }

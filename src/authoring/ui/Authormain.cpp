@@ -508,10 +508,8 @@ void TAuthorMain::Copy()
     TDbSlide *slide = m_books.ActiveSlide;
     if (!slide || slide->Selection.isEmpty() || !clipboard)
         return;
-    m_books.ClipboardClear(*clipboard);
-    QList<TDbObject *> chosen = slide->Selection;
-    std::stable_sort(chosen.begin(), chosen.end(),
-                     [](const TDbObject *a, const TDbObject *b) { return a->Rec.Index < b->Rec.Index; });
+    clearClipboard();
+    const QList<TDbObject *> chosen = selectedInStackOrder();
     for (TDbObject *o : chosen)
         m_books.ClipboardAdd(*clipboard, o);
     UpdateMenuItems();
@@ -522,10 +520,8 @@ void TAuthorMain::Cut()
     TDbSlide *slide = m_books.ActiveSlide;
     if (!slide || slide->Selection.isEmpty() || !clipboard)
         return;
-    m_books.ClipboardClear(*clipboard);
-    QList<TDbObject *> chosen = slide->Selection;
-    std::stable_sort(chosen.begin(), chosen.end(),
-                     [](const TDbObject *a, const TDbObject *b) { return a->Rec.Index < b->Rec.Index; });
+    clearClipboard();
+    const QList<TDbObject *> chosen = selectedInStackOrder();
     m_books.Request([&] {
         for (TDbObject *o : chosen) {
             TDbObject *taken = o;
@@ -643,6 +639,22 @@ void TAuthorMain::selectionChanged(TDbSlide *)
 QList<TDbObject *> TAuthorMain::selected() const
 {
     return m_books.ActiveSlide ? m_books.ActiveSlide->Selection : QList<TDbObject *>();
+}
+
+QList<TDbObject *> TAuthorMain::selectedInStackOrder() const
+{
+    QList<TDbObject *> chosen = selected();
+    std::stable_sort(chosen.begin(), chosen.end(),
+                     [](const TDbObject *a, const TDbObject *b) { return a->Rec.Index < b->Rec.Index; });
+    return chosen;
+}
+
+void TAuthorMain::clearClipboard()
+{
+    if (m_frame.clearClipboard)
+        m_frame.clearClipboard();
+    else if (clipboard)
+        m_books.ClipboardClear(*clipboard);
 }
 
 QStringList TAuthorMain::visibleAttributes() const

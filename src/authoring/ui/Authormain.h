@@ -37,6 +37,8 @@ struct AuthoringFrame
     std::function<QString(DrawTool)> chooseMediaFile;
     std::function<void()> changed; // the commands' state may have changed
     QSize screen;                  // the screen the slides are designed for
+    // Empties the workspace clipboard: slide objects and library items alike.
+    std::function<void()> clearClipboard;
     // The time a slide plays on: the system's unless given (tests give a virtual clock).
     Clock *playClock = nullptr;
     TimerFactory *playTimers = nullptr;
@@ -144,6 +146,9 @@ private:
     void slideShown();
     void placeSurface();
     QList<TDbObject *> selected() const;
+    // The selection bottom to top, as cut and copy take it.
+    QList<TDbObject *> selectedInStackOrder() const;
+    void clearClipboard();
     void propertiesChanged(TDbObject *o);
 
 public:
