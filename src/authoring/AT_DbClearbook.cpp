@@ -64,6 +64,17 @@ bool deleteFlags(Connection &c, const QString &text, const QStringList &values)
     return true;
 }
 
+// Whether a count query for one value finds a row. A query that cannot run counts as found,
+// so that a failing check never makes the caller store a row twice.
+bool rowExists(Connection &c, const QString &text, const QString &value)
+{
+    Statement st(c, text);
+    QStringList row;
+    if (!st.needsParams() || st.bind(value) > 1 || st.execute() > 1 || st.fetch(row) != vkdb::DbOk)
+        return true;
+    return row.value(0).toInt() > 0;
+}
+
 // Every row of an opened statement; false when a fetch failed before the end.
 bool fetchAll(Statement &st, QList<QStringList> *rows)
 {
@@ -653,7 +664,36 @@ bool TDbClearBookList::SaveSlide(TDbSlide *slide)
     bool ok = true;
     bool complete = true;
     bool inserted = false;
+    // Another program may have removed rows this one still shows (the workspace open while
+    // vkctl works): what is gone is stored again rather than updated into nothing.
+    const int bookId = slide->Owner ? slide->Owner->Rec.CB_Id : slide->Rec.CB_Id;
+    if (!rowExists(c, QStringLiteral("select count(*) from ClearBook_Table where CB_Id=?"),
+                   QString::number(bookId))) {
+        c.report(vkMessage("ClearBookRemovedElsewhere"));
+        return false;
+    }
+    if (slide->isStored() &&
+        !rowExists(c, QStringLiteral("select count(*) from Slide_Table where OID=?"), slide->Rec.OID))
+        slide->Rec.OID = NotStored;
+    for (TDbObject *o : std::as_const(slide->Objects.Objects))
+        if (o->isStored() && !o->HomeSlide &&
+            !rowExists(c, QStringLiteral("select count(*) from Object_Table where OID=?"), o->Rec.OID)) {
+            o->Rec.OID = NotStored;
+            if (o->Rec.Removed)
+                continue;
+            // Its row held its own copy of the file, which went with the row: a file it shared
+            // with the library may still be there, and is copied in when it is.
+            o->Rec.Obj_Flag = false;
+        }
     if (!slide->isStored()) {
+        // Appended last: past whatever another program stored in the ClearBook meanwhile.
+        if (slide->Owner && !slide->Owner->Slides.isEmpty() && slide->Owner->Slides.last() == slide) {
+            Statement st(c, QStringLiteral("select max(Slide_Index) from Slide_Table where CB_Id=?"));
+            QStringList row;
+            if (st.needsParams() && st.bind(QString::number(bookId)) < 2 && st.execute() < 2 &&
+                st.fetch(row) == vkdb::DbOk && !row.value(0).isEmpty())
+                slide->Rec.Slide_Index = std::max(slide->Rec.Slide_Index, intOr(row.value(0), 0) + 32);
+        }
         ok = InsertSlide(slide, true);
         inserted = ok;
     }

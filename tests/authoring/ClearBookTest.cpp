@@ -19,6 +19,10 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace vk;
 
 namespace {
@@ -642,6 +646,126 @@ TEST_F(ClearBookTest, TitlesOfLinksAndLostTargets)
     ASSERT_TRUE(books->DeleteClearBook(cb));
     EXPECT_EQ(books->ClearBookTitle(id), "(Lost)");
     EXPECT_TRUE(src.ui.messages.isEmpty()) << src.ui.messages.join("|").toStdString();
+}
+
+// The workspace and vkctl on one data source: each program's list is its own view of the rows,
+// and neither may save into rows the other removed.
+TEST_F(ClearBookTest, AnotherProgramsChangesAreNeverSavedIntoNothing)
+{
+    Connection other;
+    ASSERT_EQ(other.connect(src.configPath(), src.name(), "SYSADM", ""), vkdb::DbOk);
+    other.setUi(&src.ui);
+    other.setTempFilePrefix(work.path());
+    TDbClearBook *cb = books->CreateClearBook("shared", "");
+    TDbSlide *page = books->NewSlide(cb, "page");
+    books->AddNewObject(page, shape(451, "kept"));
+    ASSERT_TRUE(books->SaveSlide(page));
+    TDbClearBookList theirs(other);
+    ASSERT_TRUE(theirs.LoadClearBooks());
+
+    // Both append a slide to the same ClearBook: each takes a place of its own.
+    TDbSlide *mine = books->NewSlide(cb, "mine");
+    TDbSlide *their = theirs.NewSlide(theirs.ClearBooks[0], "theirs");
+    ASSERT_TRUE(theirs.SaveSlide(their));
+    ASSERT_TRUE(books->SaveSlide(mine));
+    EXPECT_GT(mine->Rec.Slide_Index, their->Rec.Slide_Index);
+
+    // The other program removes the slide this one is editing: the edits are stored again.
+    books->ActiveClearBook = cb;
+    books->ActiveSlide = page;
+    books->AddNewObject(page, shape(453, "added later"));
+    ASSERT_TRUE(theirs.RemoveSlide(theirs.ClearBooks[0]->Slides, theirs.ClearBooks[0]->Slides[0]));
+    ASSERT_TRUE(books->SaveSlide(page)) << src.ui.messages.join("|").toStdString();
+    {
+        TDbClearBookList fresh(c());
+        ASSERT_TRUE(fresh.LoadClearBooks());
+        TDbSlide *again = nullptr;
+        for (TDbSlide *s : fresh.ClearBooks[0]->Slides)
+            if (s->Rec.Slide_Title == "page")
+                again = s;
+        ASSERT_TRUE(again);
+        QStringList titles;
+        for (TDbObject *o : again->Objects.Objects)
+            titles << o->Rec.Title;
+        EXPECT_EQ(titles, (QStringList{"kept", "added later"}));
+    }
+
+    // The other program removes the whole ClearBook: the save is refused and says why, and the
+    // slide keeps its edits to be saved elsewhere.
+    TDbClearBookList later(other);
+    ASSERT_TRUE(later.LoadClearBooks());
+    ASSERT_TRUE(later.DeleteClearBook(later.ClearBooks[0]));
+    books->AddNewObject(page, shape(452, "unsaved"));
+    src.ui.messages.clear();
+    EXPECT_FALSE(books->SaveSlide(page));
+    EXPECT_TRUE(src.ui.messages.value(0).contains("removed by another program"))
+        << src.ui.messages.join("|").toStdString();
+    EXPECT_EQ(page->Objects.Objects.size(), 3);
+    EXPECT_EQ(count("Slide_Table"), 0);
+}
+
+// A program killed while it saves a slide leaves no part of the slide: the rows come all or
+// not at all, and the copies it had made are orphans that the repair removes.
+TEST_F(ClearBookTest, AProgramKilledWhileSavingLeavesNoPartOfTheSlide)
+{
+    TDbClearBook *cb = books->CreateClearBook("book", "");
+    TDbSlide *kept = books->NewSlide(cb, "kept");
+    books->AddNewObject(kept, image(picture("kept.png"), false));
+    ASSERT_TRUE(books->SaveSlide(kept));
+    const QString pictureFile = picture("unsaved.png", Qt::blue);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The other program: its save stops for good inside the save's transaction, after the
+        // slide's and objects' rows and their copies were written.
+        struct Stop : AuthoringViews
+        {
+            int fd;
+            bool saveFlags(TDbSlide *) override
+            {
+                char k = 'k';
+                if (::write(fd, &k, 1) != 1)
+                    ::_exit(4);
+                ::pause();
+                return true;
+            }
+        } stop;
+        stop.fd = ready[1];
+        Connection mine;
+        if (mine.connect(src.configPath(), src.name(), "SYSADM", "") != vkdb::DbOk)
+            ::_exit(2);
+        mine.setTempFilePrefix(work.path());
+        TDbClearBookList list(mine);
+        if (!list.LoadClearBooks())
+            ::_exit(3);
+        list.setViews(&stop);
+        TDbSlide *s = list.NewSlide(list.ClearBooks[0], "never stored");
+        for (int i = 0; i < 5; ++i)
+            list.AddNewObject(s, image(pictureFile, false));
+        list.SaveSlide(s);
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    char got = 0;
+    ASSERT_EQ(::read(ready[0], &got, 1), 1);
+    ::close(ready[0]);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+
+    EXPECT_EQ(count("Slide_Table"), 1);
+    EXPECT_EQ(count("Object_Table"), 1);
+    vkdb::DbFileCheck check;
+    ASSERT_EQ(vkdb::DbCheckFileObjects(c().handle(), check), vkdb::DbOk);
+    EXPECT_EQ(check.orphans.size(), 5u) << "the five copies the killed save had made";
+    EXPECT_TRUE(check.missing.empty());
+    std::vector<std::string> removed;
+    ASSERT_EQ(vkdb::DbRemoveOrphans(c().handle(), removed), vkdb::DbOk);
+    EXPECT_EQ(removed.size(), 5u);
+    reload();
+    ASSERT_EQ(books->ClearBooks[0]->Slides.size(), 1);
+    EXPECT_TRUE(QFile::exists(books->ClearBooks[0]->Slides[0]->Objects.Objects[0]->Rec.Obj_Media));
 }
 
 } // namespace
