@@ -36,14 +36,7 @@ bool run(Connection &c, const QString &text, const QStringList &values, QString 
     Statement st(c, text);
     if (values.isEmpty())
         return st.openResult() < 2;
-    if (!st.needsParams())
-        return false;
-    for (const QString &v : values) {
-        const int rc = st.bind(v);
-        if (rc > 1 && rc != vkdb::DbNeedParams)
-            return false;
-    }
-    return st.execute(oid) < 2;
+    return st.needsParams() && st.bindAll(values) && st.execute(oid) < 2;
 }
 
 // Deletes flag rows. A data source without a flag table has none to delete.
@@ -52,12 +45,7 @@ bool deleteFlags(Connection &c, const QString &text, const QStringList &values)
     Statement st(c, text);
     if (!st.isOpen())
         return true;
-    for (const QString &v : values) {
-        const int rc = st.bind(v);
-        if (rc > 1 && rc != vkdb::DbNeedParams)
-            break;
-    }
-    if (st.execute() > 1) {
+    if (!st.bindAll(values) || st.execute() > 1) {
         c.report(MsgDeleteData, QStringLiteral("Flag_Table"));
         return false;
     }

@@ -133,21 +133,6 @@ bool AddColumn(Connection &c, const QString &table, const QString &column, const
                               QLatin1Char(' ') + type);
 }
 
-namespace {
-
-// The engine's row identity: 18 digits.
-bool isOidText(const QString &text)
-{
-    if (text.size() != 18)
-        return false;
-    for (const QChar ch : text)
-        if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
-            return false;
-    return true;
-}
-
-} // namespace
-
 bool ConvertKeywords(Connection &c)
 {
     struct Entry

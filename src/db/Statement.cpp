@@ -21,6 +21,16 @@ int Statement::bind(const QString &value)
     return vkdb::DbBindParam(m_stmt, value.toStdString(), -3);
 }
 
+bool Statement::bindAll(const QStringList &values)
+{
+    for (const QString &v : values) {
+        const int rc = bind(v);
+        if (rc > 1 && rc != vkdb::DbNeedParams)
+            return false;
+    }
+    return true;
+}
+
 int Statement::bindNull()
 {
     return vkdb::DbBindParam(m_stmt, std::string(), -1);
@@ -86,6 +96,16 @@ QString Statement::text(int column) const
 int Statement::setColumnFile(int column, const QString &path)
 {
     return vkdb::DbSetColumnFile(m_stmt, column, path.toStdString());
+}
+
+bool isOidText(const QString &text)
+{
+    if (text.size() != 18)
+        return false;
+    for (const QChar ch : text)
+        if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
+            return false;
+    return true;
 }
 
 } // namespace vk

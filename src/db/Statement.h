@@ -33,6 +33,8 @@ public:
     int bindNull();
     // A missing file is given as null.
     int bindFile(const QString &path);
+    // Gives the texts in order; false when one is refused.
+    bool bindAll(const QStringList &values);
     int nextParamSet();
     int execute(QString *oid = nullptr);
 
@@ -61,5 +63,8 @@ private:
     int m_openResult = vkdb::DbFailed;
     std::vector<std::string> m_values;
 };
+
+// 18 digits: the form of the engine's row identity (an OID).
+bool isOidText(const QString &text);
 
 } // namespace vk

@@ -217,16 +217,8 @@ std::unique_ptr<Statement> openSearch(Connection &c, const SearchQuery &query)
 {
     auto st = std::make_unique<Statement>(c, query.text);
     bool ok = st->isOpen();
-    if (ok && st->needsParams()) {
-        for (const QString &v : query.values) {
-            const int rc = st->bind(v);
-            if (rc > 1 && rc != vkdb::DbNeedParams) {
-                ok = false;
-                break;
-            }
-        }
-        ok = ok && st->execute() < 2;
-    }
+    if (ok && st->needsParams())
+        ok = st->bindAll(query.values) && st->execute() < 2;
     if (!ok) {
         c.report(MsgRetrieveTableData, QStringLiteral("MediaData"));
         return nullptr;

@@ -4,6 +4,7 @@
 #include "FolderWindowHost.h"
 #include "Icons.h"
 #include "LibraryDrag.h"
+#include "MediaExport.h"
 #include "MediaFiles.h"
 #include "MediaTypes.h"
 #include "Messages.h"
@@ -907,20 +908,8 @@ void TFolder::Export()
         const TDbMedia *item = m->MirrorOf ? m->MirrorOf : m;
         if (item->SubFolder || item->Rec.MediaType == 300)
             continue;
-        const ExportFilterSet filters = ExportFilter(item->Rec.MediaType);
-        const QStringList entries = DialogFilters(filters.filter);
-        QString selected = entries.value(filters.index - 1);
-        const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Export Media"),
-                                                          item->Rec.Title, entries.join(QStringLiteral(";;")),
-                                                          &selected, QFileDialog::DontUseNativeDialog);
-        if (name.isEmpty())
+        if (!ExportMediaAsked(this, *item, m_host))
             return;
-        const ExportTarget target =
-            TypeOfExportName(filters.extensions, int(entries.indexOf(selected)) + 1, name);
-        QString error;
-        if (!ExportMediaFile(*item, target.name, target.code, convertMediaPicture, &error,
-                             m_host.workDirectory()))
-            m_host.ui().showMessage(error, UiServices::Icon::Warning);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "ImageWindow.h"
 #include "KeyWords.h"
 #include "MPlayer.h"
+#include "MediaExport.h"
 #include "MediaFiles.h"
 #include "MediaProperties.h"
 #include "MediaTypes.h"
@@ -1352,23 +1353,7 @@ void TPropertyDialog::exportMedia()
 {
     if (!m_media)
         return;
-    const TDbMedia *item = m_media;
-    const ExportFilterSet filters = ExportFilter(item->Rec.MediaType);
-    const QStringList entries = DialogFilters(filters.filter);
-    QString selected = entries.value(filters.index - 1);
-    const QString name = guarded([&] {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("Export Media"), item->Rec.Title,
-                                            entries.join(QStringLiteral(";;")), &selected,
-                                            QFileDialog::DontUseNativeDialog);
-    });
-    if (name.isEmpty())
-        return;
-    const ExportTarget target =
-        TypeOfExportName(filters.extensions, int(entries.indexOf(selected)) + 1, name);
-    QString error;
-    if (!ExportMediaFile(*item, target.name, target.code, convertMediaPicture, &error,
-                         m_host.workDirectory()))
-        guarded([&] { m_host.ui().showMessage(error, UiServices::Icon::Warning); });
+    guarded([&] { return ExportMediaAsked(this, *m_media, m_host); });
 }
 
 QWidget *TPropertyDialog::textTarget() const

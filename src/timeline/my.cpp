@@ -23,18 +23,6 @@ int saturated(qint64 value)
     return int(std::clamp<qint64>(value, INT_MIN, INT_MAX));
 }
 
-bool bindAll(Statement &st, const QStringList &values)
-{
-    if (!st.needsParams())
-        return false;
-    for (const QString &v : values) {
-        const int rc = st.bind(v);
-        if (rc > 1 && rc != vkdb::DbNeedParams)
-            return false;
-    }
-    return true;
-}
-
 int slideClearBookId(const TDbSlide *slide)
 {
     return slide->Owner ? slide->Owner->Rec.CB_Id : slide->Rec.CB_Id;
@@ -125,7 +113,8 @@ bool TDbFlagList::LoadFlags(int cbId, int slideId)
         c, QStringLiteral("select Flag_CB_Id,Flag_Slide_Id,Flag_Id,Flag_StartTime,Flag_Name,Flag_Type_Id,"
                           "Loop_EndTime,Jump_To_MarkName,FlagActive_Type,Time_Associated from Flag_Table "
                           "where Flag_CB_Id=? and Flag_Slide_Id=? order by Flag_StartTime, Flag_Id"));
-    bool ok = bindAll(st, {QString::number(cbId), QString::number(slideId)}) && st.execute() < 2;
+    bool ok =
+        st.needsParams() && st.bindAll({QString::number(cbId), QString::number(slideId)}) && st.execute() < 2;
     if (ok) {
         QStringList row;
         int rc;
@@ -165,7 +154,8 @@ bool TDbFlagList::DeleteFlags(int cbId, int slideId)
 {
     Statement st(m_connection,
                  QStringLiteral("delete From Flag_Table where Flag_CB_Id=? and Flag_Slide_Id=?"));
-    if (!bindAll(st, {QString::number(cbId), QString::number(slideId)}) || st.execute() > 1) {
+    if (!st.needsParams() || !st.bindAll({QString::number(cbId), QString::number(slideId)}) ||
+        st.execute() > 1) {
         m_connection.report(MsgDeleteTable, FlagTableName);
         return false;
     }
@@ -200,7 +190,7 @@ bool TDbFlagList::SaveFlags(int cbId, int slideId)
                                  r.Jump_To_MarkName,
                                  r.FlagActive ? QStringLiteral("1") : QStringLiteral("0"),
                                  QString::number(r.Time_Associated)};
-        if (!bindAll(st, values) || st.execute() > 1) {
+        if (!st.needsParams() || !st.bindAll(values) || st.execute() > 1) {
             c.report(MsgInsertData, FlagTableName);
             return false;
         }

@@ -10,6 +10,7 @@
 #include "OptionStore.h"
 #include "Paths.h"
 #include "Settings.h"
+#include "Statement.h"
 
 #include <QDir>
 #include <QSettings>

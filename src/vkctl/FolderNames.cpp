@@ -136,16 +136,6 @@ bool folderRows(Connection &c, QList<Row> *rows, QString *error)
 
 } // namespace
 
-bool isOidText(const QString &text)
-{
-    if (text.size() != 18)
-        return false;
-    for (const QChar ch : text)
-        if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
-            return false;
-    return true;
-}
-
 QString FolderPathByOid(Connection &c, const QString &oid)
 {
     QList<Row> rows;

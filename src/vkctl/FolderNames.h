@@ -28,7 +28,4 @@ QString FolderOidByName(Connection &c, const QString &name, QString *error);
 // The title path of the folder of that OID, from the Folder table; empty when there is none.
 QString FolderPathByOid(Connection &c, const QString &oid);
 
-// 18 digits: the form of an OID.
-bool isOidText(const QString &text);
-
 } // namespace vk
