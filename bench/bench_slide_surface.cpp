@@ -5,6 +5,7 @@
 //   QT_QPA_PLATFORM=offscreen build/ci/bench/bench_slide_surface
 #include "AT_DbClearbook.h"
 #include "Connection.h"
+#include "EditedSlide.h"
 #include "ObjectKinds.h"
 #include "SlideBack.h"
 
@@ -38,13 +39,12 @@ int main(int argc, char *argv[])
     auto *cb = new TDbClearBook;
     cb->Rec.CB_Id = 1;
     books.ClearBooks.append(cb);
-    TDbSlide *slide = books.NewSlide(cb, "bench");
+    EditedSlide edited(books);
+    TDbSlide *slide = edited.openNew(cb, "bench", QString());
     slide->Rec.Slide_BColor = "clNavy";
     slide->Rec.Slide_Gradient = 1;
-    books.ActiveClearBook = cb;
-    books.ActiveSlide = slide;
 
-    TSlideBack surface(books);
+    TSlideBack surface(edited);
     surface.SurfaceZoom = 100;
     surface.resize(1920, 1080);
     surface.show();
@@ -82,7 +82,7 @@ int main(int argc, char *argv[])
             r.Spec_Property2 = shape;
             break;
         }
-        books.AddNewObject(slide, r);
+        edited.requestAddObject(r);
     }
     surface.ShowSlide(slide);
 
@@ -100,7 +100,7 @@ int main(int argc, char *argv[])
         whole.push_back(time());
     // One object dragged across the slide, 5 pixels a move.
     TDbObject *moving = slide->Objects.Objects[100];
-    surface.SelectOnly(moving);
+    edited.selectOnly(moving);
     std::vector<double> moves;
     for (int i = 0; i < 200; ++i) {
         surface.MoveSelection(5, 2);

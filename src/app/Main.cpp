@@ -227,7 +227,9 @@ void TMainForm::createActions()
         m_insertTools->addAction(a);
     }
     m_actions.value("ReleaseBtn")->setChecked(true);
-    connect(makeAction("PlayBtn", "Play slide", "play", "Play slide"), &QAction::triggered, this, [this] {
+    QAction *play = makeAction("PlayBtn", "Play slide", "play", "Play slide");
+    play->setCheckable(true); // pressed while the slide plays
+    connect(play, &QAction::triggered, this, [this] {
         if (!m_author)
             return;
         if (m_author->playing())
@@ -787,6 +789,7 @@ void TMainForm::UpdateMenuItems()
     for (QAction *a : m_insertTools->actions())
         setControl(a->objectName(), m.DesignTools);
     setControl(QStringLiteral("PlayBtn"), m.DesignTools);
+    m_actions.value(QStringLiteral("PlayBtn"))->setChecked(m_author && m_author->playing());
     m_fitComboBox->setEnabled(m.DesignTools.enabled);
     // Commands that are always available, unless their window is still to come.
     for (const char *name : {"FolderNew", "muiNewMainFolder", "muiNewSubFolder", "muiFolderSort",

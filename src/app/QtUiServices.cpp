@@ -38,6 +38,21 @@ bool QtUiServices::askYesNo(const QString &text)
     return box.exec() == QMessageBox::Yes;
 }
 
+UiServices::Answer QtUiServices::askYesNoCancel(const QString &text)
+{
+    QMessageBox box(QMessageBox::Question, Caption, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                    m_parent);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
+}
+
 bool QtUiServices::askOkCancel(const QString &text, Icon icon)
 {
     QMessageBox box(boxIcon(icon), Caption, text, QMessageBox::Ok | QMessageBox::Cancel, m_parent);

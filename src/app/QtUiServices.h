@@ -22,6 +22,7 @@ public:
 
     void showMessage(const QString &text, Icon icon) override;
     bool askYesNo(const QString &text) override;
+    Answer askYesNoCancel(const QString &text) override;
     bool askOkCancel(const QString &text, Icon icon) override;
     void showInformation(const QString &caption, const QStringList &lines, const QString &prompt) override;
     int askChoice(const QString &caption, const QString &prompt, const QStringList &lines,

@@ -2,8 +2,10 @@
 // save, revert, copy and delete of a slide with its objects.
 #include "AT_DbClearbook.h"
 #include "BoundValues.h"
+#include "FlagList.h"
 #include "Connection.h"
 #include "MaskedStatement.h"
+#include "MediaFiles.h"
 #include "Messages.h"
 #include "ObjectKinds.h"
 #include "RecordStatements.h"
@@ -289,7 +291,6 @@ bool TDbClearBookList::DeleteClearBook(TDbClearBook *cb)
                 ActiveSlide->Selection.removeOne(o);
                 --o->RefCount;
                 m_views->destroyVisual(o);
-                o->Visual = nullptr;
                 giveBack(o);
             }
 
@@ -320,18 +321,15 @@ bool TDbClearBookList::DeleteClearBook(TDbClearBook *cb)
     }
     if (ActiveClearBook == cb || (ActiveSlide && ActiveSlide->Owner == cb)) {
         if (ActiveSlide && ActiveSlide->Owner == cb) {
-            m_views->timelineCleared();
             for (TDbObject *o : std::as_const(ActiveSlide->Objects.Objects)) {
                 m_views->destroyVisual(o);
-                o->Visual = nullptr;
             }
-            m_views->surfaceHidden();
-            ClearHistory();
+            m_views->historyEnded(ActiveSlide);
             ActiveSlide = nullptr;
             SlideModified = false;
+            m_views->surfaceHidden();
         }
         ActiveClearBook = nullptr;
-        m_views->clearFlags();
     }
     for (qsizetype i = cb->Slides.size() - 1; i >= 0; --i) {
         TDbSlide *slide = cb->Slides.takeAt(i);
@@ -640,6 +638,23 @@ bool TDbClearBookList::DeleteSlideRows(TDbSlide *slide, bool byId)
 // ---------------------------------------------------------------------------------------------
 // Save, revert, close
 
+bool TDbClearBookList::keepForUndo(TDbObject *o)
+{
+    // Only a file the row holds its own copy of goes with the row; one it refers to where it
+    // lies stays there.
+    if (o->Rec.Obj_Flag || o->Rec.Obj_Media.isEmpty() || !QFileInfo(o->Rec.Obj_Media).isFile())
+        return true;
+    const QString suffix = QFileInfo(o->Rec.Obj_Media).suffix();
+    const QString copy =
+        UniqueWorkFile(m_connection.tempFilePrefix().isEmpty() ? QDir::tempPath() : m_connection.tempFilePrefix(),
+                       QStringLiteral("CBUndo"), suffix.isEmpty() ? QStringLiteral("dat") : suffix);
+    QFile::remove(copy);
+    if (!QFile::copy(o->Rec.Obj_Media, copy))
+        return false;
+    o->UndoFile = copy;
+    return true;
+}
+
 bool TDbClearBookList::SaveSlide(TDbSlide *slide)
 {
     if (!slide)
@@ -700,6 +715,7 @@ bool TDbClearBookList::SaveSlide(TDbSlide *slide)
     }
     const int cbId = slide->Owner ? slide->Owner->Rec.CB_Id : slide->Rec.CB_Id;
     QList<TDbObject *> dropped; // removed objects, taken out once the change is made
+    QList<TDbObject *> kept;    // removed objects the history keeps, unstored, for an undo
     QList<TDbObject *> &objects = slide->Objects.Objects;
     for (qsizetype n = objects.size() - 1; ok && n >= 0; --n) {
         TDbObject *o = objects[n];
@@ -716,6 +732,8 @@ bool TDbClearBookList::SaveSlide(TDbSlide *slide)
                 o->Changed = ObjectDetachMask;
                 ok = UpdateObject(o);
             } else {
+                if (m_views->keepsRemoved(o) && keepForUndo(o))
+                    kept.append(o);
                 ok = DeleteObjectRow(o);
             }
         } else if (o->isStored()) {
@@ -727,6 +745,8 @@ bool TDbClearBookList::SaveSlide(TDbSlide *slide)
             if (!memoFile.isEmpty())
                 QFile::remove(memoFile);
         } else if (o->Rec.Removed) {
+            if (!shared && m_views->keepsRemoved(o))
+                continue; // nothing of it is stored: the history keeps it as it is
             dropped.append(o);
             if (shared) {
                 // Kept on no slide, so that its media survives for a later paste.
@@ -749,18 +769,38 @@ bool TDbClearBookList::SaveSlide(TDbSlide *slide)
         }
     }
     if (ok)
-        ok = m_views->saveFlags(slide);
+        if (TDbFlagList *flags = m_views->slideFlags(slide))
+            ok = flags->SaveFlags(slide);
     if (!ok || !tx.commit()) {
         tx.rollback();
         snapshot.restore();
+        for (TDbObject *o : std::as_const(kept)) {
+            QFile::remove(o->UndoFile);
+            o->UndoFile.clear();
+        }
         return false;
     }
     for (TDbObject *o : std::as_const(dropped)) {
-        objects.removeOne(o);
         slide->Objects.DesignOrder.removeOne(o);
         slide->Selection.removeOne(o);
         m_views->hideVisual(o);
-        forgetInHistory(o);
+        if (kept.contains(o)) {
+            // Its row is gone; an undo stores it again, with the copy of its file it kept.
+            o->Rec.OID = NotStored;
+            o->Rec.Uncommitted = false;
+            o->HomeSlide = nullptr;
+            if (!o->UndoFile.isEmpty()) {
+                if (!o->OwnWorkFile.isEmpty())
+                    QFile::remove(o->OwnWorkFile);
+                o->OwnWorkFile = o->UndoFile;
+                o->Rec.Obj_Media = o->UndoFile;
+                o->Rec.Obj_Flag = false;
+                o->UndoFile.clear();
+            }
+            continue;
+        }
+        objects.removeOne(o);
+        m_views->objectDropped(o);
         if (--o->RefCount <= 0) {
             m_views->destroyVisual(o);
             delete o;
@@ -789,7 +829,7 @@ bool TDbClearBookList::RevertSlide(TDbSlide *slide)
     if (!slide)
         return false;
     if (slide == ActiveSlide)
-        ClearHistory();
+        m_views->historyEnded(slide);
     TDbClearBook *cb = slide->Owner;
     if (!slide->isStored()) {
         // Objects moved onto it from elsewhere go home; the rest goes with the slide.
@@ -848,7 +888,6 @@ bool TDbClearBookList::RevertSlide(TDbSlide *slide)
             --o->RefCount;
             m_views->hideVisual(o);
             m_views->destroyVisual(o);
-            o->Visual = nullptr;
             giveBack(o);
         } else if (o->RefCount > 1) {
             objects.removeAt(i);
@@ -884,7 +923,8 @@ bool TDbClearBookList::RevertSlide(TDbSlide *slide)
                 o->Rec.Obj_Flag = true;
                 break;
             }
-    m_views->loadFlags(slide);
+    if (TDbFlagList *flags = m_views->slideFlags(slide))
+        flags->LoadFlags(slide);
     m_views->slideRefreshed(slide);
     return loaded;
 }
@@ -893,26 +933,27 @@ bool TDbClearBookList::CloseSlide(TDbSlide *slide, bool ask)
 {
     if (!slide)
         return true;
-    // Closing the slide ends its history (saving keeps it).
-    if (slide == ActiveSlide)
-        ClearHistory();
-    m_views->timelineCleared();
+    bool save = false;
+    if (ask) {
+        UiServices *ui = m_connection.ui();
+        const UiServices::Answer answer =
+            ui ? ui->askYesNoCancel(vkMessage("SaveSlideChanges")) : UiServices::Answer::Yes;
+        // Cancel: the slide stays open as it is, and whatever closed it does not go on.
+        if (answer == UiServices::Answer::Cancel)
+            return false;
+        save = answer == UiServices::Answer::Yes;
+    }
+    // Closing the slide ends its history (saving keeps it); the save below may still keep
+    // removed objects for it, which the history's end then lets go of.
     for (TDbObject *o : std::as_const(slide->Selection))
         o->Selected = false;
     slide->Selection.clear();
     bool result = true;
-    bool save = false;
-    if (ask) {
-        UiServices *ui = m_connection.ui();
-        save = !ui || ui->askYesNo(vkMessage("SaveSlideChanges"));
-    }
     if (save) {
         for (TDbObject *o : std::as_const(slide->Objects.Objects))
             m_views->hideVisual(o);
         result = SaveSlide(slide);
-        m_views->clearFlags();
     } else {
-        m_views->clearFlags();
         for (TDbObject *o : std::as_const(slide->Objects.Objects))
             m_views->hideVisual(o);
         if (ask)
@@ -1204,7 +1245,7 @@ bool TDbClearBookList::DetachSlide(TDbSlideList &list, TDbSlide *slide)
 bool TDbClearBookList::RemoveSlide(TDbSlideList &list, TDbSlide *slide)
 {
     if (slide == ActiveSlide)
-        ClearHistory();
+        m_views->historyEnded(slide);
     UiServices *ui = m_connection.ui();
     if (ui)
         ui->setHourglass(true);
@@ -1221,20 +1262,17 @@ bool TDbClearBookList::RemoveSlide(TDbSlideList &list, TDbSlide *slide)
             slide->Selection.removeOne(o);
             --o->RefCount;
             m_views->destroyVisual(o);
-            o->Visual = nullptr;
             giveBack(o);
         }
     if (slide->isStored() && !DeleteSlideRows(slide, false))
         return done(false);
     m_views->slideRemoved(slide);
     if (slide == ActiveSlide) {
-        m_views->surfaceHidden();
-        m_views->clearFlags();
         for (TDbObject *o : std::as_const(slide->Objects.Objects))
             m_views->hideVisual(o);
         ActiveSlide = nullptr;
         SlideModified = false;
-        m_views->timelineCleared();
+        m_views->surfaceHidden();
     }
     list.removeOne(slide);
     freeSlide(slide);
@@ -1246,7 +1284,6 @@ void TDbClearBookList::freeSlide(TDbSlide *slide)
     detachShared(slide);
     for (TDbObject *o : std::as_const(slide->Objects.Objects)) {
         m_views->destroyVisual(o);
-        o->Visual = nullptr;
     }
     delete slide;
 }

@@ -120,8 +120,10 @@ public:
     bool Selected = false;
     TDbSlide *Owner = nullptr;
     int RefCount = 0;
-    // Set by the design surface while the object has a visual there.
-    void *Visual = nullptr;
+    // The property text decoded (the edited slide's model keeps it and the text in step);
+    // the views paint from it.
+    ObjectProperties Props;
+    bool Prepared = false;
     // A memo's text as its visual (or a caller that builds a ClearBook) holds it; written to a
     // work file when the object is saved.
     QString MemoText;
@@ -129,8 +131,11 @@ public:
     // A stored object moved onto the edited slide from another slide: the slide its row still
     // belongs to, until the edited slide is saved. Reverting gives the object back there.
     TDbSlide *HomeSlide = nullptr;
-    // A work file that belongs to this object alone (a memo copy's text), removed with it.
+    // A work file that belongs to this object alone (a memo copy's text, the copy of a deleted
+    // object's file that an undo stores again), removed with it.
     QString OwnWorkFile;
+    // While a save deletes the row of an object the history keeps: the copy of its file.
+    QString UndoFile;
 
     ~TDbObject();
 
@@ -247,9 +252,10 @@ public:
     ~TDbClearBook();
 };
 
-// What the views do when the model changes: the slide explorer's tree, the design surface's
-// visuals, the timeline table's rows, and the flags of the edited slide (which their own
-// model stores). Every hook does nothing unless a view overrides it.
+// What the views do when the model changes: the slide explorer's tree, and what becomes of the
+// edited slide's objects (its model, EditedSlide, turns these into its signals). Every hook
+// does nothing unless overridden.
+class TDbFlagList;
 class AuthoringViews
 {
 public:
@@ -264,21 +270,22 @@ public:
     virtual void objectInserted(TDbObject *, int /*designPosition*/) {}
     virtual void objectRemoved(TDbObject *) {}
 
-    // Design surface and timeline table (the edited slide only).
+    // The edited slide's objects: shown on it, taken off it, about to be freed.
     virtual void buildVisual(TDbObject *) {}
     virtual void destroyVisual(TDbObject *) {}
     virtual void hideVisual(TDbObject *) {}
     virtual void restack(TDbObject *, bool /*toFront*/) {}
     virtual void selectionChanged(TDbSlide *) {}
-    virtual void timelineRowInserted(TDbObject *, int /*designPosition*/) {}
-    virtual void timelineRowRemoved(TDbObject *) {}
-    virtual void timelineCleared() {}
     virtual void surfaceHidden() {}
 
-    // The flags of a slide (the timeline's model). saveFlags runs inside the save's transaction.
-    virtual bool loadFlags(TDbSlide *) { return true; }
-    virtual bool saveFlags(TDbSlide *) { return true; }
-    virtual void clearFlags() {}
+    // The edited slide's history: it ends (revert, close); whether a removed object is still
+    // wanted by it when the slide is saved (it is then kept, unstored, for an undo to store
+    // again); an object the history must let go of.
+    virtual void historyEnded(TDbSlide *) {}
+    virtual bool keepsRemoved(const TDbObject *) const { return false; }
+    virtual void objectDropped(TDbObject *) {}
+    // The flags stored with a slide and read again when it is reverted (the edited slide's).
+    virtual TDbFlagList *slideFlags(const TDbSlide *) { return nullptr; }
 };
 
 // The ClearBooks in CB_Index order, with the edited slide and every operation on the tree.
@@ -319,7 +326,8 @@ public:
     // written and the slide stays as it was (still to be saved).
     bool SaveSlide(TDbSlide *slide);
     bool RevertSlide(TDbSlide *slide);
-    // Answers false when the slide was to be saved and could not be.
+    // Asks (Yes, No, Cancel) whether to store the changed slide first when `ask`. Answers false,
+    // the slide left open, when the person cancelled or the slide could not be saved.
     bool CloseSlide(TDbSlide *slide, bool ask);
 
     // Save-as: a stored copy of the slide's record in `target` (not yet in its list), with
@@ -381,21 +389,6 @@ public:
     // Lets go of one reference; the last deletes the row (when stored) and frees the object.
     bool ReleaseObject(TDbObject *o);
 
-    // --- Changes to the edited slide, with their history
-    // Runs a change of the edited slide as one step: when it answers false the slide is put
-    // back as it was (nothing changed); otherwise the step can be undone and redone.
-    bool Request(const std::function<bool()> &change);
-    // A change made over several events (a drag): begun, then ended (recorded when something
-    // changed) or given up (put back).
-    void BeginChange();
-    void EndChange();
-    void CancelChange();
-    bool Undo();
-    bool Redo();
-    bool CanUndo() const { return !m_undo.isEmpty(); }
-    bool CanRedo() const { return !m_redo.isEmpty(); }
-    void ClearHistory();
-
     // The display integers from the held floats: × √(SurfaceZoom / 100), truncated; a held 0
     // leaves its integer; rows without floats get them from the integers first.
     void ApplyDisplayGeometry(TDbObject *o) const;
@@ -412,27 +405,7 @@ private:
     bool storeSlideIndex(TDbSlide *slide);
     void loadLinkTitles(TDbObject *o);
     void giveBack(TDbObject *o);
-
-    struct ObjectState
-    {
-        TsObject rec;
-        bool disabled = false;
-        QString memoText;
-        bool hasMemoText = false;
-        bool operator==(const ObjectState &) const = default;
-    };
-    struct SlideState
-    {
-        TDbSlide *slide = nullptr;
-        QList<TDbObject *> objects, design;
-        QHash<TDbObject *, ObjectState> states;
-        bool operator==(const SlideState &) const = default;
-    };
-    SlideState captureState() const;
-    void restoreState(const SlideState &state);
-    void forgetInHistory(TDbObject *o);
-    QList<SlideState> m_undo, m_redo;
-    std::optional<SlideState> m_pending;
+    bool keepForUndo(TDbObject *o);
 
     Connection &m_connection;
     AuthoringViews m_noViews;

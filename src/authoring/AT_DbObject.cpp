@@ -169,6 +169,7 @@ void removeFile(const QString &path)
 TDbObject::~TDbObject()
 {
     removeFile(OwnWorkFile);
+    removeFile(UndoFile);
 }
 
 bool TDbObject::SetDisabled(bool flag)
@@ -654,7 +655,6 @@ TDbObject *TDbClearBookList::AddNewObject(TDbSlide *slide, const TsObject &rec)
     m_views->objectInserted(o, int(list.DesignOrder.size() - 1));
     if (slide == ActiveSlide) {
         m_views->buildVisual(o);
-        m_views->timelineRowInserted(o, int(list.DesignOrder.size() - 1));
     }
     return o;
 }
@@ -712,7 +712,6 @@ bool TDbClearBookList::PlaceObject(TDbObjectList &list, TDbObject *o, int positi
         m_views->buildVisual(o);
         if (isNew)
             m_views->restack(o, true);
-        m_views->timelineRowInserted(o, int(order.indexOf(o)));
         return ok;
     }
     o->Rec.Uncommitted = false;
@@ -770,7 +769,6 @@ int TDbClearBookList::TakeFromDesignOrder(TDbObjectList &list, TDbObject *&o, bo
     m_views->objectRemoved(o);
     TDbSlide *slide = o->Owner;
     if (slide && slide == ActiveSlide) {
-        m_views->timelineRowRemoved(o);
         list.DesignOrder.removeOne(o);
         slide->Selection.removeOne(o);
         if (forClipboard) {
@@ -781,7 +779,6 @@ int TDbClearBookList::TakeFromDesignOrder(TDbObjectList &list, TDbObject *&o, bo
             if (copy->Rec.Obj_Flag && isMediaKind(copy->kind()))
                 InsertObject(copy, false);
             m_views->destroyVisual(o);
-            o->Visual = nullptr;
             o->Rec.Removed = true;
             o = copy;
         }
@@ -800,10 +797,8 @@ bool TDbClearBookList::RemoveObject(TDbObjectList &list, TDbObject *o, TDbSlide 
     if (slide == ActiveSlide) {
         m_views->objectRemoved(o);
         slide->Selection.removeOne(o);
-        m_views->timelineRowRemoved(o);
         list.DesignOrder.removeOne(o);
         m_views->destroyVisual(o);
-        o->Visual = nullptr;
         o->Rec.Removed = true;
         return true;
     }
@@ -832,7 +827,6 @@ bool TDbClearBookList::MoveObjectToSlide(TDbObject *o, TDbSlide *target, int pos
     --o->RefCount;
     if (source == ActiveSlide) {
         m_views->destroyVisual(o);
-        o->Visual = nullptr;
     }
     // A stored object's row keeps its old slide until the edited slide is saved.
     if (target == ActiveSlide && o->isStored() && !o->Rec.Uncommitted)
@@ -949,7 +943,7 @@ void TDbClearBookList::ClipboardAdd(TSelectedList &clipboard, TDbObject *o)
     ClipboardEntry e;
     e.Kind = o->kind();
     e.IsObject = true;
-    e.Object = o;
+    e.SlideObject = o;
     clipboard.append(e);
 }
 
@@ -958,7 +952,7 @@ void TDbClearBookList::ClipboardClear(TSelectedList &clipboard)
     for (qsizetype i = clipboard.size() - 1; i >= 0; --i) {
         if (!clipboard[i].IsObject)
             continue;
-        ReleaseObject(static_cast<TDbObject *>(clipboard[i].Object));
+        ReleaseObject(clipboard[i].SlideObject);
         clipboard.removeAt(i);
     }
 }

@@ -25,6 +25,14 @@ public:
     virtual void showMessage(const QString &text, Icon icon = Icon::Information) = 0;
     virtual bool askYesNo(const QString &text) = 0;
     virtual bool askOkCancel(const QString &text, Icon icon = Icon::Warning) = 0;
+    enum class Answer
+    {
+        Yes,
+        No,
+        Cancel
+    };
+    // Yes, No or Cancel (Escape). A front end that cannot offer Cancel answers as askYesNo.
+    virtual Answer askYesNoCancel(const QString &text) { return askYesNo(text) ? Answer::Yes : Answer::No; }
     // The prompt dialog with an information box (one line each) and a prompt, OK only.
     virtual void showInformation(const QString &caption, const QStringList &lines, const QString &prompt) = 0;
     // The prompt dialog with choices: answers the chosen index, -1 when cancelled. With an

@@ -169,11 +169,16 @@ public:
 
 // The workspace clipboard, shared by the library and the authoring tool. Each entry holds
 // one reference to what it names.
+class TDbObject;
+
+// One entry of the workspace clipboard: a folder, a library item or a slide object.
 struct ClipboardEntry
 {
     int Kind = 0;          // the item's MediaType, or FolderKind for a folder
     bool IsObject = false; // a slide object (released by the authoring model)
-    void *Object = nullptr;
+    TDbFolder *Folder = nullptr;
+    TDbMedia *Media = nullptr;
+    TDbObject *SlideObject = nullptr;
 };
 inline constexpr int FolderKind = -100;
 using TSelectedList = QList<ClipboardEntry>;

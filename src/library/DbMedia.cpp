@@ -824,13 +824,13 @@ void TDbFolderList::ReleaseItem(TDbMedia *item)
 void TDbFolderList::ClipboardAdd(TSelectedList &clipboard, TDbMedia *item)
 {
     ++item->RefCount;
-    clipboard.append({item->Rec.MediaType, false, item});
+    clipboard.append({item->Rec.MediaType, false, nullptr, item, nullptr});
 }
 
 void TDbFolderList::ClipboardAdd(TSelectedList &clipboard, TDbFolder *folder)
 {
     ++folder->RefCount;
-    clipboard.append({FolderKind, false, folder});
+    clipboard.append({FolderKind, false, folder, nullptr, nullptr});
 }
 
 void TDbFolderList::ClipboardClear(TSelectedList &clipboard)
@@ -839,13 +839,13 @@ void TDbFolderList::ClipboardClear(TSelectedList &clipboard)
         if (e.IsObject)
             continue; // slide objects belong to the authoring model
         if (e.Kind == FolderKind) {
-            auto *folder = static_cast<TDbFolder *>(e.Object);
+            TDbFolder *folder = e.Folder;
             if (--folder->RefCount <= 0) {
                 folder->Delete(m_connection, false);
                 ReleaseFolder(folder, false);
             }
         } else {
-            ReleaseItem(static_cast<TDbMedia *>(e.Object));
+            ReleaseItem(e.Media);
         }
     }
     clipboard.clear();

@@ -798,11 +798,11 @@ void TFolder::pasteAt(int position)
             continue;
         }
         if (e.Kind == FolderKind) {
-            if (TDbFolder *copy = roots.CopyFolderInto(static_cast<TDbFolder *>(e.Object), m_folder, at))
+            if (TDbFolder *copy = roots.CopyFolderInto(e.Folder, m_folder, at))
                 pasted.append(copy->Tile);
             continue;
         }
-        const QList<TDbMedia *> copies = roots.CopyItems({static_cast<TDbMedia *>(e.Object)}, m_folder, at);
+        const QList<TDbMedia *> copies = roots.CopyItems({e.Media}, m_folder, at);
         pasted.append(copies);
     }
     listChanged();

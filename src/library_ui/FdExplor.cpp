@@ -464,11 +464,11 @@ void TFolderdExplorer::Paste()
             continue;
         }
         if (e.Kind == FolderKind) {
-            if (roots.CopyFolderInto(static_cast<TDbFolder *>(e.Object), target, position))
+            if (roots.CopyFolderInto(e.Folder, target, position))
                 ++position;
             continue;
         }
-        position += int(roots.CopyItems({static_cast<TDbMedia *>(e.Object)}, target, position).size());
+        position += int(roots.CopyItems({e.Media}, target, position).size());
     }
     if (refused)
         m_host.ui().showMessage(vkMessage("ObjectsCannotSaveAsMedia"));

@@ -36,7 +36,7 @@
 #pragma once
 
 #include "VirtualClock.h"
-#include "my.h"
+#include "PlayEngine.h"
 
 #include <QHash>
 #include <QList>

@@ -3,6 +3,7 @@
 #include "AT_GradPanel.h"
 #include "Authormain.h"
 #include "DbFolder.h"
+#include "EditedSlide.h"
 #include "MPlayer.h"
 #include "MediaFixtures.h"
 #include "ObjectKinds.h"
@@ -260,7 +261,7 @@ TEST_F(AuthoringWindowTest, DrawSaveAndFindItAgain)
     EXPECT_EQ(surface->objectAt(QPoint(300, 400)), nullptr);
 
     // Ctrl+arrows move the selection by a pixel; the held float follows.
-    surface->SelectOnly(rect);
+    window->edited().selectOnly(rect);
     const double leftBefore = rect->Rec.Left_S;
     QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::ControlModifier);
     QApplication::sendEvent(window.get(), &right);
@@ -268,14 +269,14 @@ TEST_F(AuthoringWindowTest, DrawSaveAndFindItAgain)
     EXPECT_NEAR(rect->Rec.Left_S, leftBefore + 1 / linearZoom(surface->SurfaceZoom), 1e-9);
 
     // Attributes go into the property text.
-    surface->SelectOnly(text);
+    window->edited().selectOnly(text);
     window->SetCaption(QStringLiteral("Hello"));
     QFont serif(QStringLiteral("Serif"));
     serif.setPointSize(30);
     serif.setBold(true);
     window->SetObjectsFont(serif);
     window->SetTransparent(false);
-    surface->SelectOnly(rect);
+    window->edited().selectOnly(rect);
     ObjectProperties pen;
     pen.PenColor = 0x0000FF;
     pen.BrushColor = 0x00FF00;
@@ -290,7 +291,7 @@ TEST_F(AuthoringWindowTest, DrawSaveAndFindItAgain)
     EXPECT_EQ(surface->objectAt(QPoint(70, 50)), rect) << "a hollow shape with touch reacts inside";
     const double movedLeft = rect->Rec.Left_S;
     ASSERT_TRUE(window->SaveSlide());
-    EXPECT_FALSE(window->books().SlideModified);
+    EXPECT_FALSE(window->edited().isModified());
     ASSERT_TRUE(window->CloseSlide());
     EXPECT_TRUE(src.ui.questions.isEmpty()) << "nothing to ask after a save";
 
@@ -325,7 +326,7 @@ TEST_F(AuthoringWindowTest, ClosingAsksDeletingListsAndTheClipboardCopies)
     TDbObject *b = surface->drawObject(DrawTool::Button, QPoint(100, 100), QPoint(180, 140));
     a->Rec.Title = "A";
     b->Rec.Title = "B";
-    surface->SelectAll();
+    window->edited().selectAll();
     src.ui.questions.clear();
     src.ui.answer = false;
     window->DeleteObjects();
@@ -333,7 +334,7 @@ TEST_F(AuthoringWindowTest, ClosingAsksDeletingListsAndTheClipboardCopies)
     EXPECT_EQ(slide->Objects.DesignOrder.size(), 2);
 
     // Copy and paste: new objects at the end, selected.
-    surface->SelectOnly(b);
+    window->edited().selectOnly(b);
     window->Copy();
     window->Paste();
     EXPECT_EQ(slide->Objects.DesignOrder.size(), 3);
@@ -341,14 +342,30 @@ TEST_F(AuthoringWindowTest, ClosingAsksDeletingListsAndTheClipboardCopies)
     EXPECT_NE(slide->Selection[0], b);
     EXPECT_EQ(slide->Selection[0]->Rec.Title, "B");
     // Cut marks the object removed on the slide and holds a copy.
-    surface->SelectOnly(a);
+    window->edited().selectOnly(a);
     window->Cut();
     EXPECT_TRUE(a->Rec.Removed);
     ASSERT_EQ(clipboard.size(), 1);
-    EXPECT_NE(clipboard[0].Object, a);
+    EXPECT_NE(clipboard[0].SlideObject, a);
     src.ui.answer = true;
     ASSERT_TRUE(window->SaveSlide());
-    EXPECT_EQ(slide->Objects.Objects.size(), 2);
+    EXPECT_EQ(window->edited().objects().size(), 2) << "the cut object is kept only for its undo";
+
+    // Closing the window with a changed slide: Cancel keeps the window, the slide and its change.
+    window->edited().selectOnly(b);
+    window->Nudge(5, 0);
+    const int left = b->Rec.Left;
+    src.ui.questions.clear();
+    src.ui.cancel = true;
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(src.ui.questions, QStringList({"Do you want to save the changes to this slide?"}));
+    EXPECT_EQ(window->edited().slide(), slide);
+    EXPECT_TRUE(window->edited().isModified());
+    EXPECT_EQ(b->Rec.Left, left);
+    EXPECT_EQ(window->edited().selection(), QList<TDbObject *>{b}) << "the selection stays too";
+    src.ui.cancel = false;
+    src.ui.answer = false; // No: closes without storing the move
+    EXPECT_TRUE(window->close());
 }
 
 TEST_F(AuthoringWindowTest, SoundsPreviewOnAPlayerOfTheirOwn)
@@ -394,11 +411,13 @@ TEST_F(AuthoringWindowTest, TheSlidePlaysOnItsSurface)
     TSlideBack *surface = window->surface();
     TDbObject *now = surface->drawObject(DrawTool::Rectangle, QPoint(10, 10), QPoint(60, 60));
     TDbObject *later = surface->drawObject(DrawTool::Ellipse, QPoint(100, 100), QPoint(160, 160));
-    now->Rec.Bar_Left = 0;
-    later->Rec.Bar_Left = 3000; // 30 s
+    ASSERT_TRUE(window->edited().requestSetBar(later, 3000, later->Rec.Bar_Width)); // at 30 s
     ASSERT_TRUE(window->PlaySlide());
     EXPECT_TRUE(window->playing());
     EXPECT_TRUE(surface->PlayMode);
+    // Playing shows, even before anything appears.
+    EXPECT_TRUE(window->action("muiPlaySlide")->isChecked());
+    EXPECT_EQ(src.ui.statusTexts.value(src.ui.statusTexts.size() - 1), "Playing the slide: Escape stops it");
     clock.advanceBy(350);
     EXPECT_TRUE(surface->visualOf(now)->Visible);
     EXPECT_FALSE(surface->visualOf(later)->Visible);
@@ -407,6 +426,8 @@ TEST_F(AuthoringWindowTest, TheSlidePlaysOnItsSurface)
     window->StopPlaying();
     EXPECT_FALSE(window->playing());
     EXPECT_FALSE(surface->PlayMode);
+    EXPECT_FALSE(window->action("muiPlaySlide")->isChecked());
+    EXPECT_EQ(src.ui.statusTexts.value(src.ui.statusTexts.size() - 1), "");
     EXPECT_TRUE(surface->visualOf(now)->Visible);
 }
 
@@ -415,7 +436,7 @@ TEST_F(AuthoringWindowTest, UndoAndRedoRestoreTheSlideExactly)
     TDbClearBook *cb = window->NewClearBook("Book", "", "");
     TDbSlide *slide = window->NewSlide(cb, "history", "", "");
     TSlideBack *surface = window->surface();
-    TDbClearBookList &books = window->books();
+    EditedSlide &edited = window->edited();
     auto state = [slide] {
         QStringList out;
         // What the person sees: the objects not removed.
@@ -447,28 +468,28 @@ TEST_F(AuthoringWindowTest, UndoAndRedoRestoreTheSlideExactly)
          [&] { text = surface->drawObject(DrawTool::Text, QPoint(100, 100), QPoint(101, 101)); }},
         {"move",
          [&] {
-             surface->SelectOnly(rect);
+             window->edited().selectOnly(rect);
              window->Nudge(7, 3);
          }},
         {"a property",
          [&] {
-             surface->SelectOnly(text);
+             window->edited().selectOnly(text);
              window->SetCaption(QStringLiteral("changed"));
          }},
         {"reorder",
          [&] {
-             surface->SelectOnly(rect);
+             window->edited().selectOnly(rect);
              window->action("muiBringToFront")->trigger();
          }},
         {"paste",
          [&] {
-             surface->SelectOnly(rect);
+             window->edited().selectOnly(rect);
              window->Copy();
              window->Paste();
          }},
         {"delete",
          [&] {
-             surface->SelectOnly(text);
+             window->edited().selectOnly(text);
              window->DeleteObjects();
          }},
     };
@@ -486,39 +507,37 @@ TEST_F(AuthoringWindowTest, UndoAndRedoRestoreTheSlideExactly)
 
     // A refused change leaves everything as it was and no step.
     const QString before = state();
-    ASSERT_TRUE(books.CanUndo());
+    ASSERT_TRUE(edited.canUndo());
     const int undoable = [&] {
         int n = 0;
-        while (books.CanUndo() && n < 100) {
-            books.Undo();
+        while (edited.canUndo() && n < 100) {
+            edited.undo();
             ++n;
         }
         for (int i = 0; i < n; ++i)
-            books.Redo();
+            edited.redo();
         return n;
     }();
     EXPECT_EQ(state(), before);
-    EXPECT_FALSE(books.Request([&] {
-        rect->Rec.Left += 100;
-        rect->Rec.Title = "refused";
-        return false;
-    }));
+    window->edited().selectOnly(rect);
+    EXPECT_FALSE(edited.requestAlignBars(BarAlignment::Series)) << "one bar has nothing to align to";
+    EXPECT_FALSE(edited.requestMove({rect}, 0, 0)) << "a move by nothing is no step";
     EXPECT_EQ(state(), before);
 
     EXPECT_EQ(undoable, 7);
     // Saving keeps the history (of the objects still on the slide); closing the slide ends it.
-    surface->SelectOnly(rect);
+    window->edited().selectOnly(rect);
     const int left = rect->Rec.Left;
     window->Nudge(4, 0);
     ASSERT_TRUE(window->SaveSlide());
-    EXPECT_TRUE(books.CanUndo());
+    EXPECT_TRUE(edited.canUndo());
     ASSERT_TRUE(window->Undo());
     EXPECT_EQ(rect->Rec.Left, left);
-    EXPECT_TRUE(books.SlideModified);
+    EXPECT_TRUE(edited.isModified());
     ASSERT_TRUE(window->SaveSlide());
     ASSERT_TRUE(window->CloseSlide());
-    EXPECT_FALSE(books.CanUndo());
-    EXPECT_FALSE(books.CanRedo());
+    EXPECT_FALSE(edited.canUndo());
+    EXPECT_FALSE(edited.canRedo());
 }
 
 TEST_F(AuthoringWindowTest, LibraryMediaPasteAsObjectsAndABandSelectsWhatItTouches)
@@ -561,8 +580,8 @@ TEST_F(AuthoringWindowTest, LibraryMediaPasteAsObjectsAndABandSelectsWhatItTouch
     EXPECT_FALSE(ellipse->Selected);
     EXPECT_FALSE(pasted->Selected);
     // Inside a hollow ellipse's box but off its outline: not touched.
-    ObjectProperties hollow = surface->visualOf(ellipse)->Props;
-    surface->SelectOnly(ellipse);
+    ObjectProperties hollow = ellipse->Props;
+    window->edited().selectOnly(ellipse);
     hollow.BrushStyle = 1;
     window->SetGraphicAttributes(hollow);
     surface->bandSelect(QRect(QPoint(640, 330), QPoint(660, 350)));

@@ -12,6 +12,11 @@ class RecordingUi : public UiServices
 public:
     void showMessage(const QString &text, Icon icon) override;
     bool askYesNo(const QString &text) override;
+    Answer askYesNoCancel(const QString &text) override
+    {
+        questions.append(text);
+        return cancel ? Answer::Cancel : answer ? Answer::Yes : Answer::No;
+    }
     bool askOkCancel(const QString &text, Icon icon) override;
     int askChoice(const QString &, const QString &prompt, const QStringList &lines, const QStringList &,
                   int chosen, const QString &, bool *optionChecked) override
@@ -44,6 +49,7 @@ public:
     QStringList statusTexts;
     QList<int> progressSteps;
     bool answer = true;
+    bool cancel = false; // a Yes/No/Cancel question is cancelled
     bool cancelAtStep = false;
     bool hourglass = false;
 };

@@ -5,7 +5,7 @@
 #include "ObjectKinds.h"
 #include "TempDataSource.h"
 #include "VirtualClock.h"
-#include "my.h"
+#include "PlayEngine.h"
 
 #include <gtest/gtest.h>
 

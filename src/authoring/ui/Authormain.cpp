@@ -8,7 +8,7 @@
 #include "RecordStatements.h"
 #include "SlideBack.h"
 #include "UiServices.h"
-#include "my.h"
+#include "PlayEngine.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QFontDialog>
 #include <QFormLayout>
+#include <QImageReader>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -78,6 +79,8 @@ private:
 // The state of a slide that is playing on the surface.
 struct TAuthorMain::Play : public PlayViews
 {
+    static inline const QString PlayingText = QStringLiteral("Playing the slide: Escape stops it");
+
     explicit Play(TAuthorMain &window)
         : owner(window), flags(window.m_connection),
           list(window.m_frame.playClock ? *window.m_frame.playClock : systemClock,
@@ -105,6 +108,26 @@ struct TAuthorMain::Play : public PlayViews
         media.push_back(std::make_unique<PlayerPlayback>(std::move(player)));
         return media.back().get();
     }
+    void playEvent(PlayEvent event, const TDbFlag *, int value) override
+    {
+        switch (event) {
+        case PlayEvent::Pause:
+            owner.m_ui.setStatusText(value ? QStringLiteral("Paused: press a key to go on")
+                                           : QStringLiteral("Paused: click the slide to go on"));
+            break;
+        case PlayEvent::Resume:
+            owner.m_ui.setStatusText(PlayingText);
+            break;
+        case PlayEvent::End:
+            owner.m_ui.setStatusText(QStringLiteral("Played to the end: Escape returns to editing"));
+            break;
+        case PlayEvent::Stop:
+            owner.m_ui.setStatusText(QStringLiteral("Stopped at a Stop flag: Escape returns to editing"));
+            break;
+        default:
+            break;
+        }
+    }
     void followLink() override
     {
         QMetaObject::invokeMethod(
@@ -121,17 +144,6 @@ struct TAuthorMain::Play : public PlayViews
 
 namespace {
 
-// One step of the slide's history around a change made in several statements.
-class ChangeStep
-{
-public:
-    explicit ChangeStep(TDbClearBookList &books) : m_books(books) { m_books.BeginChange(); }
-    ~ChangeStep() { m_books.EndChange(); }
-
-private:
-    TDbClearBookList &m_books;
-};
-
 QString titleOrNone(const QString &title, bool present)
 {
     return present ? title : QStringLiteral("None");
@@ -141,20 +153,21 @@ QString titleOrNone(const QString &title, bool present)
 struct BookForm
 {
     QDialog dialog;
+    const QList<TDbClearBook *> *clearBooks = nullptr;
     QComboBox *books = nullptr;
     QLineEdit *title = nullptr;
     QLineEdit *author = nullptr;
     QPlainTextEdit *description = nullptr;
 
-    BookForm(QWidget *parent, const QString &caption, const QList<TDbClearBook *> *clearBooks)
-        : dialog(parent)
+    BookForm(QWidget *parent, const QString &caption, const QList<TDbClearBook *> *list)
+        : dialog(parent), clearBooks(list)
     {
         dialog.setWindowTitle(caption);
         auto *form = new QFormLayout(&dialog);
         if (clearBooks) {
             books = new QComboBox;
             for (TDbClearBook *cb : *clearBooks)
-                books->addItem(cb->Rec.CB_Title, QVariant::fromValue(static_cast<void *>(cb)));
+                books->addItem(cb->Rec.CB_Title);
             form->addRow(QStringLiteral("Clearbook :"), books);
         }
         title = new QLineEdit;
@@ -172,21 +185,28 @@ struct BookForm
         QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
         form->addRow(buttons);
     }
-    TDbClearBook *book() const
-    {
-        return books ? static_cast<TDbClearBook *>(books->currentData().value<void *>()) : nullptr;
-    }
+    // The ClearBook chosen, by its place in the list the form was made from.
+    TDbClearBook *book() const { return books && clearBooks ? clearBooks->value(books->currentIndex()) : nullptr; }
 };
+
+// A library picture's own size, read from its header: a pasted picture keeps its proportions.
+QSize pictureSizeOf(const QString &file, int kind)
+{
+    if (!isImageKind(kind))
+        return QSize();
+    QImageReader reader(file);
+    return reader.size();
+}
 
 } // namespace
 
 TAuthorMain::TAuthorMain(Connection &connection, UiServices &ui, const AuthoringFrame &frame, QWidget *parent)
-    : QWidget(parent), m_connection(connection), m_ui(ui), m_frame(frame), m_books(connection)
+    : QWidget(parent), m_connection(connection), m_ui(ui), m_frame(frame), m_books(connection), m_edited(m_books)
 {
     setWindowTitle(QStringLiteral("Authoring Tool"));
     const QSize screen = frame.screen.isValid() ? frame.screen : QSize(1024, 768);
     m_books.DesignScale = std::min(screen.width() / 800.0, screen.height() / 600.0);
-    m_books.setViews(this);
+    m_edited.setDefaultFontFamily(font().family());
     if (!m_books.LoadClearBooks())
         m_ui.showMessage(QStringLiteral("The ClearBooks could not all be read; what was read is shown."));
 
@@ -197,7 +217,7 @@ TAuthorMain::TAuthorMain(Connection &connection, UiServices &ui, const Authoring
     m_scroll->setAlignment(Qt::AlignCenter);
     m_scroll->setBackgroundRole(QPalette::Dark);
     layout->addWidget(m_scroll);
-    m_surface = new TSlideBack(m_books);
+    m_surface = new TSlideBack(m_edited);
     m_surface->resize(screen);
     m_surface->currentTool = [this] {
         return m_frame.currentTool ? m_frame.currentTool() : DrawTool::Select;
@@ -211,11 +231,7 @@ TAuthorMain::TAuthorMain(Connection &connection, UiServices &ui, const Authoring
     };
     m_scroll->setWidget(m_surface);
     m_surface->hide();
-    connect(m_surface, &TSlideBack::modified, this, [this] {
-        m_books.SlideModified = true;
-        UpdateMenuItems();
-    });
-    connect(m_surface, &TSlideBack::selectionChanged, this, &TAuthorMain::UpdateMenuItems);
+    followModel();
     // The object's menu: what the Attributes offer for it, and the object commands.
     connect(m_surface, &TSlideBack::objectMenuRequested, this, [this](TDbObject *, QPoint at) {
         UpdateMenuItems();
@@ -244,7 +260,35 @@ TAuthorMain::~TAuthorMain()
     // The clipboard lets go of the objects the window's lists own before they go.
     if (clipboard)
         m_books.ClipboardClear(*clipboard);
-    m_books.setViews(nullptr);
+}
+
+// The surface and the menus follow the edited slide.
+void TAuthorMain::followModel()
+{
+    connect(&m_edited, &EditedSlide::objectShown, this, [this](TDbObject *o) { m_surface->BuildVisual(o); });
+    connect(&m_edited, &EditedSlide::objectHidden, this, [this](TDbObject *o) { m_surface->HideVisual(o); });
+    connect(&m_edited, &EditedSlide::objectGone, this, [this](TDbObject *o) {
+        StopPreview(o);
+        m_surface->DestroyVisual(o);
+    });
+    connect(&m_edited, &EditedSlide::objectsChanged, m_surface, qOverload<>(&QWidget::update));
+    connect(&m_edited, &EditedSlide::restacked, m_surface, qOverload<>(&QWidget::update));
+    connect(&m_edited, &EditedSlide::reset, this, [this] {
+        m_surface->Rebuild();
+        UpdateMenuItems();
+    });
+    connect(&m_edited, qOverload<>(&EditedSlide::selectionChanged), this, [this] {
+        m_surface->update();
+        UpdateMenuItems();
+    });
+    connect(&m_edited, &EditedSlide::stateChanged, this, &TAuthorMain::UpdateMenuItems);
+    connect(&m_edited, &EditedSlide::slideChanged, this, [this] {
+        if (!m_edited.isOpen() && m_surface->slide()) {
+            m_surface->ClearSlide();
+            m_surface->hide();
+        }
+        setStatusTip(statusText());
+    });
 }
 
 QString TAuthorMain::statusText() const
@@ -269,14 +313,12 @@ void TAuthorMain::placeSurface()
         m_fixedZoom ? fixedPlacement(client, screen, m_zoom) : fitPlacement(client, screen);
     m_zoom = place.zoom;
     m_surface->SurfaceZoom = place.zoom;
-    m_books.SurfaceZoom = place.zoom;
+    m_edited.setZoom(place.zoom);
     m_surface->resize(place.surface.size());
     if (m_frame.showZoom)
         m_frame.showZoom(place.zoom, !m_fixedZoom);
-    if (TDbSlide *s = m_books.ActiveSlide)
-        for (TDbObject *o : std::as_const(s->Objects.Objects))
-            if (!o->Rec.Removed)
-                m_surface->BuildVisual(o);
+    for (TDbObject *o : m_edited.objects())
+        m_surface->BuildVisual(o);
 }
 
 void TAuthorMain::setZoom(int zoom)
@@ -311,18 +353,18 @@ TDbClearBook *TAuthorMain::NewClearBook(const QString &title, const QString &aut
         return nullptr;
     if (!description.isEmpty())
         WriteDescription(m_connection, cb->Rec.OID, description, RecordKind::ClearBook);
-    if (m_books.ActiveSlide) {
+    if (m_edited.isOpen()) {
         if (m_ui.askYesNo(
                 QStringLiteral("Do you want to close the active slide and open a new clearbook?"))) {
             if (CloseSlide())
-                m_books.ActiveClearBook = cb;
+                m_edited.setClearBook(cb);
         }
-    } else if (m_books.ActiveClearBook) {
+    } else if (m_edited.clearBook()) {
         if (m_ui.askYesNo(
                 QStringLiteral("Do you want to close the active clearbook and open a new clearbook?")))
-            m_books.ActiveClearBook = cb;
+            m_edited.setClearBook(cb);
     } else {
-        m_books.ActiveClearBook = cb;
+        m_edited.setClearBook(cb);
     }
     setStatusTip(statusText());
     UpdateMenuItems();
@@ -334,24 +376,10 @@ TDbSlide *TAuthorMain::NewSlide(TDbClearBook *cb, const QString &title, const QS
 {
     if (!cb || !CloseSlide())
         return nullptr;
-    m_books.ActiveClearBook = cb;
-    TDbSlide *slide = m_books.NewSlide(cb, title);
-    slide->Rec.Slide_Author = author;
-    if (!description.isEmpty()) {
-        const QString file = (m_connection.tempFilePrefix().isEmpty() ? QDir::tempPath() + QLatin1Char('/')
-                                                                      : m_connection.tempFilePrefix()) +
-                             QStringLiteral("SlideDescription");
-        QFile::remove(file);
-        QFile f(file);
-        if (f.open(QIODevice::WriteOnly) && f.write(description.toUtf8()) >= 0) {
-            slide->Rec.Slide_Describe = file;
-            slide->DescribeChanged = true;
-        }
-    }
-    m_books.ActiveSlide = slide;
+    TDbSlide *slide = m_edited.openNew(cb, title, author, description);
+    if (!slide)
+        return nullptr;
     slideShown();
-    // A new slide always asks to be saved.
-    m_books.SlideModified = true;
     UpdateMenuItems();
     return slide;
 }
@@ -360,10 +388,9 @@ bool TAuthorMain::OpenSlide(TDbSlide *slide)
 {
     if (!slide || !CloseSlide())
         return false;
-    m_books.ActiveClearBook = slide->Owner;
-    m_books.ActiveSlide = slide;
+    if (!m_edited.open(slide))
+        return false;
     slideShown();
-    m_books.SlideModified = false;
     UpdateMenuItems();
     return true;
 }
@@ -373,20 +400,17 @@ void TAuthorMain::slideShown()
     m_surface->CursorTime = 0;
     m_surface->show();
     placeSurface();
-    m_surface->ShowSlide(m_books.ActiveSlide);
+    m_surface->ShowSlide(m_edited.slide());
     setStatusTip(statusText());
 }
 
 bool TAuthorMain::SaveSlide()
 {
-    TDbSlide *slide = m_books.ActiveSlide;
-    if (!slide)
+    if (!m_edited.isOpen())
         return false;
     m_ui.setHourglass(true);
-    const bool ok = m_books.SaveSlide(slide);
+    const bool ok = m_edited.save();
     m_ui.setHourglass(false);
-    if (ok)
-        m_books.SlideModified = false;
     m_surface->update();
     UpdateMenuItems();
     return ok;
@@ -394,7 +418,7 @@ bool TAuthorMain::SaveSlide()
 
 TDbSlide *TAuthorMain::SaveSlideAs(TDbClearBook *target, const QString &title, const QString &author)
 {
-    TDbSlide *source = m_books.ActiveSlide;
+    TDbSlide *source = m_edited.slide();
     if (!source || !target)
         return nullptr;
     m_ui.setHourglass(true);
@@ -414,18 +438,15 @@ TDbSlide *TAuthorMain::SaveSlideAs(TDbClearBook *target, const QString &title, c
 
 bool TAuthorMain::CloseSlide()
 {
-    TDbSlide *slide = m_books.ActiveSlide;
-    if (!slide)
+    if (!m_edited.isOpen())
         return true;
     StopPlaying();
     StopPreview();
-    if (!m_books.CloseSlide(slide, m_books.SlideModified)) {
+    if (!m_edited.close()) {
         // The save failed: the slide stays open with its changes.
-        m_surface->ShowSlide(slide);
+        m_surface->ShowSlide(m_edited.slide());
         return false;
     }
-    m_books.ActiveSlide = nullptr;
-    m_books.SlideModified = false;
     m_surface->ClearSlide();
     m_surface->hide();
     setStatusTip(statusText());
@@ -435,7 +456,7 @@ bool TAuthorMain::CloseSlide()
 
 bool TAuthorMain::DeleteSlide()
 {
-    TDbSlide *slide = m_books.ActiveSlide;
+    TDbSlide *slide = m_edited.slide();
     if (!slide || !slide->Owner)
         return false;
     if (!m_ui.askYesNo(QStringLiteral("Are you sure you want to delete this slide?") +
@@ -454,7 +475,7 @@ bool TAuthorMain::DeleteSlide()
 
 bool TAuthorMain::DeleteClearBook()
 {
-    TDbClearBook *cb = m_books.ActiveClearBook;
+    TDbClearBook *cb = m_edited.clearBook();
     if (!cb) {
         m_ui.showMessage(QStringLiteral("You must assign a clearbook first. Please open/create a clearbook"));
         return false;
@@ -462,12 +483,12 @@ bool TAuthorMain::DeleteClearBook()
     if (!m_ui.askYesNo(QStringLiteral("Are you sure you want to delete this clearbook?") +
                        QStringLiteral("\n\r'") + cb->Rec.CB_Title + QLatin1Char('\'')))
         return false;
-    const bool showing = m_books.ActiveSlide && m_books.ActiveSlide->Owner == cb;
+    const bool showing = m_edited.isOpen() && m_edited.slide()->Owner == cb;
     if (showing)
         m_surface->ClearSlide();
     if (!m_books.DeleteClearBook(cb)) {
         if (showing)
-            m_surface->ShowSlide(m_books.ActiveSlide);
+            m_surface->ShowSlide(m_edited.slide());
         return false;
     }
     if (showing)
@@ -482,96 +503,51 @@ bool TAuthorMain::DeleteClearBook()
 
 void TAuthorMain::DeleteObjects()
 {
-    TDbSlide *slide = m_books.ActiveSlide;
-    if (!slide || slide->Selection.isEmpty())
+    const QList<TDbObject *> chosen = selected();
+    if (chosen.isEmpty())
         return;
     QString question = QStringLiteral("Are you sure you want to remove these from the slide?");
-    for (TDbObject *o : std::as_const(slide->Selection))
+    for (TDbObject *o : chosen)
         question += QStringLiteral("\n\r") + o->Rec.Title;
     if (!m_ui.askYesNo(question))
         return;
-    const QList<TDbObject *> chosen = slide->Selection;
-    m_books.Request([&] {
-        bool all = true;
-        for (qsizetype i = chosen.size() - 1; i >= 0; --i)
-            all = m_books.RemoveObject(slide->Objects, chosen[i], slide) && all;
-        return all;
-    });
-    slide->Selection.clear();
-    m_books.SlideModified = true;
+    m_edited.requestRemoveObjects(chosen);
     m_surface->update();
     UpdateMenuItems();
 }
 
 void TAuthorMain::Copy()
 {
-    TDbSlide *slide = m_books.ActiveSlide;
-    if (!slide || slide->Selection.isEmpty() || !clipboard)
+    if (selected().isEmpty() || !clipboard)
         return;
     clearClipboard();
-    const QList<TDbObject *> chosen = selectedInStackOrder();
-    for (TDbObject *o : chosen)
+    for (TDbObject *o : m_edited.selectionInStackOrder())
         m_books.ClipboardAdd(*clipboard, o);
     UpdateMenuItems();
 }
 
 void TAuthorMain::Cut()
 {
-    TDbSlide *slide = m_books.ActiveSlide;
-    if (!slide || slide->Selection.isEmpty() || !clipboard)
+    if (selected().isEmpty() || !clipboard)
         return;
     clearClipboard();
-    const QList<TDbObject *> chosen = selectedInStackOrder();
-    m_books.Request([&] {
-        for (TDbObject *o : chosen) {
-            TDbObject *taken = o;
-            // The edited slide keeps the object marked removed; the clipboard holds a copy of it.
-            m_books.TakeFromDesignOrder(slide->Objects, taken, true);
-            m_books.ClipboardAdd(*clipboard, taken);
-        }
-        return true;
-    });
-    slide->Selection.clear();
-    m_books.SlideModified = true;
+    m_edited.requestCut(*clipboard);
     m_surface->update();
     UpdateMenuItems();
 }
 
 void TAuthorMain::Paste()
 {
-    TDbSlide *slide = m_books.ActiveSlide;
-    if (!slide || !clipboard)
+    if (!m_edited.isOpen() || !clipboard)
         return;
-    const int first = int(slide->Objects.DesignOrder.size());
-    int pasted = 0;
-    m_books.BeginChange();
-    for (const ClipboardEntry &e : std::as_const(*clipboard)) {
-        TDbObject *o = nullptr;
-        if (e.IsObject) {
-            o = m_books.CopyObject(static_cast<TDbObject *>(e.Object), slide);
-        } else if (e.Kind == FolderKind || e.Kind == SubFolderType) {
-            break; // a folder ends the paste
-        } else {
-            o = m_books.ObjectFromMedia(static_cast<TDbMedia *>(e.Object));
-        }
-        o->Rec.Bar_Left = m_surface->CursorTime;
-        if (m_books.PlaceObject(slide->Objects, o, int(slide->Objects.DesignOrder.size()), slide, true))
-            ++pasted;
-        else
-            delete o;
-    }
-    m_books.EndChange();
-    if (pasted) {
-        m_books.SelectRange(slide->Objects, first, pasted);
-        m_books.SlideModified = true;
-    }
+    m_edited.requestPaste(*clipboard, m_surface->CursorTime, pictureSizeOf);
     m_surface->update();
     UpdateMenuItems();
 }
 
 bool TAuthorMain::Undo()
 {
-    const bool done = m_books.Undo();
+    const bool done = m_edited.undo();
     m_surface->update();
     UpdateMenuItems();
     return done;
@@ -579,7 +555,7 @@ bool TAuthorMain::Undo()
 
 bool TAuthorMain::Redo()
 {
-    const bool done = m_books.Redo();
+    const bool done = m_edited.redo();
     m_surface->update();
     UpdateMenuItems();
     return done;
@@ -587,19 +563,17 @@ bool TAuthorMain::Redo()
 
 void TAuthorMain::SelectAll()
 {
-    m_surface->SelectAll();
+    m_edited.selectAll();
 }
 
 void TAuthorMain::Nudge(int dx, int dy)
 {
-    if (!m_books.ActiveSlide || m_books.ActiveSlide->Selection.isEmpty())
-        return;
-    m_surface->MoveSelection(dx, dy);
+    m_edited.requestMove(selected(), dx, dy);
 }
 
 void TAuthorMain::InsertTool(DrawTool tool)
 {
-    if (!m_books.ActiveSlide) {
+    if (!m_edited.isOpen()) {
         m_ui.showMessage(
             QStringLiteral("No active slide, Please open an existing slide, or create a new slide."));
         return;
@@ -608,45 +582,12 @@ void TAuthorMain::InsertTool(DrawTool tool)
         m_frame.chooseTool(tool);
 }
 
-// AuthoringViews ------------------------------------------------------------------------------
-
-void TAuthorMain::buildVisual(TDbObject *o)
-{
-    if (o && o->Owner == m_books.ActiveSlide)
-        m_surface->BuildVisual(o);
-}
-
-void TAuthorMain::destroyVisual(TDbObject *o)
-{
-    StopPreview(o);
-    m_surface->DestroyVisual(o);
-}
-
-void TAuthorMain::hideVisual(TDbObject *o)
-{
-    m_surface->HideVisual(o);
-}
-
-void TAuthorMain::selectionChanged(TDbSlide *)
-{
-    m_surface->update();
-    UpdateMenuItems();
-}
-
 // ---------------------------------------------------------------------------------------------
 // Attributes
 
 QList<TDbObject *> TAuthorMain::selected() const
 {
-    return m_books.ActiveSlide ? m_books.ActiveSlide->Selection : QList<TDbObject *>();
-}
-
-QList<TDbObject *> TAuthorMain::selectedInStackOrder() const
-{
-    QList<TDbObject *> chosen = selected();
-    std::stable_sort(chosen.begin(), chosen.end(),
-                     [](const TDbObject *a, const TDbObject *b) { return a->Rec.Index < b->Rec.Index; });
-    return chosen;
+    return m_edited.selection();
 }
 
 void TAuthorMain::clearClipboard()
@@ -665,126 +606,51 @@ QStringList TAuthorMain::visibleAttributes() const
     return attributeItems(kinds);
 }
 
-void TAuthorMain::propertiesChanged(TDbObject *o)
-{
-    if (TDesignVisual *v = m_surface->visualOf(o)) {
-        v->Props.Disabled = o->Disabled;
-        const QString text = WritePropertyText(o->kind(), v->Props, m_books.DesignScale);
-        if (!text.isEmpty())
-            o->Rec.Spec_Property2 = text;
-    }
-    m_books.SlideModified = true;
-    m_surface->update();
-}
-
 void TAuthorMain::SetObjectsDisabled(bool on)
 {
-    const ChangeStep step(m_books);
-    for (TDbObject *o : selected()) {
-        o->SetDisabled(on);
-        propertiesChanged(o);
-    }
+    m_edited.requestSetDisabled(on);
     UpdateMenuItems();
 }
 
 void TAuthorMain::SetTransparent(bool on)
 {
-    const ChangeStep step(m_books);
-    for (TDbObject *o : selected())
-        if (o->kind() == ObjectKind::Text)
-            if (TDesignVisual *v = m_surface->visualOf(o)) {
-                v->Props.Transparent = on;
-                propertiesChanged(o);
-            }
+    m_edited.requestSetTransparent(on);
     UpdateMenuItems();
 }
 
 void TAuthorMain::SetObjectsFont(const QFont &font)
 {
-    const ChangeStep step(m_books);
-    for (TDbObject *o : selected())
-        if (isFontKind(o->kind()))
-            if (TDesignVisual *v = m_surface->visualOf(o)) {
-                v->Props.FontName = font.family();
-                v->Props.FontSize = float(font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize());
-                v->Props.Bold = font.bold();
-                v->Props.Italic = font.italic();
-                v->Props.Underline = font.underline();
-                v->Props.StrikeOut = font.strikeOut();
-                propertiesChanged(o);
-            }
+    FontChoice choice;
+    choice.family = font.family();
+    choice.size = float(font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize());
+    choice.bold = font.bold();
+    choice.italic = font.italic();
+    choice.underline = font.underline();
+    choice.strikeOut = font.strikeOut();
+    m_edited.requestSetFont(choice);
 }
 
 void TAuthorMain::SetObjectsColor(const QColor &color)
 {
-    const ChangeStep step(m_books);
-    const ColorValue value = ColorValue(color.red() | (color.green() << 8) | (color.blue() << 16));
-    for (TDbObject *o : selected())
-        if (o->kind() == ObjectKind::Text || o->kind() == ObjectKind::Memo)
-            if (TDesignVisual *v = m_surface->visualOf(o)) {
-                v->Props.Color = value;
-                propertiesChanged(o);
-            }
+    m_edited.requestSetColor(ColorValue(color.red() | (color.green() << 8) | (color.blue() << 16)));
 }
 
 void TAuthorMain::SetCaption(const QString &caption)
 {
-    const ChangeStep step(m_books);
-    for (TDbObject *o : selected())
-        if (o->kind() == ObjectKind::Text || o->kind() == ObjectKind::Button) {
-            o->Rec.Caption = caption;
-            propertiesChanged(o);
-        }
+    m_edited.requestSetCaption(caption);
 }
 
 void TAuthorMain::SetMemoText(const QString &text)
 {
-    const ChangeStep step(m_books);
-    for (TDbObject *o : selected())
-        if (o->kind() == ObjectKind::Memo) {
-            o->MemoText = text;
-            o->HasMemoText = true;
-            o->Rec.Caption = text.left(255);
-            propertiesChanged(o);
-        }
+    m_edited.requestSetMemoText(text);
 }
 
 void TAuthorMain::ResizeToPicture(SizeRule rule)
 {
-    const ChangeStep step(m_books);
-    const double z = linearZoom(m_surface->SurfaceZoom);
-    for (TDbObject *o : selected()) {
-        TDesignVisual *v = m_surface->visualOf(o);
-        if (!v || !(isImageKind(o->kind()) || isVideoKind(o->kind())) || v->Natural.isEmpty())
-            continue;
-        const double w = v->Natural.width(), h = v->Natural.height();
-        TsObject &r = o->Rec;
-        switch (rule) {
-        case SizeRule::Actual:
-            r.Width_S = w;
-            r.Height_S = h;
-            r.Width = int(z * w);
-            r.Height = int(z * h);
-            break;
-        case SizeRule::FitBest:
-            if (w < h)
-                r.Width = int(w / h * r.Height);
-            else
-                r.Height = int(h / w * r.Width);
-            break;
-        case SizeRule::FitToWidth:
-            r.Height = int(h / w * r.Width);
-            break;
-        case SizeRule::FitToHeight:
-            r.Width = int(w / h * r.Height);
-            break;
-        }
-        if (rule != SizeRule::Actual) {
-            r.Width_S = r.Width / z;
-            r.Height_S = r.Height / z;
-        }
-        m_books.SlideModified = true;
-    }
+    m_edited.requestResizeToPicture(rule, [this](const TDbObject *o) {
+        const TDesignVisual *v = m_surface->visualOf(o);
+        return v ? v->Natural : QSize();
+    });
     m_surface->update();
     UpdateMenuItems();
 }
@@ -862,13 +728,17 @@ void TAuthorMain::StopPreview(TDbObject *o)
 
 bool TAuthorMain::PlaySlide()
 {
-    TDbSlide *slide = m_books.ActiveSlide;
+    TDbSlide *slide = m_edited.slide();
     if (!slide || m_play)
         return false;
     StopPreview();
-    m_surface->ClearSelection();
+    m_edited.clearSelection();
     m_play = std::make_unique<Play>(*this);
-    m_play->flags.LoadFlags(slide);
+    // The slide plays with its flags as they are edited, on a copy the engine may mark.
+    QList<TsFlag> flags;
+    for (const TDbFlag *f : m_edited.flags().Flags)
+        flags.append(f->Rec);
+    m_play->flags.ReplaceFlags(flags);
     m_surface->PlayMode = true;
     // Every object waits for its time.
     for (TDbObject *o : std::as_const(slide->Objects.Objects))
@@ -877,6 +747,7 @@ bool TAuthorMain::PlaySlide()
     m_play->list.PlayMode = true;
     m_play->list.BuildPlayList(slide, m_play->flags);
     m_play->list.LinkPlayList();
+    m_ui.setStatusText(Play::PlayingText);
     m_play->list.StartPlay();
     m_surface->update();
     UpdateMenuItems();
@@ -889,6 +760,7 @@ void TAuthorMain::StopPlaying()
         return;
     m_play->list.StopPlay();
     m_play.reset();
+    m_ui.setStatusText(QString());
     m_surface->PlayMode = false;
     m_surface->RefreshVisibility();
     UpdateMenuItems();
@@ -896,34 +768,13 @@ void TAuthorMain::StopPlaying()
 
 void TAuthorMain::SetGraphicAttributes(const ObjectProperties &props)
 {
-    const ChangeStep step(m_books);
-    for (TDbObject *o : selected())
-        if (isShapeKind(o->kind()))
-            if (TDesignVisual *v = m_surface->visualOf(o)) {
-                v->Props.PenColor = props.PenColor;
-                v->Props.BrushColor = props.BrushColor;
-                v->Props.PenStyle = props.PenStyle;
-                v->Props.BrushStyle = props.BrushStyle;
-                v->Props.PenWidth = props.PenWidth;
-                v->Props.Arrow = props.Arrow;
-                v->Props.WithTouch = props.WithTouch;
-                propertiesChanged(o);
-            }
+    m_edited.requestSetGraphicAttributes(props);
     UpdateMenuItems();
 }
 
 void TAuthorMain::SetLink(int cbId, int slideId)
 {
-    const ChangeStep step(m_books);
-    for (TDbObject *o : selected()) {
-        if (o->Rec.Obj_Link_SlideId == slideId && o->Rec.Obj_Link_CBId == cbId)
-            continue;
-        o->Rec.Obj_Link_CBId = cbId;
-        o->Rec.Obj_Link_SlideId = slideId;
-        o->Rec.LinkClearBookTitle = cbId ? m_books.ClearBookTitle(cbId) : QString();
-        o->Rec.LinkSlideTitle = slideId > 0 ? m_books.SlideTitle(slideId) : QString();
-        m_books.SlideModified = true;
-    }
+    m_edited.requestSetLink(cbId, slideId);
     UpdateMenuItems();
 }
 
@@ -938,7 +789,7 @@ void TAuthorMain::keyPressEvent(QKeyEvent *event)
             StopPlaying();
         return;
     }
-    const bool selection = m_books.ActiveSlide && !m_books.ActiveSlide->Selection.isEmpty();
+    const bool selection = !selected().isEmpty();
     if (event->key() == Qt::Key_Delete && selection) {
         DeleteObjects();
         return;
@@ -1027,7 +878,11 @@ void TAuthorMain::createMenus()
             &TAuthorMain::DeleteSlide);
     connect(addAction(m_slideMenu, "muiCloseSlide", "&Close"), &QAction::triggered, this,
             &TAuthorMain::CloseSlide);
-    connect(addAction(m_slideMenu, "muiPlaySlide", "&Play"), &QAction::triggered, this, [this] {
+    QAction *play = addAction(m_slideMenu, "muiPlaySlide", "&Play");
+    // Checked while the slide plays, so that a slide whose objects are all there from the
+    // start still shows it is playing.
+    play->setCheckable(true);
+    connect(play, &QAction::triggered, this, [this] {
         if (playing())
             StopPlaying();
         else
@@ -1057,18 +912,12 @@ void TAuthorMain::createMenus()
     connect(addAction(m_objectMenu, "muiDeleteObject", "&Delete"), &QAction::triggered, this,
             &TAuthorMain::DeleteObjects);
     connect(addAction(m_objectMenu, "muiBringToFront", "Bring To Front"), &QAction::triggered, this, [this] {
-        m_books.Request([this] {
-            m_books.BringToFront();
-            return true;
-        });
+        m_edited.requestBringToFront();
         m_surface->update();
         UpdateMenuItems();
     });
     connect(addAction(m_objectMenu, "muiSendToBack", "Send To Back"), &QAction::triggered, this, [this] {
-        m_books.Request([this] {
-            m_books.SendToBack();
-            return true;
-        });
+        m_edited.requestSendToBack();
         m_surface->update();
         UpdateMenuItems();
     });
@@ -1107,11 +956,10 @@ void TAuthorMain::createMenus()
     connect(attr("Font", "Font..."), &QAction::triggered, this, [this] {
         const QList<TDbObject *> chosen = selected();
         QFont initial;
-        if (!chosen.isEmpty())
-            if (TDesignVisual *v = m_surface->visualOf(chosen.first())) {
-                initial.setFamily(v->Props.FontName);
-                initial.setPointSize(std::max(1, int(v->Props.FontSize)));
-            }
+        if (!chosen.isEmpty()) {
+            initial.setFamily(chosen.first()->Props.FontName);
+            initial.setPointSize(std::max(1, int(chosen.first()->Props.FontSize)));
+        }
         bool ok = false;
         const QFont font = QFontDialog::getFont(&ok, initial, this);
         if (ok)
@@ -1150,10 +998,9 @@ void TAuthorMain::createMenus()
     });
     connect(attr("GraphicAttribute", "Graphic Attribute..."), &QAction::triggered, this, [this] {
         const QList<TDbObject *> chosen = selected();
-        const TDesignVisual *v = chosen.isEmpty() ? nullptr : m_surface->visualOf(chosen.first());
-        if (!v)
+        if (chosen.isEmpty())
             return;
-        ObjectProperties props = v->Props;
+        ObjectProperties props = chosen.first()->Props;
         QDialog dialog(this);
         dialog.setWindowTitle(QStringLiteral("Graphic Attribute"));
         auto *form = new QFormLayout(&dialog);
@@ -1256,7 +1103,10 @@ void TAuthorMain::UpdateMenuItems()
          {"muiSaveSlide", "muiSaveSlideAs", "muiDeleteSlide", "muiCloseSlide", "muiPlaySlide"})
         set(name, open);
     if (QAction *play = m_actions.value(QStringLiteral("muiPlaySlide")))
+    {
         play->setText(playing() ? QStringLiteral("Stop Play") : QStringLiteral("&Play"));
+        play->setChecked(playing());
+    }
     set("muiDeleteObject", selection);
     set("muiBringToFront", selection);
     set("muiSendToBack", selection);
@@ -1265,14 +1115,13 @@ void TAuthorMain::UpdateMenuItems()
     set("muiCopy", selection);
     set("muiPaste", open && clipboard && !clipboard->isEmpty());
     set("muiSelectAll", open);
-    set("muiUndo", open && m_books.CanUndo() && !playing());
-    set("muiRedo", open && m_books.CanRedo() && !playing());
+    set("muiUndo", open && m_edited.canUndo() && !playing());
+    set("muiRedo", open && m_edited.canRedo() && !playing());
     if (selection) {
         bool disabled = true, transparent = true;
         for (const TDbObject *o : std::as_const(slide->Selection)) {
             disabled = disabled && o->Disabled;
-            const TDesignVisual *v = m_surface->visualOf(o);
-            transparent = transparent && o->kind() == ObjectKind::Text && v && v->Props.Transparent;
+            transparent = transparent && o->kind() == ObjectKind::Text && o->Props.Transparent;
         }
         m_actions.value(QStringLiteral("muiAttrDisable"))->setChecked(disabled);
         m_actions.value(QStringLiteral("muiAttrTransparent"))->setChecked(transparent);

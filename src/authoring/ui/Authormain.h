@@ -1,11 +1,13 @@
 // The authoring window ("Authoring Tool"): a child window of the workspace that holds the
 // ClearBooks, the edited slide on its surface, and the Clearbook, Slide, Object and Edit menus.
-// The model (AT_DbClearbook) keeps every rule; this window asks the person, calls the model and
-// shows what came of it.
+// The models keep every rule: the ClearBook list (AT_DbClearbook) the tree of ClearBooks and
+// slides, the edited slide (EditedSlide) the open slide. This window asks the person, turns
+// gestures into the edited slide's requests and shows what came of them.
 #pragma once
 
 #include "AT_DbClearbook.h"
 #include "ChildWindow.h"
+#include "EditedSlide.h"
 #include "PropertyText.h"
 #include "SurfaceGeometry.h"
 
@@ -44,7 +46,7 @@ struct AuthoringFrame
     TimerFactory *playTimers = nullptr;
 };
 
-class TAuthorMain : public QWidget, public ChildWindow, public AuthoringViews
+class TAuthorMain : public QWidget, public ChildWindow
 {
     Q_OBJECT
 public:
@@ -56,6 +58,7 @@ public:
     QList<QMenu *> childMenus() const override;
 
     TDbClearBookList &books() { return m_books; }
+    EditedSlide &edited() { return m_edited; }
     TSlideBack *surface() const { return m_surface; }
     bool slideOpen() const { return m_books.ActiveSlide != nullptr; }
     QAction *action(const QString &name) const { return m_actions.value(name); }
@@ -97,13 +100,7 @@ public:
     void SetObjectsColor(const QColor &color);
     void SetCaption(const QString &caption); // labels and buttons
     void SetMemoText(const QString &text);
-    enum class SizeRule
-    {
-        Actual,
-        FitBest,
-        FitToWidth,
-        FitToHeight
-    };
+    using SizeRule = PictureSize;
     void ResizeToPicture(SizeRule rule);
     void SetLink(int cbId, int slideId);
     // Pen, brush, arrow heads and touch of the selected shapes.
@@ -126,12 +123,6 @@ public:
     TSelectedList *clipboard = nullptr;
     // Media of the library to paste as objects (ObjectFromMedia), by clipboard entry.
 
-    // AuthoringViews: the surface follows the model.
-    void buildVisual(TDbObject *o) override;
-    void destroyVisual(TDbObject *o) override;
-    void hideVisual(TDbObject *o) override;
-    void selectionChanged(TDbSlide *) override;
-
 signals:
     void closing();
 
@@ -146,10 +137,8 @@ private:
     void slideShown();
     void placeSurface();
     QList<TDbObject *> selected() const;
-    // The selection bottom to top, as cut and copy take it.
-    QList<TDbObject *> selectedInStackOrder() const;
     void clearClipboard();
-    void propertiesChanged(TDbObject *o);
+    void followModel();
 
 public:
     // The dialogs of the commands (the frame's toolbar buttons open them too).
@@ -163,6 +152,7 @@ private:
     UiServices &m_ui;
     AuthoringFrame m_frame;
     TDbClearBookList m_books;
+    EditedSlide m_edited;
     QScrollArea *m_scroll = nullptr;
     TSlideBack *m_surface = nullptr;
     QHash<QString, QAction *> m_actions;

@@ -1,6 +1,7 @@
 #include "SlideBack.h"
 
 #include "AT_DbClearbook.h"
+#include "EditedSlide.h"
 #include "Connection.h"
 #include "Icons.h"
 #include "MaskedStatement.h"
@@ -108,13 +109,14 @@ bool TDesignVisual::hit(QPoint p) const
     const int kind = Object->kind();
     if (!isShapeKind(kind))
         return rect().contains(p);
+    const ObjectProperties &props = Object->Props;
     ShapeHit s;
     s.code = shapeCodeOfKind(kind);
     s.rect = rect();
-    s.penWidth = Props.PenWidth;
-    s.filled = Props.BrushStyle != 1;
-    s.withTouch = Props.WithTouch;
-    for (const QPointF &v : Props.Points)
+    s.penWidth = props.PenWidth;
+    s.filled = props.BrushStyle != 1;
+    s.withTouch = props.WithTouch;
+    for (const QPointF &v : props.Points)
         s.points << v * linearZoom(Zoom);
     return hitShape(s, p);
 }
@@ -124,6 +126,7 @@ void TDesignVisual::paint(QPainter &p, double zoom) const
     const QRect r = rect();
     const int kind = Object->kind();
     const double z = linearZoom(zoom);
+    const ObjectProperties &props = Object->Props;
     p.save();
     if (isImageKind(kind) || isVideoKind(kind)) {
         if (!Picture.isNull())
@@ -136,10 +139,10 @@ void TDesignVisual::paint(QPainter &p, double zoom) const
         p.drawPixmap(QRect(r.left() + (r.width() - side) / 2, r.top() + (r.height() - side) / 2, side, side),
                      vkIcon(QStringLiteral("audio")).pixmap(side));
     } else if (kind == ObjectKind::Text) {
-        if (!Props.Transparent)
-            p.fillRect(r, resolveColor(Props.Color, QPalette()));
-        p.setFont(fontOf(Props, z, false));
-        p.setPen(resolveColor(Props.FontColor, QPalette()));
+        if (!props.Transparent)
+            p.fillRect(r, resolveColor(props.Color, QPalette()));
+        p.setFont(fontOf(props, z, false));
+        p.setPen(resolveColor(props.FontColor, QPalette()));
         p.drawText(r, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, Object->Rec.Caption);
     } else if (kind == ObjectKind::Button) {
         p.fillRect(r, QPalette().button());
@@ -149,28 +152,28 @@ void TDesignVisual::paint(QPainter &p, double zoom) const
         p.setPen(QPalette().shadow().color());
         p.drawLine(r.bottomLeft(), r.bottomRight());
         p.drawLine(r.topRight(), r.bottomRight());
-        p.setFont(fontOf(Props, z, false));
-        p.setPen(resolveColor(Props.FontColor, QPalette()));
+        p.setFont(fontOf(props, z, false));
+        p.setPen(resolveColor(props.FontColor, QPalette()));
         p.drawText(r, Qt::AlignCenter | Qt::TextWordWrap, Object->Rec.Caption);
     } else if (kind == ObjectKind::Memo) {
-        p.fillRect(r, resolveColor(Props.Color, QPalette()));
+        p.fillRect(r, resolveColor(props.Color, QPalette()));
         p.setPen(QPalette().dark().color());
         p.drawRect(r.adjusted(0, 0, -1, -1));
-        p.setFont(fontOf(Props, z, true));
-        p.setPen(resolveColor(Props.FontColor, QPalette()));
+        p.setFont(fontOf(props, z, true));
+        p.setPen(resolveColor(props.FontColor, QPalette()));
         QString text = Object->HasMemoText ? Object->MemoText : readTextFile(Object->Rec.Obj_Media);
         if (!Object->HasMemoText && Object->Rec.Obj_Media.isEmpty())
             text = QStringLiteral("Memo");
         p.drawText(r.adjusted(3, 2, -3, -2), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, text);
     } else if (isShapeKind(kind)) {
-        QPen pen(resolveColor(Props.PenColor, QPalette()), std::max(1, Props.PenWidth),
-                 penStyle(Props.PenStyle));
+        QPen pen(resolveColor(props.PenColor, QPalette()), std::max(1, props.PenWidth),
+                 penStyle(props.PenStyle));
         p.setPen(pen);
-        p.setBrush(QBrush(resolveColor(Props.BrushColor, QPalette()), brushStyle(Props.BrushStyle)));
+        p.setBrush(QBrush(resolveColor(props.BrushColor, QPalette()), brushStyle(props.BrushStyle)));
         p.setRenderHint(QPainter::Antialiasing, true);
-        const int in = Props.PenWidth / 2;
+        const int in = props.PenWidth / 2;
         const QRect box = r.adjusted(in, in, -in, -in);
-        const double arrow = std::max(8.0, Props.PenWidth * 3.0);
+        const double arrow = std::max(8.0, props.PenWidth * 3.0);
         switch (shapeCodeOfKind(kind)) {
         case 0:
             p.drawRect(box);
@@ -190,24 +193,24 @@ void TDesignVisual::paint(QPainter &p, double zoom) const
             const QPointF b =
                 kind == ObjectKind::LineDown ? QPointF(box.bottomRight()) : QPointF(box.topRight());
             p.drawLine(a, b);
-            if (Props.Arrow & 1)
+            if (props.Arrow & 1)
                 drawArrowHead(p, a, b, arrow);
-            if (Props.Arrow & 2)
+            if (props.Arrow & 2)
                 drawArrowHead(p, b, a, arrow);
             break;
         }
         case 8: {
             QPolygonF poly;
-            for (const QPointF &v : Props.Points)
+            for (const QPointF &v : props.Points)
                 poly << QPointF(r.topLeft()) + v * z;
-            if (Props.BrushStyle != 1)
+            if (props.BrushStyle != 1)
                 p.drawPolygon(poly);
             else
                 p.drawPolyline(poly);
             if (poly.size() >= 2) {
-                if (Props.Arrow & 1)
+                if (props.Arrow & 1)
                     drawArrowHead(p, poly[poly.size() - 2], poly.last(), arrow);
-                if (Props.Arrow & 2)
+                if (props.Arrow & 2)
                     drawArrowHead(p, poly[1], poly.first(), arrow);
             }
             break;
@@ -221,7 +224,7 @@ void TDesignVisual::paint(QPainter &p, double zoom) const
 
 // ---------------------------------------------------------------------------------------------
 
-TSlideBack::TSlideBack(TDbClearBookList &books, QWidget *parent) : TGradientPanel(parent), m_books(books)
+TSlideBack::TSlideBack(EditedSlide &edited, QWidget *parent) : TGradientPanel(parent), m_edited(edited)
 {
     setBeginColor(clWhite);
     setEndColor(clWhite);
@@ -252,9 +255,9 @@ void TSlideBack::ShowSlide(TDbSlide *slide)
         QString error;
         if (!loadMediaPicture(slide->Rec.Slide_BGround, MediaTypeOfExtension(slide->Rec.Slide_BGround),
                               m_background, &error)) {
-            if (UiServices *ui = m_books.connection().ui())
+            if (UiServices *ui = m_edited.books().connection().ui())
                 ui->showMessage(QStringLiteral("Cannot load wallpaper. The format may be invalid format!"));
-            slide->Rec.Slide_BGround.clear();
+            m_background = QImage();
         }
     }
     const double z = linearZoom(SurfaceZoom);
@@ -277,33 +280,20 @@ void TSlideBack::ClearSlide()
     update();
 }
 
-void TSlideBack::syncGeometry(TDbObject *o)
+void TSlideBack::Rebuild()
 {
-    TsObject &r = o->Rec;
-    m_books.SurfaceZoom = SurfaceZoom;
-    m_books.ApplyDisplayGeometry(o);
-    Q_UNUSED(r);
-}
-
-void TSlideBack::storeGeometry(TDbObject *o, const QRect &rect)
-{
-    const double z = linearZoom(SurfaceZoom);
-    TsObject &r = o->Rec;
-    r.Left = rect.left();
-    r.Top = rect.top();
-    r.Width = rect.width();
-    r.Height = rect.height();
-    r.Left_S = r.Left / z;
-    r.Top_S = r.Top / z;
-    r.Width_S = r.Width / z;
-    r.Height_S = r.Height / z;
+    m_visuals.clear();
+    if (m_slide)
+        for (TDbObject *o : std::as_const(m_slide->Objects.Objects))
+            if (!o->Rec.Removed && !(PlayMode && o->Disabled))
+                BuildVisual(o);
+    update();
 }
 
 void TSlideBack::BuildVisual(TDbObject *o)
 {
     if (!o)
         return;
-    syncGeometry(o);
     auto &slot = m_visuals[o];
     if (!slot) {
         slot = std::make_shared<TDesignVisual>(o);
@@ -318,25 +308,6 @@ void TSlideBack::BuildVisual(TDbObject *o)
             v.Picture = firstVideoFrame(o->Rec.Obj_Media, &error, 5000);
             v.Natural = v.Picture.size();
         }
-        // The property text, or the visual's first state written into it.
-        v.Props = newObjectProperties(kind);
-        if (isFontKind(kind)) {
-            v.Props.FontName = font().family();
-            v.Props.FontSize = float(18 / linearZoom(SurfaceZoom));
-        }
-        QString text = o->Rec.Spec_Property2;
-        if (text.isEmpty()) {
-            if (!(kind == ObjectKind::Polyline)) {
-                o->Rec.Spec_Property2 = WritePropertyText(kind, v.Props, m_books.DesignScale);
-                if (!o->Rec.Spec_Property2.isEmpty())
-                    emit modified();
-            }
-        } else {
-            ReadPropertyText(kind, v.Props, text, m_books.DesignScale);
-            o->Rec.Spec_Property2 = text;
-            o->Disabled = v.Props.Disabled;
-        }
-        o->Visual = slot.get();
     }
     slot->Zoom = SurfaceZoom;
     slot->Visible = o->Rec.Bar_Left <= CursorTime && CursorTime <= o->Rec.Bar_Left + o->Rec.Bar_Width;
@@ -345,8 +316,7 @@ void TSlideBack::BuildVisual(TDbObject *o)
 
 void TSlideBack::DestroyVisual(TDbObject *o)
 {
-    if (m_visuals.remove(o))
-        o->Visual = nullptr;
+    m_visuals.remove(o);
     update();
 }
 
@@ -369,57 +339,6 @@ void TSlideBack::RefreshVisibility()
 // ---------------------------------------------------------------------------------------------
 // Selection
 
-void TSlideBack::SelectOnly(TDbObject *o)
-{
-    if (!m_slide)
-        return;
-    for (TDbObject *s : std::as_const(m_slide->Selection))
-        s->Selected = false;
-    m_slide->Selection.clear();
-    AddToSelection(o);
-}
-
-void TSlideBack::AddToSelection(TDbObject *o)
-{
-    if (!m_slide || !o || m_slide->Selection.contains(o))
-        return;
-    m_slide->Selection.append(o);
-    o->Selected = true;
-    update();
-    emit selectionChanged();
-}
-
-void TSlideBack::Deselect(TDbObject *o)
-{
-    if (!m_slide || !o)
-        return;
-    m_slide->Selection.removeOne(o);
-    o->Selected = false;
-    update();
-    emit selectionChanged();
-}
-
-void TSlideBack::ClearSelection()
-{
-    if (!m_slide)
-        return;
-    for (TDbObject *s : std::as_const(m_slide->Selection))
-        s->Selected = false;
-    m_slide->Selection.clear();
-    update();
-    emit selectionChanged();
-}
-
-void TSlideBack::SelectAll()
-{
-    if (!m_slide)
-        return;
-    ClearSelection();
-    for (TDbObject *o : std::as_const(m_slide->Objects.Objects))
-        if (!o->Rec.Removed)
-            AddToSelection(o);
-}
-
 TDbObject *TSlideBack::objectAt(QPoint p) const
 {
     if (!m_slide)
@@ -439,27 +358,15 @@ void TSlideBack::MoveSelection(int dx, int dy)
     if (!m_slide || m_slide->Selection.isEmpty())
         return;
     // A drag is one step of the history, begun at the press; a nudge is a step of its own.
-    auto move = [&] {
-        for (TDbObject *o : std::as_const(m_slide->Selection))
-            if (TDesignVisual *v = visualOf(o))
-                storeGeometry(o, v->rect().translated(dx, dy));
-        return true;
-    };
-    if (m_moving)
-        move();
-    else
-        m_books.Request(move);
+    m_edited.requestMove(m_slide->Selection, dx, dy);
     update();
-    emit modified();
 }
 
 void TSlideBack::bandSelect(const QRect &band)
 {
     if (!m_slide)
         return;
-    for (TDbObject *s : std::as_const(m_slide->Selection))
-        s->Selected = false;
-    m_slide->Selection.clear();
+    QList<TDbObject *> touched;
     for (TDbObject *o : std::as_const(m_slide->Objects.Objects)) {
         const TDesignVisual *v = visualOf(o);
         if (!v || !v->Visible || o->Rec.Removed)
@@ -474,8 +381,8 @@ void TSlideBack::bandSelect(const QRect &band)
             touches = band.contains(line.p1().toPoint()) || band.contains(line.p2().toPoint()) ||
                       line.intersects(d1, nullptr) == QLineF::BoundedIntersection ||
                       line.intersects(d2, nullptr) == QLineF::BoundedIntersection;
-        } else if (touches && kind == ObjectKind::Ellipse && v->Props.BrushStyle == 1 &&
-                   !v->Props.WithTouch) {
+        } else if (touches && kind == ObjectKind::Ellipse && o->Props.BrushStyle == 1 &&
+                   !o->Props.WithTouch) {
             // A hollow ellipse is touched where the band meets its outline, not inside it.
             QPainterPath outline;
             outline.addEllipse(QRectF(r));
@@ -486,13 +393,11 @@ void TSlideBack::bandSelect(const QRect &band)
                 allInside = allInside && outline.contains(c);
             touches = !allInside;
         }
-        if (touches) {
-            m_slide->Selection.append(o);
-            o->Selected = true;
-        }
+        if (touches)
+            touched.append(o);
     }
+    m_edited.setSelection(touched);
     update();
-    emit selectionChanged();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -507,7 +412,7 @@ TDbObject *TSlideBack::drawObject(DrawTool tool, QPoint from, QPoint to, const Q
     in.bandStart = from;
     in.bandEnd = to;
     in.zoom = SurfaceZoom;
-    in.designScale = m_books.DesignScale;
+    in.designScale = m_edited.books().DesignScale;
     in.cursorTime = CursorTime;
     in.polygon = polygon;
     if (tool == DrawTool::Video || tool == DrawTool::Audio || tool == DrawTool::Image) {
@@ -526,15 +431,9 @@ TDbObject *TSlideBack::drawObject(DrawTool tool, QPoint from, QPoint to, const Q
     }
     if (in.mediaPath.size())
         rec->Obj_TypeId = MediaTypeOfExtension(in.mediaPath);
-    TDbObject *o = nullptr;
-    m_books.Request([&] {
-        o = m_books.AddNewObject(m_slide, *rec);
-        return o != nullptr;
-    });
-    if (!visualOf(o))
+    TDbObject *o = m_edited.requestAddObject(*rec);
+    if (o && !visualOf(o))
         BuildVisual(o);
-    SelectOnly(o);
-    emit modified();
     if (toolDone)
         toolDone();
     return o;
@@ -547,7 +446,7 @@ void TSlideBack::finishPolygon()
     QList<QPointF> vertices = PolyPoints;
     PolyPoints.clear();
     if (vertices.size() > MaxPolygonVertices) {
-        if (UiServices *ui = m_books.connection().ui())
+        if (UiServices *ui = m_edited.books().connection().ui())
             ui->showMessage(QStringLiteral("Exceeded points are ignored."));
         vertices = vertices.mid(0, MaxPolygonVertices);
     }
@@ -572,11 +471,11 @@ void TSlideBack::mousePressEvent(QMouseEvent *event)
         if (!m_polygon) {
             m_polygon = true;
             PolyPoints = {QPointF(p)};
-            ClearSelection();
+            m_edited.clearSelection();
         } else {
             PolyPoints << QPointF(p);
             if (PolyPoints.size() == PolygonWarnAt)
-                if (UiServices *ui = m_books.connection().ui())
+                if (UiServices *ui = m_edited.books().connection().ui())
                     ui->showMessage(
                         QStringLiteral("You have drawn 115 points in Polygon, only 5 points can be added."));
         }
@@ -588,7 +487,7 @@ void TSlideBack::mousePressEvent(QMouseEvent *event)
     if (event->button() == Qt::RightButton && tool == DrawTool::Select) {
         if (TDbObject *o = objectAt(p)) {
             if (!o->Selected)
-                SelectOnly(o);
+                m_edited.selectOnly(o);
             emit objectMenuRequested(o, event->globalPosition().toPoint());
         }
         return;
@@ -598,7 +497,7 @@ void TSlideBack::mousePressEvent(QMouseEvent *event)
     DownPoint = m_bandEnd = p;
     if (tool != DrawTool::Select) {
         Drawing = true;
-        ClearSelection();
+        m_edited.clearSelection();
         return;
     }
     // A handle of a selected object resizes it.
@@ -612,22 +511,22 @@ void TSlideBack::mousePressEvent(QMouseEvent *event)
             m_handle = h;
             m_handleObject = o;
             m_handleStart = v->rect();
-            m_books.BeginChange();
+            m_edited.beginDrag();
             return;
         }
     }
     if (TDbObject *o = objectAt(p)) {
         if (event->modifiers() & Qt::ShiftModifier) {
             if (o->Selected)
-                Deselect(o);
+                m_edited.deselect(o);
             else
-                AddToSelection(o);
+                m_edited.addToSelection(o);
         } else if (!o->Selected) {
-            SelectOnly(o);
+            m_edited.selectOnly(o);
         }
         m_moving = o->Selected;
         if (m_moving)
-            m_books.BeginChange();
+            m_edited.beginDrag();
         return;
     }
     Drawing = true; // a band
@@ -639,7 +538,7 @@ void TSlideBack::mouseMoveEvent(QMouseEvent *event)
     if (m_handle != HandleNone && m_handleObject) {
         bool fx = false, fy = false;
         const QRect r = resizedRect(m_handleStart, m_handle, p - DownPoint, &fx, &fy);
-        storeGeometry(m_handleObject, r);
+        m_edited.requestResize(m_handleObject, r);
         update();
         return;
     }
@@ -662,23 +561,18 @@ void TSlideBack::mouseReleaseEvent(QMouseEvent *event)
     const QPoint p = event->position().toPoint();
     if (m_handle != HandleNone && m_handleObject) {
         bool fx = false, fy = false;
-        resizedRect(m_handleStart, m_handle, p - DownPoint, &fx, &fy);
-        TDbObject *o = m_handleObject;
-        // A line pulled past one of its ends (but not both) runs the other diagonal now.
-        if (fx != fy && (o->kind() == ObjectKind::LineDown || o->kind() == ObjectKind::LineUp)) {
-            o->Rec.Obj_TypeId = o->kind() == ObjectKind::LineDown ? ObjectKind::LineUp : ObjectKind::LineDown;
-            o->Rec.Title = QStringLiteral("Line");
-        }
+        const QRect r = resizedRect(m_handleStart, m_handle, p - DownPoint, &fx, &fy);
+        // The model turns a line pulled past one of its ends onto the other diagonal.
+        m_edited.requestResize(m_handleObject, r, fx, fy);
         m_handle = HandleNone;
         m_handleObject = nullptr;
-        m_books.EndChange();
+        m_edited.endDrag();
         update();
-        emit modified();
         return;
     }
     if (m_moving) {
         m_moving = false;
-        m_books.EndChange();
+        m_edited.endDrag();
         return;
     }
     if (!Drawing || m_polygon)
@@ -708,8 +602,6 @@ void TSlideBack::resizeEvent(QResizeEvent *event)
     if (!m_background.isNull())
         Picture = m_background.scaled(int(m_background.width() * z), int(m_background.height() * z),
                                       Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    for (auto it = m_visuals.begin(); it != m_visuals.end(); ++it)
-        syncGeometry(const_cast<TDbObject *>(it.key()));
 }
 
 void TSlideBack::paintEvent(QPaintEvent *event)

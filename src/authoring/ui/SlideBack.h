@@ -16,17 +16,17 @@
 
 namespace vk {
 
-class TDbClearBookList;
+class EditedSlide;
 class TDbObject;
 class TDbSlide;
 
-// One slide object as the surface shows it.
+// One slide object as the surface shows it; what it looks like (its decoded properties) the
+// model object holds.
 class TDesignVisual
 {
 public:
     explicit TDesignVisual(TDbObject *object) : Object(object) {}
     TDbObject *Object;
-    ObjectProperties Props; // as the property text says
     QImage Picture;         // an image's picture, a clip's first frame
     QSize Natural;          // the picture's or the clip's own size
     bool Visible = true;
@@ -41,7 +41,7 @@ class TSlideBack : public TGradientPanel
 {
     Q_OBJECT
 public:
-    explicit TSlideBack(TDbClearBookList &books, QWidget *parent = nullptr);
+    explicit TSlideBack(EditedSlide &edited, QWidget *parent = nullptr);
     ~TSlideBack() override;
 
     TDbSlide *slide() const { return m_slide; }
@@ -57,19 +57,16 @@ public:
 
     void ShowSlide(TDbSlide *slide);
     void ClearSlide();
+    // Every visual made anew from what the model holds (after an undo, say).
+    void Rebuild();
     void BuildVisual(TDbObject *o);
     void DestroyVisual(TDbObject *o);
     void HideVisual(TDbObject *o);
     void RefreshVisibility();
     TDesignVisual *visualOf(const TDbObject *o) const;
 
-    // Selection on the slide's Selection list.
-    void SelectOnly(TDbObject *o);
-    void AddToSelection(TDbObject *o);
-    void Deselect(TDbObject *o);
-    void ClearSelection();
-    void SelectAll();
-    // Moves every selected object by (dx, dy) display pixels (the held floats follow).
+    // Moves every selected object by (dx, dy) display pixels: part of a drag, or a step of its
+    // own.
     void MoveSelection(int dx, int dy);
     // The object on top at a point, null for the background.
     TDbObject *objectAt(QPoint p) const;
@@ -80,8 +77,6 @@ public:
     void bandSelect(const QRect &band);
 
 signals:
-    void modified();
-    void selectionChanged();
     // A right press on an object: it is selected (alone, unless it was selected already) and
     // its menu is wanted at that screen point.
     void objectMenuRequested(vk::TDbObject *object, QPoint globalPos);
@@ -95,11 +90,9 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void syncGeometry(TDbObject *o);
-    void storeGeometry(TDbObject *o, const QRect &r);
     void finishPolygon();
 
-    TDbClearBookList &m_books;
+    EditedSlide &m_edited;
     TDbSlide *m_slide = nullptr;
     QHash<const TDbObject *, std::shared_ptr<TDesignVisual>> m_visuals;
     QImage m_background; // the slide's picture at its own size

@@ -6,7 +6,7 @@
 #include "Schema.h"
 #include "Statement.h"
 #include "TempDataSource.h"
-#include "my.h"
+#include "FlagList.h"
 
 #include <gtest/gtest.h>
 
@@ -164,9 +164,7 @@ TEST_F(FlagTableTest, ANewSlidesFlagsAreStoredUnderTheIdsItGetsWhenSaved)
     struct Forward : AuthoringViews
     {
         TDbFlagList *flags;
-        bool loadFlags(TDbSlide *s) override { return flags->LoadFlags(s); }
-        bool saveFlags(TDbSlide *s) override { return flags->SaveFlags(s); }
-        void clearFlags() override { flags->ClearFlags(); }
+        TDbFlagList *slideFlags(const TDbSlide *) override { return flags; }
     } views;
     views.flags = &flags;
     books.setViews(&views);
