@@ -288,6 +288,10 @@ void TMainForm::createActions()
     QAction *timeline = makeAction("TimelineTable", "&Timeline Table");
     timeline->setCheckable(true);
     timeline->setVisible(false);
+    connect(timeline, &QAction::toggled, this, [this] {
+        if (!m_applyingViewState)
+            ApplyViewState();
+    });
     QAction *slideExplorer = makeAction("SlideExplorerMu", "&Slide Explorer");
     slideExplorer->setCheckable(true);
     slideExplorer->setChecked(true);
@@ -810,6 +814,7 @@ void TMainForm::ApplyViewState()
     in.mainToolbarChecked = m_actions.value("MainToolbar")->isChecked();
     in.authoringToolbarChecked = m_actions.value("AtToolbar")->isChecked();
     in.timelineChecked = m_actions.value("TimelineTable")->isChecked();
+    in.timelineWindowExists = m_author != nullptr;
     in.slideExplorerChecked = m_actions.value("SlideExplorerMu")->isChecked();
     in.folderExplorerChecked = m_actions.value("FolderExplorer")->isChecked();
     in.keyWordsChecked = m_keyWordsChecked;
@@ -825,6 +830,8 @@ void TMainForm::ApplyViewState()
     m_mediaToolbar->setVisible(v.mediaToolbar);
     if (m_explorerDock)
         m_explorerDock->setVisible(v.folderExplorer);
+    if (m_author)
+        m_author->ShowTimeline(v.timelineWindow);
     // (The slide explorer, keywords and timeline windows follow v once they exist.)
     m_applyingViewState = false;
 }

@@ -3,6 +3,7 @@
 #include "Connection.h"
 #include "DbFolder.h"
 #include "MediaTypes.h"
+#include "Messages.h"
 #include "ObjectKinds.h"
 
 #include <QDir>
@@ -829,6 +830,11 @@ bool EditedSlide::requestMoveFlag(TDbFlag *flag, int time)
         proposed.Loop_EndTime = time;
     else
         proposed.Flag_StartTime = time;
+    // However freely an icon is dragged, a loop still ends after it starts.
+    if (checked->kind() == FlagKind::LoopStart && proposed.Flag_StartTime >= proposed.Loop_EndTime) {
+        m_books.connection().report(vkMessage("LoopStartNotBeforeEnd"));
+        return false;
+    }
     if (ValidateFlag(m_flags, checked, proposed, true, maxTime()))
         return false;
     const QString name = flag->Rec.Flag_Name;

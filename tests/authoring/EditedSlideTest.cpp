@@ -336,6 +336,9 @@ TEST_F(EditedSlideTest, FlagsAreMadeMovedAndRemovedAsSteps)
     // Dragged: the time rules do not hold an icon back; the end's icon moves the loop's end.
     TDbFlag *end = edited.flags().at(2);
     ASSERT_EQ(end->kind(), FlagKind::LoopEnd);
+    src.ui.messages.clear();
+    EXPECT_FALSE(edited.requestMoveFlag(end, 150)) << "however freely dragged, a loop ends after it starts";
+    EXPECT_EQ(src.ui.messages, QStringList({"loopstart must less than loopEnd"}));
     ASSERT_TRUE(edited.requestMoveFlag(end, 1500));
     EXPECT_EQ(flags(), QStringList({"Here@100/0", "Loop@200/1500", "Loop(End)@1500/200"}));
     ASSERT_TRUE(edited.requestMoveFlag(label, 1800));

@@ -1,5 +1,7 @@
 #include "Authormain.h"
 
+#include "AT_Schedule.h"
+
 #include "Connection.h"
 #include "DbFolder.h"
 #include "MPlayer.h"
@@ -30,6 +32,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSplitter>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -128,6 +131,7 @@ struct TAuthorMain::Play : public PlayViews
             break;
         }
     }
+    void clockMoved(int playClock) override { owner.m_schedule->setCursorTime(playClock, false); }
     void followLink() override
     {
         QMetaObject::invokeMethod(
@@ -216,7 +220,16 @@ TAuthorMain::TAuthorMain(Connection &connection, UiServices &ui, const Authoring
     m_scroll->setWidgetResizable(false);
     m_scroll->setAlignment(Qt::AlignCenter);
     m_scroll->setBackgroundRole(QPalette::Dark);
-    layout->addWidget(m_scroll);
+    // The slide above, the Timeline Table below it, the border between them movable.
+    auto *split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(m_scroll);
+    m_schedule = new TfrmSchedule(m_edited, split);
+    split->addWidget(m_schedule);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    split->setChildrenCollapsible(false);
+    m_schedule->hide();
+    layout->addWidget(split);
     m_surface = new TSlideBack(m_edited);
     m_surface->resize(screen);
     m_surface->currentTool = [this] {
@@ -231,6 +244,14 @@ TAuthorMain::TAuthorMain(Connection &connection, UiServices &ui, const Authoring
     };
     m_scroll->setWidget(m_surface);
     m_surface->hide();
+    // The cursor shows the slide as at its time.
+    m_schedule->cursorMoved = [this](int t) {
+        if (playing())
+            return;
+        m_surface->CursorTime = t;
+        m_surface->RefreshVisibility();
+        m_surface->update();
+    };
     followModel();
     // The object's menu: what the Attributes offer for it, and the object commands.
     connect(m_surface, &TSlideBack::objectMenuRequested, this, [this](TDbObject *, QPoint at) {
@@ -726,6 +747,18 @@ void TAuthorMain::StopPreview(TDbObject *o)
     }
 }
 
+void TAuthorMain::ShowTimeline(bool shown)
+{
+    if (shown == m_schedule->isVisible())
+        return;
+    m_schedule->setVisible(shown);
+    if (auto *split = qobject_cast<QSplitter *>(m_schedule->parentWidget()); split && shown) {
+        // Room for the strips, the ruler and five rows; the rest for the slide.
+        const int table = std::min(split->height() / 2, m_schedule->minimumSizeHint().height() + 2 * m_schedule->RowHeight);
+        split->setSizes({split->height() - table, table});
+    }
+}
+
 bool TAuthorMain::PlaySlide()
 {
     TDbSlide *slide = m_edited.slide();
@@ -748,6 +781,8 @@ bool TAuthorMain::PlaySlide()
     m_play->list.BuildPlayList(slide, m_play->flags);
     m_play->list.LinkPlayList();
     m_ui.setStatusText(Play::PlayingText);
+    m_schedule->setPlaying(true);
+    m_schedule->setCursorTime(0, false);
     m_play->list.StartPlay();
     m_surface->update();
     UpdateMenuItems();
@@ -761,6 +796,8 @@ void TAuthorMain::StopPlaying()
     m_play->list.StopPlay();
     m_play.reset();
     m_ui.setStatusText(QString());
+    m_schedule->setPlaying(false);
+    m_surface->CursorTime = m_schedule->cursorTime();
     m_surface->PlayMode = false;
     m_surface->RefreshVisibility();
     UpdateMenuItems();

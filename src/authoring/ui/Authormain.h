@@ -23,6 +23,8 @@ class QScrollArea;
 
 namespace vk {
 
+class TfrmSchedule;
+
 class Clock;
 class Connection;
 class TimerFactory;
@@ -60,6 +62,9 @@ public:
     TDbClearBookList &books() { return m_books; }
     EditedSlide &edited() { return m_edited; }
     TSlideBack *surface() const { return m_surface; }
+    // The Timeline Table below the slide: shown and hidden by the View menu.
+    TfrmSchedule *timeline() const { return m_schedule; }
+    void ShowTimeline(bool shown);
     bool slideOpen() const { return m_books.ActiveSlide != nullptr; }
     QAction *action(const QString &name) const { return m_actions.value(name); }
     // "[ ActiveClearbook, ActiveSlide ] is[title, title]".
@@ -155,6 +160,7 @@ private:
     EditedSlide m_edited;
     QScrollArea *m_scroll = nullptr;
     TSlideBack *m_surface = nullptr;
+    TfrmSchedule *m_schedule = nullptr;
     QHash<QString, QAction *> m_actions;
     QMenu *m_clearBookMenu = nullptr, *m_slideMenu = nullptr, *m_objectMenu = nullptr, *m_editMenu = nullptr;
     QHash<const TDbObject *, class TMediaPlayer *> m_previews;
