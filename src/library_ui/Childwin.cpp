@@ -529,6 +529,7 @@ void TFolder::mouseReleaseEvent(QMouseEvent *event)
     if (!DragStarted && CurrentTile && tileAtView(event->position().toPoint()) >= 0)
         Selection.release(CurrentTile);
     Selection.toggleOnRelease = false;
+    Selection.reduceOnRelease = false;
     DragPending = false;
     DragStarted = false;
     changedSelection();
@@ -623,7 +624,7 @@ void TFolder::startDrag()
     const Qt::DropAction preferred =
         (QApplication::keyboardModifiers() & Qt::ControlModifier) ? Qt::CopyAction : Qt::MoveAction;
     drag->exec(Qt::MoveAction | Qt::CopyAction, preferred);
-    LibraryDrag::end();
+    LibraryDrag::endAfterDrop();
     DragStarted = false;
 }
 
