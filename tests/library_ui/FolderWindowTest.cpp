@@ -24,6 +24,7 @@
 #include <QImage>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -496,6 +497,29 @@ TEST_F(FolderWindowTest, ThumbnailsAreMadeOnlyForWhatIsInView)
     windows.clear();
     for (TDbMedia *m : f->MediaList->Items)
         m->RefCount = 0;
+}
+
+// A tree view learns of a node's new expander only from an inserted row.
+TEST_F(FolderWindowTest, AFolderThatGetsItsFirstItemTellsTheTreeOfIt)
+{
+    TDbFolder *a = folder("a", 1);
+    TDbFolder *empty = folder("empty", 0);
+    TFolderdExplorer explorer(*host);
+    explorer.show();
+    QCoreApplication::processEvents();
+    LibraryTreeModel *m = explorer.model();
+    const QModelIndex node = m->indexOfFolder(empty);
+    EXPECT_FALSE(m->hasChildren(node));
+    QSignalSpy inserted(m, &QAbstractItemModel::rowsInserted);
+    ASSERT_FALSE(host->roots().CopyItems({a->MediaList->Items[0]}, empty, 0).isEmpty());
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted[0][0].value<QModelIndex>(), node);
+    EXPECT_TRUE(m->hasChildren(node));
+    EXPECT_EQ(m->rowCount(node), 1);
+    // The second goes in beside it, read once.
+    ASSERT_FALSE(host->roots().CopyItems({a->MediaList->Items[0]}, empty, 1).isEmpty());
+    EXPECT_EQ(m->rowCount(node), 2);
+    EXPECT_EQ(titles(empty), (QStringList{"a-0.wav", "a-0.wav"}));
 }
 
 TEST_F(FolderWindowTest, TheExplorerFollowsTheLibraryAndItsRules)
