@@ -200,8 +200,8 @@ void TOptionDisplay::sizeChosen(int option)
     const QSize edits = editSize(option, m_screen, m_working, m_picture);
     WidthEdit->setText(QString::number(edits.width()));
     HeightEdit->setText(QString::number(edits.height()));
-    if (!custom)
-        m_working = edits;
+    // The custom size stays what was typed for it: looking at a share of the screen on the
+    // way does not replace it.
     Image->resize(previewSize(option, PanelSize, m_screen, m_working, m_picture));
     placePreview();
 }
