@@ -22,6 +22,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -491,15 +492,28 @@ TEST(WorkspaceResources, EveryIconTypeBitmapAndCursorExists)
 
 TEST(WorkspaceResources, EveryHelpLinkLeadsToAShippedPage)
 {
-    const QStringList pages = {"index.html", "workspace.html", "library.html", "commands.html", "files.html"};
-    const QRegularExpression href(QStringLiteral("href=\"([^\"#]+)"));
-    for (const QString &page : pages) {
+    // Every page shipped, each window's among them; a link names a shipped page and, with an
+    // anchor, a place on it.
+    const QStringList pages = QDir(QStringLiteral(":/vellumark/help")).entryList({"*.html"});
+    for (const char *needed : {"index.html", "workspace.html", "library.html", "commands.html", "files.html",
+                               "windows.html", "authoring.html", "options.html"})
+        EXPECT_TRUE(pages.contains(QLatin1String(needed))) << needed;
+    auto read = [](const QString &page) {
         QFile f(":/vellumark/help/" + page);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << page.toStdString();
-        const QString html = QString::fromUtf8(f.readAll());
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    };
+    const QRegularExpression href(QStringLiteral("href=\"([^\"#]+)(?:#([^\"]+))?\""));
+    for (const QString &page : pages) {
+        const QString html = read(page);
+        ASSERT_FALSE(html.isEmpty()) << page.toStdString();
         for (auto it = href.globalMatch(html); it.hasNext();) {
-            const QString target = it.next().captured(1);
+            const QRegularExpressionMatch m = it.next();
+            const QString target = m.captured(1), anchor = m.captured(2);
             EXPECT_TRUE(pages.contains(target)) << page.toStdString() << " -> " << target.toStdString();
+            if (!anchor.isEmpty()) {
+                EXPECT_TRUE(read(target).contains(QStringLiteral("name=\"%1\"").arg(anchor)))
+                    << page.toStdString() << " -> " << target.toStdString() << "#" << anchor.toStdString();
+            }
         }
     }
     THelpWindow help;
