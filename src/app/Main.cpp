@@ -1828,6 +1828,19 @@ bool TMainForm::SetWallpaperFromMedia(TDbMedia *media, bool desktop)
     return true;
 }
 
+bool TMainForm::setWallpaper(TDbMedia *media, bool desktop)
+{
+    const bool done = SetWallpaperFromMedia(media, desktop);
+    if (done && !desktop)
+        m_startup->checks.options.WallPaperChecked = 2;
+    return done;
+}
+
+bool TMainForm::showsBackground() const
+{
+    return m_mdiArea->backImageVisible();
+}
+
 void TMainForm::ClearDesktopWallpaperClick()
 {
     // The portal can only set a picture; what the program remembers of its own is cleared,

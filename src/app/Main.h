@@ -135,6 +135,8 @@ public:
     void clearClipboard() override;
     bool showExternalMark() const override;
     QString workDirectory() const override;
+    bool setWallpaper(TDbMedia *media, bool desktop) override;
+    bool showsBackground() const override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -4,6 +4,7 @@
 // pictures, and the open windows coming back at the next start.
 #include "AT_ZoomDlg.h"
 #include "ClientArea.h"
+#include "Childwin.h"
 #include "DbFolder.h"
 #include "DesktopWallpaper.h"
 #include "Display.h"
@@ -20,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDBusArgument>
@@ -325,6 +327,30 @@ TEST_F(OptionsFixture, TheDesktopWallpaperIsAskedOfThePortal)
         ASSERT_EQ(src.ui.messages.size(), 1);
         EXPECT_TRUE(src.ui.messages[0].startsWith(c.message)) << src.ui.messages[0].toStdString();
     }
+}
+
+TEST_F(OptionsFixture, AFolderWindowOffersItsPicturesAsWallpaper)
+{
+    TDbFolder *f = frame->startup().rootFolders->AddRootFolder("mixed", 80, 3, 100);
+    TDbMedia *sound = addFile(f, "bell.wav", "RIFF");
+    TDbMedia *picture = addPicture(f, "blue.png", Qt::blue);
+    frame->startup().checks.options.WallPaperChecked = 1;
+    frame->LoadBackground();
+    TFolder *window = frame->OpenFolderWindow(f);
+    ASSERT_TRUE(window);
+    window->selectItem(sound);
+    window->UpdateMenuItems();
+    EXPECT_FALSE(window->action("muiDisplayAsDesktopWallpaper")->isEnabled());
+    EXPECT_FALSE(window->action("muiDisplayAsVellumarkWallpaper")->isEnabled());
+    window->selectItem(picture);
+    window->UpdateMenuItems();
+    ASSERT_TRUE(window->action("muiDisplayAsDesktopWallpaper")->isEnabled());
+    window->action("muiDisplayAsDesktopWallpaper")->trigger();
+    ASSERT_EQ(calls.size(), 1);
+    EXPECT_EQ(calls[0].member(), "SetWallpaperURI");
+    window->action("muiDisplayAsVellumarkWallpaper")->trigger();
+    EXPECT_EQ(frame->startup().checks.options.WallPaperChecked, 2);
+    EXPECT_EQ(frame->clientArea()->backImage().toImage().pixelColor(1, 1), QColor(Qt::blue));
 }
 
 TEST_F(OptionsFixture, OnlyAPictureBecomesTheBackground)
