@@ -75,7 +75,8 @@ TZoomForm::TZoomForm(bool fixed, int zoom, UiServices &ui, QWidget *parent)
     FitEdit = new QLineEdit(QString::number(zoom), this);
     FitEdit->setObjectName(QStringLiteral("FitEdit"));
     FitEdit->setMaxLength(4);
-    FitEdit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,4}")), FitEdit));
+    FitEdit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,4}")), FitEdit));
     label->setBuddy(FitEdit);
     up = new QToolButton(this);
     up->setArrowType(Qt::UpArrow);

@@ -3,9 +3,9 @@
 #include "LibraryDrag.h"
 
 #include <QDragEnterEvent>
+#include <QMdiSubWindow>
 #include <QMimeData>
 #include <QPaintEvent>
-#include <QMdiSubWindow>
 #include <QPainter>
 
 namespace vk {

@@ -41,7 +41,6 @@ protected:
 private:
     bool takes(const class QDropEvent *event) const;
 
-
 private:
     QPixmap m_backImage;
     bool m_visible = false;

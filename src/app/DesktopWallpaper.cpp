@@ -23,8 +23,9 @@ DesktopWallpaper::DesktopWallpaper(Caller caller) : m_caller(std::move(caller)) 
 
 QDBusMessage DesktopWallpaper::request(const QString &file)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(QLatin1String(Service), QLatin1String(Path),
-                                                       QLatin1String(Interface), QStringLiteral("SetWallpaperURI"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QLatin1String(Service), QLatin1String(Path), QLatin1String(Interface),
+                                       QStringLiteral("SetWallpaperURI"));
     QVariantMap options;
     options.insert(QStringLiteral("show-preview"), false);
     options.insert(QStringLiteral("set-on"), QStringLiteral("background"));
@@ -43,10 +44,14 @@ DesktopWallpaper::Result DesktopWallpaper::setWallpaper(const QString &file, QSt
         *error = reply.errorMessage().isEmpty() ? name : reply.errorMessage();
     // No bus, no portal, or a portal without this interface: nothing on this desktop can do it.
     static const QStringList missing = {
-        QDBusError::errorString(QDBusError::Disconnected),   QDBusError::errorString(QDBusError::ServiceUnknown),
-        QDBusError::errorString(QDBusError::UnknownMethod),  QDBusError::errorString(QDBusError::UnknownInterface),
-        QDBusError::errorString(QDBusError::UnknownObject),  QDBusError::errorString(QDBusError::NoServer),
-        QDBusError::errorString(QDBusError::TimedOut),       QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner"),
+        QDBusError::errorString(QDBusError::Disconnected),
+        QDBusError::errorString(QDBusError::ServiceUnknown),
+        QDBusError::errorString(QDBusError::UnknownMethod),
+        QDBusError::errorString(QDBusError::UnknownInterface),
+        QDBusError::errorString(QDBusError::UnknownObject),
+        QDBusError::errorString(QDBusError::NoServer),
+        QDBusError::errorString(QDBusError::TimedOut),
+        QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner"),
         QStringLiteral("org.freedesktop.DBus.Error.Spawn.ServiceNotFound"),
     };
     if (reply.type() != QDBusMessage::ErrorMessage || missing.contains(name))

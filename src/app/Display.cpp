@@ -116,7 +116,8 @@ TOptionDisplay::TOptionDisplay(DisplayOptions &options, UiServices &ui, QSize sc
     auto *sizeBox = new QGroupBox(QStringLiteral("  Size  "), this);
     auto *sizeGrid = new QGridLayout(sizeBox);
     m_sizes = new QButtonGroup(this);
-    const char *sizeTexts[] = {"&Actual Size", "1 / &2 Screen", "1 / &4 Screen", "1 /1&6 Screen", "C&ustom Size"};
+    const char *sizeTexts[] = {"&Actual Size", "1 / &2 Screen", "1 / &4 Screen", "1 /1&6 Screen",
+                               "C&ustom Size"};
     // Shown in the order of the form: the three shares, the actual size, the custom size.
     const int order[] = {HalfScreen, QuarterScreen, SixteenthScreen, ActualSize, CustomSize};
     int r = 0;
@@ -219,7 +220,8 @@ bool TOptionDisplay::leaveEdit(QLineEdit *edit)
         return true;
     const bool width = edit == WidthEdit;
     int value = 0;
-    const QString problem = checkSide(edit->text(), width ? m_screen.width() : m_screen.height(), width, &value);
+    const QString problem =
+        checkSide(edit->text(), width ? m_screen.width() : m_screen.height(), width, &value);
     if (!problem.isEmpty()) {
         // The message box takes the focus; it comes back to the edit without checking again.
         m_checking = true;

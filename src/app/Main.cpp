@@ -11,8 +11,9 @@
 #include "FdExplor.h"
 #include "HelpWindow.h"
 #include "Icons.h"
-#include "LibrarySort.h"
+#include "ImageCodec.h"
 #include "LibraryDrag.h"
+#include "LibrarySort.h"
 #include "LibraryTreeModel.h"
 #include "MediaImport.h"
 #include "MediaProperties.h"
@@ -22,17 +23,16 @@
 #include "OpenFold.h"
 #include "Paths.h"
 #include "PictureFiles.h"
-#include "PrefDlg.h"
 #include "PptDialog.h"
+#include "PrefDlg.h"
 #include "QtUiServices.h"
+#include "RecordStatements.h"
 #include "Schema.h"
 #include "SearchMediaDialog.h"
 #include "Splash.h"
 #include "TileSizes.h"
 #include "VideoFrames.h"
 #include "VkDialog.h"
-#include "ImageCodec.h"
-#include "RecordStatements.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -52,8 +52,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
-#include <QTimer>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 
@@ -97,8 +97,8 @@ const QSet<QString> &TMainForm::waitingCommands()
     // Each waits for its window: the slide show, video capture and scanning, saving a folder
     // under a new name and the keywords editor.
     static const QSet<QString> names = {
-        QStringLiteral("SlideShowButton"), QStringLiteral("SlideShow"),        QStringLiteral("MediaAcquire"),
-        QStringLiteral("MediaCapture"),    QStringLiteral("CapImage"),         QStringLiteral("FolderSaveAsItem"),
+        QStringLiteral("SlideShowButton"), QStringLiteral("SlideShow"), QStringLiteral("MediaAcquire"),
+        QStringLiteral("MediaCapture"),    QStringLiteral("CapImage"),  QStringLiteral("FolderSaveAsItem"),
         QStringLiteral("muiKeyWords"),
     };
     return names;
@@ -272,7 +272,8 @@ void TMainForm::createActions()
        &TMainForm::DisplayClick);
     on(makeAction("WallPaper", "Vellumark &WallPaper...", "wallpaper", "Set Vellumark wallpaper"),
        &TMainForm::WallPaperClick);
-    on(makeAction("ClearDesktopWallpaper", "&Clear Desktop Wallpaper"), &TMainForm::ClearDesktopWallpaperClick);
+    on(makeAction("ClearDesktopWallpaper", "&Clear Desktop Wallpaper"),
+       &TMainForm::ClearDesktopWallpaperClick);
     makeAction("ChangeDataSource", "Database...")->setVisible(false);
 
     QAction *cascade = makeAction("WindowCascadeItem", "&Cascade", QString(), "Arrange windows to overlap");
@@ -1140,7 +1141,8 @@ void TMainForm::FolderNewClick()
             if (folder->Changed)
                 folder->Update(m_startup->connection);
             if (dialog.descriptionChanged())
-                WriteDescription(m_startup->connection, folder->Rec.OID, dialog.description(), RecordKind::Folder);
+                WriteDescription(m_startup->connection, folder->Rec.OID, dialog.description(),
+                                 RecordKind::Folder);
             folder->Changed = 0;
         }
     }
@@ -1684,7 +1686,8 @@ void TMainForm::PreferencesClick()
     QSettings settings;
     const QString desktopPicture = settings.value(QLatin1String(DesktopWallpaperKey)).toString();
     in.desktopHasWallpaper = !desktopPicture.isEmpty();
-    in.desktopTile = settings.value(QLatin1String(DesktopTileKey), QStringLiteral("1")).toString() != QLatin1String("0");
+    in.desktopTile =
+        settings.value(QLatin1String(DesktopTileKey), QStringLiteral("1")).toString() != QLatin1String("0");
 
     TPreference dialog(in, this);
     // Cancel keeps everything as it was, the background choices too: they apply on OK only.
@@ -1710,7 +1713,8 @@ void TMainForm::PreferencesClick()
         o.WallPaperChecked = out.wallPaperChecked;
         o.WallPaperStyle = out.wallPaperStyle;
         LoadBackground();
-        settings.setValue(QLatin1String(DesktopTileKey), out.desktopTile ? QStringLiteral("1") : QStringLiteral("0"));
+        settings.setValue(QLatin1String(DesktopTileKey),
+                          out.desktopTile ? QStringLiteral("1") : QStringLiteral("0"));
         // The desktop takes its picture again with the chosen style, where it has one.
         if (in.desktopHasWallpaper && out.desktopTile != in.desktopTile && QFileInfo::exists(desktopPicture))
             m_desktopWallpaper->setWallpaper(desktopPicture);
@@ -1744,19 +1748,22 @@ bool TMainForm::SetFrameWallpaperFile(const QString &path)
     {
         Hourglass wait;
         if (!loadImage(path, picture, &error) || picture.isNull()) {
-            m_uiServices->showMessage(vkMessage("WallpaperUnreadable").arg(QDir::toNativeSeparators(path), error),
-                                      UiServices::Icon::Warning);
+            m_uiServices->showMessage(
+                vkMessage("WallpaperUnreadable").arg(QDir::toNativeSeparators(path), error),
+                UiServices::Icon::Warning);
             return false;
         }
         // Written beside and then moved over the old one, which stays when the disk is full.
         QDir().mkpath(QFileInfo(customWallpaperPath()).absolutePath());
         const QString part = customWallpaperPath() + QStringLiteral(".part");
         QFile::remove(part);
-        if (!picture.save(part, "BMP") || (QFile::exists(customWallpaperPath()) && !QFile::remove(customWallpaperPath())) ||
+        if (!picture.save(part, "BMP") ||
+            (QFile::exists(customWallpaperPath()) && !QFile::remove(customWallpaperPath())) ||
             !QFile::rename(part, customWallpaperPath())) {
             QFile::remove(part);
-            m_uiServices->showMessage(vkMessage("WallpaperNotWritten").arg(QDir::toNativeSeparators(customWallpaperPath())),
-                                      UiServices::Icon::Warning);
+            m_uiServices->showMessage(
+                vkMessage("WallpaperNotWritten").arg(QDir::toNativeSeparators(customWallpaperPath())),
+                UiServices::Icon::Warning);
             return false;
         }
     }
@@ -1768,11 +1775,12 @@ bool TMainForm::SetFrameWallpaperFile(const QString &path)
 
 void TMainForm::WallPaperClick()
 {
-    const QString filter = QStringLiteral("BMP( *.bmp)|*.bmp|JPG( *.jpg)|*.jpg|PCX( *.pcx)|*.pcx|"
-                                          "PNG( *.png)|*.png|TGA( *.tga)|*.tga|TIF( *.tif)|*.tif|GIF( *.gif)|*.gif");
+    const QString filter =
+        QStringLiteral("BMP( *.bmp)|*.bmp|JPG( *.jpg)|*.jpg|PCX( *.pcx)|*.pcx|"
+                       "PNG( *.png)|*.png|TGA( *.tga)|*.tga|TIF( *.tif)|*.tif|GIF( *.gif)|*.gif");
     const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Import Wallpaper"), QString(),
-                                                      DialogFilters(filter).join(QStringLiteral(";;")), nullptr,
-                                                      QFileDialog::DontUseNativeDialog);
+                                                      DialogFilters(filter).join(QStringLiteral(";;")),
+                                                      nullptr, QFileDialog::DontUseNativeDialog);
     if (!path.isEmpty())
         SetFrameWallpaperFile(path);
 }
@@ -1793,15 +1801,17 @@ bool TMainForm::SetWallpaperFromMedia(TDbMedia *media, bool desktop)
     QString error;
     Hourglass wait;
     if (!loadMediaPicture(source, media->Rec.MediaType, picture, &error) || picture.isNull()) {
-        m_uiServices->showMessage(vkMessage("WallpaperUnreadable").arg(QDir::toNativeSeparators(source), error),
-                                  UiServices::Icon::Warning);
+        m_uiServices->showMessage(
+            vkMessage("WallpaperUnreadable").arg(QDir::toNativeSeparators(source), error),
+            UiServices::Icon::Warning);
         return false;
     }
     const QString target = desktop ? desktopWallpaperPath() : customWallpaperPath();
     QDir().mkpath(QFileInfo(target).absolutePath());
     const QString part = target + QStringLiteral(".part");
     QFile::remove(part);
-    if (!picture.save(part, "BMP") || (QFile::exists(target) && !QFile::remove(target)) || !QFile::rename(part, target)) {
+    if (!picture.save(part, "BMP") || (QFile::exists(target) && !QFile::remove(target)) ||
+        !QFile::rename(part, target)) {
         QFile::remove(part);
         m_uiServices->showMessage(vkMessage("WallpaperNotWritten").arg(QDir::toNativeSeparators(target)),
                                   UiServices::Icon::Warning);

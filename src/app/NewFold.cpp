@@ -71,7 +71,8 @@ TNewFolder::TNewFolder(UiServices &ui, Connection *connection, TDbFolder *source
         txtDate->setText(dateToText(today()));
     }
     OK->setEnabled(!txtTitle->text().isEmpty());
-    connect(txtTitle, &QLineEdit::textChanged, this, [this](const QString &t) { OK->setEnabled(!t.isEmpty()); });
+    connect(txtTitle, &QLineEdit::textChanged, this,
+            [this](const QString &t) { OK->setEnabled(!t.isEmpty()); });
     connect(txtAuthor, &QLineEdit::textEdited, this, [this] { m_authorChanged = true; });
     connect(txtDate, &QLineEdit::textEdited, this, [this] { m_dateChanged = true; });
     connect(meoDescription, &QPlainTextEdit::textChanged, this, [this] { m_descriptionChanged = true; });
@@ -88,14 +89,14 @@ TNewFolder::TNewFolder(UiServices &ui, Connection *connection, TDbFolder *source
     add(QStringLiteral("&Paste"), [this] { meoDescription->paste(); });
     DescriptionMenu->addSeparator();
     add(QStringLiteral("&Insert Text..."), [this] {
-        const QString path = QFileDialog::getOpenFileName(this, QString(), QString(), QLatin1String(TextFilter),
-                                                          nullptr, QFileDialog::DontUseNativeDialog);
+        const QString path = QFileDialog::getOpenFileName(
+            this, QString(), QString(), QLatin1String(TextFilter), nullptr, QFileDialog::DontUseNativeDialog);
         if (!path.isEmpty())
             InsertText(path);
     })->setObjectName(QStringLiteral("InsertText"));
     add(QStringLiteral("&Export..."), [this] {
-        const QString path = QFileDialog::getSaveFileName(this, QString(), QString(), QLatin1String(TextFilter),
-                                                          nullptr, QFileDialog::DontUseNativeDialog);
+        const QString path = QFileDialog::getSaveFileName(
+            this, QString(), QString(), QLatin1String(TextFilter), nullptr, QFileDialog::DontUseNativeDialog);
         if (!path.isEmpty())
             Export(path);
     })->setObjectName(QStringLiteral("Export"));
@@ -175,7 +176,8 @@ void TNewFolder::InsertText(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > MaxDescriptionFile) {
-        const QString why = file.isOpen() ? QStringLiteral("it is not a text of a few pages") : file.errorString();
+        const QString why =
+            file.isOpen() ? QStringLiteral("it is not a text of a few pages") : file.errorString();
         m_ui.showMessage(vkMessage("FileUnreadable").arg(path, why), UiServices::Icon::Warning);
         return;
     }

@@ -7,8 +7,8 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFrame>
-#include <QGroupBox>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPushButton>
@@ -57,7 +57,8 @@ protected:
         f.setPixelSize(11);
         p.setFont(f);
         p.setPen(pal.buttonText().color());
-        p.drawText(QRect(r.left(), r.bottom() - b - 16, r.width(), 14), Qt::AlignCenter, QStringLiteral("Sample"));
+        p.drawText(QRect(r.left(), r.bottom() - b - 16, r.width(), 14), Qt::AlignCenter,
+                   QStringLiteral("Sample"));
         if (m_v.showExternalMark) {
             const QRect mark(r.left() + b + 4, r.bottom() - b - 4 - 12, 12, 12);
             p.setPen(QPen(QColor(0, 0, 160), 2));
@@ -130,10 +131,11 @@ TPreference::TPreference(const PreferenceValues &values, QWidget *parent) : QDia
     sampleTile = sample;
     sizeLayout->addWidget(panel, 0, 0, 3, 1);
     auto *sizeBox = new QGroupBox(QStringLiteral("Size"), sizePage);
-    SizeGroup = radioGroup(sizeBox,
-                           {QStringLiteral("&80 * 100"), QStringLiteral("&100 * 120"), QStringLiteral("120 * &140"),
-                            QStringLiteral("&75 * 60"), QStringLiteral("120 * &94"), QStringLiteral("9&0 * 120")},
-                           2, this);
+    SizeGroup =
+        radioGroup(sizeBox,
+                   {QStringLiteral("&80 * 100"), QStringLiteral("&100 * 120"), QStringLiteral("120 * &140"),
+                    QStringLiteral("&75 * 60"), QStringLiteral("120 * &94"), QStringLiteral("9&0 * 120")},
+                   2, this);
     sizeLayout->addWidget(sizeBox, 0, 1);
     auto *borderBox = new QGroupBox(QStringLiteral("Border"), sizePage);
     BorderGroup = radioGroup(borderBox, {"1", "2", "3", "4", "5"}, 5, this);
@@ -150,12 +152,14 @@ TPreference::TPreference(const PreferenceValues &values, QWidget *parent) : QDia
     auto *wallPage = new QWidget;
     auto *wallLayout = new QHBoxLayout(wallPage);
     auto *sourceBox = new QGroupBox(QStringLiteral("Source"), wallPage);
-    WallPaperRadioGroup =
-        radioGroup(sourceBox, {QStringLiteral("&Blank"), QStringLiteral("&Default"), QStringLiteral("C&ustom")}, 1, this);
+    WallPaperRadioGroup = radioGroup(
+        sourceBox, {QStringLiteral("&Blank"), QStringLiteral("&Default"), QStringLiteral("C&ustom")}, 1,
+        this);
     wallLayout->addWidget(sourceBox);
     frameStyleBox = new QGroupBox(QStringLiteral("Style"), wallPage);
     frameStyleBox->setToolTip(QStringLiteral("The workspace's background"));
-    WallPaperStyle = radioGroup(frameStyleBox, {QStringLiteral("&Tile"), QStringLiteral("&Central")}, 1, this);
+    WallPaperStyle =
+        radioGroup(frameStyleBox, {QStringLiteral("&Tile"), QStringLiteral("&Central")}, 1, this);
     wallLayout->addWidget(frameStyleBox);
     desktopStyleBox = new QGroupBox(QStringLiteral("Style"), wallPage);
     desktopStyleBox->setToolTip(QStringLiteral("The desktop's wallpaper"));
@@ -168,12 +172,14 @@ TPreference::TPreference(const PreferenceValues &values, QWidget *parent) : QDia
     auto *managePage = new QWidget;
     auto *manageLayout = new QHBoxLayout(managePage);
     auto *scanBox = new QGroupBox(QStringLiteral("Scan image save as..."), managePage);
-    ScanImageTypeRadio = radioGroup(scanBox, {".jpg", ".bmp", ".pcx", ".png", ".tga", ".tif", ".gif"}, 2, this);
+    ScanImageTypeRadio =
+        radioGroup(scanBox, {".jpg", ".bmp", ".pcx", ".png", ".tga", ".tif", ".gif"}, 2, this);
     manageLayout->addWidget(scanBox);
     auto *importBox = new QGroupBox(QStringLiteral("Default Import Media Type"), managePage);
     rdgDefImportMda = radioGroup(
-        importBox, {QStringLiteral("D&atabase file"), QStringLiteral("E&xternal file"), QStringLiteral("As&k user")},
-        1, this);
+        importBox,
+        {QStringLiteral("D&atabase file"), QStringLiteral("E&xternal file"), QStringLiteral("As&k user")}, 1,
+        this);
     manageLayout->addWidget(importBox);
     m_pages->addTab(managePage, QStringLiteral("Manage &Media"));
 
@@ -261,7 +267,8 @@ void TPreference::placeSample()
 {
     auto *sample = static_cast<SampleTile *>(sampleTile);
     sample->setValues(m_values);
-    sample->move((m_samplePanel->width() - m_values.tileWidth) / 2, (m_samplePanel->height() - m_values.tileHeight) / 2);
+    sample->move((m_samplePanel->width() - m_values.tileWidth) / 2,
+                 (m_samplePanel->height() - m_values.tileHeight) / 2);
 }
 
 } // namespace vk

@@ -48,8 +48,8 @@ public:
     QTabWidget *pages() const { return m_pages; }
     QButtonGroup *SizeGroup = nullptr;
     QButtonGroup *BorderGroup = nullptr;
-    QCheckBox *CheckBox1 = nullptr;       // Save As Default
-    QCheckBox *ckbShowExtMark = nullptr;  // Show mark for external media
+    QCheckBox *CheckBox1 = nullptr;      // Save As Default
+    QCheckBox *ckbShowExtMark = nullptr; // Show mark for external media
     QButtonGroup *WallPaperRadioGroup = nullptr;
     QButtonGroup *WallPaperStyle = nullptr;
     QButtonGroup *DesktopWallPaperStyle = nullptr;

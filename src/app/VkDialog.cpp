@@ -125,7 +125,8 @@ PromptMetrics TfrmVkDialog::metrics() const
     m.checkHeight = qMax(17, m_ckbNextOption->sizeHint().height());
     m.promptHeight = fm.lineSpacing();
     m.textWidth = [fm](const QString &t) { return fm.horizontalAdvance(t); };
-    m.indicatorWidth = m_ckbNextOption->sizeHint().width() - fm.horizontalAdvance(m_ckbNextOption->text()) + 8;
+    m.indicatorWidth =
+        m_ckbNextOption->sizeHint().width() - fm.horizontalAdvance(m_ckbNextOption->text()) + 8;
     if (const QScreen *screen = this->screen())
         m.maxWidth = screen->availableGeometry().width() - 40;
     return m;

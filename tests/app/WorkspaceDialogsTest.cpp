@@ -3,8 +3,8 @@
 // the desktop wallpaper asked of the desktop portal, the frame background taking only
 // pictures, and the open windows coming back at the next start.
 #include "AT_ZoomDlg.h"
-#include "ClientArea.h"
 #include "Childwin.h"
+#include "ClientArea.h"
 #include "DbFolder.h"
 #include "DesktopWallpaper.h"
 #include "Display.h"
@@ -26,20 +26,20 @@
 #include <QCheckBox>
 #include <QDBusArgument>
 #include <QFile>
+#include <QGroupBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QGroupBox>
-#include <QToolButton>
-#include <QMimeData>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
 #include <QUrl>
 
 using namespace vk;
@@ -55,8 +55,9 @@ TEST(NewFolderDialog, TheDateMustBeADayOfTheCalendar)
         bool empty;
     };
     const Case cases[] = {
-        {"2026-02-28", true, false},  {"2024-02-29", true, false}, {"2026-02-29", false, false},
-        {"2026-13-01", false, false}, {"2026-00-10", false, false}, {"2026-05-", false, false},
+        {"2026-02-28", true, false},  {"2024-02-29", true, false},
+        {"2026-02-29", false, false}, {"2026-13-01", false, false},
+        {"2026-00-10", false, false}, {"2026-05-", false, false},
         {"--", true, true},           {"", true, true},
     };
     for (const Case &c : cases) {
@@ -301,11 +302,13 @@ TEST_F(OptionsFixture, TheDesktopWallpaperIsAskedOfThePortal)
     EXPECT_EQ(call.interface(), "org.freedesktop.portal.Wallpaper");
     EXPECT_EQ(call.member(), "SetWallpaperURI");
     ASSERT_EQ(call.arguments().size(), 3);
-    EXPECT_EQ(call.arguments()[1].toString(), QUrl::fromLocalFile(TMainForm::desktopWallpaperPath()).toString());
+    EXPECT_EQ(call.arguments()[1].toString(),
+              QUrl::fromLocalFile(TMainForm::desktopWallpaperPath()).toString());
     EXPECT_EQ(call.arguments()[2].toMap().value("set-on").toString(), "background");
     QImage written(TMainForm::desktopWallpaperPath());
     EXPECT_EQ(written.size(), QSize(30, 20));
-    EXPECT_EQ(QSettings().value("Control Panel/Desktop/WallPaper").toString(), TMainForm::desktopWallpaperPath());
+    EXPECT_EQ(QSettings().value("Control Panel/Desktop/WallPaper").toString(),
+              TMainForm::desktopWallpaperPath());
     EXPECT_TRUE(src.ui.messages.isEmpty());
 
     // A desktop without the portal, and a portal that refuses, are told apart.

@@ -261,7 +261,9 @@ TEST(ChildPlacement, NewChildWindowsCascadeInsideTheClientArea)
     const Case cases[] = {
         {"the first at the top left", {560, 380}, std::nullopt, {0, 0, 560, 380}},
         {"the next one step on", {560, 380}, QRect(0, 0, 560, 380), {24, 24, 560, 380}},
-        {"back at the top left when it would leave the area", {560, 380}, QRect(240, 120, 560, 380),
+        {"back at the top left when it would leave the area",
+         {560, 380},
+         QRect(240, 120, 560, 380),
          {0, 0, 560, 380}},
         {"a window larger than the area is made to fit", {900, 650}, std::nullopt, {0, 0, 800, 500}},
         {"after a window moved off the left edge", {300, 200}, QRect(-50, -10, 300, 200), {24, 24, 300, 200}},
