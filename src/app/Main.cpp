@@ -94,12 +94,11 @@ void setHint(QAction *a, const QString &hint)
 
 const QSet<QString> &TMainForm::waitingCommands()
 {
-    // Each waits for its window: the slide show, video capture and scanning, saving a folder
-    // under a new name and the keywords editor.
+    // Each waits for its window: the slide show, video capture and scanning, and the keywords
+    // editor.
     static const QSet<QString> names = {
         QStringLiteral("SlideShowButton"), QStringLiteral("SlideShow"), QStringLiteral("MediaAcquire"),
-        QStringLiteral("MediaCapture"),    QStringLiteral("CapImage"),  QStringLiteral("FolderSaveAsItem"),
-        QStringLiteral("muiKeyWords"),
+        QStringLiteral("MediaCapture"),    QStringLiteral("CapImage"),  QStringLiteral("muiKeyWords"),
     };
     return names;
 }
@@ -256,7 +255,8 @@ void TMainForm::createActions()
        &TMainForm::FolderRemoveItemClick);
     on(makeAction("FolderCloseItem", "&Close", QString(), "Close current folder"),
        &TMainForm::FolderCloseClick);
-    makeAction("FolderSaveAsItem", "Save &As...", QString(), "Save search result as a new  folder ");
+    on(makeAction("FolderSaveAsItem", "Save &As...", QString(), "Save search result as a new  folder "),
+       &TMainForm::FolderSaveAsClick);
     on(makeAction("FolderPropertyItem", "&Property...", "properties", "Folder's property"),
        &TMainForm::FolderPropertyClick);
     on(makeAction("FolderSearch", "&Search...", "search", "Search media"), &TMainForm::SearchMediaClick);
@@ -1118,7 +1118,7 @@ void TMainForm::FolderNewClick()
 {
     if (!m_startup->rootFolders)
         return;
-    TNewFolder dialog(*m_uiServices, &m_startup->connection, nullptr, this);
+    TNewFolder dialog(*m_uiServices, &m_startup->rootFolders->connection(), nullptr, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     const DisplayOptions &o = m_startup->checks.options;
@@ -1139,9 +1139,9 @@ void TMainForm::FolderNewClick()
                 folder->Changed |= FolderInsertDate;
             }
             if (folder->Changed)
-                folder->Update(m_startup->connection);
+                folder->Update(m_startup->rootFolders->connection());
             if (dialog.descriptionChanged())
-                WriteDescription(m_startup->connection, folder->Rec.OID, dialog.description(),
+                WriteDescription(m_startup->rootFolders->connection(), folder->Rec.OID, dialog.description(),
                                  RecordKind::Folder);
             folder->Changed = 0;
         }
@@ -1171,10 +1171,80 @@ void TMainForm::FolderOpenClick()
 {
     if (!m_startup->rootFolders)
         return;
-    TOpenFolder dialog(*m_startup->rootFolders, &m_startup->connection, this);
+    TOpenFolder dialog(*m_startup->rootFolders, &m_startup->rootFolders->connection(), this);
     if (dialog.exec() == QDialog::Accepted)
         if (TDbFolder *folder = dialog.selectedFolder())
             OpenFolderWindow(folder);
+}
+
+void TMainForm::FolderSaveAsClick()
+{
+    if (!m_startup->rootFolders)
+        return;
+    auto *window = qobject_cast<TFolder *>(ActiveView());
+    const bool searchResult = m_context.SearchResultView;
+    TDbFolder *source = nullptr;
+    if (m_context.FolderWindowView && window)
+        source = window->folder();
+    else if (m_context.FolderExplorerView &&
+             (m_context.SelectedKind == RootFolderKind || m_context.SelectedKind == SubFolderType))
+        source = TargetFolder(m_context, false);
+    if (!source || !source->MediaList)
+        return;
+    // A search result has no row of its own to read a description from.
+    TNewFolder dialog(*m_uiServices, searchResult ? nullptr : &m_startup->rootFolders->connection(), source, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (TDbFolder *copy = SaveFolderAs(source, searchResult, dialog))
+        OpenFolderWindow(copy);
+    UpdateMenuItems();
+}
+
+TDbFolder *TMainForm::SaveFolderAs(TDbFolder *source, bool searchResult, const TNewFolder &dialog)
+{
+    if (!m_startup->rootFolders || !source || !source->MediaList)
+        return nullptr;
+    TDbFolderList &roots = *m_startup->rootFolders;
+    TDbFolder *copy = nullptr;
+    {
+        Hourglass wait;
+        if (searchResult) {
+            // The found media are copied into a new main folder, as a paste would.
+            const TDbMediaList &list = *source->MediaList;
+            copy = roots.AddRootFolder(dialog.title(), list.TileWidth, list.TileBorder, list.TileHeight);
+            QList<TDbMedia *> found;
+            for (TDbMedia *m : list.Items)
+                found.append(m->MirrorOf ? m->MirrorOf : m);
+            if (copy && !found.isEmpty() && roots.CopyItems(found, copy, 0).isEmpty())
+                m_uiServices->showMessage(vkMessage("NoMediaFound"));
+            if (copy)
+                copy->Changed = 0;
+        } else {
+            copy = roots.CopyFolderToRoot(source, int(roots.Folders.size()));
+            if (copy) {
+                copy->Rec.Title = dialog.title();
+                copy->Changed = FolderTitle;
+            }
+        }
+        if (copy) {
+            if (dialog.authorChanged()) {
+                copy->Rec.Author = dialog.author();
+                copy->Changed |= FolderAuthor;
+            }
+            if (dialog.dateChanged()) {
+                copy->Rec.InsertDate = dialog.date();
+                copy->Changed |= FolderInsertDate;
+            }
+            if (copy->Changed)
+                copy->Update(m_startup->rootFolders->connection());
+            copy->Changed = 0;
+            if (dialog.descriptionChanged())
+                WriteDescription(m_startup->rootFolders->connection(), copy->Rec.OID, dialog.description(), RecordKind::Folder);
+        }
+    }
+    if (copy && m_explorer)
+        m_explorer->model()->refreshTitles();
+    return copy;
 }
 
 void TMainForm::FolderCloseClick()

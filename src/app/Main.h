@@ -108,6 +108,9 @@ public:
     void SaveOpenWindows(QSettings &settings) const;
     void RestoreOpenWindows(QSettings &settings);
     TAuthorMain *authoringWindow() const { return m_author; }
+    // Save As: a copy of a folder, or a new main folder with a search result's media, titled and
+    // described as the dialog says. Null when nothing was made.
+    TDbFolder *SaveFolderAs(TDbFolder *source, bool searchResult, const class TNewFolder &dialog);
 
     // Where the frame's own messages and questions go (message boxes unless set).
     void setUiServices(UiServices *ui) { m_uiServices = ui; }
@@ -165,6 +168,7 @@ private:
     void NewSubFolderClick();
     void FolderOpenClick();
     void FolderCloseClick();
+    void FolderSaveAsClick();
     void FolderRemoveItemClick();
     void DeleteClick();
     void FolderSortClick();

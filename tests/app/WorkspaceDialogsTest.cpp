@@ -5,6 +5,7 @@
 #include "AT_ZoomDlg.h"
 #include "Childwin.h"
 #include "ClientArea.h"
+#include "CommandContext.h"
 #include "DbFolder.h"
 #include "DesktopWallpaper.h"
 #include "Display.h"
@@ -19,6 +20,9 @@
 #include "TempDataSource.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
 
 #include <QAbstractButton>
 #include <QAction>
@@ -37,7 +41,9 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
@@ -492,6 +498,56 @@ TEST_F(OptionsFixture, TheOpenWindowsComeBackAtTheNextStart)
     const QRect client(QPoint(0, 0), frame->mdiArea()->viewport()->size());
     for (QMdiSubWindow *sub : frame->mdiArea()->subWindowList())
         EXPECT_TRUE(client.contains(sub->geometry())) << sub->windowTitle().toStdString();
+}
+
+TEST_F(OptionsFixture, SaveAsCopiesAFolderOrASearchResultUnderANewTitle)
+{
+    TDbFolderList &roots = *frame->startup().rootFolders;
+    TDbFolder *trips = roots.AddRootFolder("trips", 80, 3, 100);
+    TDbMedia *bell = addFile(trips, "bell.wav", "RIFF");
+    addFile(trips, "horn.wav", "RIFF");
+    frame->resize(900, 700);
+    frame->show();
+    TFolder *window = frame->OpenFolderWindow(trips);
+    ASSERT_TRUE(window);
+    frame->UpdateMenuItems();
+    ASSERT_TRUE(frame->action("FolderSaveAsItem")->isEnabled());
+    TNewFolder dialog(src.ui, &src.connection, trips);
+    EXPECT_EQ(dialog.windowTitle(), "Save as a New Folder");
+    EXPECT_EQ(dialog.title(), "trips");
+    dialog.txtTitle->setText("trips again");
+    ASSERT_TRUE(frame->SaveFolderAs(trips, false, dialog));
+    ASSERT_EQ(roots.Folders.size(), 2);
+    TDbFolder *copy = roots.Folders.last();
+    EXPECT_EQ(copy->Rec.Title, "trips again");
+    EXPECT_EQ(copy->MediaList->count(), 2);
+    EXPECT_EQ(trips->Rec.Title, "trips") << "the source keeps its title";
+    TDbFolderList reread(src.connection);
+    ASSERT_TRUE(reread.Load(80, 100, 3));
+    ASSERT_TRUE(reread.FindFolderByTitle("trips again"));
+
+    // A search result: its media (the library's own, not the mirrors) go into a new folder.
+    auto *result = new TDbFolder;
+    result->Rec.Title = "Search result";
+    result->MediaList = std::make_unique<TDbMediaList>(80, 100, 3);
+    auto *mirror = new TDbMedia;
+    mirror->Rec = bell->Rec;
+    mirror->MirrorOf = bell;
+    mirror->RefCount = 1;
+    ++bell->RefCount;
+    result->MediaList->Items << mirror;
+    ASSERT_TRUE(frame->OpenFolderWindow(result, true));
+    frame->UpdateMenuItems();
+    ASSERT_TRUE(frame->Context().SearchResultView);
+    TNewFolder resultDialog(src.ui, nullptr, result);
+    resultDialog.txtTitle->setText("found");
+    ASSERT_TRUE(frame->SaveFolderAs(result, true, resultDialog));
+    ASSERT_EQ(roots.Folders.size(), 3);
+    TDbFolder *found = roots.Folders.last();
+    EXPECT_EQ(found->Rec.Title, "found");
+    ASSERT_EQ(found->MediaList->count(), 1);
+    EXPECT_EQ(found->MediaList->Items[0]->Rec.Title, "bell.wav");
+    EXPECT_EQ(found->MediaList->Items[0]->MirrorOf, nullptr);
 }
 
 TEST_F(OptionsFixture, TheFolderChooserShowsEveryFolderAndItsDescription)
