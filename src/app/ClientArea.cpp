@@ -1,5 +1,10 @@
 #include "ClientArea.h"
 
+#include "LibraryDrag.h"
+
+#include <QDragEnterEvent>
+#include <QMdiSubWindow>
+#include <QMimeData>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -12,6 +17,54 @@ const QColor Teal(0x00, 0x80, 0x80);
 TClientArea::TClientArea(QWidget *parent) : QMdiArea(parent)
 {
     setBackground(Teal);
+    setAcceptDrops(true);
+}
+
+bool TClientArea::takes(const QDropEvent *event) const
+{
+    if (!LibraryDrag::isLibraryDrag(event->mimeData()) || !acceptsDrop)
+        return false;
+    // Child windows take their own drops; their frames and title bars take none.
+    for (QMdiSubWindow *sub : subWindowList())
+        if (sub->isVisible() && sub->geometry().contains(event->position().toPoint()))
+            return false;
+    return acceptsDrop();
+}
+
+void TClientArea::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (LibraryDrag::isLibraryDrag(event->mimeData()) && acceptsDrop && acceptsDrop())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TClientArea::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (takes(event)) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void TClientArea::dropEvent(QDropEvent *event)
+{
+    if (!takes(event)) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    // The work waits until the drag is finished (it may show a message).
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (dropped)
+                dropped();
+        },
+        Qt::QueuedConnection);
 }
 
 void TClientArea::setBackImage(const QPixmap &picture)

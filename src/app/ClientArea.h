@@ -5,6 +5,8 @@
 #include <QMdiArea>
 #include <QPixmap>
 
+#include <functional>
+
 namespace vk {
 
 class TClientArea : public QMdiArea
@@ -25,8 +27,19 @@ public:
     // Where each copy of the picture goes on a client area of `size`.
     static QList<QPoint> placements(QSize client, QSize picture, int style);
 
+    // A library drag over the background (not over a child window): whether it is taken, and
+    // what a drop does. The frame decides both.
+    std::function<bool()> acceptsDrop;
+    std::function<void()> dropped;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    bool takes(const class QDropEvent *event) const;
 
 private:
     QPixmap m_backImage;

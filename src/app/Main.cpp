@@ -1,26 +1,36 @@
 #include "Main.h"
 
+#include "AT_ZoomDlg.h"
 #include "AboutBox.h"
 #include "Authormain.h"
 #include "ChildWindow.h"
 #include "Childwin.h"
 #include "ClientArea.h"
+#include "DesktopWallpaper.h"
+#include "Display.h"
 #include "FdExplor.h"
-#include "FolderPrompts.h"
 #include "HelpWindow.h"
 #include "Icons.h"
+#include "ImageCodec.h"
+#include "LibraryDrag.h"
 #include "LibrarySort.h"
 #include "LibraryTreeModel.h"
 #include "MediaImport.h"
 #include "MediaProperties.h"
 #include "MediaTypes.h"
 #include "Messages.h"
+#include "NewFold.h"
+#include "OpenFold.h"
 #include "Paths.h"
+#include "PictureFiles.h"
 #include "PptDialog.h"
+#include "PrefDlg.h"
 #include "QtUiServices.h"
+#include "RecordStatements.h"
 #include "Schema.h"
 #include "SearchMediaDialog.h"
 #include "Splash.h"
+#include "TileSizes.h"
 #include "VideoFrames.h"
 #include "VkDialog.h"
 
@@ -34,6 +44,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -42,6 +53,7 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 
@@ -82,17 +94,11 @@ void setHint(QAction *a, const QString &hint)
 
 const QSet<QString> &TMainForm::waitingCommands()
 {
-    // Each waits for its window: the slide show, video capture and scanning, the authoring
-    // window, the workspace dialogs (save-as, preferences, display options), the desktop
-    // wallpaper and the keywords editor.
+    // Each waits for its window: the slide show, video capture and scanning, and the keywords
+    // editor.
     static const QSet<QString> names = {
-        QStringLiteral("SlideShowButton"),  QStringLiteral("SlideShow"),
-        QStringLiteral("MediaAcquire"),     QStringLiteral("MediaCapture"),
-        QStringLiteral("CapImage"),         QStringLiteral("FolderSaveAsItem"),
-        QStringLiteral("FolderPreference"), QStringLiteral("OptionPreferencesItem"),
-        QStringLiteral("MediaDisplay"),     QStringLiteral("OptionDisplayItem"),
-        QStringLiteral("WallPaper"),        QStringLiteral("ClearDesktopWallpaper"),
-        QStringLiteral("muiKeyWords"),
+        QStringLiteral("SlideShowButton"), QStringLiteral("SlideShow"), QStringLiteral("MediaAcquire"),
+        QStringLiteral("MediaCapture"),    QStringLiteral("CapImage"),  QStringLiteral("muiKeyWords"),
     };
     return names;
 }
@@ -116,6 +122,9 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     createToolbars();
     createStatusBar();
     m_activeView = this;
+    m_desktopWallpaper = std::make_unique<DesktopWallpaper>();
+    m_mdiArea->acceptsDrop = [this] { return frameAcceptsDrop(); };
+    m_mdiArea->dropped = [this] { frameDropped(); };
 
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow *sub) {
         mergeChildMenus(sub ? sub->widget() : nullptr);
@@ -200,8 +209,9 @@ void TMainForm::createActions()
     makeAction("SlideShowButton", "SlideShow", "slide-show", "SlideShow");
     connect(makeAction("ExplorerButton", "Folder Explorer", "explorer", "Folder Explorer"),
             &QAction::triggered, this, [this] { m_actions.value("FolderExplorer")->toggle(); });
-    makeAction("FolderPreference", "Folder Preference", "preferences", "Folder Preference");
-    makeAction("MediaDisplay", "Media Display", "display", "Media Display");
+    on(makeAction("FolderPreference", "Folder Preference", "preferences", "Folder Preference"),
+       &TMainForm::PreferencesClick);
+    on(makeAction("MediaDisplay", "Media Display", "display", "Media Display"), &TMainForm::DisplayClick);
     on(makeAction("AuthorBtn", "AuthoringTool", "authoring", "AuthoringTool"),
        &TMainForm::AuthoringToolClick);
     connect(makeAction("ApplicationExit", "Application Exit", "exit", "Application Exit"),
@@ -247,7 +257,8 @@ void TMainForm::createActions()
        &TMainForm::FolderRemoveItemClick);
     on(makeAction("FolderCloseItem", "&Close", QString(), "Close current folder"),
        &TMainForm::FolderCloseClick);
-    makeAction("FolderSaveAsItem", "Save &As...", QString(), "Save search result as a new  folder ");
+    on(makeAction("FolderSaveAsItem", "Save &As...", QString(), "Save search result as a new  folder "),
+       &TMainForm::FolderSaveAsClick);
     on(makeAction("FolderPropertyItem", "&Property...", "properties", "Folder's property"),
        &TMainForm::FolderPropertyClick);
     on(makeAction("FolderSearch", "&Search...", "search", "Search media"), &TMainForm::SearchMediaClick);
@@ -257,10 +268,14 @@ void TMainForm::createActions()
     connect(makeAction("FolderExitItem", "E&xit", "exit", "Exit the application"), &QAction::triggered, this,
             &QWidget::close);
 
-    makeAction("OptionPreferencesItem", "&Preferences...", "preferences", "Config folder media  setting");
-    makeAction("OptionDisplayItem", "&Display...", "display", "Config display setting");
-    makeAction("WallPaper", "Vellumark &WallPaper...", "wallpaper", "Set Vellumark wallpaper");
-    makeAction("ClearDesktopWallpaper", "&Clear Desktop Wallpaper");
+    on(makeAction("OptionPreferencesItem", "&Preferences...", "preferences", "Config folder media  setting"),
+       &TMainForm::PreferencesClick);
+    on(makeAction("OptionDisplayItem", "&Display...", "display", "Config display setting"),
+       &TMainForm::DisplayClick);
+    on(makeAction("WallPaper", "Vellumark &WallPaper...", "wallpaper", "Set Vellumark wallpaper"),
+       &TMainForm::WallPaperClick);
+    on(makeAction("ClearDesktopWallpaper", "&Clear Desktop Wallpaper"),
+       &TMainForm::ClearDesktopWallpaperClick);
     makeAction("ChangeDataSource", "Database...")->setVisible(false);
 
     QAction *cascade = makeAction("WindowCascadeItem", "&Cascade", QString(), "Arrange windows to overlap");
@@ -270,6 +285,11 @@ void TMainForm::createActions()
     QAction *tile = makeAction("WindowTileItem", "&Tile", QString(), "Arrange windows without overlap");
     tile->setCheckable(true);
     on(tile, &TMainForm::WindowTileItemClick);
+    // The arrangement in use is marked as one of two choices, not as two check boxes.
+    auto *arrangement = new QActionGroup(this);
+    arrangement->setExclusive(true);
+    arrangement->addAction(cascade);
+    arrangement->addAction(tile);
     on(makeAction("WindowArrangeItem", "&Arrange Icons", QString(),
                   "Arrange window icons at bottom of main window"),
        &TMainForm::WindowArrangeItemClick);
@@ -307,7 +327,9 @@ void TMainForm::createActions()
         if (shown && m_explorer)
             ViewActivated(m_explorer);
     });
-    makeAction("Zoom", "Zoom...")->setVisible(false);
+    QAction *zoom = makeAction("Zoom", "Zoom...");
+    zoom->setVisible(false);
+    on(zoom, &TMainForm::ZoomClick);
     makeAction("muiKeyWords", "Key Words", "keywords")->setCheckable(true);
 
     on(makeAction("muiContentIndex", "Contents and Index", "help", "Help topics"),
@@ -450,21 +472,7 @@ void TMainForm::createToolbars()
     m_fitComboBox->addItems({"33", "50", "66", "100", "200", "Fit"});
     m_fitComboBox->setCurrentText(QStringLiteral("100"));
     m_fitComboBox->setMinimumContentsLength(4);
-    connect(m_fitComboBox, &QComboBox::textActivated, this, [this](const QString &text) {
-        if (!m_author)
-            return;
-        if (text == QLatin1String("Fit")) {
-            m_author->setFitZoom();
-            return;
-        }
-        bool ok = false;
-        const int zoom = text.toInt(&ok);
-        if (!ok || zoom < 10 || zoom > 1000) {
-            m_uiServices->showMessage(QStringLiteral("The zoom is a number from 10 to 1000, or Fit."));
-            return;
-        }
-        m_author->setZoom(zoom);
-    });
+    connect(m_fitComboBox, &QComboBox::textActivated, this, &TMainForm::applyZoomText);
     m_mediaToolbar->addWidget(m_fitComboBox);
     m_mediaToolbar->addWidget(new QLabel(QStringLiteral("%"), m_mediaToolbar));
     addToolBarBreak(Qt::TopToolBarArea);
@@ -553,7 +561,107 @@ bool TMainForm::FormCreate()
     if (QScreen *screen = QGuiApplication::primaryScreen())
         setGeometry(screen->availableGeometry());
     setWindowState(windowState() | Qt::WindowMaximized);
+    // The windows of the last run come back once the frame is on screen and the client area
+    // has its size.
+    QTimer::singleShot(0, this, [this] {
+        QSettings settings;
+        RestoreOpenWindows(settings);
+    });
     return true;
+}
+
+namespace {
+const char *const OpenWindowsGroup = "OpenWindows";
+} // namespace
+
+void TMainForm::SaveOpenWindows(QSettings &settings) const
+{
+    settings.remove(QLatin1String(OpenWindowsGroup));
+    settings.beginWriteArray(QLatin1String(OpenWindowsGroup));
+    int n = 0;
+    // Bottom to top, so that the one in front comes back in front.
+    for (QMdiSubWindow *sub : m_mdiArea->subWindowList(QMdiArea::StackingOrder)) {
+        QString kind, oid, slide;
+        if (auto *w = qobject_cast<TFolder *>(sub->widget())) {
+            // A search result is made anew by a search; only stored folders come back.
+            if (w->isSearchResult() || !w->folder())
+                continue;
+            kind = QStringLiteral("folder");
+            oid = w->folder()->Rec.OID;
+        } else if (sub->widget() && sub->widget() == m_author) {
+            kind = QStringLiteral("authoring");
+            if (TDbSlide *open = m_author->books().ActiveSlide)
+                slide = open->Rec.OID;
+        } else {
+            continue;
+        }
+        settings.setArrayIndex(n++);
+        settings.setValue(QStringLiteral("Kind"), kind);
+        settings.setValue(QStringLiteral("Folder"), oid);
+        settings.setValue(QStringLiteral("Slide"), slide);
+        const QRect g = sub->isMaximized() || sub->isMinimized() ? sub->normalGeometry() : sub->geometry();
+        settings.setValue(QStringLiteral("Geometry"), g.isValid() ? g : sub->geometry());
+        settings.setValue(QStringLiteral("State"), sub->isMaximized()   ? QStringLiteral("maximized")
+                                                   : sub->isMinimized() ? QStringLiteral("minimized")
+                                                                        : QStringLiteral("normal"));
+    }
+    settings.endArray();
+}
+
+void TMainForm::RestoreOpenWindows(QSettings &settings)
+{
+    if (!m_startup->rootFolders)
+        return;
+    const int count = settings.beginReadArray(QLatin1String(OpenWindowsGroup));
+    struct Entry
+    {
+        QString kind, folder, slide, state;
+        QRect geometry;
+    };
+    QList<Entry> entries;
+    for (int i = 0; i < count; ++i) {
+        settings.setArrayIndex(i);
+        entries.append({settings.value(QStringLiteral("Kind")).toString(),
+                        settings.value(QStringLiteral("Folder")).toString(),
+                        settings.value(QStringLiteral("Slide")).toString(),
+                        settings.value(QStringLiteral("State")).toString(),
+                        settings.value(QStringLiteral("Geometry")).toRect()});
+    }
+    settings.endArray();
+    const QSize client = m_mdiArea->viewport()->size();
+    for (const Entry &e : entries) {
+        QWidget *window = nullptr;
+        if (e.kind == QLatin1String("folder")) {
+            // A folder deleted since (by vkctl, say) simply does not come back.
+            if (TDbFolder *folder = m_startup->rootFolders->FindFolderByOid(e.folder))
+                window = OpenFolderWindow(folder);
+        } else if (e.kind == QLatin1String("authoring") && !m_author) {
+            AuthoringToolClick();
+            window = m_author;
+            if (m_author && !e.slide.isEmpty())
+                for (TDbClearBook *cb : m_author->books().ClearBooks)
+                    for (TDbSlide *slide : cb->Slides)
+                        if (slide->Rec.OID == e.slide)
+                            m_author->OpenSlide(slide);
+        }
+        auto *sub = window ? qobject_cast<QMdiSubWindow *>(window->parentWidget()) : nullptr;
+        if (!sub)
+            continue;
+        // The place it had, kept whole inside the client area as it is now.
+        if (e.geometry.isValid()) {
+            QRect g(e.geometry.topLeft(), e.geometry.size().boundedTo(client));
+            if (g.right() >= client.width())
+                g.moveLeft(std::max(0, client.width() - g.width()));
+            if (g.bottom() >= client.height())
+                g.moveTop(std::max(0, client.height() - g.height()));
+            g.moveTopLeft(QPoint(std::max(0, g.left()), std::max(0, g.top())));
+            sub->setGeometry(g);
+        }
+        if (e.state == QLatin1String("maximized"))
+            sub->showMaximized();
+        else if (e.state == QLatin1String("minimized"))
+            sub->showMinimized();
+    }
 }
 
 void TMainForm::AttachRootFolders()
@@ -635,6 +743,12 @@ void TMainForm::LoadBackground()
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
+    // What is open now opens again at the next start (kept before the windows close; a close
+    // that is then refused only wrote what is still true).
+    if (m_loaded && m_startup->connection.isConnected()) {
+        QSettings settings;
+        SaveOpenWindows(settings);
+    }
     // The authoring tool asks to save a changed slide first; when that save fails the slide
     // stays open, and so does the workspace.
     if (m_author)
@@ -801,6 +915,8 @@ void TMainForm::UpdateMenuItems()
                              "ClearDesktopWallpaper", "FolderExplorer", "muiKeyWords"})
         setControl(QLatin1String(name),
                    ControlState{m_actions.value(QLatin1String(name))->isVisible(), true});
+    // The zoom dialog works on the authoring window's surface.
+    m_actions.value("Zoom")->setEnabled(m_author != nullptr);
 }
 
 void TMainForm::ApplyViewState()
@@ -823,6 +939,13 @@ void TMainForm::ApplyViewState()
     m_actions.value("AtToolbar")->setVisible(v.authoringToolbarItem);
     m_actions.value("TimelineTable")->setVisible(v.timelineItem);
     m_actions.value("SlideExplorerMu")->setVisible(v.slideExplorerItem);
+    // Tool windows this version does not have: their items stay in place, greyed and without
+    // a mark, so the menu never claims a window that is not there. (The mark itself is kept.)
+    for (const char *name : {"SlideExplorerMu", "TimelineTable"}) {
+        QAction *a = m_actions.value(QLatin1String(name));
+        a->setCheckable(false);
+        a->setEnabled(false);
+    }
     m_actions.value("FolderExplorer")->setVisible(v.folderExplorerItem);
     m_actions.value("Zoom")->setVisible(v.zoomItem);
     m_actions.value("muiKeyWords")->setVisible(v.keyWordsItem);
@@ -845,15 +968,20 @@ void TMainForm::ViewActivated(QWidget *window)
         return;
     }
     if (window == this) {
-        // The frame passes activation on to its active child window. When that child already
-        // is the active view (the person came back from another program), it stays so: the
-        // frame itself serves no folder commands.
+        // The frame passes activation on to its active child window, or, with none, to the
+        // folder explorer while it is shown: the frame itself serves no folder commands. When
+        // that window already is the active view (the person came back from another program),
+        // it stays so.
         if (QMdiSubWindow *sub = m_mdiArea->activeSubWindow(); sub && sub->widget()) {
             window = sub->widget();
-            if (window == ActiveView()) {
-                UpdateMenuItems();
-                return;
-            }
+        } else if (m_explorer && m_explorerDock && !m_explorerDock->isHidden()) {
+            window = m_explorer;
+            if (window != ActiveView() && isActiveWindow())
+                m_explorer->tree()->setFocus(Qt::ActiveWindowFocusReason);
+        }
+        if (window == ActiveView()) {
+            UpdateMenuItems();
+            return;
         }
     }
     // (Qt's MDI area draws the active child's title bar itself.)
@@ -864,11 +992,37 @@ void TMainForm::ViewActivated(QWidget *window)
 
 // --- Child windows ----------------------------------------------------------------
 
-QMdiSubWindow *TMainForm::addChildWindow(QWidget *window)
+QRect TMainForm::childPlace(QSize client, QSize wanted, const QRect *last)
+{
+    // Whole inside the client area, title bar and scroll bars included.
+    QSize size = wanted;
+    if (client.width() > 0 && client.height() > 0)
+        size = wanted.boundedTo(client);
+    QPoint at(0, 0);
+    if (last) {
+        // One title bar's height on from the last child.
+        constexpr int Step = 24;
+        at = QPoint(std::max(0, last->left()) + Step, std::max(0, last->top()) + Step);
+        if (at.x() + size.width() > client.width() || at.y() + size.height() > client.height())
+            at = QPoint(0, 0);
+    }
+    return QRect(at, size);
+}
+
+QMdiSubWindow *TMainForm::addChildWindow(QWidget *window, QSize wanted)
 {
     window->setAttribute(Qt::WA_DeleteOnClose);
+    // The last child still on show is where the cascade goes on from.
+    std::optional<QRect> last;
+    const QList<QMdiSubWindow *> before = m_mdiArea->subWindowList(QMdiArea::CreationOrder);
+    for (auto it = before.rbegin(); it != before.rend(); ++it)
+        if ((*it)->isVisible() && !(*it)->isMinimized() && !(*it)->isMaximized()) {
+            last = (*it)->geometry();
+            break;
+        }
     QMdiSubWindow *sub = m_mdiArea->addSubWindow(window);
     sub->setWindowIcon(window->windowIcon());
+    sub->setGeometry(childPlace(m_mdiArea->viewport()->size(), wanted, last ? &*last : nullptr));
     connect(window, &QObject::destroyed, this, [this] {
         QMetaObject::invokeMethod(
             this, [this] { ViewActivated(this); }, Qt::QueuedConnection);
@@ -907,7 +1061,7 @@ TFolder *TMainForm::OpenFolderWindow(TDbFolder *folder, bool searchResult)
             UpdateMenuItems();
     });
     connect(window, &TFolder::openFolderRequested, this, [this](TDbFolder *f) { OpenFolderWindow(f); });
-    addChildWindow(window)->resize(560, 380);
+    addChildWindow(window, QSize(560, 380));
     window->refresh();
     return window;
 }
@@ -974,15 +1128,33 @@ void TMainForm::FolderNewClick()
 {
     if (!m_startup->rootFolders)
         return;
-    QString title;
-    if (!askFolderTitle(this, title))
+    TNewFolder dialog(*m_uiServices, &m_startup->rootFolders->connection(), nullptr, this);
+    if (dialog.exec() != QDialog::Accepted)
         return;
     const DisplayOptions &o = m_startup->checks.options;
     TDbFolder *folder = nullptr;
     {
         Hourglass wait;
-        folder = m_startup->rootFolders->AddRootFolder(title, o.DefaultPanelWidth, o.DefaultPanelBorderWidth,
-                                                       o.DefaultPanelHeight);
+        folder = m_startup->rootFolders->AddRootFolder(dialog.title(), o.DefaultPanelWidth,
+                                                       o.DefaultPanelBorderWidth, o.DefaultPanelHeight);
+        if (folder) {
+            // Exactly the columns the person filled in are written.
+            folder->Changed = 0;
+            if (dialog.authorChanged()) {
+                folder->Rec.Author = dialog.author();
+                folder->Changed |= FolderAuthor;
+            }
+            if (dialog.dateChanged()) {
+                folder->Rec.InsertDate = dialog.date();
+                folder->Changed |= FolderInsertDate;
+            }
+            if (folder->Changed)
+                folder->Update(m_startup->rootFolders->connection());
+            if (dialog.descriptionChanged())
+                WriteDescription(m_startup->rootFolders->connection(), folder->Rec.OID, dialog.description(),
+                                 RecordKind::Folder);
+            folder->Changed = 0;
+        }
     }
     if (folder)
         OpenFolderWindow(folder);
@@ -1009,9 +1181,80 @@ void TMainForm::FolderOpenClick()
 {
     if (!m_startup->rootFolders)
         return;
-    TDbFolder *folder = chooseFolder(this, *m_startup->rootFolders);
-    if (folder)
-        OpenFolderWindow(folder);
+    TOpenFolder dialog(*m_startup->rootFolders, &m_startup->rootFolders->connection(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        if (TDbFolder *folder = dialog.selectedFolder())
+            OpenFolderWindow(folder);
+}
+
+void TMainForm::FolderSaveAsClick()
+{
+    if (!m_startup->rootFolders)
+        return;
+    auto *window = qobject_cast<TFolder *>(ActiveView());
+    const bool searchResult = m_context.SearchResultView;
+    TDbFolder *source = nullptr;
+    if (m_context.FolderWindowView && window)
+        source = window->folder();
+    else if (m_context.FolderExplorerView &&
+             (m_context.SelectedKind == RootFolderKind || m_context.SelectedKind == SubFolderType))
+        source = TargetFolder(m_context, false);
+    if (!source || !source->MediaList)
+        return;
+    // A search result has no row of its own to read a description from.
+    TNewFolder dialog(*m_uiServices, searchResult ? nullptr : &m_startup->rootFolders->connection(), source, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (TDbFolder *copy = SaveFolderAs(source, searchResult, dialog))
+        OpenFolderWindow(copy);
+    UpdateMenuItems();
+}
+
+TDbFolder *TMainForm::SaveFolderAs(TDbFolder *source, bool searchResult, const TNewFolder &dialog)
+{
+    if (!m_startup->rootFolders || !source || !source->MediaList)
+        return nullptr;
+    TDbFolderList &roots = *m_startup->rootFolders;
+    TDbFolder *copy = nullptr;
+    {
+        Hourglass wait;
+        if (searchResult) {
+            // The found media are copied into a new main folder, as a paste would.
+            const TDbMediaList &list = *source->MediaList;
+            copy = roots.AddRootFolder(dialog.title(), list.TileWidth, list.TileBorder, list.TileHeight);
+            QList<TDbMedia *> found;
+            for (TDbMedia *m : list.Items)
+                found.append(m->MirrorOf ? m->MirrorOf : m);
+            if (copy && !found.isEmpty() && roots.CopyItems(found, copy, 0).isEmpty())
+                m_uiServices->showMessage(vkMessage("NoMediaFound"));
+            if (copy)
+                copy->Changed = 0;
+        } else {
+            copy = roots.CopyFolderToRoot(source, int(roots.Folders.size()));
+            if (copy) {
+                copy->Rec.Title = dialog.title();
+                copy->Changed = FolderTitle;
+            }
+        }
+        if (copy) {
+            if (dialog.authorChanged()) {
+                copy->Rec.Author = dialog.author();
+                copy->Changed |= FolderAuthor;
+            }
+            if (dialog.dateChanged()) {
+                copy->Rec.InsertDate = dialog.date();
+                copy->Changed |= FolderInsertDate;
+            }
+            if (copy->Changed)
+                copy->Update(m_startup->rootFolders->connection());
+            copy->Changed = 0;
+            if (dialog.descriptionChanged())
+                WriteDescription(m_startup->rootFolders->connection(), copy->Rec.OID, dialog.description(), RecordKind::Folder);
+        }
+    }
+    if (copy && m_explorer)
+        m_explorer->model()->refreshTitles();
+    return copy;
 }
 
 void TMainForm::FolderCloseClick()
@@ -1251,7 +1494,11 @@ void TMainForm::AuthoringToolClick()
             if (toolOfAction(a->objectName()) == tool)
                 a->setChecked(true);
     };
-    frame.showZoom = [this](int zoom, bool) { m_fitComboBox->setCurrentText(QString::number(zoom)); };
+    frame.showZoom = [this](int zoom, bool fit) {
+        m_zoom = zoom;
+        m_zoomFixed = !fit;
+        m_fitComboBox->setCurrentText(QString::number(zoom));
+    };
     frame.clearClipboard = [this] { clearClipboard(); };
     frame.changed = [this] {
         if (m_author && m_author == ActiveView())
@@ -1289,7 +1536,7 @@ void TMainForm::AuthoringToolClick()
             this, [this] { ViewActivated(this); }, Qt::QueuedConnection);
     });
     connect(m_author, &QObject::destroyed, this, [this] { m_author = nullptr; });
-    addChildWindow(m_author)->resize(900, 650);
+    addChildWindow(m_author, QSize(900, 650));
     m_author->setFitZoom();
     ViewActivated(m_author);
     ApplyViewState();
@@ -1456,6 +1703,297 @@ QString TMainForm::workDirectory() const
 {
     const QString dir = m_startup->connection.tempFilePrefix();
     return dir.isEmpty() ? QDir::tempPath() + QLatin1Char('/') : dir;
+}
+
+} // namespace vk
+
+namespace vk {
+
+// --- Options, background, wallpaper and zoom --------------------------------------------
+
+namespace {
+
+// Where the desktop wallpaper's values are kept (in the workspace's own settings: the
+// desktop itself is reached only through its portal).
+const char *const DesktopWallpaperKey = "Control Panel/Desktop/WallPaper";
+const char *const DesktopTileKey = "Control Panel/Desktop/TileWallPaper";
+
+// The picture formats a wallpaper file may have (by its extension, upper-cased).
+bool wallpaperExtension(const QString &path)
+{
+    static const QStringList allowed = {"BMP", "JPG", "PCX", "PNG", "TGA", "TIF", "GIF"};
+    return allowed.contains(QFileInfo(path).suffix().toUpper());
+}
+
+QSize screenSize(const QWidget *w)
+{
+    const QScreen *screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->size() : QSize(1024, 768);
+}
+
+} // namespace
+
+void TMainForm::setDesktopWallpaper(std::unique_ptr<DesktopWallpaper> portal)
+{
+    m_desktopWallpaper = std::move(portal);
+}
+
+QString TMainForm::desktopWallpaperPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/Vellumark_WallPaper.bmp");
+}
+
+void TMainForm::PreferencesClick()
+{
+    DisplayOptions &o = m_startup->checks.options;
+    TFolder *window = activeFolderWindow();
+    PreferenceValues in;
+    if (window && window->folder() && window->folder()->MediaList) {
+        in.tileWidth = window->folder()->MediaList->TileWidth;
+        in.tileHeight = window->folder()->MediaList->TileHeight;
+        in.tileBorder = window->folder()->MediaList->TileBorder;
+    } else {
+        in.tileWidth = o.DefaultPanelWidth;
+        in.tileHeight = o.DefaultPanelHeight;
+        in.tileBorder = o.DefaultPanelBorderWidth;
+    }
+    in.showExternalMark = m_startup->settings.showExternalMark;
+    in.importType = m_startup->settings.defaultImportType;
+    in.scanImageType = o.ScanImageType;
+    in.wallPaperChecked = o.WallPaperChecked;
+    in.wallPaperStyle = o.WallPaperStyle;
+    QSettings settings;
+    const QString desktopPicture = settings.value(QLatin1String(DesktopWallpaperKey)).toString();
+    in.desktopHasWallpaper = !desktopPicture.isEmpty();
+    in.desktopTile =
+        settings.value(QLatin1String(DesktopTileKey), QStringLiteral("1")).toString() != QLatin1String("0");
+
+    TPreference dialog(in, this);
+    // Cancel keeps everything as it was, the background choices too: they apply on OK only.
+    if (dialog.exec() != QDialog::Accepted || !dialog.changed())
+        return;
+    const PreferenceValues out = dialog.values();
+    const int choice = dialog.sizeChoice();
+    std::optional<QSize> size = TileSizeOfChoice(choice);
+    if (!size && choice != -1)
+        m_uiServices->showMessage(vkMessage("OutsideRange"));
+    if (!size)
+        size = QSize(out.tileWidth, out.tileHeight);
+    if (window)
+        window->ApplyTileSize(size->width(), size->height(), out.tileBorder);
+    o.ScanImageType = out.scanImageType;
+    m_startup->settings.defaultImportType = out.importType;
+    const bool markChanged = m_startup->settings.showExternalMark != out.showExternalMark;
+    m_startup->settings.showExternalMark = out.showExternalMark;
+    if (markChanged)
+        for (TFolder *w : folderWindows())
+            w->viewport()->update();
+    if (dialog.wallpaperChanged()) {
+        o.WallPaperChecked = out.wallPaperChecked;
+        o.WallPaperStyle = out.wallPaperStyle;
+        LoadBackground();
+        settings.setValue(QLatin1String(DesktopTileKey),
+                          out.desktopTile ? QStringLiteral("1") : QStringLiteral("0"));
+        // The desktop takes its picture again with the chosen style, where it has one.
+        if (in.desktopHasWallpaper && out.desktopTile != in.desktopTile && QFileInfo::exists(desktopPicture))
+            m_desktopWallpaper->setWallpaper(desktopPicture);
+    }
+    if (out.saveAsDefault) {
+        o.DefaultPanelWidth = size->width();
+        o.DefaultPanelHeight = size->height();
+        o.DefaultPanelBorderWidth = out.tileBorder;
+    }
+    UpdateMenuItems();
+}
+
+void TMainForm::DisplayClick()
+{
+    TOptionDisplay dialog(m_startup->checks.options, *m_uiServices, screenSize(this), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The property dialog reads the options each time it lays a picture out.
+    if (m_propertyDialog && m_propertyDialog->isVisible())
+        m_propertyDialog->update();
+}
+
+bool TMainForm::SetFrameWallpaperFile(const QString &path)
+{
+    if (!wallpaperExtension(path)) {
+        m_uiServices->showMessage(vkMessage("WallpaperFormatInvalid"));
+        return false;
+    }
+    QImage picture;
+    QString error;
+    {
+        Hourglass wait;
+        if (!loadImage(path, picture, &error) || picture.isNull()) {
+            m_uiServices->showMessage(
+                vkMessage("WallpaperUnreadable").arg(QDir::toNativeSeparators(path), error),
+                UiServices::Icon::Warning);
+            return false;
+        }
+        // Written beside and then moved over the old one, which stays when the disk is full.
+        QDir().mkpath(QFileInfo(customWallpaperPath()).absolutePath());
+        const QString part = customWallpaperPath() + QStringLiteral(".part");
+        QFile::remove(part);
+        if (!picture.save(part, "BMP") ||
+            (QFile::exists(customWallpaperPath()) && !QFile::remove(customWallpaperPath())) ||
+            !QFile::rename(part, customWallpaperPath())) {
+            QFile::remove(part);
+            m_uiServices->showMessage(
+                vkMessage("WallpaperNotWritten").arg(QDir::toNativeSeparators(customWallpaperPath())),
+                UiServices::Icon::Warning);
+            return false;
+        }
+    }
+    // The picture becomes the custom background; it shows while a custom background is in use.
+    if (m_startup->checks.options.WallPaperChecked == 2)
+        m_mdiArea->setBackImage(QPixmap::fromImage(picture));
+    return true;
+}
+
+void TMainForm::WallPaperClick()
+{
+    const QString filter =
+        QStringLiteral("BMP( *.bmp)|*.bmp|JPG( *.jpg)|*.jpg|PCX( *.pcx)|*.pcx|"
+                       "PNG( *.png)|*.png|TGA( *.tga)|*.tga|TIF( *.tif)|*.tif|GIF( *.gif)|*.gif");
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Import Wallpaper"), QString(),
+                                                      DialogFilters(filter).join(QStringLiteral(";;")),
+                                                      nullptr, QFileDialog::DontUseNativeDialog);
+    if (!path.isEmpty())
+        SetFrameWallpaperFile(path);
+}
+
+bool TMainForm::SetWallpaperFromMedia(TDbMedia *media, bool desktop)
+{
+    if (!media)
+        return false;
+    if (!desktop && !m_mdiArea->backImageVisible())
+        return false;
+    // Only pictures: a sound or a clip has none to show.
+    if (media->isSubFolderTile() || !isPictureType(media->Rec.MediaType)) {
+        m_uiServices->showMessage(vkMessage("WallpaperNotPicture"));
+        return false;
+    }
+    const QString source = media->Rec.MediaFile;
+    QImage picture;
+    QString error;
+    Hourglass wait;
+    if (!loadMediaPicture(source, media->Rec.MediaType, picture, &error) || picture.isNull()) {
+        m_uiServices->showMessage(
+            vkMessage("WallpaperUnreadable").arg(QDir::toNativeSeparators(source), error),
+            UiServices::Icon::Warning);
+        return false;
+    }
+    const QString target = desktop ? desktopWallpaperPath() : customWallpaperPath();
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    const QString part = target + QStringLiteral(".part");
+    QFile::remove(part);
+    if (!picture.save(part, "BMP") || (QFile::exists(target) && !QFile::remove(target)) ||
+        !QFile::rename(part, target)) {
+        QFile::remove(part);
+        m_uiServices->showMessage(vkMessage("WallpaperNotWritten").arg(QDir::toNativeSeparators(target)),
+                                  UiServices::Icon::Warning);
+        return false;
+    }
+    if (desktop) {
+        QString why;
+        switch (m_desktopWallpaper->setWallpaper(target, &why)) {
+        case DesktopWallpaper::Result::Done: {
+            QSettings settings;
+            settings.setValue(QLatin1String(DesktopWallpaperKey), target);
+            return true;
+        }
+        case DesktopWallpaper::Result::Unavailable:
+            m_uiServices->showMessage(vkMessage("NoWallpaperPortal"), UiServices::Icon::Warning);
+            return false;
+        case DesktopWallpaper::Result::Failed:
+            m_uiServices->showMessage(vkMessage("WallpaperPortalFailed").arg(why), UiServices::Icon::Warning);
+            return false;
+        }
+        return false;
+    }
+    m_mdiArea->setBackImage(QPixmap::fromImage(picture));
+    return true;
+}
+
+bool TMainForm::setWallpaper(TDbMedia *media, bool desktop)
+{
+    const bool done = SetWallpaperFromMedia(media, desktop);
+    if (done && !desktop)
+        m_startup->checks.options.WallPaperChecked = 2;
+    return done;
+}
+
+bool TMainForm::showsBackground() const
+{
+    return m_mdiArea->backImageVisible();
+}
+
+void TMainForm::ClearDesktopWallpaperClick()
+{
+    // The portal can only set a picture; what the program remembers of its own is cleared,
+    // and the person is told how the desktop's picture goes.
+    QSettings settings;
+    settings.setValue(QLatin1String(DesktopWallpaperKey), QString());
+    m_uiServices->showMessage(vkMessage("DesktopWallpaperKept"));
+}
+
+bool TMainForm::frameAcceptsDrop() const
+{
+    if (!m_mdiArea->backImageVisible())
+        return false;
+    const LibraryDrag &drag = LibraryDrag::current();
+    // Media tiles and media nodes of the explorer; not folders or subfolder tiles, and only
+    // one item: a background is one picture.
+    if (drag.kind != LibraryDrag::WindowSelection && drag.kind != LibraryDrag::ExplorerItem)
+        return false;
+    if (drag.items.size() != 1)
+        return false;
+    const TDbMedia *m = drag.items.first();
+    return m && !m->isSubFolderTile() && isPictureType(m->Rec.MediaType);
+}
+
+void TMainForm::frameDropped()
+{
+    const LibraryDrag drag = LibraryDrag::current();
+    if (drag.items.size() != 1)
+        return;
+    TDbMedia *m = drag.items.first();
+    if (SetWallpaperFromMedia(m->MirrorOf ? m->MirrorOf : m, false))
+        m_startup->checks.options.WallPaperChecked = 2;
+}
+
+void TMainForm::applyZoomText(const QString &text)
+{
+    if (!m_author)
+        return;
+    if (text == QLatin1String("Fit")) {
+        m_author->setFitZoom();
+        return;
+    }
+    int zoom = 0;
+    if (!TZoomForm::checkZoom(text, &zoom).isEmpty()) {
+        m_uiServices->showMessage(vkMessage("ZoomBoxOutOfRange"));
+        if (QLineEdit *edit = m_fitComboBox->lineEdit())
+            edit->selectAll();
+        return;
+    }
+    m_author->setZoom(zoom);
+}
+
+void TMainForm::ZoomClick()
+{
+    if (!m_author)
+        return;
+    TZoomForm dialog(m_zoomFixed, m_zoom, *m_uiServices, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (dialog.fixed())
+        m_author->setZoom(dialog.zoom());
+    else
+        m_author->setFitZoom();
 }
 
 } // namespace vk

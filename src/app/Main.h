@@ -22,6 +22,7 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QProgressBar;
+class QSettings;
 class QToolBar;
 
 namespace vk {
@@ -69,8 +70,8 @@ public:
     // Shows a folder in a child window. Answers the new window, or null when a window
     // already showed the folder (it is brought forward instead).
     TFolder *OpenFolderWindow(TDbFolder *folder, bool searchResult = false);
-    // Adds a child window to the client area and shows it.
-    QMdiSubWindow *addChildWindow(QWidget *window);
+    // Adds a child window to the client area, placed inside it, and shows it.
+    QMdiSubWindow *addChildWindow(QWidget *window, QSize wanted = QSize(560, 380));
     // The folder windows showing a folder.
     QList<TFolder *> folderWindows(const TDbFolder *folder = nullptr) const;
 
@@ -88,6 +89,28 @@ public:
     void LoadBackground();
     // The custom frame background file.
     static QString customWallpaperPath();
+    // The picture handed to the desktop as its wallpaper.
+    static QString desktopWallpaperPath();
+    // Makes an image media the frame background (desktop false) or the desktop wallpaper.
+    // False, with the reason told, when nothing changed: no picture, an unreadable file, or no
+    // desktop that takes a wallpaper.
+    bool SetWallpaperFromMedia(TDbMedia *media, bool desktop);
+    // Makes a picture file the custom frame background ("Vellumark WallPaper...").
+    bool SetFrameWallpaperFile(const QString &path);
+    // The desktop portal's caller (the session bus unless set).
+    void setDesktopWallpaper(std::unique_ptr<class DesktopWallpaper> portal);
+
+    // Where a new child window of `wanted` size goes: inside the client area, one step right of
+    // and below the last child, back at the top left when it would not fit.
+    static QRect childPlace(QSize client, QSize wanted, const QRect *last);
+    // The open child windows and their places are kept in the settings at exit and opened
+    // again at the next start.
+    void SaveOpenWindows(QSettings &settings) const;
+    void RestoreOpenWindows(QSettings &settings);
+    TAuthorMain *authoringWindow() const { return m_author; }
+    // Save As: a copy of a folder, or a new main folder with a search result's media, titled and
+    // described as the dialog says. Null when nothing was made.
+    TDbFolder *SaveFolderAs(TDbFolder *source, bool searchResult, const class TNewFolder &dialog);
 
     // Where the frame's own messages and questions go (message boxes unless set).
     void setUiServices(UiServices *ui) { m_uiServices = ui; }
@@ -115,6 +138,8 @@ public:
     void clearClipboard() override;
     bool showExternalMark() const override;
     QString workDirectory() const override;
+    bool setWallpaper(TDbMedia *media, bool desktop) override;
+    bool showsBackground() const override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -143,6 +168,7 @@ private:
     void NewSubFolderClick();
     void FolderOpenClick();
     void FolderCloseClick();
+    void FolderSaveAsClick();
     void FolderRemoveItemClick();
     void DeleteClick();
     void FolderSortClick();
@@ -161,6 +187,14 @@ private:
     void WindowMinimizeItemClick();
     void ContentIndexClick();
     void HelpAboutItemClick();
+    void PreferencesClick();
+    void DisplayClick();
+    void WallPaperClick();
+    void ClearDesktopWallpaperClick();
+    void ZoomClick();
+    void applyZoomText(const QString &text);
+    bool frameAcceptsDrop() const;
+    void frameDropped();
 
     std::unique_ptr<QtUiServices> m_ui;
     std::unique_ptr<Startup> m_startup;
@@ -183,6 +217,10 @@ private:
     TPropertyDialog *m_propertyDialog = nullptr;
     TAuthorMain *m_author = nullptr;
     QDockWidget *m_explorerDock = nullptr;
+    std::unique_ptr<class DesktopWallpaper> m_desktopWallpaper;
+    // What the authoring window last said of its zoom.
+    int m_zoom = 100;
+    bool m_zoomFixed = false;
     // The View menu's check marks that have no window of their own yet.
     bool m_keyWordsChecked = false;
     bool m_applyingViewState = false;

@@ -7,13 +7,44 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 
 namespace vk {
+
+namespace {
+PromptLayout layoutPromptAt(const PromptSettings &s, const PromptMetrics &m, PromptLayout l);
+}
 
 PromptLayout layoutPrompt(const PromptSettings &s, const PromptMetrics &m)
 {
     PromptLayout l;
     l.caption = s.dialogCaption.isEmpty() ? QStringLiteral("Vellumark") : s.dialogCaption;
+    // Wide enough for every text it shows whole: each prompt line, each choice, the option and
+    // the two buttons side by side.
+    int width = m.dialogWidth;
+    if (m.textWidth) {
+        if (s.parts & PartPrompt)
+            for (const QString &line : s.promptText.split(QLatin1Char('\n')))
+                width = qMax(width, m.textWidth(line) + 16);
+        if (s.parts & PartChoices)
+            for (const QString &choice : s.choices)
+                width = qMax(width, m.textWidth(choice) + m.indicatorWidth + 24);
+        if (s.parts & PartOption)
+            width = qMax(width, m.textWidth(s.optionText) + 41);
+    }
+    if (s.buttons != 0)
+        width = qMax(width, 7 + m.okWidth + 14 + m.cancelWidth + 14);
+    if (m.maxWidth > 0)
+        width = qMin(width, qMax(m.maxWidth, m.dialogWidth));
+    l.dialogWidth = width;
+    PromptMetrics wide = m;
+    wide.dialogWidth = width;
+    return layoutPromptAt(s, wide, l);
+}
+
+namespace {
+PromptLayout layoutPromptAt(const PromptSettings &s, const PromptMetrics &m, PromptLayout l)
+{
     int y = 0;
     const bool choices = s.parts & PartChoices;
     if (s.parts & PartInformation) {
@@ -64,6 +95,7 @@ PromptLayout layoutPrompt(const PromptSettings &s, const PromptMetrics &m)
     l.dialogHeight = y + 30;
     return l;
 }
+} // namespace
 
 TfrmVkDialog::TfrmVkDialog(QWidget *parent) : QDialog(parent)
 {
@@ -93,6 +125,10 @@ PromptMetrics TfrmVkDialog::metrics() const
     m.checkHeight = qMax(17, m_ckbNextOption->sizeHint().height());
     m.promptHeight = fm.lineSpacing();
     m.textWidth = [fm](const QString &t) { return fm.horizontalAdvance(t); };
+    m.indicatorWidth =
+        m_ckbNextOption->sizeHint().width() - fm.horizontalAdvance(m_ckbNextOption->text()) + 8;
+    if (const QScreen *screen = this->screen())
+        m.maxWidth = screen->availableGeometry().width() - 40;
     return m;
 }
 
@@ -127,7 +163,7 @@ void TfrmVkDialog::applyLayout()
     m_btnOk->setGeometry(l.ok);
     m_btnCancel->setVisible(l.cancelVisible);
     m_btnCancel->setGeometry(l.cancel);
-    setFixedSize(m.dialogWidth, l.dialogHeight);
+    setFixedSize(l.dialogWidth, l.dialogHeight);
     QPushButton *focus = settings.focusButton == 1 && l.cancelVisible ? m_btnCancel : m_btnOk;
     focus->setDefault(true);
     focus->setFocus();

@@ -45,7 +45,12 @@ struct PromptSettings
 // What the layout needs to know of the widgets' sizes.
 struct PromptMetrics
 {
+    // The narrowest the dialog is; it widens to show its prompt, choices and option whole.
     int dialogWidth = 252;
+    // The widest it may grow (the screen's width); 0 sets no limit.
+    int maxWidth = 0;
+    // What a radio button or check box adds to its text's width (the indicator and gaps).
+    int indicatorWidth = 20;
     int okWidth = 75, okHeight = 25;
     int cancelWidth = 75, cancelHeight = 25;
     int radioHeight = 17;
@@ -69,6 +74,7 @@ struct PromptLayout
     QRect prompt;
     bool okVisible = true, cancelVisible = false;
     QRect ok, cancel;
+    int dialogWidth = 0;
     int dialogHeight = 0;
 };
 

@@ -529,6 +529,7 @@ void TFolder::mouseReleaseEvent(QMouseEvent *event)
     if (!DragStarted && CurrentTile && tileAtView(event->position().toPoint()) >= 0)
         Selection.release(CurrentTile);
     Selection.toggleOnRelease = false;
+    Selection.reduceOnRelease = false;
     DragPending = false;
     DragStarted = false;
     changedSelection();
@@ -623,7 +624,7 @@ void TFolder::startDrag()
     const Qt::DropAction preferred =
         (QApplication::keyboardModifiers() & Qt::ControlModifier) ? Qt::CopyAction : Qt::MoveAction;
     drag->exec(Qt::MoveAction | Qt::CopyAction, preferred);
-    LibraryDrag::end();
+    LibraryDrag::endAfterDrop();
     DragStarted = false;
 }
 
@@ -968,8 +969,17 @@ void TFolder::createMenus()
     connect(addAction(m_mediaMenu, "muiExport", "E&xport...", "Export media as other file"),
             &QAction::triggered, this, &TFolder::Export);
     addAction(m_mediaMenu, "muiPrint", "Pr&int...", "Print image");
-    addAction(m_mediaMenu, "muiDisplayAsVellumarkWallpaper", "Display As &Vellumark Wallpaper");
-    addAction(m_mediaMenu, "muiDisplayAsDesktopWallpaper", "Display As Desktop &Wallpaper");
+    auto wallpaper = [this](bool desktop, bool ofTile) {
+        return [this, desktop, ofTile] {
+            TDbMedia *m = ofTile ? CurrentTile : Selection.last();
+            if (m)
+                m_host.setWallpaper(m->MirrorOf ? m->MirrorOf : m, desktop);
+        };
+    };
+    connect(addAction(m_mediaMenu, "muiDisplayAsVellumarkWallpaper", "Display As &Vellumark Wallpaper"),
+            &QAction::triggered, this, wallpaper(false, false));
+    connect(addAction(m_mediaMenu, "muiDisplayAsDesktopWallpaper", "Display As Desktop &Wallpaper"),
+            &QAction::triggered, this, wallpaper(true, false));
     connect(addAction(m_mediaMenu, "muiSortMedia", "&Sort Media"), &QAction::triggered, this,
             frame("btnMediaSort"));
     connect(addAction(m_mediaMenu, "muiOpen", "Open"), &QAction::triggered, this, [this] {
@@ -1021,8 +1031,10 @@ void TFolder::createMenus()
     connect(addAction(m_tileMenu, "pmiExport", "&Export...", "Export media as other file"),
             &QAction::triggered, this, &TFolder::Export);
     addAction(m_tileMenu, "pmiPrint", "Pr&int...", "Print image");
-    addAction(m_tileMenu, "pmiDisplayAsVellumarkWallpaper", "Display As &Vellumark Wallpaper");
-    addAction(m_tileMenu, "pmiDisplayAsDesktopWallpaper", "Display As Desktop &Wallpaper");
+    connect(addAction(m_tileMenu, "pmiDisplayAsVellumarkWallpaper", "Display As &Vellumark Wallpaper"),
+            &QAction::triggered, this, wallpaper(false, true));
+    connect(addAction(m_tileMenu, "pmiDisplayAsDesktopWallpaper", "Display As Desktop &Wallpaper"),
+            &QAction::triggered, this, wallpaper(true, true));
     connect(addAction(m_tileMenu, "pmiSortMedia", "&Sort Media"), &QAction::triggered, this,
             frame("btnMediaSort"));
     connect(addAction(m_tileMenu, "pmiOpen", "Open"), &QAction::triggered, this, [this] {
@@ -1073,9 +1085,7 @@ void TFolder::UpdateMenuItems()
     // Commands whose windows come later stay present and disabled.
     for (const char *name :
          {"muiAcquire", "muiCapVideo", "muiCapImage", "muiVoiceRecorder", "muiPropertyEditor", "muiPrint",
-          "muiDisplayAsVellumarkWallpaper", "muiDisplayAsDesktopWallpaper", "pmiAcquire", "pmiCapVideo",
-          "pmiCapImage", "pmiVoiceRecorder", "pmiPropertyEditor", "pmiPrint",
-          "pmiDisplayAsVellumarkWallpaper", "pmiDisplayAsDesktopWallpaper"})
+          "pmiAcquire", "pmiCapVideo", "pmiCapImage", "pmiVoiceRecorder", "pmiPropertyEditor", "pmiPrint"})
         set(name, false);
     set("muiMediaInsert", library);
     set("pmiMediaInsert", library);
@@ -1099,6 +1109,11 @@ void TFolder::UpdateMenuItems()
     set("pmiRelinkFile", tile && tile->Lost && library);
     set("pmiStoreAsDbFile", tile && tile->External && !tile->Lost && library);
     set("pmiSortMedia", library);
+    // A picture can be a wallpaper; the workspace's background only while it shows one.
+    set("muiDisplayAsVellumarkWallpaper", cur && isPictureType(type) && m_host.showsBackground());
+    set("muiDisplayAsDesktopWallpaper", cur && isPictureType(type));
+    set("pmiDisplayAsVellumarkWallpaper", tile && isPictureType(tileType) && m_host.showsBackground());
+    set("pmiDisplayAsDesktopWallpaper", tile && isPictureType(tileType));
     set("MediaCopy", cur != nullptr);
     set("MediaCut", cur != nullptr && library);
     set("MediaPaste", library && !m_host.clipboard().isEmpty());

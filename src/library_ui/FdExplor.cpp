@@ -75,7 +75,7 @@ protected:
         drag->setMimeData(data);
         const bool copy = QApplication::keyboardModifiers() & Qt::ControlModifier;
         drag->exec(Qt::MoveAction | Qt::CopyAction, copy ? Qt::CopyAction : Qt::MoveAction);
-        LibraryDrag::end();
+        LibraryDrag::endAfterDrop();
     }
     void dragEnterEvent(QDragEnterEvent *event) override
     {
@@ -102,6 +102,12 @@ protected:
         } else {
             event->ignore(visualRect(at));
         }
+    }
+    void focusInEvent(QFocusEvent *event) override
+    {
+        QTreeView::focusInEvent(event);
+        // Reached with the keys (Tab, or the focus coming back) the explorer is the active view.
+        m_explorer.m_host.viewActivated(&m_explorer);
     }
     void dragLeaveEvent(QDragLeaveEvent *event) override
     {
@@ -244,8 +250,12 @@ TFolderdExplorer::TFolderdExplorer(FolderWindowHost &host, QWidget *parent) : QW
     connect(m_tree, &QWidget::customContextMenuRequested, this, &TFolderdExplorer::popup);
     connect(m_tree, &QAbstractItemView::pressed, this, &TFolderdExplorer::pressed);
     connect(m_tree, &QAbstractItemView::doubleClicked, this, &TFolderdExplorer::doubleClicked);
-    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this] { UpdateMenuItems(); });
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+        UpdateMenuItems();
+        // A node reached with the keys is what the frame's commands act on.
+        if (m_tree->hasFocus())
+            m_host.viewActivated(this);
+    });
     connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] { UpdateMenuItems(); });
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, [this] { UpdateMenuItems(); });
     UpdateMenuItems();

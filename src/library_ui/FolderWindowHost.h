@@ -47,6 +47,9 @@ public:
     virtual bool showExternalMark() const = 0;
     // Where work files go (ends with '/').
     virtual QString workDirectory() const = 0;
+    // Makes a picture the workspace's background (desktop false) or the desktop's wallpaper.
+    virtual bool setWallpaper(TDbMedia *, bool /*desktop*/) { return false; }
+    virtual bool showsBackground() const { return false; }
 };
 
 } // namespace vk

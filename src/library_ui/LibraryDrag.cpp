@@ -2,6 +2,7 @@
 
 #include "DbFolder.h"
 
+#include <QCoreApplication>
 #include <QMimeData>
 
 namespace vk {
@@ -15,6 +16,9 @@ LibraryDrag &LibraryDrag::current()
 QMimeData *LibraryDrag::begin(Kind kind, TDbFolder *folder, const QList<TDbMedia *> &items, QWidget *source)
 {
     LibraryDrag &d = current();
+    const quint64 generation = d.generation + 1;
+    d = LibraryDrag();
+    d.generation = generation;
     d.kind = kind;
     d.folder = folder;
     d.items = items;
@@ -31,7 +35,21 @@ bool LibraryDrag::isLibraryDrag(const QMimeData *data)
 
 void LibraryDrag::end()
 {
+    const quint64 generation = current().generation;
     current() = LibraryDrag();
+    current().generation = generation;
+}
+
+void LibraryDrag::endAfterDrop()
+{
+    const quint64 generation = current().generation;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [generation] {
+            if (current().generation == generation)
+                end();
+        },
+        Qt::QueuedConnection);
 }
 
 void LibraryDrag::forget(const void *thing)

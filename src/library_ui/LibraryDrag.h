@@ -28,6 +28,8 @@ struct LibraryDrag
     TDbFolder *folder = nullptr; // RootFolder
     QList<TDbMedia *> items;     // ExplorerItem, WindowSelection (in selection order)
     QPointer<QWidget> source;
+    // Counts the drags begun, so that a late end leaves a newer drag alone.
+    quint64 generation = 0;
 
     static constexpr const char *MimeType = "application/x-vellumark-library";
 
@@ -38,6 +40,10 @@ struct LibraryDrag
     static bool isLibraryDrag(const QMimeData *data);
     // The drag is over (dropped or abandoned).
     static void end();
+    // The drag's own event loop has returned. A drop hands its work to the event loop so that
+    // the drag is finished before the library changes; that work still reads the drag, so the
+    // drag ends only after it has run (unless a new drag has begun by then).
+    static void endAfterDrop();
     // A thing that left the library (its row deleted or its folder freed) leaves the drag too.
     static void forget(const void *thing);
 

@@ -292,10 +292,16 @@ void LibraryTreeModel::itemInserted(TDbFolder *folder, TDbMedia *item, int posit
     if (!parentNode)
         return;
     if (!parentNode->loaded) {
-        // Its children are read when it opens; it may have an expander now.
-        const QModelIndex at = indexOfNode(parentNode);
-        emit dataChanged(at, at);
-        return;
+        const QList<TDbMedia *> *list = childList(parentNode);
+        if (!list || list->size() != 1 || list->first() != item) {
+            // It had children already (and an expander); they are read when it opens.
+            const QModelIndex at = indexOfNode(parentNode);
+            emit dataChanged(at, at);
+            return;
+        }
+        // Its first child: a view learns of a new expander only from an inserted row, so the
+        // node counts as read (empty until now) and takes the row the usual way.
+        parentNode->loaded = true;
     }
     position = std::clamp(position, 0, int(parentNode->children.size()));
     beginInsertRows(indexOfNode(parentNode), position, position);

@@ -49,6 +49,9 @@ TMedSearch::TMedSearch(TDbFolderList &roots, const TDbKeyWordList &keywords, UiS
     setWindowIcon(vkIcon(QStringLiteral("search")));
     auto *layout = new QVBoxLayout(this);
     auto *pages = new QTabWidget(this);
+    pages->setObjectName(QStringLiteral("SearchPages"));
+    // Every page's tab shows whole; the dialog is at least as wide as the row of tabs.
+    pages->setUsesScrollButtons(false);
     layout->addWidget(pages);
 
     // Text and Author.
@@ -181,7 +184,7 @@ TMedSearch::TMedSearch(TDbFolderList &roots, const TDbKeyWordList &keywords, UiS
     if (lstMediaType->count())
         lstMediaType->setCurrentRow(0, QItemSelectionModel::NoUpdate);
     refreshSummary();
-    resize(460, 480);
+    resize(QSize(460, 480).expandedTo(minimumSizeHint()));
 }
 
 void TMedSearch::fillTree()

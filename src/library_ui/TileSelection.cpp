@@ -51,6 +51,7 @@ void TileSelection::press(const QList<TDbMedia *> &list, int position, Press how
         return;
     TDbMedia *item = list[position];
     toggleOnRelease = false;
+    reduceOnRelease = false;
     switch (how) {
     case Press::Shift: {
         TDbMedia *from = items.isEmpty() ? item : (rangeFromFirst ? items.first() : items.last());
@@ -74,6 +75,12 @@ void TileSelection::press(const QList<TDbMedia *> &list, int position, Press how
             add(item);
         break;
     case Press::Plain:
+        rangeFromFirst = false;
+        if (!contains(item))
+            selectOnly(item);
+        else if (items.size() > 1)
+            reduceOnRelease = true;
+        break;
     case Press::Right:
         rangeFromFirst = false;
         if (!contains(item))
@@ -86,7 +93,10 @@ void TileSelection::release(TDbMedia *item)
 {
     if (toggleOnRelease && items.size() > 1)
         remove(item);
+    else if (reduceOnRelease && contains(item))
+        selectOnly(item);
     toggleOnRelease = false;
+    reduceOnRelease = false;
 }
 
 void TileSelection::band(const QList<TDbMedia *> &list, const TileLayout &layout, QPoint start, QPoint end)

@@ -20,6 +20,9 @@ public:
     bool rangeFromFirst = false;
     // A Ctrl-press on a tile that was selected already: the release takes it out again.
     bool toggleOnRelease = false;
+    // A plain press on a tile of a selected group keeps the group while a drag may start; the
+    // release without a drag leaves that tile alone selected.
+    bool reduceOnRelease = false;
     // The tile kept when a band starts.
     TDbMedia *anchor = nullptr;
 

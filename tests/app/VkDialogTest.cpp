@@ -68,6 +68,48 @@ TEST(PromptLayoutTest, EveryPartStacksDownwards)
     EXPECT_EQ(layoutPrompt(s, fixedMetrics()).option.left(), 1);
 }
 
+TEST(PromptLayoutTest, TheDialogWidensToShowEveryTextWhole)
+{
+    // 6 pixels a character: the texts below are wider than the narrowest dialog (252).
+    const QString question = "Are you sure you want to remove these media?!";
+    struct Case
+    {
+        const char *name;
+        int parts;
+        QString text;
+        int width;
+    };
+    const Case cases[] = {
+        {"a short prompt keeps the narrowest width", PartPrompt, "Delete?", 252},
+        {"the longest prompt line", PartPrompt, "short\n" + question, int(question.size()) * 6 + 16},
+        {"a long choice", PartChoices, QString(50, 'c'), 50 * 6 + 20 + 24},
+        {"a long option", PartOption, QString(60, 'o'), 60 * 6 + 41},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        PromptSettings s;
+        s.parts = c.parts;
+        s.buttons = 2;
+        s.promptText = c.text;
+        s.optionText = c.text;
+        s.choices = {c.text};
+        const PromptLayout l = layoutPrompt(s, fixedMetrics());
+        EXPECT_EQ(l.dialogWidth, c.width);
+        if (c.parts & PartPrompt) {
+            EXPECT_GE(l.prompt.width(), int(question.size()) * 6 * (c.width > 252));
+            EXPECT_LE(l.prompt.right(), l.dialogWidth);
+        }
+        EXPECT_LE(l.cancel.right(), l.dialogWidth) << "Cancel stays inside";
+    }
+    // Never wider than the screen allows.
+    PromptMetrics narrowScreen = fixedMetrics();
+    narrowScreen.maxWidth = 280;
+    PromptSettings s;
+    s.parts = PartPrompt;
+    s.promptText = question;
+    EXPECT_EQ(layoutPrompt(s, narrowScreen).dialogWidth, 280);
+}
+
 TEST(PromptLayoutTest, InformationWithoutChoicesFillsThePanel)
 {
     PromptSettings s;

@@ -17,9 +17,12 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -224,6 +227,86 @@ TEST_F(FrameFixture, FolderCommandsFollowTheActiveFolderWindow)
     EXPECT_EQ(frame->mdiArea()->subWindowList().size(), 1);
 }
 
+// From a fresh start, with the keyboard only: the explorer is the view, its first folder is
+// what the Folder menu's commands act on.
+TEST_F(FrameFixture, AtStartTheExplorerServesTheFolderCommands)
+{
+    tree().AddRootFolder("first", 80, 3, 100);
+    tree().AddRootFolder("second", 80, 3, 100);
+    frame->folderExplorer()->SelectedNode(tree().Folders.first(), nullptr);
+    frame->resize(900, 600);
+    frame->show();
+    // The frame comes forward: with no child window the explorer keeps (or takes) the view.
+    frame->ViewActivated(frame.get());
+    EXPECT_EQ(frame->ActiveView(), static_cast<QWidget *>(frame->folderExplorer()));
+    EXPECT_EQ(frame->Context().SelectedKind, RootFolderKind);
+    for (const char *name : {"FolderOpenItem", "FolderRemoveItem", "FolderPropertyItem", "FolderSearch"})
+        EXPECT_TRUE(enabled(name)) << name;
+    // Even when something else had made the frame the view.
+    frame->ViewActivated(frame->folderExplorer());
+    frame->ViewActivated(frame.get());
+    EXPECT_EQ(frame->ActiveView(), static_cast<QWidget *>(frame->folderExplorer()));
+}
+
+TEST(ChildPlacement, NewChildWindowsCascadeInsideTheClientArea)
+{
+    const QSize client(800, 500);
+    struct Case
+    {
+        const char *name;
+        QSize wanted;
+        std::optional<QRect> last;
+        QRect expected;
+    };
+    const Case cases[] = {
+        {"the first at the top left", {560, 380}, std::nullopt, {0, 0, 560, 380}},
+        {"the next one step on", {560, 380}, QRect(0, 0, 560, 380), {24, 24, 560, 380}},
+        {"back at the top left when it would leave the area",
+         {560, 380},
+         QRect(240, 120, 560, 380),
+         {0, 0, 560, 380}},
+        {"a window larger than the area is made to fit", {900, 650}, std::nullopt, {0, 0, 800, 500}},
+        {"after a window moved off the left edge", {300, 200}, QRect(-50, -10, 300, 200), {24, 24, 300, 200}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QRect r = TMainForm::childPlace(client, c.wanted, c.last ? &*c.last : nullptr);
+        EXPECT_EQ(r, c.expected);
+        EXPECT_TRUE(QRect(QPoint(0, 0), client).contains(r));
+    }
+}
+
+TEST_F(FrameFixture, FolderWindowsOpenWhollyInsideTheFrame)
+{
+    frame->resize(700, 500);
+    frame->show();
+    QCoreApplication::processEvents();
+    const QRect client(QPoint(0, 0), frame->mdiArea()->viewport()->size());
+    for (int i = 0; i < 8; ++i) {
+        TDbFolder *f = tree().AddRootFolder(QStringLiteral("f%1").arg(i), 80, 3, 100);
+        ASSERT_TRUE(frame->OpenFolderWindow(f));
+        QMdiSubWindow *sub = frame->mdiArea()->activeSubWindow();
+        ASSERT_TRUE(sub);
+        EXPECT_TRUE(client.contains(sub->geometry())) << i;
+    }
+}
+
+TEST_F(FrameFixture, TheMenusShowOnlyWhatIsThere)
+{
+    frame->startup().workspaceMode = ModeWorkspace | ModeAuthoring;
+    frame->ApplyViewState();
+    // No slide explorer or timeline window in this workspace: their items claim none.
+    for (const char *name : {"SlideExplorerMu", "TimelineTable"}) {
+        EXPECT_FALSE(frame->action(name)->isChecked()) << name;
+        EXPECT_FALSE(frame->action(name)->isEnabled()) << name;
+    }
+    // Cascade and Tile are one choice of two.
+    QAction *cascade = frame->action("WindowCascadeItem");
+    ASSERT_TRUE(cascade->actionGroup());
+    EXPECT_TRUE(cascade->actionGroup()->isExclusive());
+    EXPECT_EQ(cascade->actionGroup(), frame->action("WindowTileItem")->actionGroup());
+}
+
 TEST_F(FrameFixture, DeletingARootFolderCanBeDeclined)
 {
     TDbFolder *folder = tree().AddRootFolder("keep", 80, 3, 100);
@@ -411,15 +494,28 @@ TEST(WorkspaceResources, EveryIconTypeBitmapAndCursorExists)
 
 TEST(WorkspaceResources, EveryHelpLinkLeadsToAShippedPage)
 {
-    const QStringList pages = {"index.html", "workspace.html", "library.html", "commands.html", "files.html"};
-    const QRegularExpression href(QStringLiteral("href=\"([^\"#]+)"));
-    for (const QString &page : pages) {
+    // Every page shipped, each window's among them; a link names a shipped page and, with an
+    // anchor, a place on it.
+    const QStringList pages = QDir(QStringLiteral(":/vellumark/help")).entryList({"*.html"});
+    for (const char *needed : {"index.html", "workspace.html", "library.html", "commands.html", "files.html",
+                               "windows.html", "authoring.html", "options.html"})
+        EXPECT_TRUE(pages.contains(QLatin1String(needed))) << needed;
+    auto read = [](const QString &page) {
         QFile f(":/vellumark/help/" + page);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << page.toStdString();
-        const QString html = QString::fromUtf8(f.readAll());
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    };
+    const QRegularExpression href(QStringLiteral("href=\"([^\"#]+)(?:#([^\"]+))?\""));
+    for (const QString &page : pages) {
+        const QString html = read(page);
+        ASSERT_FALSE(html.isEmpty()) << page.toStdString();
         for (auto it = href.globalMatch(html); it.hasNext();) {
-            const QString target = it.next().captured(1);
+            const QRegularExpressionMatch m = it.next();
+            const QString target = m.captured(1), anchor = m.captured(2);
             EXPECT_TRUE(pages.contains(target)) << page.toStdString() << " -> " << target.toStdString();
+            if (!anchor.isEmpty()) {
+                EXPECT_TRUE(read(target).contains(QStringLiteral("name=\"%1\"").arg(anchor)))
+                    << page.toStdString() << " -> " << target.toStdString() << "#" << anchor.toStdString();
+            }
         }
     }
     THelpWindow help;

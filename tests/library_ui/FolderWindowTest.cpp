@@ -5,9 +5,11 @@
 #include "DbFolder.h"
 #include "FdExplor.h"
 #include "FolderWindowHost.h"
+#include "KeyWords.h"
 #include "LibraryDrag.h"
 #include "LibraryTreeModel.h"
 #include "MediaImport.h"
+#include "SearchMediaDialog.h"
 #include "Statement.h"
 #include "TempDataSource.h"
 #include "ThumbnailCache.h"
@@ -20,7 +22,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QMimeData>
 #include <QScrollBar>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 
 #include <atomic>
@@ -212,6 +218,11 @@ TEST(TileSelectionTest, ClicksWithShiftAndCtrl)
           {P::Shift, 7, true, {6, 7}}}},
         {"a press on a selected tile keeps the selection for a drag",
          {{P::Plain, 1, true, {1}}, {P::Ctrl, 2, true, {1, 2}}, {P::Plain, 1, false, {1, 2}}}},
+        {"a plain click on a tile of a group selects it alone",
+         {{P::Plain, 1, true, {1}}, {P::Ctrl, 2, true, {1, 2}}, {P::Plain, 2, true, {2}}}},
+        {"a plain click on a tile of a shift range selects it alone",
+         {{P::Plain, 1, true, {1}}, {P::Shift, 4, true, {1, 2, 3, 4}}, {P::Plain, 3, true, {3}}}},
+        {"a click on the only selected tile keeps it", {{P::Plain, 5, true, {5}}, {P::Plain, 5, true, {5}}}},
         {"right click on an unselected tile selects it alone",
          {{P::Plain, 1, true, {1}}, {P::Ctrl, 2, true, {1, 2}}, {P::Right, 5, false, {5}}}},
     };
@@ -233,6 +244,11 @@ TEST(TileSelectionTest, ClicksWithShiftAndCtrl)
     EXPECT_EQ(positions(s), (QList<int>{0, 1}));
     s.band(list, l, QPoint(5, 5), QPoint(100, 150));
     EXPECT_EQ(positions(s), (QList<int>{0, 1, 3, 4}));
+    // A plain click on one tile of the band's group leaves that tile alone selected.
+    s.press(list, 3, P::Plain);
+    EXPECT_EQ(positions(s), (QList<int>{0, 1, 3, 4})) << "kept while a drag may start";
+    s.release(list[3]);
+    EXPECT_EQ(positions(s), (QList<int>{3}));
 }
 
 TEST_F(FolderWindowTest, TheMenusFollowTheWindowAndWhatIsSelected)
@@ -307,6 +323,74 @@ TEST_F(FolderWindowTest, DraggingBetweenWindowsMovesTheRows)
     EXPECT_EQ(titles(a).first(), "a-0.wav");
     EXPECT_NE(a->MediaList->Items[0], first);
     EXPECT_EQ(folderIdOf(first), b->Rec.FolderId);
+}
+
+TEST_F(FolderWindowTest, APlainClickOnAGroupLeavesTheClickedTileAlone)
+{
+    TDbFolder *a = folder("a", 4);
+    TFolder *w = window(a);
+    QList<TDbMedia *> &items = a->MediaList->Items;
+    w->selectItems({items[0], items[1], items[2]});
+    const QPoint centre = w->tileRectInView(1).center();
+    QTest::mousePress(w->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+    EXPECT_EQ(w->selectedItems().size(), 3) << "the group stays while a drag may start";
+    QTest::mouseRelease(w->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+    EXPECT_EQ(w->selectedItems(), (QList<TDbMedia *>{items[1]}));
+}
+
+// A real drag runs its own event loop; the drop hands its work to the main loop, which runs it
+// only after that loop has returned and the drag's starter has said the drag is over.
+TEST_F(FolderWindowTest, ADropStillMovesWhenTheDragEndsBeforeItsWorkRuns)
+{
+    TDbFolder *a = folder("a", 3);
+    TDbFolder *b = folder("b", 1);
+    TFolder *wa = window(a);
+    TFolder *wb = window(b);
+    TDbMedia *moving = a->MediaList->Items[1];
+    wa->selectItems({moving});
+    QMimeData *data = LibraryDrag::begin(LibraryDrag::WindowSelection, a, wa->selectedItems(), wa);
+    const QPoint at = wb->tileRectInView(0).topLeft() + QPoint(2, 2);
+    QDragEnterEvent enter(at, Qt::MoveAction | Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(wb->viewport(), &enter);
+    QDragMoveEvent move(at, Qt::MoveAction | Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(wb->viewport(), &move);
+    EXPECT_TRUE(move.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::MoveAction | Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    drop.setDropAction(move.dropAction()); // as the drag hands on what the last move accepted
+    QCoreApplication::sendEvent(wb->viewport(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    LibraryDrag::endAfterDrop(); // what follows QDrag::exec
+    for (int i = 0; i < 5 && a->MediaList->Items.contains(moving); ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(titles(b), (QStringList{"a-1.wav", "b-0.wav"}));
+    EXPECT_EQ(folderIdOf(moving), b->Rec.FolderId);
+    EXPECT_EQ(LibraryDrag::current().kind, LibraryDrag::None) << "the drag is over once the drop is done";
+    delete data;
+
+    // A late end leaves a drag begun in the meantime alone.
+    std::unique_ptr<QMimeData> first(LibraryDrag::begin(LibraryDrag::WindowSelection, b, {moving}, wb));
+    LibraryDrag::endAfterDrop();
+    QMimeData *next = LibraryDrag::begin(LibraryDrag::WindowSelection, b, {moving}, wb);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(LibraryDrag::current().kind, LibraryDrag::WindowSelection);
+    LibraryDrag::end();
+    delete next;
+}
+
+TEST_F(FolderWindowTest, TheSearchDialogShowsEveryTabWhole)
+{
+    folder("a", 1);
+    TDbKeyWordList keywords;
+    TMedSearch dialog(host->roots(), keywords, src.ui);
+    dialog.show();
+    QCoreApplication::processEvents();
+    auto *pages = dialog.findChild<QTabWidget *>("SearchPages");
+    ASSERT_TRUE(pages);
+    QTabBar *bar = pages->tabBar();
+    ASSERT_GT(bar->count(), 1);
+    for (int i = 0; i < bar->count(); ++i)
+        EXPECT_LE(bar->tabRect(i).right(), bar->width()) << bar->tabText(i).toStdString();
+    EXPECT_LE(bar->x() + bar->width(), pages->width());
 }
 
 TEST_F(FolderWindowTest, CutAndPasteAcrossFolders)
@@ -413,6 +497,29 @@ TEST_F(FolderWindowTest, ThumbnailsAreMadeOnlyForWhatIsInView)
     windows.clear();
     for (TDbMedia *m : f->MediaList->Items)
         m->RefCount = 0;
+}
+
+// A tree view learns of a node's new expander only from an inserted row.
+TEST_F(FolderWindowTest, AFolderThatGetsItsFirstItemTellsTheTreeOfIt)
+{
+    TDbFolder *a = folder("a", 1);
+    TDbFolder *empty = folder("empty", 0);
+    TFolderdExplorer explorer(*host);
+    explorer.show();
+    QCoreApplication::processEvents();
+    LibraryTreeModel *m = explorer.model();
+    const QModelIndex node = m->indexOfFolder(empty);
+    EXPECT_FALSE(m->hasChildren(node));
+    QSignalSpy inserted(m, &QAbstractItemModel::rowsInserted);
+    ASSERT_FALSE(host->roots().CopyItems({a->MediaList->Items[0]}, empty, 0).isEmpty());
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted[0][0].value<QModelIndex>(), node);
+    EXPECT_TRUE(m->hasChildren(node));
+    EXPECT_EQ(m->rowCount(node), 1);
+    // The second goes in beside it, read once.
+    ASSERT_FALSE(host->roots().CopyItems({a->MediaList->Items[0]}, empty, 1).isEmpty());
+    EXPECT_EQ(m->rowCount(node), 2);
+    EXPECT_EQ(titles(empty), (QStringList{"a-0.wav", "a-0.wav"}));
 }
 
 TEST_F(FolderWindowTest, TheExplorerFollowsTheLibraryAndItsRules)
