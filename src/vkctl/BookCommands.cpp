@@ -275,6 +275,8 @@ int runPlay(Call &call)
 // The latest time a command takes, in 1/100 s (a little over 115 days): a bar's start and length
 // added together stay a time the timeline holds.
 constexpr int MaxGivenTime = 999999999;
+// As long as a flag's name (and the label a jump names) may be: the width of its column.
+constexpr qsizetype MaxFlagNameLength = 255;
 
 // A time option in 1/100 s; false, after a usage error, when it is given but not a whole number
 // from 0 to MaxGivenTime.
@@ -476,6 +478,11 @@ bool proposedFlag(const Call &call, TsFlag *out)
         if (r.Flag_Name.isEmpty())
             return usage(QStringLiteral("--name takes a name that is not empty"));
     }
+    for (const QString &name : {QStringLiteral("name"), QStringLiteral("to")})
+        if (call.value(name).size() > MaxFlagNameLength)
+            return usage(QStringLiteral("--%1 takes a name of at most %2 characters")
+                             .arg(name)
+                             .arg(MaxFlagNameLength));
     std::optional<int> time, hold, end, limit, times;
     if (!timeOption(call, QStringLiteral("time"), &time) ||
         !timeOption(call, QStringLiteral("hold"), &hold) || !timeOption(call, QStringLiteral("end"), &end) ||
@@ -488,7 +495,9 @@ bool proposedFlag(const Call &call, TsFlag *out)
         const QString text = call.value(QStringLiteral("times"));
         const qlonglong n = text.toLongLong(&ok);
         if (!ok || n < 0 || n > MaxGivenTime)
-            return usage(QStringLiteral("--times takes a whole number from 0, not '%1'").arg(text));
+            return usage(QStringLiteral("--times takes a whole number from 0 to %1, not '%2'")
+                             .arg(MaxGivenTime)
+                             .arg(text));
         times = int(n);
     }
     if (times && limit)
