@@ -80,8 +80,13 @@ struct Library
     Connection c;
     std::unique_ptr<WorkDirectory> work;
     TDbClearBookList books{c};
+    // Held from the reading of the ClearBooks to the end of a change made from what was read,
+    // so that another program's change in between is not written over (it waits, or this one
+    // fails, and neither is lost).
+    std::unique_ptr<Transaction> change;
 
-    bool open(const Call &call)
+    // `forChange`: what is read is changed and stored again before commit().
+    bool open(const Call &call, bool forChange = false)
     {
         if (!call.open(c))
             return false;
@@ -94,9 +99,22 @@ struct Library
         // The authoring tables, made or brought up to date as the authoring window does.
         QStringList changes;
         AuthoringSchemaCheck(c, &changes);
-        for (const QString &change : std::as_const(changes))
-            printError(change);
+        for (const QString &text : std::as_const(changes))
+            printError(text);
+        if (forChange) {
+            change = std::make_unique<Transaction>(c);
+            if (!change->isActive())
+                return false;
+        }
         return books.LoadClearBooks();
+    }
+
+    bool commit()
+    {
+        if (!change || change->commit())
+            return true;
+        printError(QStringLiteral("the change could not be stored: %1").arg(engineError()));
+        return false;
     }
 };
 
@@ -335,9 +353,9 @@ struct BookSlide
     TDbSlide *slide = nullptr;
     int number = 0;
 
-    bool open(const Call &call, const QString &bookName, int slideNumber)
+    bool open(const Call &call, const QString &bookName, int slideNumber, bool forChange)
     {
-        if (!lib.open(call))
+        if (!lib.open(call, forChange))
             return false;
         book = findBook(lib.books, bookName);
         if (!book)
@@ -361,8 +379,9 @@ struct BookSlide
         return true;
     }
 
-    // Stores the slide as the authoring window's Save does (its failures are told).
-    bool save() { return edited->save(); }
+    // Stores the slide as the authoring window's Save does (its failures are told), as one
+    // change with the reading it was made from.
+    bool save() { return edited->save() && lib.commit(); }
 };
 
 struct FlagKindWord
@@ -540,7 +559,8 @@ int runFlagLs(Call &call, BookSlide &s)
         for (const TDbFlag *f : flags.Flags)
             printRecord(flagFields(f->Rec));
     }
-    return ExitDone;
+    // What could be read is listed, but not as the whole (the reason was told).
+    return flags.isComplete() ? ExitDone : ExitFailed;
 }
 
 int runFlagAdd(BookSlide &s, TsFlag proposed)
@@ -638,7 +658,7 @@ int runFlag(Call &call)
     if (action == QLatin1String("add") && !proposedFlag(call, &proposed))
         return ExitUsage;
     BookSlide s;
-    if (!s.open(call, call.args[1], slideNumber))
+    if (!s.open(call, call.args[1], slideNumber, action != QLatin1String("ls")))
         return ExitFailed;
     if (action == QLatin1String("ls"))
         return runFlagLs(call, s);
@@ -669,7 +689,7 @@ int runBar(Call &call)
     if (end && length)
         return call.usageError(QStringLiteral("a bar is given its --end or its --length, not both"));
     BookSlide s;
-    if (!s.open(call, call.args[0], slideNumber))
+    if (!s.open(call, call.args[0], slideNumber, true))
         return ExitFailed;
     const QList<TDbObject *> &order = s.slide->Objects.DesignOrder;
     if (objectNumber > order.size()) {

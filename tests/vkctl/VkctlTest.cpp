@@ -1265,6 +1265,47 @@ TEST_F(VkctlTest, BookFlagsAndBarsGoThroughTheSlidesOwnRules)
         EXPECT_TRUE(r.out.simplified().contains(QStringLiteral("\"%1\"").arg(text))) << text;
 }
 
+// Each change reads the slide and stores it again: several programs changing one slide at once
+// wait for each other, and none writes over what another stored meanwhile.
+TEST_F(VkctlTest, FlagsAddedBySeveralProgramsAtOnceAreAllKept)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    QFile file(home.path() + "/tour.json");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"vellumark": "clearbook", "version": 1, "title": "Tour",
+      "slides": [{"title": "Intro", "objects": [{"kind": 451, "title": "Box", "barLeft": 0, "barWidth": 600}]}]})");
+    file.close();
+    ASSERT_EQ(vkctl({"book", "import-json", file.fileName()}).code, 0);
+    constexpr int Programs = 6;
+    QProcess programs[Programs];
+    for (int i = 0; i < Programs; ++i)
+        start(programs[i], {"book", "flag", "add", "Tour", "--slide", "1", "--kind", "label", "--time",
+                            QString::number(10 * i), "--name", QStringLiteral("L%1").arg(i)});
+    QProcess bar;
+    start(bar, {"book", "bar", "Tour", "--slide", "1", "1", "--length", "700"});
+    QStringList stored;
+    for (int i = 0; i < Programs; ++i) {
+        ASSERT_TRUE(programs[i].waitForFinished(60000));
+        // One that could not wait long enough fails and says so; one that succeeded is kept.
+        if (programs[i].exitCode() == 0) {
+            stored.append(QStringLiteral("L%1").arg(i));
+        } else {
+            EXPECT_FALSE(programs[i].readAllStandardError().isEmpty());
+        }
+    }
+    EXPECT_FALSE(stored.isEmpty());
+    QStringList listed;
+    for (const QString &line :
+         vkctl({"book", "flag", "ls", "Tour", "--slide", "1"}).out.split('\n', Qt::SkipEmptyParts))
+        listed.append(line.section('\t', 2, 2));
+    listed.sort();
+    EXPECT_EQ(listed, stored);
+    ASSERT_TRUE(bar.waitForFinished(60000));
+    if (bar.exitCode() == 0) {
+        EXPECT_TRUE(vkctl({"book", "show", "Tour"}).out.contains("\tbar 0+700\t"));
+    }
+}
+
 TEST_F(VkctlTest, SearchPrintsTheMatchingMediaInOrder)
 {
     ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
