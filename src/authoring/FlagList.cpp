@@ -352,8 +352,14 @@ QString FlagRefusal(const TDbFlagList &list, const TDbFlag *flag, const TsFlag &
     const int start = params.Flag_StartTime;
     const int end = params.Loop_EndTime;
 
+    // A loop's end carries a name too, "(End)" after the loop's: another flag must not have it,
+    // or a jump to that flag could be led to the loop's end instead. The loop's own end is
+    // renamed with it.
+    const QString endName = loop ? LoopEndOf(params).Flag_Name : QString();
+    const TDbFlag *ownEnd = loop && flag ? list.Partner(flag) : nullptr;
     for (const TDbFlag *f : list.Flags)
-        if (f != flag && f->Rec.Flag_Name == params.Flag_Name)
+        if (f != flag && f != ownEnd &&
+            (f->Rec.Flag_Name == params.Flag_Name || (loop && f->Rec.Flag_Name == endName)))
             return refused("FlagNameDuplicated");
     if (!lenient) {
         if (start > maxTime || (loop && end > maxTime))

@@ -5,11 +5,15 @@
 #include "CliOutput.h"
 #include "CliSource.h"
 #include "Connection.h"
+#include "EditedSlide.h"
+#include "FlagList.h"
+#include "Messages.h"
 #include "PlayTrace.h"
 #include "Schema.h"
 #include "WorkDirectory.h"
 
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -18,6 +22,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace vk {
 
@@ -75,8 +80,13 @@ struct Library
     Connection c;
     std::unique_ptr<WorkDirectory> work;
     TDbClearBookList books{c};
+    // Held from the reading of the ClearBooks to the end of a change made from what was read,
+    // so that another program's change in between is not written over (it waits, or this one
+    // fails, and neither is lost).
+    std::unique_ptr<Transaction> change;
 
-    bool open(const Call &call)
+    // `forChange`: what is read is changed and stored again before commit().
+    bool open(const Call &call, bool forChange = false)
     {
         if (!call.open(c))
             return false;
@@ -89,9 +99,22 @@ struct Library
         // The authoring tables, made or brought up to date as the authoring window does.
         QStringList changes;
         AuthoringSchemaCheck(c, &changes);
-        for (const QString &change : std::as_const(changes))
-            printError(change);
+        for (const QString &text : std::as_const(changes))
+            printError(text);
+        if (forChange) {
+            change = std::make_unique<Transaction>(c);
+            if (!change->isActive())
+                return false;
+        }
         return books.LoadClearBooks();
+    }
+
+    bool commit()
+    {
+        if (!change || change->commit())
+            return true;
+        printError(QStringLiteral("the change could not be stored: %1").arg(engineError()));
+        return false;
     }
 };
 
@@ -262,6 +285,440 @@ int runPlay(Call &call)
     return player.run(cb->Slides[slideNumber - 1]) ? ExitDone : ExitFailed;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Flags and bars: the slide opened in the model the authoring window edits it through, changed
+// by that model's requests, which refuse what the timeline table and the flag dialogs refuse,
+// and saved as the window saves it.
+
+// The latest time a command takes, in 1/100 s (a little over 115 days): a bar's start and length
+// added together stay a time the timeline holds.
+constexpr int MaxGivenTime = 999999999;
+// As long as a flag's name (and the label a jump names) may be: the width of its column.
+constexpr qsizetype MaxFlagNameLength = 255;
+
+// A time option in 1/100 s; false, after a usage error, when it is given but not a whole number
+// from 0 to MaxGivenTime.
+bool timeOption(const Call &call, const QString &name, std::optional<int> *out)
+{
+    out->reset();
+    if (!call.isSet(name))
+        return true;
+    const QString text = call.value(name);
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok);
+    if (!ok || value < 0 || value > MaxGivenTime) {
+        call.usageError(QStringLiteral("--%1 takes a time in 1/100 s, a whole number from 0 to %2, not '%3'")
+                            .arg(name)
+                            .arg(MaxGivenTime)
+                            .arg(text));
+        return false;
+    }
+    *out = int(value);
+    return true;
+}
+
+// --slide N, which the commands that change a slide need; false after a usage error.
+bool slideNumberOption(const Call &call, int *out)
+{
+    if (!call.isSet(QStringLiteral("slide"))) {
+        call.usageError(QStringLiteral("%1 needs --slide N").arg(call.command.name));
+        return false;
+    }
+    bool ok = false;
+    *out = call.value(QStringLiteral("slide")).toInt(&ok);
+    if (!ok || *out < 1) {
+        call.usageError(QStringLiteral("--slide takes a slide's place in the ClearBook, from 1"));
+        return false;
+    }
+    return true;
+}
+
+// The options given that `allowed` does not hold; false after a usage error naming the first.
+bool onlyOptions(const Call &call, const QStringList &allowed, const QString &forWhat)
+{
+    for (const QString &name : call.optionOrder())
+        if (!allowed.contains(name)) {
+            call.usageError(QStringLiteral("--%1 is not an option of %2").arg(name, forWhat));
+            return false;
+        }
+    return true;
+}
+
+// A slide of a ClearBook open in the edited-slide model.
+struct BookSlide
+{
+    Library lib;
+    std::unique_ptr<EditedSlide> edited; // goes before the ClearBook list it points into
+    TDbClearBook *book = nullptr;
+    TDbSlide *slide = nullptr;
+    int number = 0;
+
+    bool open(const Call &call, const QString &bookName, int slideNumber, bool forChange)
+    {
+        if (!lib.open(call, forChange))
+            return false;
+        book = findBook(lib.books, bookName);
+        if (!book)
+            return false;
+        if (slideNumber > book->Slides.size()) {
+            printError(QStringLiteral("%1 has %2 slides; there is no slide %3")
+                           .arg(book->Rec.CB_Title)
+                           .arg(book->Slides.size())
+                           .arg(slideNumber));
+            return false;
+        }
+        number = slideNumber;
+        slide = book->Slides[slideNumber - 1];
+        edited = std::make_unique<EditedSlide>(lib.books);
+        if (!edited->open(slide)) {
+            printError(QStringLiteral("slide %1 of %2 could not be opened")
+                           .arg(slideNumber)
+                           .arg(book->Rec.CB_Title));
+            return false;
+        }
+        return true;
+    }
+
+    // Stores the slide as the authoring window's Save does (its failures are told), as one
+    // change with the reading it was made from.
+    bool save() { return edited->save() && lib.commit(); }
+};
+
+struct FlagKindWord
+{
+    FlagKind kind;
+    const char *word;
+};
+// The words flags are given and listed by; a loop's end is listed only.
+const FlagKindWord FlagKindWords[] = {
+    {FlagKind::Delay, "delay"},    {FlagKind::Pause, "pause"},      {FlagKind::Stop, "stop"},
+    {FlagKind::LoopStart, "loop"}, {FlagKind::LoopEnd, "loop-end"}, {FlagKind::Jump, "jump"},
+    {FlagKind::Label, "label"},
+};
+
+QString flagKindWord(FlagKind kind)
+{
+    for (const FlagKindWord &k : FlagKindWords)
+        if (k.kind == kind)
+            return QLatin1String(k.word);
+    return QString();
+}
+
+// A flag as `book flag ls` lists it: kind, time, name, then the kind's own fields.
+QStringList flagFields(const TsFlag &r)
+{
+    QStringList fields{flagKindWord(r.Kind), QString::number(r.Flag_StartTime), r.Flag_Name};
+    switch (r.Kind) {
+    case FlagKind::Delay:
+        fields << QStringLiteral("hold %1").arg(r.Time_Associated);
+        break;
+    case FlagKind::Pause:
+        fields << (r.FlagActive ? QStringLiteral("resume key") : QStringLiteral("resume click"));
+        break;
+    case FlagKind::LoopStart:
+        fields << QStringLiteral("end %1").arg(r.Loop_EndTime)
+               << (r.FlagActive ? QStringLiteral("times %1") : QStringLiteral("limit %1"))
+                      .arg(r.Time_Associated);
+        break;
+    case FlagKind::LoopEnd:
+        fields << QStringLiteral("start %1").arg(r.Loop_EndTime);
+        break;
+    case FlagKind::Jump:
+        fields << QStringLiteral("to ") + r.Jump_To_MarkName;
+        break;
+    case FlagKind::Stop:
+    case FlagKind::Label:
+        break;
+    }
+    return fields;
+}
+
+QJsonObject flagJson(const TsFlag &r)
+{
+    QJsonObject o{{QStringLiteral("kind"), flagKindWord(r.Kind)},
+                  {QStringLiteral("time"), r.Flag_StartTime},
+                  {QStringLiteral("name"), r.Flag_Name}};
+    switch (r.Kind) {
+    case FlagKind::Delay:
+        o.insert(QStringLiteral("hold"), r.Time_Associated);
+        break;
+    case FlagKind::Pause:
+        o.insert(QStringLiteral("resume"), r.FlagActive ? QStringLiteral("key") : QStringLiteral("click"));
+        break;
+    case FlagKind::LoopStart:
+        o.insert(QStringLiteral("end"), r.Loop_EndTime);
+        o.insert(r.FlagActive ? QStringLiteral("times") : QStringLiteral("limit"), r.Time_Associated);
+        break;
+    case FlagKind::LoopEnd:
+        o.insert(QStringLiteral("start"), r.Loop_EndTime);
+        break;
+    case FlagKind::Jump:
+        o.insert(QStringLiteral("to"), r.Jump_To_MarkName);
+        break;
+    case FlagKind::Stop:
+    case FlagKind::Label:
+        break;
+    }
+    return o;
+}
+
+// The new flag the options of `book flag add` describe, as its dialog would propose it (the
+// name left to the model when not given); false after a usage error.
+bool proposedFlag(const Call &call, TsFlag *out)
+{
+    TsFlag &r = *out;
+    const auto usage = [&call](const QString &text) {
+        call.usageError(text);
+        return false;
+    };
+    const QString kindText = call.value(QStringLiteral("kind"));
+    if (!call.isSet(QStringLiteral("kind")))
+        return usage(QStringLiteral("book flag add needs --kind delay|pause|stop|loop|jump|label"));
+    bool known = false;
+    for (const FlagKindWord &k : FlagKindWords)
+        if (k.kind != FlagKind::LoopEnd && kindText == QLatin1String(k.word)) {
+            r.Kind = k.kind;
+            known = true;
+        }
+    if (!known)
+        return usage(
+            QStringLiteral("--kind is one of delay, pause, stop, loop, jump, label, not '%1'").arg(kindText));
+    // Each kind's own options; the others are refused rather than passed over.
+    const QHash<QString, FlagKind> ownOption{
+        {QStringLiteral("hold"), FlagKind::Delay},      {QStringLiteral("key"), FlagKind::Pause},
+        {QStringLiteral("end"), FlagKind::LoopStart},   {QStringLiteral("times"), FlagKind::LoopStart},
+        {QStringLiteral("limit"), FlagKind::LoopStart}, {QStringLiteral("to"), FlagKind::Jump}};
+    for (auto it = ownOption.cbegin(); it != ownOption.cend(); ++it)
+        if (call.isSet(it.key()) && it.value() != r.Kind)
+            return usage(QStringLiteral("--%1 is for a %2 flag, not a %3")
+                             .arg(it.key(), flagKindWord(it.value()), kindText));
+    if (call.isSet(QStringLiteral("name"))) {
+        r.Flag_Name = call.value(QStringLiteral("name"));
+        if (r.Flag_Name.isEmpty())
+            return usage(QStringLiteral("--name takes a name that is not empty"));
+    }
+    for (const QString &name : {QStringLiteral("name"), QStringLiteral("to")})
+        if (call.value(name).size() > MaxFlagNameLength)
+            return usage(QStringLiteral("--%1 takes a name of at most %2 characters")
+                             .arg(name)
+                             .arg(MaxFlagNameLength));
+    std::optional<int> time, hold, end, limit, times;
+    if (!timeOption(call, QStringLiteral("time"), &time) ||
+        !timeOption(call, QStringLiteral("hold"), &hold) || !timeOption(call, QStringLiteral("end"), &end) ||
+        !timeOption(call, QStringLiteral("limit"), &limit))
+        return false;
+    if (!time)
+        return usage(QStringLiteral("book flag add needs --time T"));
+    if (call.isSet(QStringLiteral("times"))) {
+        bool ok = false;
+        const QString text = call.value(QStringLiteral("times"));
+        const qlonglong n = text.toLongLong(&ok);
+        if (!ok || n < 0 || n > MaxGivenTime)
+            return usage(QStringLiteral("--times takes a whole number from 0 to %1, not '%2'")
+                             .arg(MaxGivenTime)
+                             .arg(text));
+        times = int(n);
+    }
+    if (times && limit)
+        return usage(QStringLiteral("a loop is counted (--times) or time-limited (--limit), not both"));
+    if (r.Kind == FlagKind::LoopStart && !times && !limit)
+        return usage(QStringLiteral("a loop needs --times N or --limit T"));
+    r.Flag_StartTime = *time;
+    // What the dialogs start a new flag with: a delay of a second, a loop a second long, a pause
+    // resumed by a click.
+    switch (r.Kind) {
+    case FlagKind::Delay:
+        r.Time_Associated = hold.value_or(100);
+        break;
+    case FlagKind::Pause:
+        r.FlagActive = call.isSet(QStringLiteral("key"));
+        break;
+    case FlagKind::LoopStart:
+        r.Loop_EndTime = end ? *end : std::min(*time + 100, MaxGivenTime);
+        r.FlagActive = times.has_value();
+        r.Time_Associated = times ? *times : *limit;
+        break;
+    case FlagKind::Jump:
+        r.Jump_To_MarkName = call.value(QStringLiteral("to"));
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+int runFlagLs(Call &call, BookSlide &s)
+{
+    const TDbFlagList &flags = s.edited->flags();
+    if (call.json()) {
+        QJsonArray list;
+        for (const TDbFlag *f : flags.Flags)
+            list.append(flagJson(f->Rec));
+        printJson(list);
+    } else {
+        for (const TDbFlag *f : flags.Flags)
+            printRecord(flagFields(f->Rec));
+    }
+    // What could be read is listed, but not as the whole (the reason was told).
+    return flags.isComplete() ? ExitDone : ExitFailed;
+}
+
+int runFlagAdd(BookSlide &s, TsFlag proposed)
+{
+    EditedSlide &edited = *s.edited;
+    if (proposed.Flag_Name.isEmpty())
+        proposed.Flag_Name = edited.newFlagName(proposed.Kind);
+    // A jump leads to a label: the dialog offers nothing else to choose.
+    if (proposed.Kind == FlagKind::Jump) {
+        const TDbFlag *to = edited.flags().FindFlag(proposed.Jump_To_MarkName);
+        if (to && to->kind() != FlagKind::Label) {
+            edited.books().connection().report(vkMessage("NoJumpDestination"));
+            return ExitFailed;
+        }
+    }
+    TDbFlag *made = edited.requestAddFlag(proposed);
+    if (!made) {
+        // The model's rules told why; anything else it refuses is told here.
+        if (FlagRefusal(edited.flags(), nullptr, proposed, false, edited.maxTime()).isEmpty())
+            printError(QStringLiteral("the flag %1 could not be added").arg(proposed.Flag_Name));
+        return ExitFailed;
+    }
+    QStringList names{made->Rec.Flag_Name};
+    if (const TDbFlag *end = edited.flags().Partner(made))
+        names << end->Rec.Flag_Name;
+    if (!s.save())
+        return ExitFailed;
+    // What is stored now, read back as the next opening of the slide reads it.
+    TDbFlagList stored(s.lib.c);
+    if (!stored.LoadFlags(s.slide))
+        return ExitFailed;
+    for (const TDbFlag *f : std::as_const(stored.Flags))
+        if (names.contains(f->Rec.Flag_Name))
+            printRecord(flagFields(f->Rec));
+    return ExitDone;
+}
+
+int runFlagRm(BookSlide &s, const QString &name)
+{
+    EditedSlide &edited = *s.edited;
+    TDbFlag *flag = edited.flags().FindFlag(name);
+    if (!flag) {
+        printError(
+            QStringLiteral("slide %1 of %2 has no flag %3").arg(s.number).arg(s.book->Rec.CB_Title, name));
+        return ExitFailed;
+    }
+    // A loop goes with its end, whichever of the two is named.
+    QList<QStringList> removed;
+    TDbFlag *partner = edited.flags().Partner(flag);
+    for (const TDbFlag *f : edited.flags().Flags)
+        if (f == flag || f == partner)
+            removed.append(flagFields(f->Rec));
+    if (!edited.requestRemoveFlag(flag)) {
+        printError(QStringLiteral("the flag %1 could not be removed").arg(name));
+        return ExitFailed;
+    }
+    if (!s.save())
+        return ExitFailed;
+    for (const QStringList &fields : std::as_const(removed))
+        printRecord(fields);
+    return ExitDone;
+}
+
+int runFlag(Call &call)
+{
+    const QString action = call.args[0];
+    const QStringList common{QStringLiteral("slide")};
+    const int wanted = action == QLatin1String("rm") ? 3 : 2;
+    if (action == QLatin1String("ls")) {
+        if (!onlyOptions(call, common + QStringList{QStringLiteral("json")}, QStringLiteral("book flag ls")))
+            return ExitUsage;
+    } else if (action == QLatin1String("add")) {
+        if (!onlyOptions(
+                call,
+                common + QStringList{QStringLiteral("kind"), QStringLiteral("name"), QStringLiteral("time"),
+                                     QStringLiteral("hold"), QStringLiteral("end"), QStringLiteral("times"),
+                                     QStringLiteral("limit"), QStringLiteral("key"), QStringLiteral("to")},
+                QStringLiteral("book flag add")))
+            return ExitUsage;
+    } else if (action == QLatin1String("rm")) {
+        if (!onlyOptions(call, common, QStringLiteral("book flag rm")))
+            return ExitUsage;
+    } else {
+        return call.usageError(QStringLiteral("book flag takes ls, add or rm, not '%1'").arg(action));
+    }
+    if (call.args.size() != wanted)
+        return call.usageError(
+            action == QLatin1String("rm")
+                ? QStringLiteral("usage: vkctl book flag rm BOOK --slide N NAME")
+                : QStringLiteral("usage: vkctl book flag %1 BOOK --slide N ...").arg(action));
+    int slideNumber = 0;
+    if (!slideNumberOption(call, &slideNumber))
+        return ExitUsage;
+    TsFlag proposed;
+    if (action == QLatin1String("add") && !proposedFlag(call, &proposed))
+        return ExitUsage;
+    BookSlide s;
+    if (!s.open(call, call.args[1], slideNumber, action != QLatin1String("ls")))
+        return ExitFailed;
+    if (action == QLatin1String("ls"))
+        return runFlagLs(call, s);
+    if (action == QLatin1String("add"))
+        return runFlagAdd(s, proposed);
+    return runFlagRm(s, call.args[2]);
+}
+
+int runBar(Call &call)
+{
+    int slideNumber = 0;
+    if (!slideNumberOption(call, &slideNumber))
+        return ExitUsage;
+    bool ok = false;
+    const int objectNumber = call.args[1].toInt(&ok);
+    if (!ok || objectNumber < 1)
+        return call.usageError(
+            QStringLiteral(
+                "OBJECT is an object's number on its slide, from 1, as book show lists it; not '%1'")
+                .arg(call.args[1]));
+    std::optional<int> start, end, length;
+    if (!timeOption(call, QStringLiteral("start"), &start) ||
+        !timeOption(call, QStringLiteral("end"), &end) ||
+        !timeOption(call, QStringLiteral("length"), &length))
+        return ExitUsage;
+    if (!start && !end && !length)
+        return call.usageError(QStringLiteral("book bar needs --start, --end or --length"));
+    if (end && length)
+        return call.usageError(QStringLiteral("a bar is given its --end or its --length, not both"));
+    BookSlide s;
+    if (!s.open(call, call.args[0], slideNumber, true))
+        return ExitFailed;
+    const QList<TDbObject *> &order = s.slide->Objects.DesignOrder;
+    if (objectNumber > order.size()) {
+        printError(QStringLiteral("slide %1 of %2 has %3 objects; there is no object %4")
+                       .arg(slideNumber)
+                       .arg(s.book->Rec.CB_Title)
+                       .arg(order.size())
+                       .arg(objectNumber));
+        return ExitFailed;
+    }
+    TDbObject *o = order[objectNumber - 1];
+    EditedSlide &edited = *s.edited;
+    // As the timeline table's time boxes set the selected bar: the start keeps the end where it
+    // is, and no typed length is shorter than half a second.
+    edited.selectOnly(o);
+    bool changed = false;
+    if (start)
+        changed = edited.requestSetBarStart(*start) || changed;
+    if (length)
+        changed = edited.requestSetBarLength(*length) || changed;
+    if (end)
+        changed = edited.requestSetBarEnd(*end) || changed;
+    if (changed && !s.save())
+        return ExitFailed;
+    printRecord({QStringLiteral("object"), QString::number(slideNumber), QString::number(objectNumber),
+                 QStringLiteral("bar %1+%2").arg(o->Rec.Bar_Left).arg(o->Rec.Bar_Width)});
+    return ExitDone;
+}
+
 } // namespace
 
 QList<Command> bookCommands()
@@ -376,7 +833,103 @@ QList<Command> bookCommands()
     play.minArgs = play.maxArgs = 1;
     play.run = runPlay;
 
-    return {ls, show, exportJson, importJson, rm, cp, play};
+    const QString refusals = QStringLiteral(
+        "Flags and bars are changed as the timeline table and the flag dialogs change them, by the same "
+        "rules, and the slide is saved. Times are whole numbers of 1/100 s, as book show prints them. A "
+        "change the rules refuse leaves the slide as it was and exits 1 with one of these texts on stderr: "
+        "\"Duplicated Flag Name\" (another flag of the slide has the name, or the name a loop's end would "
+        "take), \"Exceed MaxTime\" (the flag, or "
+        "a loop's end, lies after the slide's last bar ends), \"loopstart must less than loopEnd\", \"less "
+        "than one loop\" (a loop's --limit is shorter than the loop), \"loop time too small\" (--times 0), "
+        "\"Loop Cross Error\" (two loops overlap without one holding the other), \"Jump to Loop in error\" "
+        "(a jump would lead into or out of a loop), \"No Jump Destination\" (--to names no label of the "
+        "slide).");
+
+    Command flag;
+    flag.name = QStringLiteral("book flag");
+    flag.synopsis = QStringLiteral("ls|add|rm BOOK --slide N ...");
+    flag.summary = QStringLiteral("list, add or remove the timeline flags of a slide");
+    flag.description =
+        QStringLiteral(
+            "  book flag ls BOOK --slide N [--json]\n"
+            "  book flag add BOOK --slide N --kind KIND --time T [--name NAME] [KIND'S OPTIONS]\n"
+            "  book flag rm BOOK --slide N NAME\n\n"
+            "ls lists the flags of slide N, one a line, tab-separated: the kind (delay, pause, stop, loop, "
+            "loop-end, jump, label), the time, the name, then the kind's own fields: \"hold T\" of a delay; "
+            "\"resume key\" or \"resume click\" of a pause; \"end T\" and \"times N\" or \"limit T\" of a "
+            "loop; \"start T\" (its loop's) of a loop's end; \"to LABEL\" of a jump. A loop's end follows "
+            "its "
+            "loop and is named after it with \"(End)\".\n\n"
+            "add adds a flag at --time and prints it as ls lists it, read back from what was stored (a "
+            "loop with its end). Without --name it is named by its kind and the next free number (Delay3). "
+            "A delay holds --hold T (default 100); a pause is resumed by a click, or with --key by a key "
+            "press; a loop runs to --end T (default a second after its start) and repeats --times N more "
+            "times or until --limit T has passed (one of the two is needed); a jump leads --to a label.\n\n"
+            "rm removes the flag NAME, a loop together with its end (either may be named), and prints what "
+            "it removed as ls lists it.\n\n") +
+        refusals + QStringLiteral("\n\n") + naming;
+    flag.groupNote = refusals;
+    flag.options = {
+        QCommandLineOption(QStringLiteral("slide"), QStringLiteral("the slide, by its place from 1"),
+                           QStringLiteral("N")),
+        QCommandLineOption(QStringLiteral("kind"),
+                           QStringLiteral("add: delay, pause, stop, loop, jump or label"),
+                           QStringLiteral("KIND")),
+        QCommandLineOption(QStringLiteral("time"), QStringLiteral("add: where the flag stands, in 1/100 s"),
+                           QStringLiteral("T")),
+        QCommandLineOption(QStringLiteral("name"),
+                           QStringLiteral("add: its name (default: the kind and the next free number)"),
+                           QStringLiteral("NAME")),
+        QCommandLineOption(QStringLiteral("hold"),
+                           QStringLiteral("add, a delay: how long it holds (default 100)"),
+                           QStringLiteral("T")),
+        QCommandLineOption(QStringLiteral("key"),
+                           QStringLiteral("add, a pause: a key press resumes it rather than a click")),
+        QCommandLineOption(QStringLiteral("end"),
+                           QStringLiteral("add, a loop: where it ends (default start + 100)"),
+                           QStringLiteral("T")),
+        QCommandLineOption(QStringLiteral("times"), QStringLiteral("add, a loop: how many times it repeats"),
+                           QStringLiteral("N")),
+        QCommandLineOption(QStringLiteral("limit"), QStringLiteral("add, a loop: how long it repeats in all"),
+                           QStringLiteral("T")),
+        QCommandLineOption(QStringLiteral("to"), QStringLiteral("add, a jump: the label it leads to"),
+                           QStringLiteral("LABEL")),
+        jsonOption(),
+    };
+    flag.examples = {
+        QStringLiteral("vkctl book flag add Tour --slide 1 --kind loop --time 100 --end 300 --times 2"),
+        QStringLiteral("vkctl book flag ls Tour --slide 1"),
+        QStringLiteral("vkctl book flag rm Tour --slide 1 Loop1")};
+    flag.minArgs = 2;
+    flag.maxArgs = 3;
+    flag.run = runFlag;
+
+    Command bar;
+    bar.name = QStringLiteral("book bar");
+    bar.synopsis = QStringLiteral("BOOK --slide N OBJECT [--start T] [--end T | --length L]");
+    bar.summary = QStringLiteral("set when an object of a slide appears and for how long");
+    bar.description =
+        QStringLiteral(
+            "Sets the bar of object OBJECT (its number on the slide, as book show and book play list it) as "
+            "the timeline table's Start, End and Length boxes set it, in 1/100 s: --start moves the start "
+            "and keeps the end, --end moves the end, --length sets the length; a bar set this way is never "
+            "shorter than 50 (half a second). Prints the bar as book show does: \"object\", the slide, the "
+            "object, \"bar START+LENGTH\".\n\n") +
+        naming;
+    bar.options = {
+        QCommandLineOption(QStringLiteral("slide"), QStringLiteral("the slide, by its place from 1"),
+                           QStringLiteral("N")),
+        QCommandLineOption(QStringLiteral("start"), QStringLiteral("where the bar starts; its end stays"),
+                           QStringLiteral("T")),
+        QCommandLineOption(QStringLiteral("end"), QStringLiteral("where the bar ends"), QStringLiteral("T")),
+        QCommandLineOption(QStringLiteral("length"), QStringLiteral("how long the bar is (at least 50)"),
+                           QStringLiteral("L")),
+    };
+    bar.examples = {QStringLiteral("vkctl book bar Tour --slide 1 2 --start 250 --length 100")};
+    bar.minArgs = bar.maxArgs = 2;
+    bar.run = runBar;
+
+    return {ls, show, exportJson, importJson, rm, cp, play, flag, bar};
 }
 
 } // namespace vk

@@ -6,6 +6,9 @@
 //   book import-json PATH|-          a new ClearBook from such a document; prints its OID
 //   book rm BOOK
 //   book cp BOOK [--title TITLE]     prints the copy's OID
+//   book flag ls|add|rm BOOK --slide N ...   a slide's timeline flags (see its help)
+//   book bar BOOK --slide N OBJECT [--start T] [--end T | --length L]
+//                                    an object's bar, as the timeline table sets it
 //   book play BOOK [--slide N] --trace [--limit SECONDS] [--resume-after SECONDS]
 //                                    plays the ClearBook from its slide N (default 1) on a
 //                                    virtual clock, printing every event with its time

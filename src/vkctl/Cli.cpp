@@ -147,6 +147,9 @@ QString groupHelp(const QList<Command> &commands, const QString &group)
     QString out = QStringLiteral("usage: vkctl %1 %2 ...\n\n").arg(group, subs.join(QLatin1Char('|')));
     for (const auto &row : rows)
         out += QStringLiteral("  vkctl ") + row.first + QLatin1Char('\n') + wrap(row.second, 6);
+    for (const Command &c : commands)
+        if (groupOf(c) == group && !c.groupNote.isEmpty())
+            out += QLatin1Char('\n') + wrap(c.groupNote);
     return out + QStringLiteral("\nRun 'vkctl help %1 COMMAND' for a command's options and an example.\n")
                      .arg(group);
 }

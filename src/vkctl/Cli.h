@@ -42,6 +42,8 @@ struct Command
     QString synopsis;    // what follows the name in the usage line
     QString summary;     // one line, for the list of commands
     QString description; // for its help; paragraphs separated by "\n\n"
+    // A paragraph the help of its group ends with (what several of the group's commands share).
+    QString groupNote;
     QList<QCommandLineOption> options;
     QStringList examples;
     int minArgs = 0;

@@ -2,11 +2,11 @@
 // rules every new or changed flag must pass.
 #include "AT_DbClearbook.h"
 #include "Engine.h"
+#include "FlagList.h"
 #include "Messages.h"
 #include "Schema.h"
 #include "Statement.h"
 #include "TempDataSource.h"
-#include "FlagList.h"
 
 #include <gtest/gtest.h>
 
@@ -323,6 +323,21 @@ const RuleCase ruleCases[] = {
      {Label, "A", 200},
      "Duplicated Flag Name"},
     {"a changed flag keeping its name", {{Label, "A", 100}}, "A", {Label, "A", 300}, ""},
+    {"a new loop whose end would be named like another flag",
+     {{Label, "A(End)", 100}},
+     nullptr,
+     {Loop, "A", 200, 300, "", true, 1},
+     "Duplicated Flag Name"},
+    {"a loop renamed so that its end is named like another flag",
+     {{Loop, "L", 200, 300, "", true, 1}, {Label, "A(End)", 100}},
+     "L",
+     {Loop, "A", 200, 300, "", true, 1},
+     "Duplicated Flag Name"},
+    {"a loop renamed to its own end's name",
+     {{Loop, "L", 200, 300, "", true, 1}},
+     "L",
+     {Loop, "L(End)", 200, 300, "", true, 1},
+     ""},
     {"a changed flag given a free name", {{Label, "A", 100}, {Label, "B", 200}}, "A", {Label, "C", 100}, ""},
     {"a changed flag given another's name",
      {{Label, "A", 100}, {Label, "B", 200}},

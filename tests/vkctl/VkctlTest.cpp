@@ -1052,6 +1052,260 @@ TEST_F(VkctlTest, BookPlayTracesEveryFlagKindTickForTick)
     EXPECT_TRUE(r.err.contains("there is no slide 3")) << r.err.toStdString();
 }
 
+// Flags and bars set from the command line, as the timeline table and the flag dialogs set them:
+// what the slide's model accepts is stored, listed, shown and played; what it refuses is told
+// with the model's own text and changes nothing.
+TEST_F(VkctlTest, BookFlagsAndBarsGoThroughTheSlidesOwnRules)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    QFile file(home.path() + "/tour.json");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"vellumark": "clearbook", "version": 1, "title": "Tour", "author": "Ann",
+      "slides": [
+        {"title": "Intro", "objects": [
+           {"kind": 451, "title": "Box", "barLeft": 0, "barWidth": 600},
+           {"kind": 410, "title": "Caption", "caption": "Hi", "barLeft": 200, "barWidth": 400}]},
+        {"title": "Empty"}]})");
+    file.close();
+    Result r = vkctl({"book", "import-json", file.fileName()});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    auto add = [this](const QStringList &args) {
+        return vkctl(QStringList{"book", "flag", "add", "Tour", "--slide", "1"} + args);
+    };
+    auto flags = [this] { return vkctl({"book", "flag", "ls", "Tour", "--slide", "1"}).out; };
+
+    // A loop comes with its end; each addition prints what was stored. Without a name a flag
+    // is named by its kind and the next free number.
+    r = add({"--kind", "loop", "--time", "100", "--end", "300", "--times", "1"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "loop\t100\tLoop1\tend 300\ttimes 1\nloop-end\t300\tLoop1(End)\tstart 100\n");
+    const QString awkward = "Say \"hi\"\tthere\nnow";
+    for (const QStringList &args : {QStringList{"--kind", "label", "--time", "400", "--name", "Lab"},
+                                    QStringList{"--kind", "jump", "--time", "350", "--to", "Lab"},
+                                    QStringList{"--kind", "delay", "--time", "500", "--hold", "50"},
+                                    QStringList{"--kind", "pause", "--time", "550", "--key"},
+                                    QStringList{"--kind", "label", "--time", "600", "--name", awkward}}) {
+        r = add(args);
+        EXPECT_EQ(r.code, 0) << args.join(' ').toStdString() << ": " << r.err.toStdString();
+        EXPECT_EQ(r.out.count('\n'), 1) << r.out.toStdString();
+    }
+    const QString listed = "loop\t100\tLoop1\tend 300\ttimes 1\n"
+                           "loop-end\t300\tLoop1(End)\tstart 100\n"
+                           "jump\t350\tJump4\tto Lab\n"
+                           "label\t400\tLab\n"
+                           "delay\t500\tDelay5\thold 50\n"
+                           "pause\t550\tPause6\tresume key\n"
+                           "label\t600\tSay \"hi\"\\tthere\\nnow\n";
+    EXPECT_EQ(flags(), listed);
+    r = vkctl({"book", "flag", "ls", "Tour", "--slide", "1", "--json"});
+    const QJsonArray json = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    ASSERT_EQ(json.size(), 7) << r.out.toStdString();
+    EXPECT_EQ(json[0].toObject(),
+              QJsonObject({{"kind", "loop"}, {"time", 100}, {"name", "Loop1"}, {"end", 300}, {"times", 1}}));
+    EXPECT_EQ(json[6].toObject()["name"].toString(), awkward);
+    EXPECT_EQ(vkctl({"book", "flag", "ls", "Tour", "--slide", "2"}).out, "");
+
+    // book show lists the stored rows, and the play follows them.
+    r = vkctl({"book", "show", "Tour"});
+    EXPECT_TRUE(r.out.contains("flag\t1\tid 1\tstartTime 100\tname Loop1\ttype 0\tloopEnd 300\tjumpTo \t"
+                               "activeType 1\ttimeAssociated 1\n"))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("\tname Jump4\ttype 1\tloopEnd 0\tjumpTo Lab\t")) << r.out.toStdString();
+    r = vkctl({"book", "play", "Tour", "--trace", "--resume-after", "0.5"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    for (const char *event : {"\tloop\tLoop1\tcount 1\n", "\tloop-out\tLoop1\n", "\tjump\tJump4\tLab\n",
+                              "\tdelay\tDelay5\t50\n", "\tpause\tPause6\tkey\n"})
+        EXPECT_TRUE(r.out.contains(event)) << event << "\n" << r.out.toStdString();
+
+    // The model's refusals, each with its own text, and nothing stored.
+    struct Refusal
+    {
+        QStringList args;
+        const char *text;
+    };
+    const Refusal refusals[] = {
+        {{"--kind", "label", "--time", "10", "--name", "Lab"}, "Duplicated Flag Name"},
+        {{"--kind", "label", "--time", "10", "--name", "Loop1(End)"}, "Duplicated Flag Name"},
+        {{"--kind", "delay", "--time", "601"}, "Exceed MaxTime"},
+        {{"--kind", "loop", "--time", "420", "--end", "601", "--times", "1"}, "Exceed MaxTime"},
+        {{"--kind", "jump", "--time", "10"}, "No Jump Destination"},
+        {{"--kind", "jump", "--time", "10", "--to", "Nowhere"}, "No Jump Destination"},
+        {{"--kind", "jump", "--time", "10", "--to", "Delay5"}, "No Jump Destination"},
+        {{"--kind", "jump", "--time", "150", "--to", "Lab"}, "Jump to Loop in error"},
+        {{"--kind", "loop", "--time", "300", "--end", "200", "--times", "1"},
+         "loopstart must less than loopEnd"},
+        {{"--kind", "loop", "--time", "420", "--end", "480", "--limit", "59"}, "less than one loop"},
+        {{"--kind", "loop", "--time", "420", "--end", "480", "--times", "0"}, "loop time too small"},
+        {{"--kind", "loop", "--time", "200", "--end", "400", "--times", "1"}, "Loop Cross Error"},
+        {{"--kind", "loop", "--time", "320", "--end", "380", "--limit", "60"}, "Jump to Loop in error"},
+    };
+    for (const Refusal &k : refusals) {
+        r = add(k.args);
+        EXPECT_EQ(r.code, 1) << k.args.join(' ').toStdString();
+        EXPECT_EQ(r.err, QStringLiteral("vkctl: %1\n").arg(k.text)) << k.args.join(' ').toStdString();
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_EQ(flags(), listed);
+
+    // A loop goes with its end, whichever is named; what went is printed.
+    r = vkctl({"book", "flag", "rm", "Tour", "--slide", "1", "Loop1(End)"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "loop\t100\tLoop1\tend 300\ttimes 1\nloop-end\t300\tLoop1(End)\tstart 100\n");
+    r = vkctl({"book", "flag", "rm", "Tour", "--slide", "1", awkward});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(flags(), "jump\t350\tJump4\tto Lab\nlabel\t400\tLab\ndelay\t500\tDelay5\thold 50\n"
+                       "pause\t550\tPause6\tresume key\n");
+    EXPECT_EQ(vkctl({"sql", "select count(*) from Flag_Table"}).out, "4\n");
+    // Without the loop in the way, the jump that was refused is taken.
+    EXPECT_EQ(add({"--kind", "jump", "--time", "150", "--to", "Lab", "--name", "Early"}).code, 0);
+
+    // Bars as the time boxes set them: a start keeps the end, a typed length is at least 50.
+    struct Bar
+    {
+        QStringList args;
+        const char *printed;
+    };
+    const Bar bars[] = {
+        {{"2", "--start", "250", "--length", "20"}, "object\t1\t2\tbar 250+50\n"},
+        {{"1", "--start", "100"}, "object\t1\t1\tbar 100+500\n"},
+        {{"1", "--end", "120"}, "object\t1\t1\tbar 100+50\n"},
+        {{"1", "--length", "700"}, "object\t1\t1\tbar 100+700\n"},
+        {{"1", "--length", "700"}, "object\t1\t1\tbar 100+700\n"},
+    };
+    for (const Bar &k : bars) {
+        r = vkctl(QStringList{"book", "bar", "Tour", "--slide", "1"} + k.args);
+        EXPECT_EQ(r.code, 0) << k.args.join(' ').toStdString() << ": " << r.err.toStdString();
+        EXPECT_EQ(r.out, k.printed) << k.args.join(' ').toStdString();
+    }
+    r = vkctl({"book", "show", "Tour"});
+    EXPECT_TRUE(r.out.contains("\tbar 100+700\t") && r.out.contains("\tbar 250+50\t")) << r.out.toStdString();
+    // The slide is longer now: a flag where there was no timeline before is taken.
+    EXPECT_EQ(add({"--kind", "stop", "--time", "790"}).out, "stop\t790\tStop6\n");
+    r = vkctl({"book", "play", "Tour", "--trace", "--resume-after", "0.5"});
+    EXPECT_TRUE(r.out.contains("\tjump\tEarly\tLab\n") && r.out.endsWith("\tstop\tStop6\n"))
+        << r.out.toStdString();
+
+    // What cannot be found fails (1); what cannot be meant is a usage error (2). Neither
+    // changes anything.
+    const QString shown = vkctl({"book", "show", "Tour"}).out;
+    struct Wrong
+    {
+        QStringList args;
+        int code;
+        const char *message;
+    };
+    const Wrong wrongs[] = {
+        {{"flag", "ls", "Nope", "--slide", "1"}, 1, "there is no ClearBook Nope"},
+        {{"flag", "add", "Tour", "--slide", "3", "--kind", "stop", "--time", "1"}, 1, "there is no slide 3"},
+        {{"flag", "rm", "Tour", "--slide", "1", "Nope"}, 1, "slide 1 of Tour has no flag Nope"},
+        {{"bar", "Tour", "--slide", "1", "9", "--start", "1"}, 1, "there is no object 9"},
+        {{"bar", "Tour", "--slide", "2", "1", "--start", "1"}, 1, "there is no object 1"},
+        {{"bar", "Tour", "--slide", "1", "Box", "--start", "1"}, 2, "OBJECT is an object's number"},
+        {{"bar", "Tour", "--slide", "1", "1"}, 2, "needs --start, --end or --length"},
+        {{"bar", "Tour", "--slide", "1", "1", "--end", "5", "--length", "5"}, 2, "not both"},
+        {{"bar", "Tour", "--slide", "1", "1", "--start", "-1"}, 2, "--start takes a time in 1/100 s"},
+        {{"bar", "Tour", "1", "--start", "1"}, 2, "book bar needs --slide N"},
+        {{"flag", "add", "Tour", "--kind", "stop", "--time", "1"}, 2, "book flag needs --slide N"},
+        {{"flag", "add", "Tour", "--slide", "0", "--kind", "stop", "--time", "1"}, 2, "--slide takes"},
+        {{"flag", "add", "Tour", "--slide", "1", "--kind", "stop"}, 2, "needs --time T"},
+        {{"flag", "add", "Tour", "--slide", "1", "--kind", "stop", "--time", "1e3"},
+         2,
+         "--time takes a time"},
+        {{"flag", "add", "Tour", "--slide", "1", "--kind", "stop", "--time", "99999999999"},
+         2,
+         "--time takes"},
+        {{"flag", "add", "Tour", "--slide", "1", "--kind", "end", "--time", "1"}, 2, "--kind is one of"},
+        {{"flag", "add", "Tour", "--slide", "1", "--kind", "loop-end", "--time", "1"}, 2, "--kind is one of"},
+        {{"flag", "add", "Tour", "--slide", "1", "--kind", "stop", "--time", "1", "--hold", "5"},
+         2,
+         "--hold is for a delay flag, not a stop"},
+        {{"flag", "add", "Tour", "--slide", "1", "--kind", "loop", "--time", "1"},
+         2,
+         "needs --times N or --limit T"},
+        {{"flag", "add", "Tour", "--slide", "1", "--kind", "loop", "--time", "1", "--times", "1", "--limit",
+          "9"},
+         2,
+         "not both"},
+        {{"flag", "add", "Tour", "--slide", "1", "--kind", "label", "--time", "1", "--name", ""},
+         2,
+         "not empty"},
+        {{"flag", "add", "Tour", "--slide", "1", "--kind", "label", "--time", "1", "--name",
+          QString(256, 'n')},
+         2,
+         "at most 255 characters"},
+        {{"flag", "add", "Tour", "--slide", "1", "--kind", "jump", "--time", "1", "--to", QString(256, 'n')},
+         2,
+         "at most 255 characters"},
+        {{"flag", "add", "Tour", "--slide", "1", "--kind", "loop", "--time", "1", "--times", "-1"},
+         2,
+         "--times takes"},
+        {{"flag", "ls", "Tour", "--slide", "1", "--kind", "stop"},
+         2,
+         "--kind is not an option of book flag ls"},
+        {{"flag", "rm", "Tour", "--slide", "1"}, 2, "usage: vkctl book flag rm BOOK --slide N NAME"},
+        {{"flag", "mv", "Tour", "--slide", "1"}, 2, "book flag takes ls, add or rm"},
+    };
+    for (const Wrong &k : wrongs) {
+        r = vkctl(QStringList{"book"} + k.args);
+        EXPECT_EQ(r.code, k.code) << k.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("vkctl: ")) && r.err.contains(k.message))
+            << k.args.join(' ').toStdString() << ": " << r.err.toStdString();
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_EQ(vkctl({"book", "show", "Tour"}).out, shown);
+
+    // The group's help tells every refusal a change may meet.
+    r = vkctl({"help", "book"});
+    EXPECT_TRUE(r.out.contains("vkctl book flag ls|add|rm BOOK --slide N") &&
+                r.out.contains("vkctl book bar BOOK"))
+        << r.out.toStdString();
+    for (const char *text :
+         {"Duplicated Flag Name", "Exceed MaxTime", "loopstart must less than loopEnd", "less than one loop",
+          "loop time too small", "Loop Cross Error", "Jump to Loop in error", "No Jump Destination"})
+        EXPECT_TRUE(r.out.simplified().contains(QStringLiteral("\"%1\"").arg(text))) << text;
+}
+
+// Each change reads the slide and stores it again: several programs changing one slide at once
+// wait for each other, and none writes over what another stored meanwhile.
+TEST_F(VkctlTest, FlagsAddedBySeveralProgramsAtOnceAreAllKept)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    QFile file(home.path() + "/tour.json");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"vellumark": "clearbook", "version": 1, "title": "Tour",
+      "slides": [{"title": "Intro", "objects": [{"kind": 451, "title": "Box", "barLeft": 0, "barWidth": 600}]}]})");
+    file.close();
+    ASSERT_EQ(vkctl({"book", "import-json", file.fileName()}).code, 0);
+    constexpr int Programs = 6;
+    QProcess programs[Programs];
+    for (int i = 0; i < Programs; ++i)
+        start(programs[i], {"book", "flag", "add", "Tour", "--slide", "1", "--kind", "label", "--time",
+                            QString::number(10 * i), "--name", QStringLiteral("L%1").arg(i)});
+    QProcess bar;
+    start(bar, {"book", "bar", "Tour", "--slide", "1", "1", "--length", "700"});
+    QStringList stored;
+    for (int i = 0; i < Programs; ++i) {
+        ASSERT_TRUE(programs[i].waitForFinished(60000));
+        // One that could not wait long enough fails and says so; one that succeeded is kept.
+        if (programs[i].exitCode() == 0) {
+            stored.append(QStringLiteral("L%1").arg(i));
+        } else {
+            EXPECT_FALSE(programs[i].readAllStandardError().isEmpty());
+        }
+    }
+    EXPECT_FALSE(stored.isEmpty());
+    QStringList listed;
+    for (const QString &line :
+         vkctl({"book", "flag", "ls", "Tour", "--slide", "1"}).out.split('\n', Qt::SkipEmptyParts))
+        listed.append(line.section('\t', 2, 2));
+    listed.sort();
+    EXPECT_EQ(listed, stored);
+    ASSERT_TRUE(bar.waitForFinished(60000));
+    if (bar.exitCode() == 0) {
+        EXPECT_TRUE(vkctl({"book", "show", "Tour"}).out.contains("\tbar 0+700\t"));
+    }
+}
+
 TEST_F(VkctlTest, SearchPrintsTheMatchingMediaInOrder)
 {
     ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
