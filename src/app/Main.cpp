@@ -941,11 +941,13 @@ void TMainForm::ApplyViewState()
     m_actions.value("SlideExplorerMu")->setVisible(v.slideExplorerItem);
     // Tool windows this version does not have: their items stay in place, greyed and without
     // a mark, so the menu never claims a window that is not there. (The mark itself is kept.)
-    for (const char *name : {"SlideExplorerMu", "TimelineTable"}) {
+    for (const char *name : {"SlideExplorerMu"}) {
         QAction *a = m_actions.value(QLatin1String(name));
         a->setCheckable(false);
         a->setEnabled(false);
     }
+    // The Timeline Table lives in the Authoring Tool: there is one while that window is open.
+    m_actions.value("TimelineTable")->setEnabled(m_author != nullptr);
     m_actions.value("FolderExplorer")->setVisible(v.folderExplorerItem);
     m_actions.value("Zoom")->setVisible(v.zoomItem);
     m_actions.value("muiKeyWords")->setVisible(v.keyWordsItem);
@@ -955,7 +957,7 @@ void TMainForm::ApplyViewState()
         m_explorerDock->setVisible(v.folderExplorer);
     if (m_author)
         m_author->ShowTimeline(v.timelineWindow);
-    // (The slide explorer, keywords and timeline windows follow v once they exist.)
+    // (The slide explorer and keywords windows follow v once they exist.)
     m_applyingViewState = false;
 }
 
