@@ -1,6 +1,7 @@
 // The gradient panel's pixels, the slide surface's arithmetic (zoom, hit tests, handles, new
 // objects) and the authoring window's commands over a real data source.
 #include "AT_GradPanel.h"
+#include "AT_Schedule.h"
 #include "Authormain.h"
 #include "DbFolder.h"
 #include "EditedSlide.h"
@@ -18,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QTemporaryDir>
 
 using namespace vk;
@@ -398,6 +400,38 @@ TEST_F(AuthoringWindowTest, SoundsPreviewOnAPlayerOfTheirOwn)
     EXPECT_FALSE(window->previewing(sound));
     EXPECT_EQ(src.ui.messages.size(), 1);
     installMediaDeviceTable(before);
+}
+
+// The Timeline Table edits the same slide: its changes are undone from the window's Edit menu,
+// and its cursor shows the slide as at its time.
+TEST_F(AuthoringWindowTest, TheTimelineTableEditsTheOpenSlide)
+{
+    TDbClearBook *cb = window->NewClearBook("Book", "", "");
+    window->NewSlide(cb, "timed", "", "");
+    TSlideBack *surface = window->surface();
+    TDbObject *now = surface->drawObject(DrawTool::Rectangle, QPoint(10, 10), QPoint(60, 60));
+    TDbObject *later = surface->drawObject(DrawTool::Ellipse, QPoint(100, 100), QPoint(160, 160));
+    TfrmSchedule *table = window->timeline();
+    ASSERT_TRUE(table);
+    window->edited().selectOnly(later);
+    table->StartTime->setText("30");
+    table->StartTime->setModified(true);
+    emit table->StartTime->editingFinished();
+    EXPECT_EQ(later->Rec.Bar_Left, 3000);
+    TsFlag label;
+    label.Kind = FlagKind::Label;
+    label.Flag_Name = "Here";
+    label.Flag_StartTime = 500;
+    ASSERT_TRUE(window->edited().requestAddFlag(label));
+
+    table->setCursorTime(1000);
+    EXPECT_TRUE(surface->visualOf(now)->Visible);
+    EXPECT_FALSE(surface->visualOf(later)->Visible) << "it comes at 30 s";
+
+    window->action("muiUndo")->trigger();
+    EXPECT_TRUE(window->edited().flags().Flags.isEmpty());
+    window->action("muiUndo")->trigger();
+    EXPECT_EQ(later->Rec.Bar_Left, 0);
 }
 
 TEST_F(AuthoringWindowTest, TheSlidePlaysOnItsSurface)
