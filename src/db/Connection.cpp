@@ -47,7 +47,12 @@ void Connection::report(const QString &text) const
 
 void Connection::report(int messageNumber, const QString &name) const
 {
-    report(vkMessage(messageNumber) + name);
+    // The program's own text says what failed; on a full disk the engine's says why.
+    if (vkdb::DbLastError() == vkdb::ErrDiskFull)
+        report(vkMessage(messageNumber) + name + QLatin1Char('\n') +
+               QString::fromStdString(vkdb::DbErrorText()));
+    else
+        report(vkMessage(messageNumber) + name);
 }
 
 Transaction::Transaction(Connection &connection) : m_connection(connection)

@@ -299,7 +299,7 @@ bool Call::position(const QString &option, int *out) const
 
 bool Call::open(Connection &c) const
 {
-    return openSource(global, ui, c);
+    return openSource(global, ui, c, command.readOnly);
 }
 
 QString commandHelp(const Command &command)

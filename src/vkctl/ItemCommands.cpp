@@ -387,6 +387,7 @@ QList<Command> itemCommands()
     ls.examples = {QStringLiteral("vkctl ls \"Holiday 2026/Day 1\""),
                    QStringLiteral("vkctl ls \"Holiday 2026\" --json")};
     ls.minArgs = ls.maxArgs = 1;
+    ls.readOnly = true;
     ls.run = runLs;
 
     Command info;
@@ -404,6 +405,7 @@ QList<Command> itemCommands()
     info.examples = {QStringLiteral("vkctl info 000000000000001234"),
                      QStringLiteral("vkctl info \"Holiday 2026\" --json")};
     info.minArgs = info.maxArgs = 1;
+    info.readOnly = true;
     info.run = runInfo;
 
     Command rm;

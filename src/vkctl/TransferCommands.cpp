@@ -252,6 +252,7 @@ QList<Command> transferCommands()
                               QStringLiteral("vkctl export 000000000000001234 - --format bmp > beach.bmp")};
     exportCommand.minArgs = exportCommand.maxArgs = 2;
     exportCommand.fileArguments = true;
+    exportCommand.readOnly = true;
     exportCommand.run = runExport;
 
     Command thumb;
@@ -263,6 +264,7 @@ QList<Command> transferCommands()
     thumb.examples = {QStringLiteral("vkctl thumb 000000000000001234 beach-small.png")};
     thumb.minArgs = thumb.maxArgs = 2;
     thumb.fileArguments = true;
+    thumb.readOnly = true;
     thumb.run = runThumb;
 
     return {importCommand, exportCommand, thumb};

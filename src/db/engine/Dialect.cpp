@@ -352,6 +352,13 @@ Translation translate(const std::string &sql)
         }
     } else if (isDropTable) {
         tr.kind = Translation::DropTable;
+        // The engine runs a drop itself: nothing may follow it unseen.
+        for (size_t k : sig)
+            if (tokens[k].kind == Token::Punct && tokens[k].text == ";") {
+                tr.error = "The text holds more than one statement; run them one at a time.";
+                tr.manyStatements = true;
+                return tr;
+            }
     }
 
     // Rewrites that apply to any statement.
@@ -414,7 +421,7 @@ Translation translate(const std::string &sql)
                 }
             }
             if (closeAt != 0) {
-                t.text = "(select dir||name from _vk_fileobj where id=";
+                t.text = "(select vk_objpath(dir,name,type) from _vk_fileobj where id=";
                 tokens[sig[closeAt]].text = "))";
             }
             continue;

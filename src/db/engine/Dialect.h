@@ -64,6 +64,7 @@ struct Translation
     int paramCount = 0;
     bool needsColumnList = false; // an INSERT without a column list: the engine completes it
     std::string error;            // not empty: the text cannot be run
+    bool manyStatements = false;  // the error is that the text holds more than one statement
 };
 
 // Translates one statement. `columnsOf` answers the column names of a table, for an

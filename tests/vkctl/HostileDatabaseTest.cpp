@@ -1,0 +1,322 @@
+// vkctl on a library it cannot trust: a database edited by another tool to name files outside
+// the data source, engine tables and triggers removed behind its back, journals left by killed
+// imports, and statements aimed at the engine's own tables. Canary files named by the tampered
+// database must keep their bytes and their place through every command.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+namespace {
+
+struct Result
+{
+    int code = -1;
+    QString out, err;
+};
+
+class HostileDatabase : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+        Result r = vkctl({"folder", "add", "Pictures"});
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        folder = r.out.trimmed();
+        QDir().mkpath(home.path() + "/in");
+        QImage picture(64, 48, QImage::Format_RGB32);
+        picture.fill(Qt::darkGreen);
+        for (const char *name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"})
+            ASSERT_TRUE(picture.save(home.path() + "/in/" + name));
+        r = vkctl({"import", folder, home.path() + "/in/a.jpg", home.path() + "/in/b.jpg",
+                   home.path() + "/in/c.jpg", home.path() + "/in/d.jpg"});
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        items = r.out.split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(items.size(), 4);
+    }
+
+    Result vkctl(const QStringList &args)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+        env.insert("XDG_DATA_HOME", home.path() + "/data");
+        env.insert("XDG_CACHE_HOME", home.path() + "/cache");
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(VKCTL_PATH), args);
+        p.waitForFinished(30000);
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    QString sourceDir() const { return home.path() + "/data/Quorient/Vellumark/svkbook"; }
+    QString fileObjectDir() const { return sourceDir() + "/folder"; }
+
+    // What another SQLite tool does to the closed library.
+    void tamper(const QString &sql)
+    {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(sourceDir() + "/svkbook.db").constData(), &db), SQLITE_OK);
+        char *err = nullptr;
+        const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err);
+        EXPECT_EQ(rc, SQLITE_OK) << (err ? err : "") << " in " << sql.toStdString();
+        sqlite3_free(err);
+        sqlite3_close(db);
+    }
+
+    // Points item `oid`'s media at dir + name, as an internal copy.
+    void pointAt(const QString &oid, const QString &dir, const QString &name)
+    {
+        tamper(
+            QStringLiteral("update _vk_fileobj set dir='%1', name='%2' where id=(select media from MediaData "
+                           "where _vk_oid=%3)")
+                .arg(dir, name, QString::number(oid.toLongLong())));
+    }
+
+    QString copies() const { return QDir(fileObjectDir()).entryList(QDir::Files).join(' '); }
+
+    QTemporaryDir home;
+    QString folder;
+    QStringList items;
+};
+
+struct Canary
+{
+    QString path;
+    QByteArray hash;
+    static Canary make(const QString &path, const QByteArray &content)
+    {
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(content);
+        f.close();
+        return {path, QCryptographicHash::hash(content, QCryptographicHash::Sha256)};
+    }
+    bool intact() const
+    {
+        QFile f(path);
+        return QFileInfo(path).isFile() && !QFileInfo(path).isSymLink() && f.open(QIODevice::ReadOnly) &&
+               QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256) == hash;
+    }
+};
+
+TEST_F(HostileDatabase, CanariesNamedByATamperedCatalogueSurviveEveryCommand)
+{
+    const QString outside = home.path() + "/some/dir";
+    QDir().mkpath(outside);
+    const Canary doc = Canary::make(outside + "/important.doc", "the user's only copy");
+    const Canary internalNamed = Canary::make(outside + "/vk0000000000d1.jpg", "looks like ours");
+    const Canary trashed = Canary::make(outside + "/trashed.txt", "never delete me");
+    QFile::link(doc.path, home.path() + "/link.doc");
+
+    pointAt(items[0], outside + "/", "important.doc");
+    pointAt(items[1], outside + "/", "vk0000000000d1.jpg");
+    pointAt(items[2], fileObjectDir() + "/", "../../../../link.doc");
+    tamper("insert into _vk_trash(path) values ('" + trashed.path + "')");
+    tamper("drop trigger \"_vk_MediaData_media_del\"");
+    const QString before = copies();
+
+    auto allIntact = [&] { return doc.intact() && internalNamed.intact() && trashed.intact(); };
+    const QList<QStringList> commands = {
+        {"ls", folder},
+        {"ls", folder, "--json"},
+        {"check"},
+        {"info", items[0]},
+        {"info", items[1]},
+        {"export", items[0], home.path() + "/out0.doc"},
+        {"export", items[1], home.path() + "/out1.jpg"},
+        {"export", items[2], home.path() + "/out2.png", "--format", "png"},
+        {"search", "--text", "a"},
+        {"folder", "ls", "--tree"},
+        {"check"},
+        {"check", "--repair"},
+        {"rm", items[3]},
+        {"rm", items[0]},
+        {"check", "--repair"},
+    };
+    for (const QStringList &args : commands) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const Result r = vkctl(args);
+        EXPECT_TRUE(allIntact()) << r.out.toStdString() << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains("moved")) << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains("Media file(s) lost!")) << r.err.toStdString();
+        if (args[0] == "export") {
+            EXPECT_EQ(r.code, 1);
+            EXPECT_FALSE(QFileInfo::exists(args[2]));
+        }
+        if (&args == &commands.front()) {
+            EXPECT_TRUE(r.err.contains("restored the engine's trigger MediaData _vk_MediaData_media_del"))
+                << r.err.toStdString();
+        }
+        if (args == QStringList{"check"}) {
+            EXPECT_EQ(r.code, 1);
+            for (int i = 0; i < 3; ++i)
+                EXPECT_TRUE(r.out.contains(QRegularExpression("^bad: MediaData " + items[i] + " media ",
+                                                              QRegularExpression::MultilineOption)))
+                    << r.out.toStdString();
+            EXPECT_TRUE(r.out.contains("bad: MediaData " + items[0] + " media " + doc.path + "\n"));
+        }
+        if (args == QStringList{"check", "--repair"}) {
+            // The real copies of the tampered items are kept: their rows' names were changed, not freed.
+            EXPECT_FALSE(r.out.contains("removed:")) << r.out.toStdString();
+        }
+    }
+    EXPECT_TRUE(QFileInfo(home.path() + "/link.doc").isSymLink());
+    // The items removed through the program took their own copies (picture and thumbnail) with
+    // them, and nothing else: items[0]'s picture was never its to take.
+    EXPECT_EQ(copies().split(' ').size(), before.split(' ').size() - 3) << copies().toStdString();
+}
+
+TEST_F(HostileDatabase, StatementsOnTheEnginesTablesAreRefused)
+{
+    const QStringList refused = {"drop table _vk_fileobj", "alter table _vk_fileobj rename to zz",
+                                 "delete from _vk_fileobj where id<5",
+                                 "drop trigger _vk_MediaData_media_del"};
+    for (const QString &sql : refused) {
+        SCOPED_TRACE(sql.toStdString());
+        const Result r = vkctl({"sql", sql});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_TRUE(r.err.contains("belongs to the storage engine")) << r.err.toStdString();
+    }
+    Result r = vkctl({"sql", "select 1; drop table Flag_Table"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains("more than one statement")) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_EQ(vkctl({"sql", "select count(*) from SYSTABLE where TABLE_NAME='Flag_Table'"}).out, "1\n");
+    r = vkctl({"check"});
+    EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_EQ(vkctl({"ls", folder}).out.count('\n'), 4);
+}
+
+TEST_F(HostileDatabase, RepairRebuildsTheCatalogueAnotherToolRemoved)
+{
+    const QString before = copies();
+    struct Case
+    {
+        const char *damage;
+        bool mappingKept;
+    };
+    for (const Case &c :
+         {Case{"alter table _vk_fileobj rename to zz", true}, Case{"drop table _vk_fileobj", false}}) {
+        SCOPED_TRACE(c.damage);
+        tamper(c.damage);
+        Result r = vkctl({"ls", folder});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_TRUE(r.err.contains("check --repair")) << r.err.toStdString();
+        r = vkctl({"check", "--repair"});
+        EXPECT_TRUE(r.out.contains("rebuilt: ")) << r.out.toStdString() << r.err.toStdString();
+        EXPECT_FALSE(r.out.contains("removed:")) << r.out.toStdString();
+        EXPECT_EQ(copies(), before);
+        r = vkctl({"ls", folder});
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out.count('\n'), 4);
+        r = vkctl({"check"});
+        EXPECT_EQ(r.code == 0, c.mappingKept) << r.out.toStdString() << r.err.toStdString();
+        // Kept copies are never taken for orphans, by this check or the next repair.
+        EXPECT_FALSE(r.out.contains("orphan:")) << r.out.toStdString();
+        r = vkctl({"check", "--repair"});
+        EXPECT_FALSE(r.out.contains("removed:")) << r.out.toStdString();
+        EXPECT_EQ(copies(), before);
+    }
+}
+
+TEST_F(HostileDatabase, RowsDeletedFromTheCatalogueLeaveTheirCopiesKept)
+{
+    const QString before = copies();
+    tamper("delete from _vk_fileobj where id<=2");
+    Result r = vkctl({"check"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.contains("is not in the catalogue")) << r.out.toStdString();
+    r = vkctl({"check", "--repair"});
+    EXPECT_TRUE(r.out.contains("kept: ")) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains("removed:")) << r.out.toStdString();
+    EXPECT_EQ(copies(), before);
+    EXPECT_FALSE(vkctl({"check", "--repair"}).out.contains("removed:"));
+    EXPECT_EQ(copies(), before);
+}
+
+TEST_F(HostileDatabase, AConversionOntoTheStoredCopyIsRefused)
+{
+    const QString stored =
+        vkctl({"sql", "select filename(media) from MediaData where OID=?", "--param", items[0]})
+            .out.trimmed();
+    ASSERT_TRUE(stored.startsWith(fileObjectDir())) << stored.toStdString();
+    QFile f(stored);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray jpeg = f.readAll();
+    f.close();
+    // A plain export onto the copy leaves it as it is; a conversion is refused.
+    for (const QStringList &args : {QStringList{"export", items[0], stored, "--format", "png"},
+                                    QStringList{"export", items[0], stored}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const Result r = vkctl(args);
+        if (args.size() > 3) {
+            EXPECT_EQ(r.code, 1);
+            EXPECT_TRUE(r.err.contains("onto itself")) << r.err.toStdString();
+        }
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), jpeg);
+        f.close();
+    }
+    EXPECT_EQ(vkctl({"check"}).code, 0);
+}
+
+TEST_F(HostileDatabase, AStaleJournalIsNamedAndRemoved)
+{
+    // Left by an import killed at the wrong moment: empty, and nobody holds its lock.
+    for (const char *name : {".vk-pending-99999999-0000abcd", ".vk-making-99999999-0000abce"}) {
+        QFile j(fileObjectDir() + "/" + name);
+        ASSERT_TRUE(j.open(QIODevice::WriteOnly));
+    }
+    Result r = vkctl({"check"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.contains("stale: " + fileObjectDir() + "/.vk-pending-99999999-0000abcd\n"))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("stale: " + fileObjectDir() + "/.vk-making-99999999-0000abce\n"))
+        << r.out.toStdString();
+    r = vkctl({"check", "--repair"});
+    EXPECT_TRUE(r.out.contains("removed: " + fileObjectDir() + "/.vk-pending-99999999-0000abcd\n"))
+        << r.out.toStdString();
+    EXPECT_EQ(QDir(fileObjectDir()).entryList(QDir::Files | QDir::Hidden),
+              QDir(fileObjectDir()).entryList(QDir::Files));
+    EXPECT_EQ(vkctl({"check"}).code, 0);
+}
+
+TEST_F(HostileDatabase, CheckNamesALostLinkByItsRow)
+{
+    const QString linked = home.path() + "/in/linked.jpg";
+    ASSERT_TRUE(QFile::copy(home.path() + "/in/a.jpg", linked));
+    Result r = vkctl({"import", folder, linked, "--external"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString oid = r.out.trimmed();
+    ASSERT_TRUE(QFile::remove(linked));
+    r = vkctl({"check"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.contains("lost: MediaData " + oid + " media " + linked + "\n")) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains(QRegularExpression("^lost: /", QRegularExpression::MultilineOption)));
+}
+
+TEST_F(HostileDatabase, FolderTitlesMayNotBeBlank)
+{
+    for (const QStringList &args :
+         {QStringList{"folder", "add", ""}, QStringList{"folder", "add", "   "},
+          QStringList{"folder", "add", "Pictures/ \t"}, QStringList{"folder", "rename", "Pictures", ""},
+          QStringList{"folder", "rename", "Pictures", "  "}}) {
+        SCOPED_TRACE(args.join('|').toStdString());
+        const Result r = vkctl(args);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_TRUE(r.err.contains("Folder title cannot be empty!")) << r.err.toStdString();
+    }
+    EXPECT_EQ(vkctl({"folder", "ls"}).out.count('\n'), 1);
+}
+
+} // namespace
