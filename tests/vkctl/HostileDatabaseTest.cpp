@@ -320,3 +320,39 @@ TEST_F(HostileDatabase, FolderTitlesMayNotBeBlank)
 }
 
 } // namespace
+
+namespace {
+
+// The configuration names a new file-object directory: a command that only reads moves nothing
+// and still finds the copies; the next command that writes brings them along.
+TEST_F(HostileDatabase, OnlyAWritingCommandMovesTheCopiesToANewDirectory)
+{
+    const QString before = copies();
+    const QString moved = home.path() + "/elsewhere";
+    QDir().mkpath(moved);
+    const QString config = home.path() + "/config/Quorient/Vellumark/vkconfig.ini";
+    QFile f(config);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QByteArray text = f.readAll();
+    f.close();
+    ASSERT_TRUE(text.contains("DB_FODIR=\"" + fileObjectDir().toUtf8() + "\"")) << text.toStdString();
+    text.replace("DB_FODIR=\"" + fileObjectDir().toUtf8() + "\"", "DB_FODIR=\"" + moved.toUtf8() + "\"");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+    f.close();
+
+    Result r = vkctl({"ls", folder});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("moved")) << r.err.toStdString();
+    EXPECT_EQ(copies(), before);
+    r = vkctl({"export", items[0], home.path() + "/out.jpg"});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+
+    r = vkctl({"keyword", "add", "k"});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("moved 8 file objects")) << r.err.toStdString();
+    EXPECT_EQ(QDir(moved).entryList(QDir::Files).join(' '), before);
+    EXPECT_EQ(vkctl({"check"}).code, 0);
+}
+
+} // namespace
