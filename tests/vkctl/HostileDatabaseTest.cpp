@@ -15,6 +15,10 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
 namespace {
 
 struct Result
@@ -353,6 +357,90 @@ TEST_F(HostileDatabase, OnlyAWritingCommandMovesTheCopiesToANewDirectory)
     EXPECT_TRUE(r.err.contains("moved 8 file objects")) << r.err.toStdString();
     EXPECT_EQ(QDir(moved).entryList(QDir::Files).join(' '), before);
     EXPECT_EQ(vkctl({"check"}).code, 0);
+}
+
+} // namespace
+
+namespace {
+
+// A library on a small file system of its own that its imports fill up.
+class FullDisk : public HostileDatabase
+{
+protected:
+    void SetUp() override
+    {
+        mountPoint = home.path() + "/small";
+        QDir().mkpath(mountPoint);
+        if (::geteuid() != 0 ||
+            ::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, "size=20m") != 0)
+            GTEST_SKIP() << "a full disk needs a small file system: mounting a 20 MB tmpfs needs root";
+        mounted = true;
+    }
+    void TearDown() override
+    {
+        if (mounted)
+            ::umount2(QFile::encodeName(mountPoint).constData(), MNT_DETACH);
+    }
+    qint64 freeBytes() const
+    {
+        struct statvfs vfs = {};
+        ::statvfs(QFile::encodeName(mountPoint).constData(), &vfs);
+        return qint64(vfs.f_bavail) * qint64(vfs.f_frsize);
+    }
+
+    QString mountPoint;
+    bool mounted = false;
+};
+
+TEST_F(FullDisk, EveryFailureNamesTheFullDiskAndRmStillFreesIt)
+{
+    ASSERT_EQ(vkctl({"init", "small", "--dir", mountPoint + "/lib"}).code, 0);
+    EXPECT_TRUE(QFileInfo(mountPoint + "/lib/small.db.vk-reserve").isFile());
+    Result r = vkctl({"--source", "small", "folder", "add", "P"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QDir().mkpath(home.path() + "/big");
+    QStringList files;
+    for (int i = 0; i < 24; ++i) {
+        QFile f(home.path() + QStringLiteral("/big/f%1.bin").arg(i, 2, 10, QLatin1Char('0')));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        QByteArray bytes(1 << 20, '\0');
+        for (qsizetype k = 0; k < bytes.size(); k += 64)
+            bytes[k] = char(i * 7 + k);
+        f.write(bytes);
+        files << f.fileName();
+    }
+    r = vkctl(QStringList{"--source", "small", "import", "P"} + files);
+    EXPECT_NE(r.code, 0);
+    EXPECT_TRUE(r.err.contains("skipped ")) << r.err.toStdString();
+    for (const QString &line : r.err.split('\n', Qt::SkipEmptyParts))
+        EXPECT_TRUE(line.contains("(20914)")) << line.toStdString();
+    // What is left of the disk, but for a few blocks, goes to another file.
+    {
+        QFile filler(mountPoint + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, 'f');
+        while (freeBytes() > 40 * 1024 && filler.write(block) == block.size())
+            filler.flush();
+    }
+    for (const QStringList &args : {QStringList{"folder", "add", "Q"}, QStringList{"keyword", "add", "kw"},
+                                    QStringList{"import", "P", files.last()}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        r = vkctl(QStringList{"--source", "small"} + args);
+        EXPECT_NE(r.code, 0);
+        EXPECT_TRUE(r.err.contains("(20914)")) << r.err.toStdString();
+    }
+    // The library that filled its disk is freed through the program.
+    const QStringList listed = vkctl({"--source", "small", "ls", "P"}).out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(listed.size(), 3);
+    const qint64 before = freeBytes();
+    r = vkctl({"--source", "small", "rm", listed[0].section('\t', 0, 0), listed[1].section('\t', 0, 0),
+               listed[2].section('\t', 0, 0)});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(vkctl({"--source", "small", "ls", "P"}).out.count('\n'), listed.size() - 3);
+    EXPECT_GT(freeBytes(), before + 2 * (1 << 20));
+    EXPECT_TRUE(QFileInfo(mountPoint + "/lib/small.db.vk-reserve").isFile());
+    r = vkctl({"--source", "small", "check"});
+    EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
 }
 
 } // namespace

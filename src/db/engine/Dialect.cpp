@@ -279,6 +279,7 @@ Translation translate(const std::string &sql)
     const bool isAlterAdd =
         is(first, "alter") && sig.size() > 4 && is(*sigTok(1), "table") && is(*sigTok(3), "add");
     const bool isDropTable = is(first, "drop") && sig.size() > 2 && is(*sigTok(1), "table");
+    tr.frees = isDropTable || is(first, "delete");
     const bool isUpdate = is(first, "update");
     // "replace into" is an insert; so is "with ... insert", whose rows need their OIDs all the same.
     bool isInsert = is(first, "insert") || is(first, "replace");

@@ -24,6 +24,7 @@
 #include <strings.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -585,12 +586,53 @@ public:
             if (target.empty() || !ec || !fs::exists(target))
                 done.push_back(rowid);
         }
+        ensureReserve();
         if (exec("begin immediate") != SQLITE_OK)
             return;
         for (sqlite3_int64 rowid : done)
             exec("delete from main._vk_trash where rowid=" + std::to_string(rowid));
         if (exec("commit") != SQLITE_OK)
             exec("rollback");
+    }
+
+    // The reserve: a file beside the database holding space that only a deletion may use. A
+    // library that filled its disk can then still delete rows (SQLite needs room in its log to
+    // do so) and so free its copies; the reserve is made again once there is room.
+    static constexpr off_t ReserveBytes = 1 << 20;
+
+    std::string reservePath() const { return databasePath + ".vk-reserve"; }
+
+    off_t freeBytes() const
+    {
+        struct statvfs vfs = {};
+        if (::statvfs(fs::path(databasePath).parent_path().c_str(), &vfs) != 0)
+            return -1;
+        return off_t(vfs.f_bavail) * off_t(vfs.f_frsize);
+    }
+
+    void ensureReserve()
+    {
+        struct stat st = {};
+        if (databasePath.empty() || ::stat(reservePath().c_str(), &st) == 0)
+            return;
+        const off_t free = freeBytes();
+        if (free >= 0 && free < 2 * ReserveBytes)
+            return;
+        const int fd = ::open(reservePath().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return;
+        const bool made = ::posix_fallocate(fd, 0, ReserveBytes) == 0;
+        ::close(fd);
+        if (!made)
+            ::unlink(reservePath().c_str());
+    }
+
+    // Before a statement that frees space: on a full disk the reserve gives it room.
+    void releaseReserveIfFull()
+    {
+        const off_t free = freeBytes();
+        if (free >= 0 && free < ReserveBytes)
+            ::unlink(reservePath().c_str());
     }
 
     // The journal of copies in progress: a file in the file-object directory, locked for as
@@ -1553,6 +1595,7 @@ int runSpecial(DbConnection *c, const Translation &tr, const std::vector<std::st
         return ok();
     }
     case Translation::DropTable: {
+        c->releaseReserveIfFull();
         // In a savepoint of its own, inside a transaction too: a drop that fails leaves no
         // file of the table on the way out.
         if (c->exec("savepoint vk_drop") != SQLITE_OK)
@@ -1669,6 +1712,8 @@ int runStep(DbStatement *st, std::string *oid)
         sqlite3_bind_int64(st->stmt, index, fileIds.back());
     }
 
+    if (tr.frees)
+        c->releaseReserveIfFull();
     const sqlite3_int64 oidBefore = c->nextOid;
     int rc = sqlite3_step(st->stmt);
     st->executed = true;
@@ -1818,6 +1863,7 @@ int DbConnect(DbConnection **connection, const std::string &dataSource, const st
     if (openDatabase(c.get(), false) != DbOk)
         return DbFailed;
     c->refreshTrustedDirs(true);
+    c->ensureReserve();
     *connection = c.release();
     return ok();
 }
@@ -1863,6 +1909,7 @@ int DbCreate(const std::string &dataSource, DbEnvironment *environment, DbConnec
         return DbFailed;
     }
     c->refreshTrustedDirs(true);
+    c->ensureReserve();
     *connection = c.release();
     return ok();
 }
@@ -2309,9 +2356,12 @@ int DbCommit(DbConnection *connection)
         return ok();
     const int rc = connection->exec("commit");
     if (rc != SQLITE_OK) {
-        const int err = connection->sqliteError(rc);
+        connection->sqliteError(rc);
+        const int code = t_lastError;
+        const std::string text = t_lastErrorText;
         DbRollback(connection);
-        return err;
+        // The rollback succeeded; the commit's failure is what the caller is told.
+        return fail(code, text);
     }
     connection->afterCommit();
     return ok();
