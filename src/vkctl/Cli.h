@@ -8,6 +8,7 @@
 
 #include <QCommandLineOption>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +36,10 @@ struct GlobalOptions
 };
 
 class Call;
+
+// The arguments whose bytes the locale's encoding cannot decode, as they were given to the
+// commands (each such byte written \xNN).
+QSet<QString> &undecodableArguments();
 
 struct Command
 {

@@ -67,6 +67,7 @@ int runImport(Call &call)
     roots.thumbnailer = mediaThumbnail;
     MediaImport importer(roots);
     importer.recursive = call.isSet(QStringLiteral("recursive"));
+    importer.undecodablePaths = undecodableArguments();
     importer.tileWidth = display.DefaultPanelWidth;
     importer.tileHeight = display.DefaultPanelHeight;
     importer.tileBorder = display.DefaultPanelBorderWidth;

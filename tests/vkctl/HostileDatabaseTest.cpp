@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -441,6 +442,45 @@ TEST_F(FullDisk, EveryFailureNamesTheFullDiskAndRmStillFreesIt)
     EXPECT_TRUE(QFileInfo(mountPoint + "/lib/small.db.vk-reserve").isFile());
     r = vkctl({"--source", "small", "check"});
     EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// A file named on the command line with bytes the locale cannot decode is skipped with that
+// reason and its name shown \xNN, as an entry of a directory is; the good names beside it import.
+TEST_F(HostileDatabase, ANameGivenInBytesTheLocaleCannotDecodeIsSkippedForThatReason)
+{
+    const QByteArray dir = QFile::encodeName(home.path() + "/in");
+    const QByteArray raw = dir + "/caf\xe9.jpg";
+    {
+        QFile good(home.path() + "/in/a.jpg");
+        ASSERT_TRUE(good.open(QIODevice::ReadOnly));
+        const QByteArray bytes = good.readAll();
+        const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+        ::close(fd);
+    }
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+    env.insert("XDG_DATA_HOME", home.path() + "/data");
+    env.insert("XDG_CACHE_HOME", home.path() + "/cache");
+    env.insert("VK_DIR", QString::fromUtf8(dir));
+    p.setProcessEnvironment(env);
+    // The shell hands the bytes over as they are; QProcess would encode a QString first.
+    p.start("/bin/sh",
+            {"-c", "exec \"$0\" import \"$1\" \"$(printf '%s/caf\\351.jpg' \"$VK_DIR\")\" \"$VK_DIR/b.jpg\"",
+             QStringLiteral(VKCTL_PATH), folder});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), 2) << err.toStdString();
+    EXPECT_EQ(err, "vkctl: skipped " + home.path() +
+                       "/in/caf\\xE9.jpg: its name is not valid in the locale's encoding\n");
+    EXPECT_FALSE(err.contains(QChar(QChar::ReplacementCharacter)));
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()).count('\n'), 1);
 }
 
 } // namespace
