@@ -6,6 +6,7 @@
 #include "Connection.h"
 #include "DbFolder.h"
 #include "FolderNames.h"
+#include "ImageCodec.h"
 #include "KeyWords.h"
 #include "MediaTypes.h"
 #include "OptionStore.h"
@@ -184,6 +185,8 @@ QString formatName(int type)
 // A picture's size from its header where the reader can tell it, else from the picture.
 QSize pictureSize(const QString &path, int type)
 {
+    if (!declaredSizesSound(path))
+        return QSize();
     QImageReader reader(path);
     const QSize size = reader.size();
     if (size.isValid())
