@@ -218,6 +218,7 @@ public:
     // While a statement of the program is compiled, the authorizer refuses what would write,
     // drop or alter the engine's own tables and triggers; `refusal` says why it refused.
     bool guardProgram = false;
+    bool alteringProgramTable = false; // the statement compiled alters a table of the program's
     std::string refusal;
     std::vector<std::string> restoredTriggers; // "TABLE TRIGGER" put back when this connection opened
 
@@ -389,6 +390,7 @@ public:
         const char *tail = nullptr;
         refusal.clear();
         refusalCode = ErrEngineTable;
+        alteringProgramTable = false;
         guardProgram = true;
         rc = sqlite3_prepare_v3(db, sql.c_str(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &s, &tail);
         guardProgram = false;
@@ -894,7 +896,7 @@ bool isEngineName(const char *name)
 int authorize(void *arg, int action, const char *a, const char *b, const char *, const char *trigger)
 {
     auto *c = static_cast<DbConnection *>(arg);
-    if (!c->guardProgram || isEngineName(trigger))
+    if (!c->guardProgram || isEngineName(trigger) || c->alteringProgramTable)
         return SQLITE_OK;
     const char *what = nullptr;
     switch (action) {
@@ -919,6 +921,10 @@ int authorize(void *arg, int action, const char *a, const char *b, const char *,
         break;
     case SQLITE_ALTER_TABLE:
         what = isEngineName(b) ? b : nullptr;
+        // Renaming one of the program's tables makes SQLite read its triggers (the engine's
+        // among them) again, which is no writing of the engine's tables.
+        if (!what)
+            c->alteringProgramTable = true;
         break;
     case SQLITE_CREATE_INDEX:
     case SQLITE_DROP_INDEX:
