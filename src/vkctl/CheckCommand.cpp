@@ -249,11 +249,17 @@ QList<Command> checkCommands()
         "and its files, one line for each thing it finds: \"integrity: ...\" (SQLite's own check of "
         "every page), \"missing: TABLE OID COLUMN PATH\" (a row whose copy in the file-object "
         "directory is gone), \"lost: TABLE OID COLUMN PATH\" (a linked file that is no longer where "
-        "it was) and \"orphan: PATH\" (a copy no row holds, left by a crash). Exits 1 when anything "
-        "is wrong.\n\n"
-        "--repair removes the orphans (\"removed: PATH\") and salvages a damaged database: every row "
-        "that can still be read goes into a rebuilt database, and the damaged file is kept beside it. "
-        "It never touches a linked file.");
+        "it was), \"bad: TABLE OID COLUMN NAME\" (a stored copy whose name in the catalogue is not a "
+        "plain name inside the file-object directory; it is never opened), \"trigger: TABLE NAME "
+        "restored\" (an engine trigger another program dropped), \"orphan: PATH\" (a copy no row "
+        "holds, left by a crash) and \"stale: PATH\" (the journal of a program that is gone). Exits 1 "
+        "when anything is wrong.\n\n"
+        "--repair removes the orphans and stale journals (\"removed: PATH\"), rebuilds the engine's "
+        "own tables from what is stored when another program removed or renamed them (\"rebuilt: "
+        "...\", with every copy the catalogue no longer names kept: \"kept: PATH\"), and salvages a "
+        "damaged database: every row that can still be read goes into a rebuilt database, and the "
+        "damaged file is kept beside it. It never touches a linked file, and removes no orphan while "
+        "the catalogue names copies outside the file-object directory.");
     check.options = {QCommandLineOption(
         QStringLiteral("repair"), QStringLiteral("remove orphan copies and salvage a damaged database"))};
     check.examples = {QStringLiteral("vkctl check --repair")};
