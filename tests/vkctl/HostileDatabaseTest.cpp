@@ -259,15 +259,21 @@ TEST_F(HostileDatabase, AConversionOntoTheStoredCopyIsRefused)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray jpeg = f.readAll();
     f.close();
-    // A plain export onto the copy leaves it as it is; a conversion is refused.
-    for (const QStringList &args : {QStringList{"export", items[0], stored, "--format", "png"},
-                                    QStringList{"export", items[0], stored}}) {
+    // Nothing is written into the file-object directory: not onto the item's own copy, converted
+    // or not, not onto another item's, not as a new file beside them.
+    const QString other =
+        vkctl({"sql", "select filename(media) from MediaData where OID=?", "--param", items[1]})
+            .out.trimmed();
+    for (const QStringList &args :
+         {QStringList{"export", items[0], stored, "--format", "png"}, QStringList{"export", items[0], stored},
+          QStringList{"export", items[0], other},
+          QStringList{"export", items[0], fileObjectDir() + "/new.png"},
+          QStringList{"thumb", items[0], other}}) {
         SCOPED_TRACE(args.join(' ').toStdString());
         const Result r = vkctl(args);
-        if (args.size() > 3) {
-            EXPECT_EQ(r.code, 1);
-            EXPECT_TRUE(r.err.contains("onto itself")) << r.err.toStdString();
-        }
+        EXPECT_EQ(r.code, 1);
+        EXPECT_TRUE(r.err.contains("file-object directory")) << r.err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(fileObjectDir() + "/new.png"));
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_EQ(f.readAll(), jpeg);
         f.close();
