@@ -1610,12 +1610,16 @@ int runSpecial(DbConnection *c, const Translation &tr, const std::vector<std::st
         const std::string t = "main." + quoteIdentifier(tr.table);
         for (const std::string &col : c->columnsOf(tr.table, true)) {
             const std::string q = quoteIdentifier(col);
+            // Only the objects this table held: a copy a repair kept for no row stays kept.
+            const std::string held =
+                " and id in (select " + q + " from " + t + " where typeof(" + q + ")='integer')";
             rc = c->exec(
                 "update main._vk_fileobj set refs=refs-h.n from (select " + q +
                 " as id, count(*) as n from " + t + " where typeof(" + q + ")='integer' group by " + q +
                 ") as h where h.id=_vk_fileobj.id;"
                 "insert into main._vk_trash(path) select dir||name from main._vk_fileobj where type=0 "
-                "and refs<=0; delete from main._vk_fileobj where refs<=0;");
+                "and refs<=0" +
+                held + "; delete from main._vk_fileobj where refs<=0" + held + ";");
             if (rc != SQLITE_OK)
                 break;
         }

@@ -283,6 +283,11 @@ TEST_F(EngineTrust, RepairRebuildsTheEnginesTablesFromWhatIsStored)
         EXPECT_EQ(run(d, "insert into Folder (Title) values ('f')"), DbOk) << DbErrorText();
         EXPECT_EQ(run(d, "delete from MediaData where OID=?", {text(next)}), DbOk);
         EXPECT_EQ(QDir(fresh.fileObjectDir()).entryList(QDir::Files), copies);
+        // Dropping another table with copies of its own takes those only.
+        ASSERT_EQ(run(d, "create table Extra (f file)"), DbOk) << DbErrorText();
+        ASSERT_EQ(run(d, "insert into Extra (f) values (?)", {file(fresh.writeFile("e.jpg", "e"))}), DbOk);
+        ASSERT_EQ(run(d, "drop table Extra"), DbOk) << DbErrorText();
+        EXPECT_EQ(QDir(fresh.fileObjectDir()).entryList(QDir::Files), copies);
     }
 }
 
