@@ -1,6 +1,7 @@
 #include "ConnectChecks.h"
 
 #include "Connection.h"
+#include "Engine.h"
 #include "Messages.h"
 
 namespace vk {
@@ -11,6 +12,9 @@ bool RunConnectChecks(Connection &c, ConnectChecks &checks)
         if (checks.status)
             checks.status(vkMessage(name));
     };
+    for (const std::string &trigger : vkdb::DbRestoredTriggers(c.handle()))
+        checks.changes.append(
+            QStringLiteral("restored the engine's trigger %1").arg(QString::fromStdString(trigger)));
     status("IntegrationCheck");
     if (!IntegrationCheck(c, checks.integration, checks.status, &checks.changes))
         return false;

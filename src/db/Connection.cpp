@@ -41,7 +41,13 @@ void Connection::setTempFilePrefix(const QString &prefix)
 
 void Connection::report(const QString &text) const
 {
-    if (m_ui)
+    if (!m_ui)
+        return;
+    // The program's own text says what failed; on a full disk the engine's says why.
+    if (vkdb::DbLastError() == vkdb::ErrDiskFull && !text.contains(QLatin1String("(20914)")))
+        m_ui->showMessage(text + QLatin1Char('\n') + QString::fromStdString(vkdb::DbErrorText()),
+                          UiServices::Icon::Warning);
+    else
         m_ui->showMessage(text, UiServices::Icon::Warning);
 }
 
@@ -70,7 +76,12 @@ bool Transaction::commit()
     if (!m_active)
         return false;
     m_active = false;
-    return vkdb::DbCommit(m_connection.handle()) == vkdb::DbOk;
+    if (vkdb::DbCommit(m_connection.handle()) == vkdb::DbOk)
+        return true;
+    // Nothing of the work was stored: the person is told why, whatever the caller adds.
+    m_connection.report(vkMessage(MsgDatabaseSystemError) + QLatin1Char('\n') +
+                        QString::fromStdString(vkdb::DbErrorText()));
+    return false;
 }
 
 void Transaction::rollback()

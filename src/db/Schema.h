@@ -76,6 +76,7 @@ bool ConvertKeywords(Connection &c);
 struct IntegrationState
 {
     bool done = false;
+    bool relocate = true; // false: only look (a command that only reads never moves a file)
     QStringList lostFiles;
 };
 

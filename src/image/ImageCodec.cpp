@@ -177,6 +177,14 @@ QImage decode(const QString &path, int type, int longSide, QString *error)
     QSize natural = picture::headerSize(kind, head);
     if (natural.isValid() && !fits(natural))
         return failed(error, tooLargeText(path, natural));
+    // Every chunk's length against the file, before the reader allocates what it declares; what
+    // the metadata chunks hold is drawn from the budget with the pixels.
+    qint64 metadataBytes = 0;
+    if (kind == Kind::Png) {
+        QString problem;
+        if (!picture::pngChunksSound(file, problem, metadataBytes))
+            return failed(error, damagedText(path, problem));
+    }
     QByteArray qtFormat = picture::qtFormat(kind);
     bool qtReads = false;
     bool turned = false;
@@ -252,7 +260,8 @@ QImage decode(const QString &path, int type, int longSide, QString *error)
                 reader.setScaledSize(turned ? target.transposed() : target);
         }
         const DecodeBudget::Lease lease = decodeBudget().acquire(
-            qtReadBytes(natural, qtPixels, turned ? target.transposed() : target, scaling, turned));
+            qtReadBytes(natural, qtPixels, turned ? target.transposed() : target, scaling, turned) +
+            metadataBytes);
         QImage image;
         if (reader.read(&image) && !image.isNull()) {
             if (longSide > 0 && !target.isValid())
@@ -366,6 +375,22 @@ bool isOpaque(const QImage &image)
                 return false;
     }
     return true;
+}
+
+bool declaredSizesSound(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return true; // the reader says what is wrong with it
+    const QByteArray head = file.read(8);
+    if (head != QByteArray("\x89PNG\r\n\x1A\n", 8))
+        return true;
+    QString problem;
+    qint64 metadata = 0;
+    if (picture::pngChunksSound(file, problem, metadata))
+        return true;
+    failed(error, damagedText(path, problem));
+    return false;
 }
 
 bool loadImage(const QString &path, QImage &out, QString *error, int type)

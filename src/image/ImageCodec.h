@@ -67,6 +67,11 @@ void initImageLibrary(const char *argv0);
 // picture that would need it is refused as too large.
 QString pictureWorkDirectory();
 
+// Whether what the file's structure declares (a PNG's chunk lengths) fits the file and the
+// limits of its kind, so that a reader may be let at it; `error` says why not. Files of other
+// formats answer true here: loadImage checks their headers itself.
+bool declaredSizesSound(const QString &path, QString *error = nullptr);
+
 // Reads the first picture of `path` into `out`. On failure `out` is null and `error`
 // (when given) says why in words a person can act on.
 bool loadImage(const QString &path, QImage &out, QString *error, int type = itAuto);

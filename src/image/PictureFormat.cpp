@@ -517,6 +517,67 @@ QSize headerSize(Kind kind, const QByteArray &head)
     return QSize();
 }
 
+bool pngChunksSound(QIODevice &file, QString &problem, qint64 &ancillaryBytes)
+{
+    problem.clear();
+    ancillaryBytes = 0;
+    const qint64 size = file.size();
+    qint64 at = 8;
+    while (at + 8 <= size && file.seek(at)) {
+        const QByteArray chunk = file.read(8);
+        if (chunk.size() < 8)
+            break;
+        const qint64 length = qFromBigEndian<quint32>(chunk.constData());
+        const QByteArray type = chunk.mid(4, 4);
+        bool named = true;
+        for (char ch : type)
+            named = named && ((ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z'));
+        if (!named) {
+            problem = QStringLiteral("a chunk of the file has no proper name");
+            return false;
+        }
+        const QString shownType = QString::fromLatin1(type);
+        // The format caps a chunk at 2^31 - 1 bytes; a decoder takes the length on trust.
+        if (length > 0x7fffffffLL) {
+            problem = QStringLiteral("the chunk %1 declares %2 bytes, more than any chunk may hold")
+                          .arg(shownType)
+                          .arg(length);
+            return false;
+        }
+        const qint64 held = size - at - 12;
+        const bool last = type == "IDAT" || type == "IEND";
+        // A cut-off picture shows as incomplete; a metadata chunk that claims more than is
+        // there would be allocated whole before that came out.
+        if (length > held && !last) {
+            problem = QStringLiteral("the chunk %1 declares %2 bytes, more than the file holds")
+                          .arg(shownType)
+                          .arg(length);
+            return false;
+        }
+        const bool ancillary = (type[0] & 0x20) != 0;
+        if (ancillary) {
+            if (length > MaxPngAncillaryBytes) {
+                problem =
+                    QStringLiteral("the chunk %1 declares %2 bytes, more than a chunk of its kind may hold")
+                        .arg(shownType)
+                        .arg(length);
+                return false;
+            }
+            ancillaryBytes += length;
+        } else if ((type == "IHDR" && length != 13) || (type == "PLTE" && length > 768) ||
+                   (type == "IEND" && length != 0)) {
+            problem = QStringLiteral("the chunk %1 declares %2 bytes, which a chunk of its kind never holds")
+                          .arg(shownType)
+                          .arg(length);
+            return false;
+        }
+        if (type == "IEND")
+            break;
+        at += 12 + length;
+    }
+    return true;
+}
+
 bool pngReadInRows(const QByteArray &head)
 {
     if (head.size() < 29 || head.mid(12, 4) != "IHDR")

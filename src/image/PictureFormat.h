@@ -46,6 +46,15 @@ QSize headerSize(Kind kind, const QByteArray &head);
 // endsEarly() instead.
 bool holdsTooLittle(Kind kind, QIODevice &file, QSize size);
 
+// The chunks of a PNG, walked before any decoder sees the file: the decoder allocates what a
+// chunk declares before it reads it. `problem` is set (and false answered) when a chunk
+// declares more bytes than the file holds after it, or more than a chunk of its kind may
+// carry (MaxPngAncillaryBytes for the metadata chunks: text, profiles, palettes, Exif and
+// chunks of kinds unknown). `ancillaryBytes` is what the metadata chunks hold together,
+// which a decoder may hold beside the pixels.
+inline constexpr qint64 MaxPngAncillaryBytes = 8LL * 1024 * 1024;
+bool pngChunksSound(QIODevice &file, QString &problem, qint64 &ancillaryBytes);
+
 // Whether Qt's PNG reader, asked for a smaller size, reads this PNG (from its first bytes)
 // a row at a time into the smaller picture: 8-bit RGB or RGBA, not interlaced. Others it
 // reads whole and then scales.

@@ -151,6 +151,15 @@ bool ExportMediaFile(const TDbMedia &item, const QString &path, int target, cons
         return false;
     if (!conversion)
         return copyWhole(item.Rec.MediaFile, path, error);
+    // A conversion writes PATH as it reads the picture: onto its own source it would replace the
+    // item's only file (a stored copy, or the user's linked picture) with the converted one.
+    struct stat from = {};
+    struct stat to = {};
+    if (::stat(QFile::encodeName(item.Rec.MediaFile).constData(), &from) == 0 &&
+        ::stat(QFile::encodeName(path).constData(), &to) == 0 && from.st_dev == to.st_dev &&
+        from.st_ino == to.st_ino)
+        return fail(error,
+                    QStringLiteral("The file \"%1\" cannot be copied onto itself.").arg(item.Rec.MediaFile));
     return convert(item.Rec.MediaFile, item.Rec.MediaType, path, target, error);
 }
 

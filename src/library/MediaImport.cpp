@@ -96,7 +96,10 @@ QString readableName(const QByteArray &name)
 class Walker
 {
 public:
-    Walker(const QStringList &paths, bool recursive) : m_paths(paths), m_recursive(recursive) {}
+    Walker(const QStringList &paths, bool recursive, const QSet<QString> &undecodable)
+        : m_paths(paths), m_recursive(recursive), m_undecodable(undecodable)
+    {
+    }
 
     // The next entry; false at the end.
     bool next(Entry &entry)
@@ -156,6 +159,10 @@ private:
 
     void given(const QString &path)
     {
+        if (m_undecodable.contains(path)) {
+            skip(path, QStringLiteral("its name is not valid in the locale's encoding"));
+            return;
+        }
         const QByteArray native = QFile::encodeName(path);
         struct stat st = {};
         if (::stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
@@ -256,6 +263,7 @@ private:
 
     const QStringList m_paths;
     const bool m_recursive;
+    const QSet<QString> m_undecodable;
     qsizetype m_nextPath = 0;
     std::deque<Entry> m_ahead;
     std::vector<Frame> m_stack;
@@ -341,7 +349,7 @@ bool MediaImport::Run(TDbFolder *folder, const QStringList &paths, int mode)
             break;
         }
     }
-    Walker walker(paths, recursive);
+    Walker walker(paths, recursive, undecodablePaths);
 
     // Workers decode a bounded distance ahead of the writer: enough to keep them busy,
     // few enough that cancelling wastes little.
@@ -487,18 +495,26 @@ TDbMedia *ImportDirectory(MediaImport &import, const QString &directory, TDbFold
         return nullptr;
     TDbMedia *tile = nullptr;
     const auto made = import.folderMade;
-    import.folderMade = [&](TDbMedia *t) {
-        if (!tile)
-            tile = t;
-        if (made)
-            made(t);
-    };
-    const bool recursive = import.recursive;
-    import.recursive = true;
-    import.Run(parent, {directory}, mode);
-    import.recursive = recursive;
-    import.folderMade = made;
-    return tile;
+    import.folderMade = [&](TDbMedia * t) { if (!tile) tile = t;
+    if (made)
+        made(t);
+};
+const bool recursive = import.recursive;
+import.recursive = true;
+import.Run(parent, {directory}, mode);
+import.recursive = recursive;
+import.folderMade = made;
+return tile;
+} // namespace vk
+
+bool IsDecodableName(const QByteArray &name)
+{
+    return decodable(name);
+}
+
+QString ReadableName(const QByteArray &name)
+{
+    return readableName(name);
 }
 
 } // namespace vk

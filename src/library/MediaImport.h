@@ -6,6 +6,7 @@
 // the files in the order they were given.
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +24,11 @@ struct ImportSkip
     QString reason;
 };
 
+// Whether a file name's bytes decode in the locale's encoding and back again unchanged.
+bool IsDecodableName(const QByteArray &name);
+// A file name as a person can read it: each byte the locale's encoding cannot decode as \xNN.
+QString ReadableName(const QByteArray &name);
+
 class MediaImport
 {
 public:
@@ -38,6 +44,9 @@ public:
     bool skipUnreadablePictures = true;
     // Worker threads for the thumbnails; 0 means one for each core.
     int threads = 0;
+    // Paths given whose bytes the locale's encoding cannot decode, as ReadableName shows them:
+    // they are skipped with that reason, as the entries of a directory are.
+    QSet<QString> undecodablePaths;
     // Tile sizes of the subfolders made for directories.
     int tileWidth = 80, tileHeight = 100, tileBorder = 3;
 

@@ -26,7 +26,7 @@ bool isVideoType(int type)
 QImage defaultMaker(const QString &path, int mediaType, bool stored, QSize size)
 {
     QImage image;
-    if (stored) {
+    if (stored && declaredSizesSound(path)) {
         QImageReader reader(path);
         reader.setAutoTransform(true);
         const QSize full = reader.size();

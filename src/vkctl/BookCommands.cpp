@@ -736,6 +736,7 @@ QList<Command> bookCommands()
         "slides (\"slide\", OID, id, title, author, number of objects), one a line.");
     ls.options = {jsonOption()};
     ls.examples = {QStringLiteral("vkctl book ls --json")};
+    ls.readOnly = true;
     ls.run = runLs;
 
     Command show;
@@ -748,6 +749,7 @@ QList<Command> bookCommands()
         naming;
     show.examples = {QStringLiteral("vkctl book show Tour")};
     show.minArgs = show.maxArgs = 1;
+    show.readOnly = true;
     show.run = runShow;
 
     Command exportJson;
@@ -763,6 +765,7 @@ QList<Command> bookCommands()
     exportJson.minArgs = 1;
     exportJson.maxArgs = 2;
     exportJson.fileArguments = true;
+    exportJson.readOnly = true;
     exportJson.run = runExportJson;
 
     Command importJson;

@@ -18,6 +18,8 @@
 
 #include <QSettings>
 
+#include <algorithm>
+
 namespace vk {
 
 namespace {
@@ -50,6 +52,23 @@ bool salvage(const QString &dataSource)
         return false;
     }
     printSalvage(report);
+    return true;
+}
+
+// Rebuilds the engine's own tables of the closed data source from what is stored; false (with
+// the reason on stderr) when it cannot be done.
+bool rebuildEngineTables(const QString &dataSource)
+{
+    vkdb::DbEnvironment env{configFilePath().toStdString()};
+    std::vector<std::string> notes, kept;
+    if (vkdb::DbRebuildEngineTables(dataSource.toStdString(), &env, notes, kept) != vkdb::DbOk) {
+        printError(engineError());
+        return false;
+    }
+    for (const std::string &note : notes)
+        printLine(QStringLiteral("rebuilt: ") + QString::fromStdString(note));
+    for (const std::string &path : kept)
+        printLine(QStringLiteral("kept: ") + QString::fromStdString(path));
     return true;
 }
 
@@ -95,7 +114,16 @@ int runCheck(Call &call)
     Connection c;
     c.setUi(&ui);
     bool salvaged = false;
-    if (c.connect(configFilePath(), db.dataSource, db.userName, db.password) != vkdb::DbOk) {
+    bool rebuilt = false;
+    if (c.connect(configFilePath(), db.dataSource, db.userName, db.password) != vkdb::DbOk &&
+        vkdb::DbLastError() == vkdb::ErrNotADatabase && repair) {
+        // The engine's own tables were removed or renamed by another program: rebuilt from the rows.
+        if (!rebuildEngineTables(db.dataSource))
+            return 1;
+        rebuilt = true;
+    }
+    if (!c.isConnected() &&
+        c.connect(configFilePath(), db.dataSource, db.userName, db.password) != vkdb::DbOk) {
         if (vkdb::DbLastError() != vkdb::ErrRecoveryNeeded) {
             printError(engineError());
             return 1;
@@ -112,13 +140,20 @@ int runCheck(Call &call)
         }
     }
 
+    bool triggersGood = true;
+    for (const std::string &t : vkdb::DbRestoredTriggers(c.handle())) {
+        printLine(QStringLiteral("trigger: %1 restored").arg(QString::fromStdString(t)));
+        triggersGood = repair;
+    }
+
     IntegrationState integration;
     QStringList changes;
     const bool integrated = IntegrationCheck(c, integration, {}, &changes);
     for (const QString &change : changes)
         printLine(QStringLiteral("integration: ") + change);
-    for (const QString &lost : integration.lostFiles)
-        printLine(QStringLiteral("lost: ") + lost);
+    // Objects the relocation could not move; the file check below names their rows.
+    for (const QString &name : integration.lostFiles)
+        printLine(QStringLiteral("integration: not moved: ") + name);
     changes.clear();
     StartupSchemaCheck(c, &changes);
     for (const QString &change : changes)
@@ -139,6 +174,19 @@ int runCheck(Call &call)
         intact = integrityIntact(c);
     }
 
+    if (repair && intact && !rebuilt) {
+        // The catalogue of file objects, the counters and the triggers, checked against the rows
+        // with the data source to itself.
+        c.disconnect();
+        const bool done = rebuildEngineTables(db.dataSource);
+        if (c.connect(configFilePath(), db.dataSource, db.userName, db.password) != vkdb::DbOk) {
+            printError(engineError());
+            return 1;
+        }
+        if (!done)
+            triggersGood = false;
+    }
+
     bool filesGood = true;
     vkdb::DbFileCheck files;
     if (vkdb::DbCheckFileObjects(c.handle(), files) != vkdb::DbOk) {
@@ -152,10 +200,20 @@ int runCheck(Call &call)
     };
     for (const vkdb::DbFileProblem &p : files.missing)
         printLine(QStringLiteral("missing: ") + row(p));
+    for (const vkdb::DbFileProblem &p : files.uncatalogued)
+        printLine(QStringLiteral("missing: %1 %2 %3 (the file object %4 is not in the catalogue)")
+                      .arg(QString::fromStdString(p.table), QString::fromStdString(p.oid),
+                           QString::fromStdString(p.column), QString::fromStdString(p.path)));
     for (const vkdb::DbFileProblem &p : files.lost)
         printLine(QStringLiteral("lost: ") + row(p));
-    filesGood = filesGood && files.missing.empty() && files.lost.empty();
-    if (repair && !files.orphans.empty()) {
+    for (const vkdb::DbFileProblem &p : files.bad)
+        printLine(QStringLiteral("bad: ") + row(p));
+    for (const std::string &t : files.missingTriggers)
+        printLine(QStringLiteral("trigger: %1 missing").arg(QString::fromStdString(t)));
+    filesGood = filesGood && files.missing.empty() && files.lost.empty() && files.bad.empty() &&
+                files.uncatalogued.empty() && files.missingTriggers.empty();
+    const size_t leftovers = files.orphans.size() + files.staleJournals.size();
+    if (repair && leftovers > 0) {
         std::vector<std::string> removed;
         if (vkdb::DbRemoveOrphans(c.handle(), removed) != vkdb::DbOk) {
             printError(engineError());
@@ -163,13 +221,19 @@ int runCheck(Call &call)
         }
         for (const std::string &path : removed)
             printLine(QStringLiteral("removed: ") + QString::fromStdString(path));
-        filesGood = filesGood && removed.size() == files.orphans.size();
+        // An orphan the engine kept (its catalogue cannot be trusted to say it is one) stays listed.
+        for (const std::string &path : files.orphans)
+            if (std::find(removed.begin(), removed.end(), path) == removed.end())
+                printLine(QStringLiteral("orphan: ") + QString::fromStdString(path));
+        filesGood = filesGood && removed.size() >= leftovers;
     } else {
         for (const std::string &path : files.orphans)
             printLine(QStringLiteral("orphan: ") + QString::fromStdString(path));
-        filesGood = filesGood && files.orphans.empty();
+        for (const std::string &path : files.staleJournals)
+            printLine(QStringLiteral("stale: ") + QString::fromStdString(path));
+        filesGood = filesGood && leftovers == 0;
     }
-    return intact && integrated && filesGood ? 0 : 1;
+    return intact && integrated && filesGood && triggersGood ? 0 : 1;
 }
 
 } // namespace
@@ -185,11 +249,17 @@ QList<Command> checkCommands()
         "and its files, one line for each thing it finds: \"integrity: ...\" (SQLite's own check of "
         "every page), \"missing: TABLE OID COLUMN PATH\" (a row whose copy in the file-object "
         "directory is gone), \"lost: TABLE OID COLUMN PATH\" (a linked file that is no longer where "
-        "it was) and \"orphan: PATH\" (a copy no row holds, left by a crash). Exits 1 when anything "
-        "is wrong.\n\n"
-        "--repair removes the orphans (\"removed: PATH\") and salvages a damaged database: every row "
-        "that can still be read goes into a rebuilt database, and the damaged file is kept beside it. "
-        "It never touches a linked file.");
+        "it was), \"bad: TABLE OID COLUMN NAME\" (a stored copy whose name in the catalogue is not a "
+        "plain name inside the file-object directory; it is never opened), \"trigger: TABLE NAME "
+        "restored\" (an engine trigger another program dropped), \"orphan: PATH\" (a copy no row "
+        "holds, left by a crash) and \"stale: PATH\" (the journal of a program that is gone). Exits 1 "
+        "when anything is wrong.\n\n"
+        "--repair removes the orphans and stale journals (\"removed: PATH\"), rebuilds the engine's "
+        "own tables from what is stored when another program removed or renamed them (\"rebuilt: "
+        "...\", with every copy the catalogue no longer names kept: \"kept: PATH\"), and salvages a "
+        "damaged database: every row that can still be read goes into a rebuilt database, and the "
+        "damaged file is kept beside it. It never touches a linked file, and removes no orphan while "
+        "the catalogue names copies outside the file-object directory.");
     check.options = {QCommandLineOption(
         QStringLiteral("repair"), QStringLiteral("remove orphan copies and salvage a damaged database"))};
     check.examples = {QStringLiteral("vkctl check --repair")};

@@ -300,9 +300,15 @@ bool Call::position(const QString &option, int *out) const
     return false;
 }
 
+QSet<QString> &undecodableArguments()
+{
+    static QSet<QString> arguments;
+    return arguments;
+}
+
 bool Call::open(Connection &c) const
 {
-    return openSource(global, ui, c);
+    return openSource(global, ui, c, command.readOnly);
 }
 
 QString commandHelp(const Command &command)

@@ -8,6 +8,7 @@
 
 #include <QCommandLineOption>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -36,6 +37,10 @@ struct GlobalOptions
 
 class Call;
 
+// The arguments whose bytes the locale's encoding cannot decode, as they were given to the
+// commands (each such byte written \xNN).
+QSet<QString> &undecodableArguments();
+
 struct Command
 {
     QString name;        // "ls", "folder add"
@@ -52,6 +57,8 @@ struct Command
     bool fileArguments = false;
     // It may meet a video, which needs the graphical side of Qt (without a screen).
     bool graphical = false;
+    // It only reads the library: the integration check then looks and never moves a file.
+    bool readOnly = false;
     std::function<int(Call &)> run;
 };
 

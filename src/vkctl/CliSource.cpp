@@ -17,7 +17,7 @@
 
 namespace vk {
 
-bool openSource(const GlobalOptions &options, CliUi &ui, Connection &c)
+bool openSource(const GlobalOptions &options, CliUi &ui, Connection &c, bool readOnly)
 {
     c.setUi(&ui);
     QSettings settings;
@@ -31,6 +31,7 @@ bool openSource(const GlobalOptions &options, CliUi &ui, Connection &c)
     if (!options.check)
         return true;
     ConnectChecks checks;
+    checks.integration.relocate = !readOnly;
     if (!RunConnectChecks(c, checks))
         return false;
     for (const QString &change : checks.changes)

@@ -16,7 +16,7 @@ struct GlobalOptions;
 
 // Connects to the data source and, unless told not to, runs the workspace's after-connect
 // steps; what they change is told on stderr.
-bool openSource(const GlobalOptions &options, CliUi &ui, Connection &c);
+bool openSource(const GlobalOptions &options, CliUi &ui, Connection &c, bool readOnly = false);
 
 // Opens the data source and loads the folder tree with its media, as the workspace does.
 bool openTree(const Call &call, Connection &c, DisplayOptions &display, TDbFolderList &roots);

@@ -7,6 +7,7 @@
 #include "Connection.h"
 #include "DbFolder.h"
 #include "FolderNames.h"
+#include "Messages.h"
 #include "OptionStore.h"
 #include "RecordStatements.h"
 #include "Statement.h"
@@ -56,11 +57,19 @@ QString pathPrefix(const QStringList &titles, qsizetype count)
     return steps.join(QLatin1Char('/'));
 }
 
+// The workspace takes no empty title for a folder; nor one of blanks only, which shows as none.
+bool isBlankTitle(const QString &title)
+{
+    return title.trimmed().isEmpty();
+}
+
 int runAdd(Call &call)
 {
     const QStringList titles = PathTitles(call.args[0]);
     if (titles.size() > 1 && titles.contains(QString()))
         return call.usageError(QStringLiteral("the path \"%1\" has an empty title in it").arg(call.args[0]));
+    if (isBlankTitle(titles.value(titles.size() - 1)))
+        return call.usageError(vkMessage("FolderTitleEmpty"));
     const bool parents = call.isSet(QStringLiteral("parents"));
     int at;
     if (!call.position(QStringLiteral("at"), &at))
@@ -236,6 +245,8 @@ int runRename(Call &call)
     TDbFolderList roots(c);
     if (!openTree(call, c, display, roots))
         return ExitFailed;
+    if (isBlankTitle(call.args[1]))
+        return call.usageError(vkMessage("FolderTitleEmpty"));
     TDbFolder *f = namedFolder(roots, call.args[0]);
     return f && WriteTitle(c, f->Rec.OID, call.args[1], RecordKind::Folder) ? ExitDone : ExitFailed;
 }
@@ -335,6 +346,7 @@ QList<Command> folderCommands()
                                      QStringLiteral("draw the tree with the items and sizes of each folder")),
                   jsonOption()};
     ls.examples = {QStringLiteral("vkctl folder ls --tree")};
+    ls.readOnly = true;
     ls.run = runLs;
 
     Command rename;

@@ -6,6 +6,7 @@
 #include "Connection.h"
 #include "DbFolder.h"
 #include "FolderNames.h"
+#include "ImageCodec.h"
 #include "KeyWords.h"
 #include "MediaTypes.h"
 #include "OptionStore.h"
@@ -184,6 +185,8 @@ QString formatName(int type)
 // A picture's size from its header where the reader can tell it, else from the picture.
 QSize pictureSize(const QString &path, int type)
 {
+    if (!declaredSizesSound(path))
+        return QSize();
     QImageReader reader(path);
     const QSize size = reader.size();
     if (size.isValid())
@@ -387,6 +390,7 @@ QList<Command> itemCommands()
     ls.examples = {QStringLiteral("vkctl ls \"Holiday 2026/Day 1\""),
                    QStringLiteral("vkctl ls \"Holiday 2026\" --json")};
     ls.minArgs = ls.maxArgs = 1;
+    ls.readOnly = true;
     ls.run = runLs;
 
     Command info;
@@ -404,6 +408,7 @@ QList<Command> itemCommands()
     info.examples = {QStringLiteral("vkctl info 000000000000001234"),
                      QStringLiteral("vkctl info \"Holiday 2026\" --json")};
     info.minArgs = info.maxArgs = 1;
+    info.readOnly = true;
     info.run = runInfo;
 
     Command rm;

@@ -160,6 +160,7 @@ QList<Command> keywordCommands()
     ls.description = QStringLiteral("Lists the keywords, one a line: OID, name, and how many media it tags.");
     ls.options = {jsonOption()};
     ls.examples = {QStringLiteral("vkctl keyword ls --json")};
+    ls.readOnly = true;
     ls.run = runLs;
 
     Command rm;

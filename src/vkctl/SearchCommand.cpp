@@ -148,6 +148,7 @@ QList<Command> searchCommands()
     };
     search.examples = {QStringLiteral(
         "vkctl search --folder \"Holiday 2026\" --type image --keyword Beach --from 2026-07-01")};
+    search.readOnly = true;
     search.run = runSearch;
     return {search};
 }

@@ -67,6 +67,7 @@ int runImport(Call &call)
     roots.thumbnailer = mediaThumbnail;
     MediaImport importer(roots);
     importer.recursive = call.isSet(QStringLiteral("recursive"));
+    importer.undecodablePaths = undecodableArguments();
     importer.tileWidth = display.DefaultPanelWidth;
     importer.tileHeight = display.DefaultPanelHeight;
     importer.tileBorder = display.DefaultPanelBorderWidth;
@@ -127,6 +128,22 @@ struct OneItem
     TDbMedia *item = nullptr;
 };
 
+// A file written by a command goes anywhere but into the library's own file-object directory,
+// where it could take the place of a stored copy (the item's own, or another's).
+bool writableTarget(Connection &c, const QString &path)
+{
+    const QString dir = QFileInfo(QFileInfo(path).absolutePath()).canonicalFilePath();
+    const QString own =
+        QFileInfo(QString::fromStdString(vkdb::DbFileObjectDir(c.handle()))).canonicalFilePath();
+    if (dir.isEmpty() || own.isEmpty() || dir != own)
+        return true;
+    printError(
+        QStringLiteral("\"%1\" lies in the library's own file-object directory, where the stored copies "
+                       "are kept: write it elsewhere")
+            .arg(path));
+    return false;
+}
+
 bool openOneItem(const Call &call, OneItem &one)
 {
     const QString oid = call.args[0];
@@ -152,6 +169,8 @@ int runExport(Call &call)
     }
     OneItem one;
     if (!openOneItem(call, one))
+        return ExitFailed;
+    if (!toOutput && !writableTarget(one.c, call.args[1]))
         return ExitFailed;
     // A conversion's scratch file goes into a work directory of this run's own.
     const WorkDirectory work(workDirectoryBase());
@@ -181,7 +200,7 @@ int runExport(Call &call)
 int runThumb(Call &call)
 {
     OneItem one;
-    if (!openOneItem(call, one))
+    if (!openOneItem(call, one) || !writableTarget(one.c, call.args[1]))
         return ExitFailed;
     const TDbMedia *m = one.item;
     if (m->Rec.NailFile.isEmpty() || !QFileInfo(m->Rec.NailFile).isFile()) {
@@ -252,6 +271,7 @@ QList<Command> transferCommands()
                               QStringLiteral("vkctl export 000000000000001234 - --format bmp > beach.bmp")};
     exportCommand.minArgs = exportCommand.maxArgs = 2;
     exportCommand.fileArguments = true;
+    exportCommand.readOnly = true;
     exportCommand.run = runExport;
 
     Command thumb;
@@ -263,6 +283,7 @@ QList<Command> transferCommands()
     thumb.examples = {QStringLiteral("vkctl thumb 000000000000001234 beach-small.png")};
     thumb.minArgs = thumb.maxArgs = 2;
     thumb.fileArguments = true;
+    thumb.readOnly = true;
     thumb.run = runThumb;
 
     return {importCommand, exportCommand, thumb};

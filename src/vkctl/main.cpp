@@ -13,10 +13,12 @@
 #include "Commands.h"
 #include "ImageCodec.h"
 #include "MediaCommands.h"
+#include "MediaImport.h"
 #include "Paths.h"
 #include "SearchCommand.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QGuiApplication>
 
 #include <cstdlib>
@@ -83,8 +85,17 @@ int main(int argc, char *argv[])
             std::fprintf(vk::messageStream(), "vkctl: %s\n", text.toUtf8().constData());
     });
     QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    for (int i = 1; i < argc; ++i) {
+        // A name whose bytes the locale cannot decode is kept readable (\xNN) and known for what
+        // it is, never turned into another name that happens to be "not there".
+        const QByteArray raw(argv[i]);
+        if (vk::IsDecodableName(raw)) {
+            arguments << QFile::decodeName(raw);
+        } else {
+            arguments << vk::ReadableName(raw);
+            vk::undecodableArguments().insert(arguments.last());
+        }
+    }
     const QList<vk::Command> commands = allCommands();
     const vk::Request request = vk::resolveRequest(commands, arguments);
     if (!request.command)

@@ -761,9 +761,11 @@ TEST_F(ClearBookTest, AProgramKilledWhileSavingLeavesNoPartOfTheSlide)
     ASSERT_EQ(vkdb::DbCheckFileObjects(c().handle(), check), vkdb::DbOk);
     EXPECT_EQ(check.orphans.size(), 5u) << "the five copies the killed save had made";
     EXPECT_TRUE(check.missing.empty());
+    // The killed program's journal, its lock gone with it, goes with them.
+    EXPECT_EQ(check.staleJournals.size(), 1u);
     std::vector<std::string> removed;
     ASSERT_EQ(vkdb::DbRemoveOrphans(c().handle(), removed), vkdb::DbOk);
-    EXPECT_EQ(removed.size(), 5u);
+    EXPECT_EQ(removed.size(), 6u);
     reload();
     ASSERT_EQ(books->ClearBooks[0]->Slides.size(), 1);
     EXPECT_TRUE(QFile::exists(books->ClearBooks[0]->Slides[0]->Objects.Objects[0]->Rec.Obj_Media));

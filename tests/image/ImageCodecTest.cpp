@@ -336,6 +336,58 @@ TEST_F(PictureFiles, HeadersClaimingHugeSizesAreRefusedBeforeDecoding)
     }
 }
 
+// A PNG of a few dozen bytes whose metadata chunk declares nearly a gigabyte: the reader would
+// allocate what it declares before finding the file holds four bytes of it.
+QByteArray pngWithChunk(const char *type, quint32 length, const QByteArray &data,
+                        QByteArray png = pngClaiming(1, 1))
+{
+    const qsizetype idat = png.indexOf("IDAT") - 4;
+    QByteArray chunk;
+    put32be(chunk, length);
+    chunk.append(type, 4).append(data);
+    if (quint32(data.size()) == length)
+        put32be(chunk, crc32(QByteArray(type, 4) + data));
+    return png.left(idat) + chunk + png.mid(idat);
+}
+
+TEST_F(PictureFiles, ChunkLengthsAreCheckedAgainstTheFileBeforeAnyReaderAllocates)
+{
+    for (const char *type : {"iTXt", "zTXt", "tEXt", "iCCP", "sPLT", "eXIf", "vpAg", "pCAL"}) {
+        SCOPED_TRACE(type);
+        const QString file =
+            write(QStringLiteral("%1.png").arg(type), pngWithChunk(type, 0x3FFFFFF0u, "abcd"));
+        QImage image;
+        QString error;
+        EXPECT_FALSE(loadImage(file, image, &error));
+        EXPECT_TRUE(error.contains(
+            QStringLiteral("the chunk %1 declares 1073741808 bytes, more than the file holds").arg(type)))
+            << error.toStdString();
+        EXPECT_TRUE(decodeThumbnail(file, 120, &error).isNull());
+        EXPECT_FALSE(declaredSizesSound(file, &error));
+    }
+    // One that the file does hold, but more than a chunk of its kind may carry.
+    const QByteArray text(int(picture::MaxPngAncillaryBytes) + 1, 't');
+    QString error;
+    QImage image;
+    EXPECT_FALSE(
+        loadImage(write("long-text.png", pngWithChunk("tEXt", quint32(text.size()), text)), image, &error));
+    EXPECT_TRUE(error.contains("more than a chunk of its kind may hold")) << error.toStdString();
+    // A chunk of sane length, whole, is no reason to refuse the picture.
+    QByteArray picture;
+    {
+        QBuffer buffer(&picture);
+        buffer.open(QIODevice::WriteOnly);
+        QImage one(1, 1, QImage::Format_RGB32);
+        one.fill(Qt::red);
+        ASSERT_TRUE(one.save(&buffer, "png"));
+    }
+    const QString fine =
+        write("comment.png", pngWithChunk("tEXt", 11, QByteArray("Comment\0hi", 10) + "!", picture));
+    EXPECT_TRUE(declaredSizesSound(fine, &error)) << error.toStdString();
+    EXPECT_TRUE(loadImage(fine, image, &error)) << error.toStdString();
+    EXPECT_EQ(image.size(), QSize(1, 1));
+}
+
 TEST_F(PictureFiles, APictureAtTheSideLimitStillOpens)
 {
     const QString file = write("long.png", qtEncoded(testCard(16000, 2), "png"));

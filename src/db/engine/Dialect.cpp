@@ -279,6 +279,7 @@ Translation translate(const std::string &sql)
     const bool isAlterAdd =
         is(first, "alter") && sig.size() > 4 && is(*sigTok(1), "table") && is(*sigTok(3), "add");
     const bool isDropTable = is(first, "drop") && sig.size() > 2 && is(*sigTok(1), "table");
+    tr.frees = isDropTable || is(first, "delete");
     const bool isUpdate = is(first, "update");
     // "replace into" is an insert; so is "with ... insert", whose rows need their OIDs all the same.
     bool isInsert = is(first, "insert") || is(first, "replace");
@@ -352,6 +353,13 @@ Translation translate(const std::string &sql)
         }
     } else if (isDropTable) {
         tr.kind = Translation::DropTable;
+        // The engine runs a drop itself: nothing may follow it unseen.
+        for (size_t k : sig)
+            if (tokens[k].kind == Token::Punct && tokens[k].text == ";") {
+                tr.error = "The text holds more than one statement; run them one at a time.";
+                tr.manyStatements = true;
+                return tr;
+            }
     }
 
     // Rewrites that apply to any statement.
@@ -414,7 +422,7 @@ Translation translate(const std::string &sql)
                 }
             }
             if (closeAt != 0) {
-                t.text = "(select dir||name from _vk_fileobj where id=";
+                t.text = "(select vk_objpath(dir,name,type) from _vk_fileobj where id=";
                 tokens[sig[closeAt]].text = "))";
             }
             continue;

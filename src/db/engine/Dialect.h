@@ -64,6 +64,8 @@ struct Translation
     int paramCount = 0;
     bool needsColumnList = false; // an INSERT without a column list: the engine completes it
     std::string error;            // not empty: the text cannot be run
+    bool manyStatements = false;  // the error is that the text holds more than one statement
+    bool frees = false;           // a delete or a drop: it frees space rather than taking it
 };
 
 // Translates one statement. `columnsOf` answers the column names of a table, for an

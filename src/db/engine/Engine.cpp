@@ -19,8 +19,12 @@
 #include <set>
 #include <unordered_map>
 
+#include <csignal>
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -63,8 +67,9 @@ const char *const CatalogViews =
     " as COLUMN_ID from main.sqlite_schema m join pragma_table_info(m.name) p"
     " where m.type='table' and p.name<>'_vk_oid' and m.name not like '\\_vk\\_%' escape '\\'"
     " and m.name not like 'sqlite\\_%' escape '\\';"
-    "create temp view if not exists SYSFILEOBJ as select dir||name as FILE_NAME,"
-    " case type when 0 then x'00' else x'01' end as FILE_TYPE, id as FILE_ID from main._vk_fileobj;";
+    "create temp view if not exists SYSFILEOBJ as select vk_objpath(dir,name,type) as FILE_NAME,"
+    " case type when 0 then x'00' else x'01' end as FILE_TYPE, id as FILE_ID, dir||name as FILE_STORED"
+    " from main._vk_fileobj;";
 
 // The file objects of one kind (FILE_TYPE='00'x: the stored copies), found without reading every
 // object: the program asks for its stored copies at each start, and a library of linked files
@@ -113,6 +118,9 @@ int nativeFromSqlite(int rc, int systemErrno = 0)
 
 int fail(int code, std::string text)
 {
+    // A full disk is named by its number wherever it shows, so that every message about it reads alike.
+    if (code == ErrDiskFull && text.find("(20914)") == std::string::npos)
+        text += " (20914)";
     t_lastError = code;
     t_lastErrorText = std::move(text);
     return DbFailed;
@@ -207,6 +215,12 @@ public:
     sqlite3_stmt *schemaVersionQuery = nullptr;
     std::unordered_map<std::string, std::vector<sqlite3_stmt *>> idleStatements;
     sqlite3_stmt *fileNameLookup = nullptr;
+    // While a statement of the program is compiled, the authorizer refuses what would write,
+    // drop or alter the engine's own tables and triggers; `refusal` says why it refused.
+    bool guardProgram = false;
+    bool alteringProgramTable = false; // the statement compiled alters a table of the program's
+    std::string refusal;
+    std::vector<std::string> restoredTriggers; // "TABLE TRIGGER" put back when this connection opened
 
     ~DbConnection() { close(); }
 
@@ -246,7 +260,7 @@ public:
             msg = "The database \"" + databasePath + "\" could not be read or written: " + msg + ".";
             break;
         case ErrDiskFull:
-            msg = "The disk holding \"" + databasePath + "\" is full. Free some space and try again.";
+            msg = "The disk holding \"" + databasePath + "\" is full (20914). Free some space and try again.";
             break;
         case ErrFileAccess:
             msg = "The database \"" + databasePath +
@@ -373,12 +387,35 @@ public:
             return s;
         }
         sqlite3_stmt *s = nullptr;
-        rc = sqlite3_prepare_v3(db, sql.c_str(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &s, nullptr);
+        const char *tail = nullptr;
+        refusal.clear();
+        refusalCode = ErrEngineTable;
+        alteringProgramTable = false;
+        guardProgram = true;
+        rc = sqlite3_prepare_v3(db, sql.c_str(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &s, &tail);
+        guardProgram = false;
+        if (rc == SQLITE_OK && tail && !onlySpaceLeft(tail)) {
+            // SQLite compiles the first statement only; the rest would be dropped without a word.
+            refusal = "The text holds more than one statement; run them one at a time (the rest was: " +
+                      std::string(tail).substr(0, 200) + ").";
+            refusalCode = ErrManyStatements;
+            rc = SQLITE_ERROR;
+        }
         if (rc != SQLITE_OK && s) {
             sqlite3_finalize(s);
             s = nullptr;
         }
         return s;
+    }
+
+    int refusalCode = ErrEngineTable;
+
+    static bool onlySpaceLeft(const char *tail)
+    {
+        for (const Token &t : tokenize(tail))
+            if (t.kind != Token::Space && !(t.kind == Token::Punct && t.text == ";"))
+                return false;
+        return true;
     }
 
     void release(const std::string &sql, sqlite3_stmt *s)
@@ -397,15 +434,102 @@ public:
     std::string fileNameOf(sqlite3_int64 id)
     {
         if (!fileNameLookup &&
-            sqlite3_prepare_v3(db, "select dir||name from main._vk_fileobj where id=?", -1,
+            sqlite3_prepare_v3(db, "select dir, name, type from main._vk_fileobj where id=?", -1,
                                SQLITE_PREPARE_PERSISTENT, &fileNameLookup, nullptr) != SQLITE_OK)
             return {};
         sqlite3_bind_int64(fileNameLookup, 1, id);
         std::string name;
         if (sqlite3_step(fileNameLookup) == SQLITE_ROW)
-            name = reinterpret_cast<const char *>(sqlite3_column_text(fileNameLookup, 0));
+            name = objectPath(reinterpret_cast<const char *>(sqlite3_column_text(fileNameLookup, 0)),
+                              reinterpret_cast<const char *>(sqlite3_column_text(fileNameLookup, 1)),
+                              sqlite3_column_int(fileNameLookup, 2));
         sqlite3_reset(fileNameLookup);
         return name;
+    }
+
+    // The directories the data source's configuration (never the database) has named for its
+    // copies: the one it names now and those it named before, each normalised with a trailing '/'.
+    std::string configPath;
+    std::vector<std::string> trustedDirs;
+
+    static std::string normalDir(const std::string &dir)
+    {
+        return fs::path(dir + "/").lexically_normal().string();
+    }
+
+    bool isTrustedDir(const std::string &dir) const
+    {
+        if (dir == fileObjectDir)
+            return true;
+        const std::string d = normalDir(dir);
+        return std::find(trustedDirs.begin(), trustedDirs.end(), d) != trustedDirs.end();
+    }
+
+    // Reads the configured directories again, and notes the connection's own among the ones the
+    // data source has had, so that a later change of DB_FODIR can bring its copies along.
+    void refreshTrustedDirs(bool record = false)
+    {
+        trustedDirs = {normalDir(fileObjectDir)};
+        if (configPath.empty())
+            return;
+        ConfigFile config(configPath);
+        std::string current = config.unquotedValue(dataSource, "DB_FODIR");
+        while (current.size() > 1 && (current.back() == '/' || current.back() == '\\'))
+            current.pop_back();
+        if (!current.empty())
+            trustedDirs.push_back(normalDir(current));
+        const std::string history = config.unquotedValue(dataSource, "DB_FODIRS");
+        bool known = false;
+        size_t start = 0;
+        while (start <= history.size()) {
+            size_t end = history.find('|', start);
+            if (end == std::string::npos)
+                end = history.size();
+            const std::string dir = history.substr(start, end - start);
+            if (!dir.empty()) {
+                trustedDirs.push_back(normalDir(dir));
+                known = known || normalDir(dir) == normalDir(fileObjectDir);
+            }
+            start = end + 1;
+        }
+        if (record && !known && fileObjectDir.find('|') == std::string::npos) {
+            config.setValue(dataSource, "DB_FODIRS",
+                            "\"" + (history.empty() ? std::string() : history + "|") + fileObjectDir + "\"");
+            config.flush(); // a configuration that cannot be written only forgets the history
+        }
+    }
+
+    static bool plainName(std::string_view name)
+    {
+        return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
+    }
+
+    // Where a file object is. An external object is the user's file where it lies. An internal
+    // object is a copy of the engine's: a plain name inside the file-object directory, and
+    // nothing else. A catalogue that names anything else (a path outside, "..", a directory
+    // this data source does not use) answers empty and `bad` is set: whatever a database says,
+    // the engine never opens a file elsewhere as one of its copies.
+    std::string objectPath(const char *dir, const char *name, int type, bool *bad = nullptr) const
+    {
+        if (bad)
+            *bad = false;
+        const std::string_view d = dir ? dir : "";
+        const std::string_view n = name ? name : "";
+        if (type != 0)
+            return std::string(d) + std::string(n);
+        if (plainName(n)) {
+            if (!d.empty() && isTrustedDir(std::string(d)))
+                return std::string(d) + std::string(n);
+            // The catalogue still names the directory the copies were in before the data source
+            // was moved; the copy itself is in ours already.
+            struct stat st = {};
+            const std::string here = fileObjectDir + std::string(n);
+            if (isInternalCopyName(std::string(n)) && ::lstat(here.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                return here;
+        }
+        if (bad)
+            *bad = true;
+        return {};
     }
 
     // Removes the internal copies whose rows were deleted or replaced, once that change
@@ -464,12 +588,53 @@ public:
             if (target.empty() || !ec || !fs::exists(target))
                 done.push_back(rowid);
         }
+        ensureReserve();
         if (exec("begin immediate") != SQLITE_OK)
             return;
         for (sqlite3_int64 rowid : done)
             exec("delete from main._vk_trash where rowid=" + std::to_string(rowid));
         if (exec("commit") != SQLITE_OK)
             exec("rollback");
+    }
+
+    // The reserve: a file beside the database holding space that only a deletion may use. A
+    // library that filled its disk can then still delete rows (SQLite needs room in its log to
+    // do so) and so free its copies; the reserve is made again once there is room.
+    static constexpr off_t ReserveBytes = 1 << 20;
+
+    std::string reservePath() const { return databasePath + ".vk-reserve"; }
+
+    off_t freeBytes() const
+    {
+        struct statvfs vfs = {};
+        if (::statvfs(fs::path(databasePath).parent_path().c_str(), &vfs) != 0)
+            return -1;
+        return off_t(vfs.f_bavail) * off_t(vfs.f_frsize);
+    }
+
+    void ensureReserve()
+    {
+        struct stat st = {};
+        if (databasePath.empty() || ::stat(reservePath().c_str(), &st) == 0)
+            return;
+        const off_t free = freeBytes();
+        if (free >= 0 && free < 2 * ReserveBytes)
+            return;
+        const int fd = ::open(reservePath().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return;
+        const bool made = ::posix_fallocate(fd, 0, ReserveBytes) == 0;
+        ::close(fd);
+        if (!made)
+            ::unlink(reservePath().c_str());
+    }
+
+    // Before a statement that frees space: on a full disk the reserve gives it room.
+    void releaseReserveIfFull()
+    {
+        const off_t free = freeBytes();
+        if (free >= 0 && free < ReserveBytes)
+            ::unlink(reservePath().c_str());
     }
 
     // The journal of copies in progress: a file in the file-object directory, locked for as
@@ -720,6 +885,88 @@ template <bool CaseSensitive> void sqlMatch(sqlite3_context *ctx, int, sqlite3_v
     sqlite3_result_int(ctx, containsText(text ? text : "", pattern ? pattern : "", CaseSensitive));
 }
 
+bool isEngineName(const char *name)
+{
+    return name && strncasecmp(name, "_vk_", 4) == 0;
+}
+
+// The engine's own tables (_vk_*), their indexes and the triggers of every table belong to the
+// engine: a statement of the program may read them, never write, drop, rename or alter them.
+// The engine's triggers themselves write its tables, and are let through.
+int authorize(void *arg, int action, const char *a, const char *b, const char *, const char *trigger)
+{
+    auto *c = static_cast<DbConnection *>(arg);
+    if (!c->guardProgram || isEngineName(trigger) || c->alteringProgramTable)
+        return SQLITE_OK;
+    const char *what = nullptr;
+    switch (action) {
+    case SQLITE_INSERT:
+    case SQLITE_DELETE:
+        // SQLite's own counter of the file objects' ids is the engine's too: ids are never reused.
+        what = isEngineName(a) || (a && equalsIgnoreCase(a, "sqlite_sequence")) ? a : nullptr;
+        break;
+    case SQLITE_CREATE_TABLE:
+    case SQLITE_DROP_TABLE:
+    case SQLITE_CREATE_VIEW:
+    case SQLITE_DROP_VIEW:
+        what = isEngineName(a) ? a : nullptr;
+        break;
+    case SQLITE_UPDATE:
+        if (isEngineName(a) || (a && equalsIgnoreCase(a, "sqlite_sequence")))
+            what = a;
+        else if (b && equalsIgnoreCase(b, OidColumn)) {
+            c->refusal = "A row's OID is the engine's: it cannot be changed.";
+            return SQLITE_DENY;
+        }
+        break;
+    case SQLITE_ALTER_TABLE:
+        what = isEngineName(b) ? b : nullptr;
+        // Renaming one of the program's tables makes SQLite read its triggers (the engine's
+        // among them) again, which is no writing of the engine's tables.
+        if (!what)
+            c->alteringProgramTable = true;
+        break;
+    case SQLITE_CREATE_INDEX:
+    case SQLITE_DROP_INDEX:
+    case SQLITE_CREATE_TRIGGER:
+    case SQLITE_DROP_TRIGGER:
+        what = isEngineName(a) ? a : isEngineName(b) ? b : nullptr;
+        break;
+    case SQLITE_PRAGMA:
+        // With the schema writable, a statement could rewrite any table's definition.
+        if (a && equalsIgnoreCase(a, "writable_schema") && b) {
+            c->refusal = "The schema cannot be made writable.";
+            return SQLITE_DENY;
+        }
+        break;
+    default:
+        break;
+    }
+    if (!what)
+        return SQLITE_OK;
+    c->refusal = std::string("\"") + what +
+                 "\" belongs to the storage engine: statements may read it, but never write, drop, rename "
+                 "or alter it.";
+    return SQLITE_DENY;
+}
+
+void sqlObjectPath(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    auto *c = static_cast<DbConnection *>(sqlite3_user_data(ctx));
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    bool bad = false;
+    const std::string path = c->objectPath(reinterpret_cast<const char *>(sqlite3_value_text(argv[0])),
+                                           reinterpret_cast<const char *>(sqlite3_value_text(argv[1])),
+                                           sqlite3_value_int(argv[2]), &bad);
+    if (bad)
+        sqlite3_result_null(ctx);
+    else
+        sqlite3_result_text(ctx, path.c_str(), int(path.size()), SQLITE_TRANSIENT);
+}
+
 void rollbackHook(void *arg)
 {
     static_cast<DbConnection *>(arg)->rolledBack = true;
@@ -743,7 +990,12 @@ int registerFunctions(DbConnection *c)
     if (rc == SQLITE_OK)
         rc = sqlite3_create_function_v2(c->db, "regexp", 2, flags | SQLITE_DETERMINISTIC, c, sqlMatch<true>,
                                         nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function_v2(c->db, "vk_objpath", 3, flags, c, sqlObjectPath, nullptr, nullptr,
+                                        nullptr);
     sqlite3_rollback_hook(c->db, rollbackHook, c);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_set_authorizer(c->db, authorize, c);
     return rc;
 }
 
@@ -862,6 +1114,85 @@ int installTriggers(DbConnection *c, const std::string &written)
                " begin " + release + " end;";
     }
     return c->exec(sql);
+}
+
+// The names of the triggers installTriggers gives a table.
+std::set<std::string> expectedTriggers(DbConnection *c, const std::string &table)
+{
+    std::set<std::string> names;
+    const std::string prefix = "_vk_" + table + "_";
+    for (const std::string &file : c->columnsOf(table, true))
+        for (const char *suffix : {"_ins", "_upd", "_del"})
+            names.insert(prefix + file + suffix);
+    sqlite3_stmt *s = nullptr;
+    if (sqlite3_prepare_v2(c->db,
+                           "select name from main.pragma_table_info(?) where dflt_value like "
+                           "'vk\\_serial(%' escape '\\'",
+                           -1, &s, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            const std::string name = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
+            for (const char *suffix : {"_serial", "_serial_insert", "_serial_update"})
+                names.insert(prefix + name + suffix);
+        }
+        sqlite3_finalize(s);
+    }
+    return names;
+}
+
+std::vector<std::string> userTables(sqlite3 *db);
+
+// The engine's triggers of each table that another program dropped, "TABLE TRIGGER" each.
+std::vector<std::string> missingTriggers(DbConnection *c, std::vector<std::string> *tables = nullptr)
+{
+    std::vector<std::string> missing;
+    for (const std::string &table : userTables(c->db)) {
+        if (!hasOidColumn(c->db, table))
+            continue;
+        std::set<std::string> present;
+        sqlite3_stmt *s = nullptr;
+        if (sqlite3_prepare_v2(c->db,
+                               "select name from main.sqlite_schema where type='trigger' and tbl_name=?", -1,
+                               &s, nullptr) == SQLITE_OK) {
+            sqlite3_bind_text(s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+            while (sqlite3_step(s) == SQLITE_ROW)
+                present.insert(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
+            sqlite3_finalize(s);
+        }
+        bool any = false;
+        for (const std::string &name : expectedTriggers(c, table))
+            if (!present.count(name)) {
+                missing.push_back(table + " " + name);
+                any = true;
+            }
+        if (any && tables)
+            tables->push_back(table);
+    }
+    return missing;
+}
+
+// Puts back the engine's triggers another program dropped: without them a deleted row would
+// keep its copy for ever and a serial number could be handed out twice.
+int restoreTriggers(DbConnection *c, std::vector<std::string> &restored)
+{
+    std::vector<std::string> tables;
+    std::vector<std::string> missing = missingTriggers(c, &tables);
+    if (missing.empty())
+        return SQLITE_OK;
+    int rc = c->exec("begin immediate");
+    if (rc != SQLITE_OK)
+        return rc;
+    for (const std::string &table : tables)
+        if (rc == SQLITE_OK)
+            rc = installTriggers(c, table);
+    if (rc == SQLITE_OK)
+        rc = c->exec("commit");
+    if (rc != SQLITE_OK) {
+        c->exec("rollback");
+        return rc;
+    }
+    restored.insert(restored.end(), missing.begin(), missing.end());
+    return SQLITE_OK;
 }
 
 sqlite3_int64 metaValue(sqlite3 *db, const char *key, sqlite3_int64 fallback)
@@ -1049,10 +1380,21 @@ int openDatabase(DbConnection *c, bool create)
         ours = sqlite3_step(s) == SQLITE_ROW;
         sqlite3_finalize(s);
     }
-    if (!ours)
+    if (!ours) {
+        // Tables with the engine's OID column: one of ours whose catalogue another program removed.
+        for (const std::string &table : userTables(c->db))
+            if (hasOidColumn(c->db, table))
+                return fail(ErrNotADatabase, "The database \"" + c->databasePath +
+                                                 "\" has lost the storage engine's own tables; a repair "
+                                                 "(vkctl check --repair) rebuilds them from what is stored.");
         return fail(ErrNotADatabase, "The file \"" + c->databasePath + "\" is not a Vellumark database.");
+    }
     if (!create && (rc = upgradeFormat(c)) != SQLITE_OK)
         return c->sqliteError(rc, "bringing the database's tables up to date");
+    if (!create) {
+        // A database that cannot be written now still opens: a check then reports what is missing.
+        restoreTriggers(c, c->restoredTriggers);
+    }
     // Only speeds reads up: a database that cannot take it now (read-only, busy) is read without.
     c->exec(FileKindIndex);
     c->emptyTrash();
@@ -1227,8 +1569,11 @@ int runSpecial(DbConnection *c, const Translation &tr, const std::vector<std::st
             if (rc != SQLITE_OK)
                 return c->sqliteError(rc);
         }
-        MoveResult r =
-            moveFileObject(c->db, from, to, [c](const std::string &path) { return c->announceCopy(path); });
+        // The data source's configuration may name another directory since this connection opened.
+        c->refreshTrustedDirs();
+        MoveResult r = moveFileObject(
+            c->db, from, to, [c](const std::string &path) { return c->announceCopy(path); },
+            [c](const std::string &dir) { return c->isTrustedDir(dir); });
         if (outer) {
             const int rc = r.ok ? c->exec("commit") : SQLITE_OK;
             if (!r.ok || rc != SQLITE_OK) {
@@ -1256,6 +1601,7 @@ int runSpecial(DbConnection *c, const Translation &tr, const std::vector<std::st
         return ok();
     }
     case Translation::DropTable: {
+        c->releaseReserveIfFull();
         // In a savepoint of its own, inside a transaction too: a drop that fails leaves no
         // file of the table on the way out.
         if (c->exec("savepoint vk_drop") != SQLITE_OK)
@@ -1264,12 +1610,16 @@ int runSpecial(DbConnection *c, const Translation &tr, const std::vector<std::st
         const std::string t = "main." + quoteIdentifier(tr.table);
         for (const std::string &col : c->columnsOf(tr.table, true)) {
             const std::string q = quoteIdentifier(col);
+            // Only the objects this table held: a copy a repair kept for no row stays kept.
+            const std::string held =
+                " and id in (select " + q + " from " + t + " where typeof(" + q + ")='integer')";
             rc = c->exec(
                 "update main._vk_fileobj set refs=refs-h.n from (select " + q +
                 " as id, count(*) as n from " + t + " where typeof(" + q + ")='integer' group by " + q +
                 ") as h where h.id=_vk_fileobj.id;"
                 "insert into main._vk_trash(path) select dir||name from main._vk_fileobj where type=0 "
-                "and refs<=0; delete from main._vk_fileobj where refs<=0;");
+                "and refs<=0" +
+                held + "; delete from main._vk_fileobj where refs<=0" + held + ";");
             if (rc != SQLITE_OK)
                 break;
         }
@@ -1372,6 +1722,8 @@ int runStep(DbStatement *st, std::string *oid)
         sqlite3_bind_int64(st->stmt, index, fileIds.back());
     }
 
+    if (tr.frees)
+        c->releaseReserveIfFull();
     const sqlite3_int64 oidBefore = c->nextOid;
     int rc = sqlite3_step(st->stmt);
     st->executed = true;
@@ -1441,6 +1793,9 @@ int writeColumnToFile(DbStatement *st, int column, const std::string &path)
         if (sqlite3_column_type(st->stmt, column) == SQLITE_NULL)
             return fail(ErrFileObject, "The row holds no file.");
         const std::string source = st->conn->fileNameOf(sqlite3_column_int64(st->stmt, column));
+        if (source.empty())
+            return fail(ErrFileObject, "The row's file object is not a plain name inside the file-object "
+                                       "directory; it is not opened.");
         std::string error;
         bool full = false;
         if (!copyFile(source, path, false, error, &full))
@@ -1498,6 +1853,8 @@ int DbConnect(DbConnection **connection, const std::string &dataSource, const st
     c->dataSource = dataSource;
     c->databasePath = keys.dbDir + "/" + dataSource + ".db";
     c->fileObjectDir = keys.foDir + "/";
+    c->configPath = environment->configPath;
+    c->refreshTrustedDirs();
     std::error_code ec;
     if (!fs::exists(c->databasePath, ec))
         return fail(ErrNoDatabase, "The database of the data source \"" + dataSource +
@@ -1515,6 +1872,8 @@ int DbConnect(DbConnection **connection, const std::string &dataSource, const st
     }
     if (openDatabase(c.get(), false) != DbOk)
         return DbFailed;
+    c->refreshTrustedDirs(true);
+    c->ensureReserve();
     *connection = c.release();
     return ok();
 }
@@ -1549,6 +1908,7 @@ int DbCreate(const std::string &dataSource, DbEnvironment *environment, DbConnec
     c->dataSource = dataSource;
     c->databasePath = keys.dbDir + "/" + dataSource + ".db";
     c->fileObjectDir = keys.foDir + "/";
+    c->configPath = environment->configPath;
     if (fs::exists(c->databasePath, ec))
         return fail(ErrDatabaseExists, "A database already exists at \"" + c->databasePath + "\".");
     if (lockSource(c->databasePath, false, c->sourceLockFd) != DbOk)
@@ -1558,6 +1918,8 @@ int DbCreate(const std::string &dataSource, DbEnvironment *environment, DbConnec
         fs::remove(c->databasePath, ec);
         return DbFailed;
     }
+    c->refreshTrustedDirs(true);
+    c->ensureReserve();
     *connection = c.release();
     return ok();
 }
@@ -1584,7 +1946,11 @@ int DbPrepare(DbConnection *connection, const std::string &sql, DbStatement **st
         return c->failLostTransaction();
     auto tr = c->translation(sql);
     if (!tr->error.empty())
-        return fail(ErrSyntax, tr->error + " Statement: " + sql);
+        return fail(tr->manyStatements ? ErrManyStatements : ErrSyntax, tr->error + " Statement: " + sql);
+    if (tr->kind == Translation::DropTable && isEngineName(tr->table.c_str()))
+        return fail(ErrEngineTable, "\"" + tr->table +
+                                        "\" belongs to the storage engine: statements may read it, but never "
+                                        "write, drop, rename or alter it.");
 
     auto st = std::make_unique<DbStatement>();
     st->conn = c;
@@ -1607,6 +1973,8 @@ int DbPrepare(DbConnection *connection, const std::string &sql, DbStatement **st
     }
     int rc = SQLITE_OK;
     st->stmt = c->acquire(tr->sql, rc);
+    if (!st->stmt && !c->refusal.empty())
+        return fail(c->refusalCode, c->refusal);
     if (!st->stmt)
         return c->sqliteError(rc == SQLITE_OK ? SQLITE_ERROR : rc, sql);
     st->computeColumnKinds();
@@ -1914,7 +2282,7 @@ std::string DbColumnName(DbStatement *statement, int column)
     // The forms the dialect rewrote, named as the statement wrote them.
     if (name == "_vk_oid")
         return "OID";
-    static const std::string fileName = "(select dir||name from _vk_fileobj where id=";
+    static const std::string fileName = "(select vk_objpath(dir,name,type) from _vk_fileobj where id=";
     if (name.size() > fileName.size() + 2 && name.compare(0, fileName.size(), fileName) == 0 &&
         name.compare(name.size() - 2, 2, "))") == 0)
         return "filename" + name.substr(fileName.size(), name.size() - fileName.size() - 1);
@@ -1998,9 +2366,12 @@ int DbCommit(DbConnection *connection)
         return ok();
     const int rc = connection->exec("commit");
     if (rc != SQLITE_OK) {
-        const int err = connection->sqliteError(rc);
+        connection->sqliteError(rc);
+        const int code = t_lastError;
+        const std::string text = t_lastErrorText;
         DbRollback(connection);
-        return err;
+        // The rollback succeeded; the commit's failure is what the caller is told.
+        return fail(code, text);
     }
     connection->afterCommit();
     return ok();
@@ -2073,6 +2444,14 @@ namespace {
 // was announced in its connection's journal before it was made; that journal is emptied only
 // after the copy's row committed, so the catalog read last holds it whenever the journal no
 // longer does.
+// A journal still being made (".vk-making-PID-..."), whose maker is gone: it was never renamed
+// into place, and nobody will.
+bool makerGone(const std::string &name)
+{
+    const long pid = std::strtol(name.c_str() + std::strlen(".vk-making-"), nullptr, 10);
+    return pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
 std::vector<std::string> findOrphans(DbConnection *c, std::vector<std::string> *staleJournals)
 {
     std::vector<std::string> candidates;
@@ -2084,20 +2463,28 @@ std::vector<std::string> findOrphans(DbConnection *c, std::vector<std::string> *
         if (entry.is_regular_file(ec2) && !entry.is_symlink(ec2) && isInternalCopyName(name))
             candidates.push_back(name);
     }
-    if (candidates.empty())
-        return {};
     std::set<std::string> protectedNames;
     for (const auto &entry : fs::directory_iterator(dir, ec)) {
         const std::string name = entry.path().filename().string();
+        const std::string path = entry.path().string();
+        std::error_code ec2;
+        if (name.rfind(".vk-making-", 0) == 0 && entry.is_regular_file(ec2) && !entry.is_symlink(ec2) &&
+            makerGone(name)) {
+            if (staleJournals)
+                staleJournals->push_back(path);
+            continue;
+        }
         if (name.rfind(".vk-pending-", 0) != 0)
             continue;
-        const std::string path = entry.path().string();
         if (path == c->journalPath) {
             // This connection's own journal: its copies are in progress.
         } else {
-            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (!entry.is_regular_file(ec2) || entry.is_symlink(ec2))
+                continue;
+            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
             if (fd < 0)
                 continue;
+            // A journal whose lock is free is stale, whatever it holds: its program is gone.
             const bool dead = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
             ::close(fd);
             if (dead) {
@@ -2111,6 +2498,10 @@ std::vector<std::string> findOrphans(DbConnection *c, std::vector<std::string> *
         while (std::getline(in, line))
             protectedNames.insert(line);
     }
+    if (staleJournals)
+        std::sort(staleJournals->begin(), staleJournals->end());
+    if (candidates.empty())
+        return {};
     // A name the catalog holds is held wherever the catalog puts it: a move that has not
     // reached the disk yet, or one a crash or a rollback left behind, never makes the file an
     // orphan. (Names are random 48-bit numbers; two objects never share one.)
@@ -2144,27 +2535,44 @@ int DbCheckFileObjects(DbConnection *connection, DbFileCheck &check)
     DbConnection *c = connection;
     for (const std::string &table : userTables(c->db)) {
         for (const std::string &column : c->columnsOf(table, true)) {
-            const std::string q = "select t.rowid, f.dir||f.name, f.type from main." +
-                                  quoteIdentifier(table) + " t join main._vk_fileobj f on f.id=t." +
-                                  quoteIdentifier(column) + " order by t.rowid";
+            const std::string col = "t." + quoteIdentifier(column);
+            const std::string q = "select t.rowid, f.dir, f.name, f.type, f.id is null, " + col +
+                                  " from main." + quoteIdentifier(table) +
+                                  " t left join main._vk_fileobj f on f.id=" + col + " where typeof(" + col +
+                                  ")='integer' order by t.rowid";
             sqlite3_stmt *s = nullptr;
             int rc = sqlite3_prepare_v2(c->db, q.c_str(), -1, &s, nullptr);
             if (rc != SQLITE_OK)
                 return c->sqliteError(rc, table);
             while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-                const std::string path = reinterpret_cast<const char *>(sqlite3_column_text(s, 1));
+                const std::string oid = formatOid(sqlite3_column_int64(s, 0));
+                if (sqlite3_column_int(s, 4)) {
+                    check.uncatalogued.push_back(
+                        {table, oid, column, std::to_string(sqlite3_column_int64(s, 5))});
+                    continue;
+                }
+                const char *dir = reinterpret_cast<const char *>(sqlite3_column_text(s, 1));
+                const char *name = reinterpret_cast<const char *>(sqlite3_column_text(s, 2));
+                const int type = sqlite3_column_int(s, 3);
+                bool bad = false;
+                const std::string path = c->objectPath(dir, name, type, &bad);
+                if (bad) {
+                    check.bad.push_back(
+                        {table, oid, column, std::string(dir ? dir : "") + (name ? name : "")});
+                    continue;
+                }
                 std::error_code ec;
                 if (fs::exists(path, ec))
                     continue;
-                DbFileProblem problem{table, formatOid(sqlite3_column_int64(s, 0)), column, path};
-                (sqlite3_column_int(s, 2) == 0 ? check.missing : check.lost).push_back(std::move(problem));
+                (type == 0 ? check.missing : check.lost).push_back({table, oid, column, path});
             }
             sqlite3_finalize(s);
             if (rc != SQLITE_DONE)
                 return c->sqliteError(rc, table);
         }
     }
-    check.orphans = findOrphans(c, nullptr);
+    check.orphans = findOrphans(c, &check.staleJournals);
+    check.missingTriggers = missingTriggers(c);
     return ok();
 }
 
@@ -2177,21 +2585,47 @@ int DbRemoveOrphans(DbConnection *connection, std::vector<std::string> &removed)
     if (connection->inTransaction())
         return fail(ErrMisuse, "Orphan copies are only removed outside a transaction.");
     std::vector<std::string> stale;
-    for (const std::string &path : findOrphans(connection, &stale)) {
+    // While the catalogue names files outside the file-object directory it was edited by hand, and
+    // a copy it does not name may well be one of its rows' own: none is removed until it is mended.
+    bool trusted = true;
+    {
+        sqlite3_stmt *s = nullptr;
+        if (sqlite3_prepare_v2(connection->db, "select dir, name from main._vk_fileobj where type=0", -1, &s,
+                               nullptr) != SQLITE_OK)
+            return connection->sqliteError(sqlite3_errcode(connection->db));
+        while (trusted && sqlite3_step(s) == SQLITE_ROW) {
+            bool bad = false;
+            connection->objectPath(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)),
+                                   reinterpret_cast<const char *>(sqlite3_column_text(s, 1)), 0, &bad);
+            trusted = !bad;
+        }
+        sqlite3_finalize(s);
+    }
+    std::vector<std::string> orphans = findOrphans(connection, &stale);
+    if (!trusted)
+        orphans.clear();
+    for (const std::string &path : orphans) {
         const std::string target = connection->insideFileObjectDir(path);
         std::error_code ec;
         if (!target.empty() && fs::remove(target, ec))
             removed.push_back(path);
     }
     for (const std::string &journal : stale) {
+        const bool making = fs::path(journal).filename().string().rfind(".vk-making-", 0) == 0;
         // Taken again under an exclusive lock: a journal is only removed while nobody holds it.
-        const int fd = ::open(journal.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            ::unlink(journal.c_str());
+        const int fd = ::open(journal.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            (!making || makerGone(fs::path(journal).filename().string())) && ::unlink(journal.c_str()) == 0)
+            removed.push_back(journal);
         if (fd >= 0)
             ::close(fd);
     }
     return ok();
+}
+
+std::vector<std::string> DbRestoredTriggers(DbConnection *connection)
+{
+    return connection ? connection->restoredTriggers : std::vector<std::string>();
 }
 
 int DbSalvage(const std::string &dataSource, DbEnvironment *environment, SalvageReport &report)
@@ -2214,6 +2648,268 @@ int DbSalvage(const std::string &dataSource, DbEnvironment *environment, Salvage
     if (!salvaged)
         return fail(ErrRecoveryNeeded, "The database \"" + path + "\" cannot be salvaged (" + error +
                                            "). Restore it from a copy.");
+    return ok();
+}
+
+namespace {
+
+std::vector<std::string> columnNames(sqlite3 *db, const std::string &table)
+{
+    std::vector<std::string> names;
+    sqlite3_stmt *s = nullptr;
+    if (sqlite3_prepare_v2(db, "select name from main.pragma_table_info(?) order by cid", -1, &s, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_bind_text(s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+        while (sqlite3_step(s) == SQLITE_ROW)
+            names.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
+        sqlite3_finalize(s);
+    }
+    return names;
+}
+
+bool tableExists(sqlite3 *db, const std::string &table)
+{
+    sqlite3_stmt *s = nullptr;
+    bool found = false;
+    if (sqlite3_prepare_v2(db, "select 1 from main.sqlite_schema where type='table' and name=?", -1, &s,
+                           nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+        found = sqlite3_step(s) == SQLITE_ROW;
+        sqlite3_finalize(s);
+    }
+    return found;
+}
+
+sqlite3_int64 integerOf(sqlite3 *db, const std::string &sql, sqlite3_int64 fallback = 0)
+{
+    sqlite3_stmt *s = nullptr;
+    sqlite3_int64 value = fallback;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) == SQLITE_OK) {
+        if (sqlite3_step(s) == SQLITE_ROW && sqlite3_column_type(s, 0) != SQLITE_NULL)
+            value = sqlite3_column_int64(s, 0);
+        sqlite3_finalize(s);
+    }
+    return value;
+}
+
+int rebuildEngineTables(DbConnection *c, std::vector<std::string> &notes, std::vector<std::string> &kept)
+{
+    sqlite3 *db = c->db;
+    std::vector<std::string> tables = userTables(db);
+    bool ours = false;
+    for (const char *t : {"_vk_meta", "_vk_serial", "_vk_fileobj", "_vk_trash"})
+        ours = ours || tableExists(db, t);
+    for (const std::string &t : tables)
+        ours = ours || hasOidColumn(db, t);
+    if (!ours)
+        return fail(ErrNotADatabase,
+                    "The file \"" + c->databasePath +
+                        "\" is not a Vellumark database: none of its tables is the engine's.");
+    int rc = SQLITE_OK;
+    auto step = [&](const std::string &sql) {
+        if (rc == SQLITE_OK)
+            rc = c->exec(sql);
+    };
+    // A table of the engine's that another program renamed: found by its columns, taken back.
+    const std::pair<const char *, std::vector<std::string>> layouts[] = {
+        {"_vk_fileobj", {"id", "dir", "name", "type", "refs"}}, {"_vk_meta", {"key", "value"}}};
+    for (const auto &[engineTable, layout] : layouts) {
+        if (tableExists(db, engineTable))
+            continue;
+        for (const std::string &t : tables) {
+            if (columnNames(db, t) != layout)
+                continue;
+            step("alter table main." + quoteIdentifier(t) + " rename to " + engineTable);
+            if (rc == SQLITE_OK)
+                notes.push_back(std::string(engineTable) + ": taken back from the table " + t);
+            break;
+        }
+    }
+    tables = userTables(db);
+    bool catalogueLost = false;
+    for (const char *t : {"_vk_meta", "_vk_serial", "_vk_fileobj", "_vk_trash"})
+        if (!tableExists(db, t)) {
+            notes.push_back(std::string(t) + ": made again");
+            catalogueLost = catalogueLost || std::string(t) == "_vk_fileobj";
+        }
+    bool allHaveOids = true;
+    for (const std::string &t : tables)
+        allHaveOids = allHaveOids && hasOidColumn(db, t);
+    const bool metaLost = !tableExists(db, "_vk_meta");
+    step(SystemSchema);
+    if (metaLost && !allHaveOids)
+        step("update main._vk_meta set value=1 where key='format'");
+    if (rc != SQLITE_OK)
+        return c->sqliteError(rc, "rebuilding the engine's tables");
+
+    // The OID counter past every OID a row holds; serial counters past every number.
+    sqlite3_int64 maxOid = 0;
+    for (const std::string &t : tables)
+        if (hasOidColumn(db, t))
+            maxOid = std::max(maxOid, integerOf(db, "select max(" + std::string(OidColumn) + ") from main." +
+                                                        quoteIdentifier(t)));
+    if (metaValue(db, "next_oid", 1) <= maxOid) {
+        step("update main._vk_meta set value=" + std::to_string(maxOid + 1) + " where key='next_oid'");
+        notes.push_back("_vk_meta: the OID counter moved past " + formatOid(maxOid));
+    }
+    for (const std::string &t : tables) {
+        sqlite3_stmt *s = nullptr;
+        std::vector<std::string> serialCols;
+        if (sqlite3_prepare_v2(db,
+                               "select name from main.pragma_table_info(?) where dflt_value like "
+                               "'vk\\_serial(%' escape '\\'",
+                               -1, &s, nullptr) == SQLITE_OK) {
+            sqlite3_bind_text(s, 1, t.c_str(), -1, SQLITE_TRANSIENT);
+            while (sqlite3_step(s) == SQLITE_ROW)
+                serialCols.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
+            sqlite3_finalize(s);
+        }
+        for (const std::string &col : serialCols)
+            step("insert into main._vk_serial(name,next) select * from (select " +
+                 quoteLiteral(t + "." + col) + ", max(" + quoteIdentifier(col) + ")+1 as n from main." +
+                 quoteIdentifier(t) +
+                 ") where n is not null on conflict(name) do update set next=max(next,excluded.next)");
+    }
+
+    // The holders of each object, counted from the rows.
+    std::map<sqlite3_int64, std::vector<std::string>> heldBy; // id -> "TABLE OID COLUMN" of each holder
+    for (const std::string &t : tables) {
+        if (!hasOidColumn(db, t))
+            continue;
+        for (const std::string &col : c->columnsOf(t, true)) {
+            const std::string q = quoteIdentifier(col);
+            sqlite3_stmt *s = nullptr;
+            const std::string sql = "select " + std::string(OidColumn) + ", " + q + " from main." +
+                                    quoteIdentifier(t) + " where typeof(" + q + ")='integer'";
+            if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK)
+                continue;
+            while (sqlite3_step(s) == SQLITE_ROW)
+                heldBy[sqlite3_column_int64(s, 1)].push_back(t + " " + formatOid(sqlite3_column_int64(s, 0)) +
+                                                             " " + col);
+            sqlite3_finalize(s);
+        }
+    }
+    std::set<sqlite3_int64> catalogued;
+    std::set<std::string> namedCopies;
+    {
+        sqlite3_stmt *s = nullptr;
+        if (sqlite3_prepare_v2(db, "select id, dir, name, type from main._vk_fileobj", -1, &s, nullptr) ==
+            SQLITE_OK) {
+            while (sqlite3_step(s) == SQLITE_ROW) {
+                catalogued.insert(sqlite3_column_int64(s, 0));
+                if (sqlite3_column_int(s, 3) != 0 || !sqlite3_column_text(s, 2))
+                    continue;
+                bool bad = false;
+                c->objectPath(reinterpret_cast<const char *>(sqlite3_column_text(s, 1)),
+                              reinterpret_cast<const char *>(sqlite3_column_text(s, 2)), 0, &bad);
+                // An entry edited to name a file elsewhere no longer names the copy it had.
+                if (bad)
+                    catalogueLost = true;
+                else
+                    namedCopies.insert(reinterpret_cast<const char *>(sqlite3_column_text(s, 2)));
+            }
+            sqlite3_finalize(s);
+        }
+    }
+    // An object a row holds that the catalogue lost: its id stays, under a name that is no copy,
+    // so that the row is reported as missing and its id is never handed out again.
+    for (const auto &[id, holders] : heldBy) {
+        if (catalogued.count(id)) {
+            step("update main._vk_fileobj set refs=" + std::to_string(holders.size()) +
+                 " where id=" + std::to_string(id) + " and refs<>" + std::to_string(holders.size()));
+            continue;
+        }
+        catalogueLost = true;
+        step("insert into main._vk_fileobj(id, dir, name, type, refs) values (" + std::to_string(id) + ", " +
+             quoteLiteral(c->fileObjectDir) + ", " + quoteLiteral("lost-object-" + std::to_string(id)) +
+             ", 0, " + std::to_string(holders.size()) + ")");
+        for (const std::string &holder : holders)
+            notes.push_back("_vk_fileobj: " + holder + " held the object " + std::to_string(id) +
+                            ", which the catalogue had lost");
+    }
+    // With objects lost, the copies the catalogue no longer names may be theirs: every one is kept,
+    // catalogued again, and never taken for an orphan.
+    if (catalogueLost) {
+        std::error_code ec;
+        std::vector<std::string> unnamed;
+        for (const auto &entry : fs::directory_iterator(c->fileObjectDir, ec)) {
+            const std::string name = entry.path().filename().string();
+            std::error_code ec2;
+            if (entry.is_regular_file(ec2) && !entry.is_symlink(ec2) && isInternalCopyName(name) &&
+                !namedCopies.count(name))
+                unnamed.push_back(name);
+        }
+        std::sort(unnamed.begin(), unnamed.end());
+        for (const std::string &name : unnamed) {
+            step("insert into main._vk_fileobj(dir, name, type, refs) values (" +
+                 quoteLiteral(c->fileObjectDir) + ", " + quoteLiteral(name) + ", 0, 0)");
+            kept.push_back(c->fileObjectDir + name);
+        }
+    }
+    if (rc != SQLITE_OK)
+        return c->sqliteError(rc, "rebuilding the engine's tables");
+    std::vector<std::string> lacking;
+    std::vector<std::string> missing = missingTriggers(c, &lacking);
+    for (const std::string &t : lacking)
+        if (rc == SQLITE_OK)
+            rc = installTriggers(c, t);
+    if (rc != SQLITE_OK)
+        return c->sqliteError(rc, "putting back the engine's triggers");
+    for (const std::string &m : missing)
+        notes.push_back("trigger " + m + " put back");
+    return ok();
+}
+
+} // namespace
+
+int DbRebuildEngineTables(const std::string &dataSource, DbEnvironment *environment,
+                          std::vector<std::string> &notes, std::vector<std::string> &kept)
+{
+    notes.clear();
+    kept.clear();
+    SourceKeys keys;
+    if (readSource(dataSource, environment, keys) != DbOk)
+        return DbFailed;
+    DbConnection c;
+    c.dataSource = dataSource;
+    c.databasePath = keys.dbDir + "/" + dataSource + ".db";
+    c.fileObjectDir = keys.foDir + "/";
+    std::error_code ec;
+    if (!fs::exists(c.databasePath, ec))
+        return fail(ErrNoDatabase, "The database of the data source \"" + dataSource +
+                                       "\" was not found at \"" + c.databasePath + "\".");
+    if (lockSource(c.databasePath, true, c.sourceLockFd) != DbOk)
+        return DbFailed;
+    int rc =
+        sqlite3_open_v2(c.databasePath.c_str(), &c.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK)
+        return c.sqliteError(rc);
+    sqlite3_extended_result_codes(c.db, 1);
+    sqlite3_busy_timeout(c.db, 5000);
+    rc = c.exec("select count(*) from main.sqlite_schema");
+    if (rc == SQLITE_OK)
+        rc = c.exec("pragma journal_mode=wal; pragma synchronous=normal; pragma recursive_triggers=off;");
+    if (rc == SQLITE_OK)
+        rc = registerFunctions(&c);
+    if (rc == SQLITE_OK)
+        rc = c.exec("begin immediate");
+    if (rc != SQLITE_OK)
+        return c.sqliteError(rc);
+    if (rebuildEngineTables(&c, notes, kept) != DbOk) {
+        const int code = t_lastError;
+        const std::string text = t_lastErrorText;
+        c.exec("rollback");
+        notes.clear();
+        kept.clear();
+        return fail(code, text);
+    }
+    if ((rc = c.exec("commit")) != SQLITE_OK) {
+        const int err = c.sqliteError(rc);
+        c.exec("rollback");
+        notes.clear();
+        kept.clear();
+        return err;
+    }
     return ok();
 }
 

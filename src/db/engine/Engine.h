@@ -60,6 +60,8 @@ enum NativeError : int
     ErrBusy = 3014,            // another program holds the database
     ErrMisuse = 3015,          // an operation in the wrong state (no connection, statement not executed)
     ErrSql = 3016,             // any other error reported by SQLite
+    ErrEngineTable = 3017,     // a statement would write, drop or alter one of the engine's own tables
+    ErrManyStatements = 3018,  // a text that holds more than one statement
 };
 
 // Where the engine finds its configuration: the path of vkconfig.ini.
@@ -146,15 +148,34 @@ struct DbFileProblem
 };
 struct DbFileCheck
 {
-    std::vector<DbFileProblem> missing; // internal copies a row holds that are not on disk
-    std::vector<DbFileProblem> lost;    // external files a row refers to that are not where they were
-    std::vector<std::string> orphans;   // copies in the file-object directory that no committed row
-                                        // holds and no live connection is still making
+    std::vector<DbFileProblem> missing;      // internal copies a row holds that are not on disk
+    std::vector<DbFileProblem> lost;         // external files a row refers to that are not where they were
+    std::vector<std::string> orphans;        // copies in the file-object directory that no committed row
+                                             // holds and no live connection is still making
+    std::vector<DbFileProblem> bad;          // internal objects whose name is not a plain name inside the
+                                             // file-object directory (path: the name as stored); never opened
+    std::vector<DbFileProblem> uncatalogued; // rows holding an object id the catalogue does not list
+                                             // (path: the id)
+    std::vector<std::string> staleJournals;  // journals of copies in progress whose program is gone
+    std::vector<std::string> missingTriggers; // "TABLE TRIGGER": engine triggers another program dropped
 };
 int DbCheckFileObjects(DbConnection *connection, DbFileCheck &check);
 // Removes the orphan copies (never anything outside the file-object directory, never a file
-// the engine did not make); `removed` lists them.
+// the engine did not make) and the stale journals; `removed` lists them.
 int DbRemoveOrphans(DbConnection *connection, std::vector<std::string> &removed);
+// The engine's triggers ("TABLE TRIGGER") that were missing when the connection opened and were
+// put back then.
+std::vector<std::string> DbRestoredTriggers(DbConnection *connection);
+
+// Rebuilds the engine's own tables of the data source's database (not open in this process)
+// from what is stored: a table another program renamed is taken back, a missing one made
+// again, the counters moved past every OID, serial number and object id the rows hold, the
+// holder counts recounted, and the triggers of every table put back. A row whose object the
+// catalogue lost keeps its id, noted as missing; when the catalogue lost objects, every copy
+// in the file-object directory that it no longer names is kept (listed in `kept`), never taken
+// for an orphan. `notes` tells what was rebuilt. Nothing is done when all is in order.
+int DbRebuildEngineTables(const std::string &dataSource, DbEnvironment *environment,
+                          std::vector<std::string> &notes, std::vector<std::string> &kept);
 
 // Salvages the data source's damaged database (not open in this process): every row that can
 // still be read is kept, the engine's counters go on past what was read, and the damaged file

@@ -275,7 +275,14 @@ bool makeInternalCopy(const std::string &source, const std::string &dir, std::st
         if (fs::exists(copy, ec))
             continue;
         if (announce && !announce(copy)) {
-            error = "The copy in progress cannot be noted in the file-object directory \"" + dir + "\".";
+            const bool full = errno == ENOSPC || errno == EDQUOT;
+            if (diskFull)
+                *diskFull = full;
+            error =
+                full ? "The disk is full: the copy in progress cannot be noted in the file-object directory "
+                       "\"" +
+                           dir + "\"."
+                     : "The copy in progress cannot be noted in the file-object directory \"" + dir + "\".";
             return false;
         }
         return copyFile(source, copy, true, error, diskFull);
@@ -284,8 +291,18 @@ bool makeInternalCopy(const std::string &source, const std::string &dir, std::st
     return false;
 }
 
+namespace {
+
+bool isPlainFile(const std::string &path)
+{
+    struct stat st = {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+} // namespace
+
 MoveResult moveFileObject(sqlite3 *db, const std::string &from, const std::string &to,
-                          const AnnounceFile &announce)
+                          const AnnounceFile &announce, const TrustedDirectory &trusted)
 {
     MoveResult result;
     struct Item
@@ -343,7 +360,27 @@ MoveResult moveFileObject(sqlite3 *db, const std::string &from, const std::strin
         const std::string target = it.newDir + it.newName;
         if (target == it.oldPath)
             continue;
-        if (fs::exists(it.oldPath, ec)) {
+        const fs::path old(it.oldPath);
+        const std::string oldName = old.filename().string();
+        if (!isInternalCopyName(it.newName) || !trusted || !trusted(it.newDir)) {
+            undo();
+            result.error = "\"" + target + "\" is not a place for a copy of this data source's file objects.";
+            return result;
+        }
+        if (isPlainFile(target) && !fs::exists(it.oldPath, ec)) {
+            // Moved by hand already: only the catalogue follows.
+            continue;
+        }
+        const bool own = isInternalCopyName(oldName) && trusted(withSlash(old.parent_path().string()));
+        if (!own) {
+            // Not one of the engine's copies: whatever the catalogue says, it stays where it is.
+            undo();
+            result.error = "The file object \"" + it.oldPath +
+                           "\" is not one of the engine's own copies in a file-object directory of this data "
+                           "source; it is left where it is.";
+            return result;
+        }
+        if (isPlainFile(it.oldPath)) {
             if (announce && !(++result.announced, announce(target))) {
                 undo();
                 result.error =
@@ -355,7 +392,7 @@ MoveResult moveFileObject(sqlite3 *db, const std::string &from, const std::strin
                 return result;
             }
             it.movedOnDisk = true;
-        } else if (!fs::exists(target, ec)) {
+        } else if (!isPlainFile(target)) {
             undo();
             result.error = "The file object \"" + it.oldPath + "\" is missing.";
             return result;

@@ -53,7 +53,13 @@ struct MoveResult
 // (it moves to the full name `to`). An object already at its destination (the directory was
 // moved by hand) only has its catalog entry updated. All or nothing: when one file cannot be
 // moved, those moved before go back and the catalog is unchanged.
+//
+// Only the engine's own copies move: a catalogue entry whose name is not one the engine gives
+// its copies, whose file is not a plain file, or whose directory `trusted` does not answer for
+// is never moved (the move fails and names it), and nothing moves into a directory `trusted`
+// does not answer for. A copy found at its destination already only has its entry updated.
+using TrustedDirectory = std::function<bool(const std::string &dir)>;
 MoveResult moveFileObject(sqlite3 *db, const std::string &from, const std::string &to,
-                          const AnnounceFile &announce = {});
+                          const AnnounceFile &announce, const TrustedDirectory &trusted);
 
 } // namespace vkdb

@@ -22,7 +22,7 @@ TEST(DialectTest, TranslatesTheProgramsFormsOnTokens)
         {"select a from t where d case match 'x'", "select a from t where d regexp  'x'"},
         {"update t set a=b, set c=d", "update t set a=b,  c=d"},
         {"select filename(media) from MediaData",
-         "select (select dir||name from _vk_fileobj where id=(media)) from MediaData"},
+         "select (select vk_objpath(dir,name,type) from _vk_fileobj where id=(media)) from MediaData"},
         // Values and quoted names are never touched.
         {"select 'index', \"index\" from t where x = 'case match'",
          "select 'index', \"index\" from t where x = 'case match'"},

@@ -2,6 +2,7 @@
 // tool, a process killed half-way, an old database opened by this version, and hostile or
 // unlucky files. Each fault shows only with a second connection, a child process or a file
 // changed behind the engine's back, so that is how these tests make it happen.
+#include "ConfigFile.h"
 #include "Dialect.h"
 #include "Engine.h"
 #include "EngineStatements.h"
@@ -333,9 +334,11 @@ TEST_F(SharedSource, AProcessKilledWhileCopyingLeavesOrphansThatRepairRemoves)
     ASSERT_EQ(DbCheckFileObjects(second, check), DbOk);
     ASSERT_EQ(check.orphans.size(), 1u);
     EXPECT_TRUE(check.missing.empty());
+    // The killed program's journal, its lock gone with it, is stale and goes too.
+    ASSERT_EQ(check.staleJournals.size(), 1u);
     std::vector<std::string> removed;
     ASSERT_EQ(DbRemoveOrphans(second, removed), DbOk);
-    EXPECT_EQ(removed, check.orphans);
+    EXPECT_EQ(removed, (std::vector<std::string>{check.orphans[0], check.staleJournals[0]}));
     // The directory holds exactly the catalog's copies again.
     EXPECT_EQ(filesIn(src.fileObjectDir()), catalogNames(second));
     EXPECT_EQ(one(second, "select title from MediaData where OID = ?", {kept}), "kept");
@@ -492,9 +495,17 @@ TEST_F(SharedSource, AMoveThatIsRolledBackLeavesNothingToSweep)
     const std::string before = one(first(), "select filename(media) from MediaData where OID = ?", {oid});
     const QString elsewhere = src.dir() + "/elsewhere";
     QDir().mkpath(elsewhere);
+    {
+        // The data source keeps its copies there from now on.
+        ConfigFile config(src.configPath().toStdString());
+        config.setValue(src.name().toStdString(), "DB_FODIR", "\"" + elsewhere.toStdString() + "\"");
+        ASSERT_TRUE(config.flush());
+    }
 
     ASSERT_EQ(DbBeginTransaction(first()), DbOk);
-    ASSERT_LT(run(first(), "move file object ? to ?", {before, (elsewhere + "/x.jpg").toStdString()}), 2)
+    ASSERT_LT(
+        run(first(), "move file object ? to ?", {before, (elsewhere + "/vk0000000000aa.jpg").toStdString()}),
+        2)
         << DbErrorText();
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(before)));
     ASSERT_EQ(DbRollback(first()), DbOk);
