@@ -262,6 +262,17 @@ TEST_F(ScheduleTest, AFlagButtonAndARulerPressPlaceAFlag)
     EXPECT_EQ(edited.flags().Selected, edited.flags().at(0));
     ASSERT_TRUE(edited.undo());
     EXPECT_TRUE(flags().isEmpty());
+
+    // From the keyboard: the button down, then Enter in the table places the flag at the cursor;
+    // Enter on a selected flag opens its dialog.
+    table.setCursorTime(450);
+    table.flagButton(FlagKind::Label)->click();
+    view()->setFocus();
+    QTest::keyClick(view(), Qt::Key_Return);
+    EXPECT_EQ(flags(), QStringList({"Label1@450"}));
+    opened = -1;
+    QTest::keyClick(view(), Qt::Key_Return);
+    EXPECT_EQ(opened, 450) << "the selected flag's dialog";
 }
 
 // The dialogs: default names by kind, times from three boxes, and OK refused (the dialog stays

@@ -632,6 +632,16 @@ void TTimelineView::keyPressEvent(QKeyEvent *e)
     case Qt::Key_Delete:
         t.DeleteSelected();
         break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Insert:
+        // From the keyboard: a flag of the kind whose button is down at the cursor, or the
+        // selected flag's dialog.
+        if (const std::optional<FlagKind> kind = t.flagButtonDown())
+            t.NewFlag(*kind, t.m_cursor);
+        else if (TDbFlag *selected = t.m_edited.flags().Selected)
+            t.EditFlag(selected);
+        break;
     case Qt::Key_Left:
         t.setCursorTime(t.m_cursor - step);
         break;
