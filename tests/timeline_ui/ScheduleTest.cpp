@@ -192,6 +192,22 @@ TEST_F(ScheduleTest, DraggedBarsMoveOrResizeAsOneStep)
     EXPECT_EQ(bars(), before);
 }
 
+// A drag held past the table's right edge scrolls on; the bar keeps following the pointer.
+TEST_F(ScheduleTest, ADragHeldPastTheEdgeScrollsOn)
+{
+    TDbObject *a = add(ObjectKind::Rectangle, "a", 0, 20000);
+    edited.selectOnly(a);
+    const int y = table.barRect(a).center().y();
+    const QPoint from(100, y), edge(view()->width() - 2, y);
+    QTest::mousePress(view(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(view(), edge);
+    QTest::qWait(800);
+    QTest::mouseRelease(view(), Qt::LeftButton, {}, edge);
+    EXPECT_GT(a->Rec.Bar_Left, table.pixelsToTime(edge.x() - from.x()))
+        << "the table scrolled on under the held pointer";
+    EXPECT_EQ(a->Rec.Bar_Width, 20000);
+}
+
 TEST_F(ScheduleTest, ClicksSelectBarsAsTheSurfaceDoes)
 {
     TDbObject *a = add(ObjectKind::Rectangle, "a", 0, 500);

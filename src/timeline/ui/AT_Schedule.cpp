@@ -24,6 +24,7 @@
 #include <QPainterPath>
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolButton>
 
 #include <algorithm>
@@ -224,6 +225,9 @@ public:
         setMouseTracking(true);
         setAttribute(Qt::WA_OpaquePaintEvent);
         setMinimumHeight(RulerHeight + 3 * 22);
+        // A drag held past either edge scrolls the table on, a page at a time.
+        edgeTimer.setInterval(300);
+        connect(&edgeTimer, &QTimer::timeout, this, [this] { scrollAtEdge(); });
     }
 
     int hOffset = 0; // pixels scrolled to the right
@@ -288,6 +292,14 @@ public:
     TDbFlag *dragFlag = nullptr;
     int dragDx = 0;
     bool cursorDragging = false;
+    QTimer edgeTimer;
+    int edgeDir = 0;
+    QPoint lastPos;
+
+    bool dragging() const { return dragFlag || cursorDragging || drag != Drag::None; }
+    // Follows a drag to `pos`; false when nothing is being dragged.
+    bool dragTo(QPoint pos);
+    void scrollAtEdge();
 
 protected:
     void paintEvent(QPaintEvent *) override;
@@ -487,10 +499,52 @@ void TTimelineView::mousePressEvent(QMouseEvent *e)
         proposed.insert(s, {s->Rec.Bar_Left, s->Rec.Bar_Width});
 }
 
+void TTimelineView::scrollAtEdge()
+{
+    if (!dragging() || edgeDir == 0) {
+        edgeTimer.stop();
+        return;
+    }
+    const int before = t.m_hbar->value();
+    t.m_hbar->setValue(before + edgeDir * t.m_hbar->pageStep());
+    const int moved = t.m_hbar->value() - before;
+    if (moved == 0) {
+        edgeTimer.stop();
+        return;
+    }
+    // What is dragged stays under the pointer while the table moves beneath it.
+    dragX -= moved;
+    dragTo(lastPos);
+}
+
 void TTimelineView::mouseMoveEvent(QMouseEvent *e)
 {
     const QPoint pos = e->position().toPoint();
-    if (dragFlag && (e->buttons() & Qt::LeftButton)) {
+    lastPos = pos;
+    if ((e->buttons() & Qt::LeftButton) && dragging()) {
+        edgeDir = pos.x() > width() - 8 ? 1 : pos.x() < LeftColumn + 4 ? -1 : 0;
+        if (edgeDir == 0)
+            edgeTimer.stop();
+        else if (!edgeTimer.isActive())
+            edgeTimer.start();
+        dragTo(pos);
+        return;
+    }
+    // The sizing cursor near either end of a bar.
+    const int row = rowAt(pos.y());
+    Qt::CursorShape shape = Qt::ArrowCursor;
+    if (row >= 0) {
+        const QRect bar = barOf(t.rows()[row], row);
+        if (bar.adjusted(-EdgeSlack, 0, EdgeSlack, 0).contains(pos) &&
+            (std::abs(pos.x() - bar.left()) <= EdgeSlack || std::abs(pos.x() - bar.right()) <= EdgeSlack))
+            shape = Qt::SizeHorCursor;
+    }
+    setCursor(shape);
+}
+
+bool TTimelineView::dragTo(QPoint pos)
+{
+    if (dragFlag) {
         // Between 0 and the last bar's end; a loop's start stays left of its end and the end
         // right of its start.
         const TDbFlagList &flags = t.m_edited.flags();
@@ -503,13 +557,13 @@ void TTimelineView::mouseMoveEvent(QMouseEvent *e)
         dragDx = x - from;
         dragMoved = dragMoved || dragDx != 0;
         update();
-        return;
+        return true;
     }
-    if (cursorDragging && (e->buttons() & Qt::LeftButton)) {
+    if (cursorDragging) {
         t.setCursorTime(xTime(pos.x()));
-        return;
+        return true;
     }
-    if (drag != Drag::None && (e->buttons() & Qt::LeftButton)) {
+    if (drag != Drag::None) {
         const qint64 dt = t.pixelsToTime(pos.x() - dragX);
         dragMoved = dragMoved || pos.x() != dragX;
         for (auto it = proposed.begin(); it != proposed.end(); ++it) {
@@ -536,22 +590,14 @@ void TTimelineView::mouseMoveEvent(QMouseEvent *e)
         if (const auto it = proposed.constFind(dragObject); it != proposed.cend())
             t.showTimes(int(it->first), int(it->second));
         update();
-        return;
+        return true;
     }
-    // The sizing cursor near either end of a bar.
-    const int row = rowAt(pos.y());
-    Qt::CursorShape shape = Qt::ArrowCursor;
-    if (row >= 0) {
-        const QRect bar = barOf(t.rows()[row], row);
-        if (bar.adjusted(-EdgeSlack, 0, EdgeSlack, 0).contains(pos) &&
-            (std::abs(pos.x() - bar.left()) <= EdgeSlack || std::abs(pos.x() - bar.right()) <= EdgeSlack))
-            shape = Qt::SizeHorCursor;
-    }
-    setCursor(shape);
+    return false;
 }
 
 void TTimelineView::endBarDrag(bool apply)
 {
+    edgeTimer.stop();
     EditedSlide &edited = t.m_edited;
     if (apply && dragMoved) {
         // Every selected bar together: one step.
@@ -572,6 +618,7 @@ void TTimelineView::endBarDrag(bool apply)
 
 void TTimelineView::endFlagDrag(bool apply)
 {
+    edgeTimer.stop();
     TDbFlag *flag = dragFlag;
     const int x = flag ? timeX(flag->Rec.Flag_StartTime) + dragDx : 0;
     const bool moved = dragMoved;
@@ -589,6 +636,7 @@ void TTimelineView::mouseReleaseEvent(QMouseEvent *e)
     if (e->button() != Qt::LeftButton)
         return;
     cursorDragging = false;
+    edgeTimer.stop();
     if (dragFlag)
         endFlagDrag(true);
     if (drag != Drag::None)
