@@ -43,26 +43,6 @@ void restoreEditable(TsObject &into, const TsObject &from)
     into.Uncommitted = keep.Uncommitted;
 }
 
-QString flagWord(FlagKind kind)
-{
-    switch (kind) {
-    case FlagKind::Delay:
-        return QStringLiteral("Delay");
-    case FlagKind::Pause:
-        return QStringLiteral("Pause");
-    case FlagKind::Stop:
-        return QStringLiteral("Stop");
-    case FlagKind::LoopStart:
-    case FlagKind::LoopEnd:
-        return QStringLiteral("Loop");
-    case FlagKind::Jump:
-        return QStringLiteral("Jump");
-    case FlagKind::Label:
-        return QStringLiteral("Label");
-    }
-    return QString();
-}
-
 } // namespace
 
 EditedSlide::EditedSlide(TDbClearBookList &books, QObject *parent)
@@ -403,7 +383,7 @@ bool EditedSlide::requestMove(const QList<TDbObject *> &chosen, int dx, int dy)
     TDbSlide *s = slide();
     if (!s || (dx == 0 && dy == 0))
         return false;
-    const bool made = request([&] {
+    return requestObjects([&] {
         bool any = false;
         for (TDbObject *o : chosen)
             if (o && o->Owner == s && !o->Rec.Removed) {
@@ -412,9 +392,6 @@ bool EditedSlide::requestMove(const QList<TDbObject *> &chosen, int dx, int dy)
             }
         return any;
     });
-    if (made)
-        emit objectsChanged();
-    return made;
 }
 
 bool EditedSlide::requestResize(TDbObject *o, const QRect &display, bool flippedX, bool flippedY)
@@ -422,7 +399,7 @@ bool EditedSlide::requestResize(TDbObject *o, const QRect &display, bool flipped
     TDbSlide *s = slide();
     if (!s || !o || o->Owner != s || o->Rec.Removed || display.width() < 1 || display.height() < 1)
         return false;
-    const bool made = request([&] {
+    return requestObjects([&] {
         storeGeometry(o, display);
         // A line pulled past one of its ends (but not both) runs the other diagonal now.
         if (flippedX != flippedY && (o->kind() == ObjectKind::LineDown || o->kind() == ObjectKind::LineUp)) {
@@ -431,35 +408,26 @@ bool EditedSlide::requestResize(TDbObject *o, const QRect &display, bool flipped
         }
         return true;
     });
-    if (made)
-        emit objectsChanged();
-    return made;
 }
 
 bool EditedSlide::requestBringToFront()
 {
     if (selection().isEmpty())
         return false;
-    const bool made = request([this] {
+    return requestObjects([this] {
         m_books.BringToFront();
         return true;
     });
-    if (made)
-        emit objectsChanged();
-    return made;
 }
 
 bool EditedSlide::requestSendToBack()
 {
     if (selection().isEmpty())
         return false;
-    const bool made = request([this] {
+    return requestObjects([this] {
         m_books.SendToBack();
         return true;
     });
-    if (made)
-        emit objectsChanged();
-    return made;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -470,15 +438,12 @@ bool EditedSlide::changeSelected(const std::function<bool(TDbObject *)> &change)
     const QList<TDbObject *> chosen = selection();
     if (chosen.isEmpty())
         return false;
-    const bool made = request([&] {
+    return requestObjects([&] {
         bool any = false;
         for (TDbObject *o : chosen)
             any = change(o) || any;
         return any;
     });
-    if (made)
-        emit objectsChanged();
-    return made;
 }
 
 bool EditedSlide::requestSetDisabled(bool on)
@@ -641,14 +606,11 @@ bool EditedSlide::requestSetBar(TDbObject *o, int start, int length)
     TDbSlide *s = slide();
     if (!s || !o || o->Owner != s || o->Rec.Removed || start < 0 || length < 1)
         return false;
-    const bool made = request([&] {
+    return requestObjects([&] {
         o->Rec.Bar_Left = start;
         o->Rec.Bar_Width = length;
         return true;
     });
-    if (made)
-        emit objectsChanged();
-    return made;
 }
 
 bool EditedSlide::requestSetBarStart(int start)
@@ -684,7 +646,7 @@ bool EditedSlide::requestAlignBars(BarAlignment how)
     const QList<TDbObject *> bars = selectedBars();
     if (bars.size() < 2)
         return false;
-    const bool made = request([&] {
+    return requestObjects([&] {
         const TsObject &first = bars.first()->Rec;
         const int left = first.Bar_Left, width = first.Bar_Width;
         for (qsizetype i = 1; i < bars.size(); ++i) {
@@ -712,9 +674,6 @@ bool EditedSlide::requestAlignBars(BarAlignment how)
         }
         return true;
     });
-    if (made)
-        emit objectsChanged();
-    return made;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -722,7 +681,7 @@ bool EditedSlide::requestAlignBars(BarAlignment how)
 
 QString EditedSlide::newFlagName(FlagKind kind) const
 {
-    const QString word = flagWord(kind);
+    const QString word = FlagKindWord(kind);
     qsizetype n = m_flags.count() + 1;
     while (m_flags.FindFlag(word + QString::number(n)))
         ++n;
@@ -945,6 +904,14 @@ bool EditedSlide::request(const std::function<bool()> &change)
     m_books.SlideModified = true;
     emit stateChanged();
     return true;
+}
+
+bool EditedSlide::requestObjects(const std::function<bool()> &change)
+{
+    const bool made = request(change);
+    if (made)
+        emit objectsChanged();
+    return made;
 }
 
 void EditedSlide::beginDrag()

@@ -241,6 +241,9 @@ private:
 
     // Makes `change` one step: put back and refused when it answers false or changes nothing.
     bool request(const std::function<bool()> &change);
+    // The same for a change of objects' places, sizes, bars or attributes, which the views
+    // then repaint.
+    bool requestObjects(const std::function<bool()> &change);
     SlideState capture() const;
     void restore(const SlideState &state);
     void clearHistory();

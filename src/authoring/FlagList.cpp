@@ -64,6 +64,26 @@ bool FlagKindOfStored(int type, FlagKind *kind)
     return true;
 }
 
+QString FlagKindWord(FlagKind kind)
+{
+    switch (kind) {
+    case FlagKind::Delay:
+        return QStringLiteral("Delay");
+    case FlagKind::Pause:
+        return QStringLiteral("Pause");
+    case FlagKind::Stop:
+        return QStringLiteral("Stop");
+    case FlagKind::LoopStart:
+    case FlagKind::LoopEnd:
+        return QStringLiteral("Loop");
+    case FlagKind::Jump:
+        return QStringLiteral("Jump");
+    case FlagKind::Label:
+        return QStringLiteral("Label");
+    }
+    return QString();
+}
+
 QString FlagIconName(FlagKind kind)
 {
     switch (kind) {

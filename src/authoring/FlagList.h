@@ -40,6 +40,9 @@ int StoredFlagType(FlagKind kind);
 // The kind of a stored Flag_Type_Id; false for values no flag is stored with (6 among them),
 // whose rows are passed over.
 bool FlagKindOfStored(int type, FlagKind *kind);
+// "Delay", "Pause", "Stop", "Loop" (a loop and its end), "Jump", "Label": the word of a kind
+// in new flags' names and the flag buttons' hints.
+QString FlagKindWord(FlagKind kind);
 // "loopleft", "loopright", "jump", "label", "delay", "pause", "stop": the icon of each kind.
 QString FlagIconName(FlagKind kind);
 

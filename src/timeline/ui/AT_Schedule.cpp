@@ -44,26 +44,6 @@ constexpr int EdgeSlack = 4;
 constexpr std::array<FlagKind, 6> ButtonKinds{FlagKind::Delay, FlagKind::Pause, FlagKind::Stop,
                                               FlagKind::Jump,  FlagKind::Label, FlagKind::LoopStart};
 
-QString flagHint(FlagKind kind)
-{
-    switch (kind) {
-    case FlagKind::Delay:
-        return QStringLiteral("Delay");
-    case FlagKind::Pause:
-        return QStringLiteral("Pause");
-    case FlagKind::Stop:
-        return QStringLiteral("Stop");
-    case FlagKind::Jump:
-        return QStringLiteral("Jump");
-    case FlagKind::Label:
-        return QStringLiteral("Label");
-    case FlagKind::LoopStart:
-    case FlagKind::LoopEnd:
-        return QStringLiteral("Loop");
-    }
-    return QString();
-}
-
 QString secondsText(qint64 t)
 {
     const QString sign = t < 0 ? QStringLiteral("-") : QString();
@@ -786,7 +766,7 @@ TfrmSchedule::TfrmSchedule(EditedSlide &edited, QWidget *parent) : QWidget(paren
             QPainter p(&pm);
             PaintFlagIcon(p, QRect(2, 1, 12, 14), kind);
         }
-        QToolButton *b = tool(flagHint(kind), QIcon(pm), flagHint(kind));
+        QToolButton *b = tool(FlagKindWord(kind), QIcon(pm), FlagKindWord(kind));
         b->setCheckable(true);
         // At most one is down, and a second click puts it up again.
         connect(b, &QToolButton::toggled, this, [this, b](bool down) {
@@ -984,25 +964,21 @@ void TfrmSchedule::setFlagButtonsEnabled()
 
 bool TfrmSchedule::ZoomIn()
 {
-    const int next = ExpandedZoomIndex(ZoomIndex);
-    if (next == ZoomIndex)
-        return false;
-    // Keep the cursor where it was on the screen.
-    const int before = timeToPixels(m_cursor) - m_hbar->value();
-    ZoomIndex = next;
-    m_edited.selectFlag(nullptr);
-    refresh();
-    m_hbar->setValue(std::max(0, timeToPixels(m_cursor) - before));
-    return true;
+    return setZoomIndex(ExpandedZoomIndex(ZoomIndex));
 }
 
 bool TfrmSchedule::ZoomOut()
 {
-    const int next = ContractedZoomIndex(ZoomIndex);
-    if (next == ZoomIndex)
+    return setZoomIndex(ContractedZoomIndex(ZoomIndex));
+}
+
+bool TfrmSchedule::setZoomIndex(int index)
+{
+    if (index == ZoomIndex)
         return false;
+    // Keep the cursor where it was on the screen.
     const int before = timeToPixels(m_cursor) - m_hbar->value();
-    ZoomIndex = next;
+    ZoomIndex = index;
     m_edited.selectFlag(nullptr);
     refresh();
     m_hbar->setValue(std::max(0, timeToPixels(m_cursor) - before));

@@ -96,6 +96,7 @@ public:
 private:
     friend class TTimelineView;
     void followModel();
+    bool setZoomIndex(int index);
     void refresh();
     void showTimesOf(const TDbObject *o);
     void showTimes(int start, int length);
