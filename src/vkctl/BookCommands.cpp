@@ -28,6 +28,19 @@ namespace vk {
 
 namespace {
 
+// The book's slide numbered from 1, told when there is none.
+TDbSlide *findSlide(TDbClearBook *cb, int number)
+{
+    if (number < 1 || number > cb->Slides.size()) {
+        printError(QStringLiteral("%1 has %2 slides; there is no slide %3")
+                       .arg(cb->Rec.CB_Title)
+                       .arg(cb->Slides.size())
+                       .arg(number));
+        return nullptr;
+    }
+    return cb->Slides[number - 1];
+}
+
 // A ClearBook by OID, or by a title that only one ClearBook has.
 TDbClearBook *findBook(TDbClearBookList &books, const QString &name)
 {
@@ -272,17 +285,13 @@ int runPlay(Call &call)
     TDbClearBook *cb = findBook(lib.books, call.args[0]);
     if (!cb)
         return ExitFailed;
-    if (slideNumber > cb->Slides.size()) {
-        printError(QStringLiteral("%1 has %2 slides; there is no slide %3")
-                       .arg(cb->Rec.CB_Title)
-                       .arg(cb->Slides.size())
-                       .arg(slideNumber));
+    TDbSlide *slide = findSlide(cb, slideNumber);
+    if (!slide)
         return ExitFailed;
-    }
     PlayTrace player(lib.books, printLine);
     player.setLimit(limit);
     player.setResumeAfter(resumeAfter);
-    return player.run(cb->Slides[slideNumber - 1]) ? ExitDone : ExitFailed;
+    return player.run(slide) ? ExitDone : ExitFailed;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -360,15 +369,10 @@ struct BookSlide
         book = findBook(lib.books, bookName);
         if (!book)
             return false;
-        if (slideNumber > book->Slides.size()) {
-            printError(QStringLiteral("%1 has %2 slides; there is no slide %3")
-                           .arg(book->Rec.CB_Title)
-                           .arg(book->Slides.size())
-                           .arg(slideNumber));
+        slide = findSlide(book, slideNumber);
+        if (!slide)
             return false;
-        }
         number = slideNumber;
-        slide = book->Slides[slideNumber - 1];
         edited = std::make_unique<EditedSlide>(lib.books);
         if (!edited->open(slide)) {
             printError(QStringLiteral("slide %1 of %2 could not be opened")
