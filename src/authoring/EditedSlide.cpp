@@ -157,6 +157,7 @@ bool EditedSlide::save()
     if (ok)
         m_books.SlideModified = false;
     emit objectsChanged();
+    emit flagsChanged(); // flags another program stored meanwhile joined the slide's
     emit stateChanged();
     return ok;
 }

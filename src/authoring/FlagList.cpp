@@ -125,10 +125,12 @@ TDbFlagList::~TDbFlagList()
     qDeleteAll(Flags);
 }
 
-bool TDbFlagList::LoadFlags(int cbId, int slideId)
+namespace {
+
+// The slide's stored flags (loops without their ends), in start-time order; false when they
+// could not all be read (what was read is kept).
+bool readStoredFlags(Connection &c, int cbId, int slideId, QList<TsFlag> *flags)
 {
-    ClearFlags();
-    Connection &c = m_connection;
     Statement st(
         c, QStringLiteral("select Flag_CB_Id,Flag_Slide_Id,Flag_Id,Flag_StartTime,Flag_Name,Flag_Type_Id,"
                           "Loop_EndTime,Jump_To_MarkName,FlagActive_Type,Time_Associated from Flag_Table "
@@ -151,17 +153,44 @@ bool TDbFlagList::LoadFlags(int cbId, int slideId)
             r.Jump_To_MarkName = row.value(7);
             r.FlagActive = row.value(8).toInt() == 1;
             r.Time_Associated = row.value(9).toInt();
-            auto *flag = new TDbFlag(r);
-            AddFlag(flag);
-            PlaceFlagIcon(flag);
-            if (r.Kind == FlagKind::LoopStart) {
-                auto *end = new TDbFlag(LoopEndOf(r));
-                AddFlag(end);
-                PlaceFlagIcon(end);
-            }
+            flags->append(r);
         }
         ok = rc == vkdb::DbNoMoreRows;
     }
+    return ok;
+}
+
+} // namespace
+
+void TDbFlagList::appendStored(const TsFlag &r)
+{
+    auto *flag = new TDbFlag(r);
+    AddFlag(flag);
+    PlaceFlagIcon(flag);
+    if (r.Kind == FlagKind::LoopStart) {
+        auto *end = new TDbFlag(LoopEndOf(r));
+        AddFlag(end);
+        PlaceFlagIcon(end);
+    }
+}
+
+void TDbFlagList::rememberStored()
+{
+    m_storedNames.clear();
+    for (const TDbFlag *f : std::as_const(Flags))
+        if (f->kind() != FlagKind::LoopEnd)
+            m_storedNames.insert(f->Rec.Flag_Name);
+}
+
+bool TDbFlagList::LoadFlags(int cbId, int slideId)
+{
+    ClearFlags();
+    Connection &c = m_connection;
+    QList<TsFlag> stored;
+    const bool ok = readStoredFlags(c, cbId, slideId, &stored);
+    for (const TsFlag &r : std::as_const(stored))
+        appendStored(r);
+    rememberStored();
     if (!ok) {
         // What was read stays to be seen, but it is not the whole of what is stored.
         c.report(MsgRetrieveDataFromTable, FlagTableName);
@@ -190,7 +219,22 @@ bool TDbFlagList::SaveFlags(int cbId, int slideId)
         return false;
     }
     Transaction tx(c);
-    if (!tx.isActive() || !DeleteFlags(cbId, slideId))
+    if (!tx.isActive())
+        return false;
+    // Flags another program stored since this list was read are kept: they join the list, unless
+    // one of ours has taken the name meanwhile. Those this list had read and no longer holds
+    // were removed here, and go.
+    QList<TsFlag> stored;
+    if (!readStoredFlags(c, cbId, slideId, &stored)) {
+        c.report(MsgRetrieveDataFromTable, FlagTableName);
+        return false;
+    }
+    for (TsFlag r : std::as_const(stored))
+        if (!m_storedNames.contains(r.Flag_Name) && !FindFlag(r.Flag_Name)) {
+            r.Flag_Id = int(count()) + 1;
+            appendStored(r);
+        }
+    if (!DeleteFlags(cbId, slideId))
         return false;
     for (const TDbFlag *flag : std::as_const(Flags)) {
         const TsFlag &r = flag->Rec;
@@ -224,6 +268,7 @@ bool TDbFlagList::SaveFlags(int cbId, int slideId)
         flag->Rec.Flag_CB_Id = cbId;
         flag->Rec.Flag_Slide_Id = slideId;
     }
+    rememberStored();
     return true;
 }
 
@@ -250,13 +295,16 @@ void TDbFlagList::ClearFlags()
     for (TDbFlag *flag : flags)
         freeFlag(flag);
     m_complete = true;
+    m_storedNames.clear();
 }
 
 void TDbFlagList::ReplaceFlags(const QList<TsFlag> &records)
 {
     const bool complete = m_complete;
+    const QSet<QString> storedNames = m_storedNames;
     ClearFlags();
     m_complete = complete;
+    m_storedNames = storedNames;
     for (const TsFlag &r : records)
         AddFlag(new TDbFlag(r));
 }

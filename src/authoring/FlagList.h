@@ -11,6 +11,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 namespace vk {
@@ -123,7 +124,8 @@ public:
     // read, and it is marked incomplete: SaveFlags refuses to write it over the stored flags.
     bool LoadFlags(int cbId, int slideId);
     // Replaces the slide's stored flags with the list (LoopEnds are not stored), as one change,
-    // under the ids given, which every flag of the list takes. False (told, nothing written)
+    // under the ids given, which every flag of the list takes. Flags another program stored
+    // since the list was read are kept and join the list. False (told, nothing written)
     // when any statement fails or the list was not read whole.
     bool SaveFlags(int cbId, int slideId);
     bool DeleteFlags(int cbId, int slideId);
@@ -155,11 +157,16 @@ public:
 
 private:
     void freeFlag(TDbFlag *flag);
+    // A stored flag appended, a loop with its end.
+    void appendStored(const TsFlag &r);
+    // The names of the flags as they are stored now.
+    void rememberStored();
 
     Connection &m_connection;
     FlagViews m_noViews;
     FlagViews *m_views = &m_noViews;
     bool m_complete = true;
+    QSet<QString> m_storedNames; // as last read or stored
 };
 
 // The timeline's length: where the latest-ending bar of the slide's objects ends (0 without

@@ -183,6 +183,44 @@ TEST_F(FlagTableTest, ANewSlidesFlagsAreStoredUnderTheIdsItGetsWhenSaved)
     EXPECT_EQ(described(flags), QStringList({"Here 3 100 0"}));
 }
 
+// Two programs edit the flags of one slide: a save keeps what the other stored meanwhile, and
+// removes only what it had read and then removed itself.
+TEST_F(FlagTableTest, ASaveKeepsTheFlagsAnotherProgramStoredMeanwhile)
+{
+    insertRow(2, 100, "Kept", 2);
+    insertRow(2, 200, "Removed here", 2);
+    TDbFlagList here(c());
+    ASSERT_TRUE(here.LoadFlags(1, 2));
+
+    Connection other;
+    ASSERT_EQ(other.connect(src.configPath(), src.name(), "SYSADM", ""), vkdb::DbOk);
+    TDbFlagList there(other);
+    ASSERT_TRUE(there.LoadFlags(1, 2));
+    add(there, FlagKind::Label, "From there", 300);
+    TsFlag loop;
+    loop.Kind = FlagKind::LoopStart;
+    loop.Flag_Name = "Loop there";
+    loop.Flag_StartTime = 400;
+    loop.Loop_EndTime = 500;
+    there.AddFlag(new TDbFlag(loop));
+    there.AddFlag(new TDbFlag(LoopEndOf(loop)));
+    ASSERT_TRUE(there.SaveFlags(1, 2));
+
+    here.RemoveFlag(here.FindFlag("Removed here"));
+    add(here, FlagKind::Label, "From here", 600);
+    ASSERT_TRUE(here.SaveFlags(1, 2));
+    EXPECT_EQ(rows(), QStringList({"100 Kept 2 0  0 0", "300 From there 2 0  0 0", "400 Loop there 0 500  0 0",
+                                   "600 From here 2 0  0 0"}));
+    EXPECT_TRUE(here.FindFlag("From there")) << "the other program's flags join the list";
+    EXPECT_EQ(here.Partner(here.FindFlag("Loop there"))->Rec.Flag_Name, "Loop there(End)");
+
+    // The other program still shows the flag this one removed: as with objects, what a person
+    // still sees on the slide is stored again when they save it, and nothing of this one's is lost.
+    ASSERT_TRUE(there.SaveFlags(1, 2));
+    EXPECT_EQ(rows(), QStringList({"100 Kept 2 0  0 0", "200 Removed here 2 0  0 0", "300 From there 2 0  0 0",
+                                   "400 Loop there 0 500  0 0", "600 From here 2 0  0 0"}));
+}
+
 TEST_F(FlagTableTest, AFailedSaveWritesNothingAndSaysWhy)
 {
     const struct
