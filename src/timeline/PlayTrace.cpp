@@ -74,25 +74,19 @@ private:
 };
 
 PlayTrace::PlayTrace(TDbClearBookList &books, std::function<void(const QString &)> print)
-    : m_books(books), m_print(std::move(print)), m_flags(books.connection())
+    : m_print(std::move(print)), m_book(std::make_unique<TBookPlay>(books, m_clock, m_clock, *this))
 {
-    m_play = std::make_unique<TPlayList>(m_clock, m_clock, *this);
-    m_play->PlayMode = true;
     m_audience = m_clock.createTimer([this] {
         m_audience->setEnabled(false);
-        m_play->PauseInput(m_play->ResumeOnKey);
+        list().PauseInput(list().ResumeOnKey);
     });
 }
 
-PlayTrace::~PlayTrace()
-{
-    // The play list points at the flags and media: it goes first.
-    m_play.reset();
-}
+PlayTrace::~PlayTrace() = default;
 
 void PlayTrace::line(const QString &event, const QStringList &fields)
 {
-    QStringList all{QString::number(m_clock.now()), QString::number(m_play->PlayClock), event};
+    QStringList all{QString::number(m_clock.now()), QString::number(m_book->list().PlayClock), event};
     for (const QString &f : fields)
         all.append(escapeField(f));
     m_print(all.join(QLatin1Char('\t')));
@@ -103,14 +97,13 @@ QStringList PlayTrace::objectFields(TDbObject *o) const
     return {QString::number(m_numbers.value(o)), o->Rec.Title};
 }
 
-bool PlayTrace::startSlide(TDbSlide *slide)
+void PlayTrace::slideStarting(TDbSlide *slide)
 {
-    if (slide->Owner != m_book) {
-        m_book = slide->Owner;
-        if (m_book)
-            line(QStringLiteral("book"), {m_book->Rec.CB_Title});
+    if (slide->Owner != m_shownBook) {
+        m_shownBook = slide->Owner;
+        if (m_shownBook)
+            line(QStringLiteral("book"), {m_shownBook->Rec.CB_Title});
     }
-    m_play->PlayClock = 0;
     line(QStringLiteral("slide"),
          {QString::number(slide->Owner ? slide->Owner->Slides.indexOf(slide) + 1 : 1),
           slide->Rec.Slide_Title});
@@ -128,19 +121,24 @@ bool PlayTrace::startSlide(TDbSlide *slide)
         if (left <= 0 && 0 <= left + o->Rec.Bar_Width)
             setObjectVisible(o, true);
     }
-    const bool loaded = m_flags.LoadFlags(slide);
-    m_ok = m_ok && loaded;
     // The last slide's media go now: the play list lets go of them as it is built.
     m_media.clear();
-    m_play->BuildPlayList(slide, m_flags);
-    m_play->LinkPlayList();
-    m_play->StartPlay();
-    return loaded;
+}
+
+void PlayTrace::slideLeaving(TDbSlide *slide)
+{
+    for (TDbObject *o : std::as_const(slide->Objects.Objects))
+        setObjectVisible(o, false);
+}
+
+void PlayTrace::linkFollowed(const QString &how, const QString &result)
+{
+    line(QStringLiteral("link"), result.isEmpty() ? QStringList{how} : QStringList{how, result});
 }
 
 bool PlayTrace::run(TDbSlide *slide)
 {
-    if (!startSlide(slide))
+    if (!m_book->start(slide))
         return false;
     for (;;) {
         const qint64 due = m_clock.nextDue();
@@ -154,7 +152,7 @@ bool PlayTrace::run(TDbSlide *slide)
         m_clock.fireNext(m_limit);
     }
     // Left as play leaves them: what still shows stays up, what still plays plays on.
-    return m_ok;
+    return m_book->allFlagsRead();
 }
 
 void PlayTrace::setObjectVisible(TDbObject *o, bool visible)
@@ -169,41 +167,6 @@ MediaPlayback *PlayTrace::openMedia(TDbObject *o)
 {
     m_media.push_back(std::make_unique<Medium>(*this, o, m_clock));
     return m_media.back().get();
-}
-
-void PlayTrace::followLink()
-{
-    TDbSlide *from = m_play->PlaySlide;
-    const int slideId = from->Rec.Jump_Slide_Id;
-    const LinkTarget target = ResolveLink(m_books, from, m_history, from->Rec.Jump_CB_Id, slideId);
-    const QString what = slideId == -1   ? QStringLiteral("next")
-                         : slideId == -2 ? QStringLiteral("previous")
-                         : slideId == -3 ? QStringLiteral("back")
-                         : slideId == -4 ? QStringLiteral("replay")
-                                         : QStringLiteral("slide");
-    switch (target.action) {
-    case LinkTarget::Nothing:
-        line(QStringLiteral("link"), {what, QStringLiteral("none")});
-        return;
-    case LinkTarget::Missing:
-        line(QStringLiteral("link"), {what, QStringLiteral("missing")});
-        m_books.connection().report(vkMessage("CannotFindLinkSlide"));
-        return;
-    case LinkTarget::Restart:
-        line(QStringLiteral("link"), {what});
-        m_play->RestartPlay();
-        return;
-    case LinkTarget::Slide:
-        line(QStringLiteral("link"), {what});
-        if (!target.backward)
-            m_history.append(from);
-        m_play->StopPlay();
-        for (TDbObject *o : std::as_const(from->Objects.Objects))
-            setObjectVisible(o, false);
-        m_flags.ClearFlags();
-        startSlide(target.slide);
-        return;
-    }
 }
 
 void PlayTrace::playEvent(PlayEvent what, const TDbFlag *flag, int value)

@@ -35,8 +35,8 @@
 // is ended as its flag says (key or click) after a set time.
 #pragma once
 
+#include "BookPlay.h"
 #include "VirtualClock.h"
-#include "PlayEngine.h"
 
 #include <QHash>
 #include <QList>
@@ -51,7 +51,7 @@ namespace vk {
 class TDbClearBook;
 class TDbClearBookList;
 
-class PlayTrace : public PlayViews
+class PlayTrace : public BookPlayViews
 {
 public:
     PlayTrace(TDbClearBookList &books, std::function<void(const QString &)> print);
@@ -66,11 +66,13 @@ public:
     // could not be read (told through the connection).
     bool run(TDbSlide *slide);
 
-    // PlayViews
+    // BookPlayViews
     void setObjectVisible(TDbObject *o, bool visible) override;
     MediaPlayback *openMedia(TDbObject *o) override;
-    void followLink() override;
     void playEvent(PlayEvent what, const TDbFlag *flag, int value) override;
+    void slideStarting(TDbSlide *slide) override;
+    void slideLeaving(TDbSlide *slide) override;
+    void linkFollowed(const QString &how, const QString &result) override;
 
     // One trace line now: the time, the clock, the event and its fields.
     void line(const QString &event, const QStringList &fields = {});
@@ -78,19 +80,17 @@ public:
 
 private:
     class Medium;
-    bool startSlide(TDbSlide *slide);
+    TPlayList &list() { return m_book->list(); }
 
-    TDbClearBookList &m_books;
     std::function<void(const QString &)> m_print;
     VirtualClock m_clock;
-    TDbFlagList m_flags;
-    std::unique_ptr<TPlayList> m_play;
-    std::unique_ptr<Timer> m_audience; // ends a pause
-    QList<TDbSlide *> m_history;
-    const TDbClearBook *m_book = nullptr;
+    const TDbClearBook *m_shownBook = nullptr;
     QHash<TDbObject *, bool> m_visible;
     QHash<TDbObject *, int> m_numbers;
     std::vector<std::unique_ptr<Medium>> m_media;
+    // After the media: the play list points at them.
+    std::unique_ptr<TBookPlay> m_book;
+    std::unique_ptr<Timer> m_audience; // ends a pause
     qint64 m_limit = 600000;
     qint64 m_resumeAfter = 1000;
     bool m_ok = true;
