@@ -1,5 +1,7 @@
 #include "Main.h"
 
+#include "AT_PlayForm.h"
+
 #include "AT_ZoomDlg.h"
 #include "AboutBox.h"
 #include "Authormain.h"
@@ -1525,6 +1527,17 @@ void TMainForm::AuthoringToolClick()
         return QFileDialog::getOpenFileName(this, title, QString(),
                                             DialogFilters(filter).join(QStringLiteral(";;")), nullptr,
                                             QFileDialog::DontUseNativeDialog);
+    };
+    frame.makePlayer = [](TAuthorMain &author) -> std::unique_ptr<SlidePlayer> {
+        return std::make_unique<TPlayForm>(author);
+    };
+    frame.playingChanged = [this](bool playing) {
+        if (playing)
+            m_startup->workspaceMode |= ModeSlidePlaying;
+        else
+            m_startup->workspaceMode &= ~ModeSlidePlaying;
+        UpdateMenuItems();
+        ApplyViewState();
     };
     if (QScreen *screen = QGuiApplication::primaryScreen())
         frame.screen = screen->size();

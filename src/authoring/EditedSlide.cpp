@@ -1006,16 +1006,34 @@ void EditedSlide::purgeKept()
 // ---------------------------------------------------------------------------------------------
 // Properties
 
+ObjectProperties EditedSlide::defaultProperties(int kind) const
+{
+    ObjectProperties props = newObjectProperties(kind);
+    if (isFontKind(kind)) {
+        props.FontName = m_defaultFont;
+        props.FontSize = float(18 / linearScale(m_books.SurfaceZoom));
+    }
+    return props;
+}
+
+void EditedSlide::prepareForShow(TDbSlide *s) const
+{
+    for (TDbObject *o : std::as_const(s->Objects.Objects)) {
+        if (o->Prepared || o->Rec.Removed)
+            continue;
+        o->Props = defaultProperties(o->kind());
+        QString text = o->Rec.Spec_Property2;
+        if (!text.isEmpty())
+            ReadPropertyText(o->kind(), o->Props, text, m_books.DesignScale);
+    }
+}
+
 void EditedSlide::prepare(TDbObject *o)
 {
     if (o->Prepared)
         return;
     const int kind = o->kind();
-    o->Props = newObjectProperties(kind);
-    if (isFontKind(kind)) {
-        o->Props.FontName = m_defaultFont;
-        o->Props.FontSize = float(18 / linearScale(m_books.SurfaceZoom));
-    }
+    o->Props = defaultProperties(kind);
     if (o->Rec.Spec_Property2.isEmpty()) {
         // The first state written into the property text, which the slide then stores.
         if (kind != ObjectKind::Polyline) {

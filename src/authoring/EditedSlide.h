@@ -89,6 +89,9 @@ public:
     void setDefaultFontFamily(const QString &family) { m_defaultFont = family; }
     // The surface's zoom (an area percentage): the objects' display integers follow it.
     void setZoom(double zoom);
+    // Another slide's objects made ready to be shown (the player shows slides that are not
+    // open): their looks read from their property text, nothing written.
+    void prepareForShow(TDbSlide *slide) const;
 
     // --- Opening and closing (not steps: each ends the history)
     // The ClearBook new slides go into when none is named.
@@ -251,6 +254,7 @@ private:
     void setModified(bool on);
     // The property text decoded into the object, or the object's first state written into it.
     void prepare(TDbObject *o);
+    ObjectProperties defaultProperties(int kind) const;
     // The object's decoded properties written back into its property text.
     void writeProperties(TDbObject *o);
     void storeGeometry(TDbObject *o, const QRect &display);

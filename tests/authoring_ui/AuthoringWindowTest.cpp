@@ -434,37 +434,6 @@ TEST_F(AuthoringWindowTest, TheTimelineTableEditsTheOpenSlide)
     EXPECT_EQ(later->Rec.Bar_Left, 0);
 }
 
-TEST_F(AuthoringWindowTest, TheSlidePlaysOnItsSurface)
-{
-    VirtualClock clock;
-    frame.playClock = &clock;
-    frame.playTimers = &clock;
-    reopen();
-    TDbClearBook *cb = window->NewClearBook("Book", "", "");
-    window->NewSlide(cb, "play", "", "");
-    TSlideBack *surface = window->surface();
-    TDbObject *now = surface->drawObject(DrawTool::Rectangle, QPoint(10, 10), QPoint(60, 60));
-    TDbObject *later = surface->drawObject(DrawTool::Ellipse, QPoint(100, 100), QPoint(160, 160));
-    ASSERT_TRUE(window->edited().requestSetBar(later, 3000, later->Rec.Bar_Width)); // at 30 s
-    ASSERT_TRUE(window->PlaySlide());
-    EXPECT_TRUE(window->playing());
-    EXPECT_TRUE(surface->PlayMode);
-    // Playing shows, even before anything appears.
-    EXPECT_TRUE(window->action("muiPlaySlide")->isChecked());
-    EXPECT_EQ(src.ui.statusTexts.value(src.ui.statusTexts.size() - 1), "Playing the slide: Escape stops it");
-    clock.advanceBy(350);
-    EXPECT_TRUE(surface->visualOf(now)->Visible);
-    EXPECT_FALSE(surface->visualOf(later)->Visible);
-    // Nothing is drawn while it plays.
-    EXPECT_EQ(surface->objectAt(QPoint(30, 30)), now);
-    window->StopPlaying();
-    EXPECT_FALSE(window->playing());
-    EXPECT_FALSE(surface->PlayMode);
-    EXPECT_FALSE(window->action("muiPlaySlide")->isChecked());
-    EXPECT_EQ(src.ui.statusTexts.value(src.ui.statusTexts.size() - 1), "");
-    EXPECT_TRUE(surface->visualOf(now)->Visible);
-}
-
 TEST_F(AuthoringWindowTest, UndoAndRedoRestoreTheSlideExactly)
 {
     TDbClearBook *cb = window->NewClearBook("Book", "", "");

@@ -43,111 +43,6 @@ namespace vk {
 
 namespace {
 
-// A slide object's medium as the play engine drives it.
-class PlayerPlayback : public MediaPlayback
-{
-public:
-    explicit PlayerPlayback(std::unique_ptr<TMediaPlayer> player) : m_player(std::move(player)) {}
-    qint64 length() const override { return m_player->Length(); }
-    bool isStopped() const override { return m_player->Mode() != mpPlaying; }
-    void setNotify(bool on) override { m_player->setNotify(on); }
-    void seek(qint64 ms) override { m_player->setPosition(ms); }
-    void play() override
-    {
-        guard([this] { m_player->Play(); });
-    }
-    void pause() override
-    {
-        guard([this] { m_player->Pause(); });
-    }
-    void stop() override
-    {
-        guard([this] { m_player->Stop(); });
-    }
-
-private:
-    template <typename F> void guard(F f)
-    {
-        try {
-            f();
-        } catch (const EMCIDeviceError &) {
-            // A medium that cannot go on is passed over; the rest of the slide plays.
-        }
-    }
-    std::unique_ptr<TMediaPlayer> m_player;
-};
-
-} // namespace
-
-// The state of a slide that is playing on the surface.
-struct TAuthorMain::Play : public PlayViews
-{
-    static inline const QString PlayingText = QStringLiteral("Playing the slide: Escape stops it");
-
-    explicit Play(TAuthorMain &window)
-        : owner(window), flags(window.m_connection),
-          list(window.m_frame.playClock ? *window.m_frame.playClock : systemClock,
-               window.m_frame.playTimers ? *window.m_frame.playTimers : qtTimers, *this)
-    {
-    }
-
-    void setObjectVisible(TDbObject *o, bool visible) override
-    {
-        if (TDesignVisual *v = owner.m_surface->visualOf(o))
-            v->Visible = visible;
-        owner.m_surface->update();
-    }
-    MediaPlayback *openMedia(TDbObject *o) override
-    {
-        auto player = std::make_unique<TMediaPlayer>(owner.m_surface);
-        player->hide();
-        QString error;
-        try {
-            if (!OpenMediaFile(o->Rec.Obj_Media, o->kind(), *player, &error))
-                return nullptr;
-        } catch (const EMCIDeviceError &) {
-            return nullptr;
-        }
-        media.push_back(std::make_unique<PlayerPlayback>(std::move(player)));
-        return media.back().get();
-    }
-    void playEvent(PlayEvent event, const TDbFlag *, int value) override
-    {
-        switch (event) {
-        case PlayEvent::Pause:
-            owner.m_ui.setStatusText(value ? QStringLiteral("Paused: press a key to go on")
-                                           : QStringLiteral("Paused: click the slide to go on"));
-            break;
-        case PlayEvent::Resume:
-            owner.m_ui.setStatusText(PlayingText);
-            break;
-        case PlayEvent::End:
-            owner.m_ui.setStatusText(QStringLiteral("Played to the end: Escape returns to editing"));
-            break;
-        case PlayEvent::Stop:
-            owner.m_ui.setStatusText(QStringLiteral("Stopped at a Stop flag: Escape returns to editing"));
-            break;
-        default:
-            break;
-        }
-    }
-    void clockMoved(int playClock) override { owner.m_schedule->setCursorTime(playClock, false); }
-    void followLink() override
-    {
-        QMetaObject::invokeMethod(
-            &owner, [w = &owner] { w->StopPlaying(); }, Qt::QueuedConnection);
-    }
-
-    TAuthorMain &owner;
-    SystemClock systemClock;
-    QtTimerFactory qtTimers;
-    TDbFlagList flags;
-    std::vector<std::unique_ptr<PlayerPlayback>> media;
-    TPlayList list;
-};
-
-namespace {
-
 QString titleOrNone(const QString &title, bool present)
 {
     return present ? title : QStringLiteral("None");
@@ -208,7 +103,7 @@ TAuthorMain::TAuthorMain(Connection &connection, UiServices &ui, const Authoring
     : QWidget(parent), m_connection(connection), m_ui(ui), m_frame(frame), m_books(connection), m_edited(m_books)
 {
     setWindowTitle(QStringLiteral("Authoring Tool"));
-    const QSize screen = frame.screen.isValid() ? frame.screen : QSize(1024, 768);
+    const QSize screen = designScreen();
     m_books.DesignScale = std::min(screen.width() / 800.0, screen.height() / 600.0);
     m_edited.setDefaultFontFamily(font().family());
     if (!m_books.LoadClearBooks())
@@ -276,7 +171,7 @@ TAuthorMain::TAuthorMain(Connection &connection, UiServices &ui, const Authoring
 
 TAuthorMain::~TAuthorMain()
 {
-    StopPlaying();
+    m_player.reset();
     StopPreview();
     // The clipboard lets go of the objects the window's lists own before they go.
     if (clipboard)
@@ -328,7 +223,7 @@ QString TAuthorMain::statusText() const
 
 void TAuthorMain::placeSurface()
 {
-    const QSize screen = m_frame.screen.isValid() ? m_frame.screen : QSize(1024, 768);
+    const QSize screen = designScreen();
     const QSize client = m_scroll->viewport()->size();
     SurfacePlacement place =
         m_fixedZoom ? fixedPlacement(client, screen, m_zoom) : fitPlacement(client, screen);
@@ -461,7 +356,8 @@ bool TAuthorMain::CloseSlide()
 {
     if (!m_edited.isOpen())
         return true;
-    StopPlaying();
+    if (playing())
+        return false; // the player goes back to editing first
     StopPreview();
     if (!m_edited.close()) {
         // The save failed: the slide stays open with its changes.
@@ -762,44 +658,42 @@ void TAuthorMain::ShowTimeline(bool shown)
 bool TAuthorMain::PlaySlide()
 {
     TDbSlide *slide = m_edited.slide();
-    if (!slide || m_play)
+    if (!slide || m_player || !m_frame.makePlayer)
         return false;
     StopPreview();
-    m_edited.clearSelection();
-    m_play = std::make_unique<Play>(*this);
-    // The slide plays with its flags as they are edited, on a copy the engine may mark.
-    QList<TsFlag> flags;
-    for (const TDbFlag *f : m_edited.flags().Flags)
-        flags.append(f->Rec);
-    m_play->flags.ReplaceFlags(flags);
-    m_surface->PlayMode = true;
-    // Every object waits for its time.
-    for (TDbObject *o : std::as_const(slide->Objects.Objects))
-        if (TDesignVisual *v = m_surface->visualOf(o))
-            v->Visible = false;
-    m_play->list.PlayMode = true;
-    m_play->list.BuildPlayList(slide, m_play->flags);
-    m_play->list.LinkPlayList();
-    m_ui.setStatusText(Play::PlayingText);
+    m_player = m_frame.makePlayer(*this);
+    if (!m_player)
+        return false;
     m_schedule->setPlaying(true);
-    m_schedule->setCursorTime(0, false);
-    m_play->list.StartPlay();
-    m_surface->update();
+    if (m_frame.playingChanged)
+        m_frame.playingChanged(true);
     UpdateMenuItems();
+    if (!m_player->start(slide)) {
+        PlayingEnded();
+        return false;
+    }
     return true;
 }
 
-void TAuthorMain::StopPlaying()
+bool TAuthorMain::StopPlaying()
 {
-    if (!m_play)
+    return !m_player || m_player->requestStop();
+}
+
+void TAuthorMain::PlayingEnded()
+{
+    if (!m_player)
         return;
-    m_play->list.StopPlay();
-    m_play.reset();
-    m_ui.setStatusText(QString());
+    // The player may still be on the stack that called this: it goes once that returns.
+    SlidePlayer *player = m_player.release();
+    QMetaObject::invokeMethod(
+        this, [player] { delete player; }, Qt::QueuedConnection);
     m_schedule->setPlaying(false);
-    m_surface->CursorTime = m_schedule->cursorTime();
-    m_surface->PlayMode = false;
+    m_surface->CursorTime = 0;
+    m_schedule->setCursorTime(0, false);
     m_surface->RefreshVisibility();
+    if (m_frame.playingChanged)
+        m_frame.playingChanged(false);
     UpdateMenuItems();
 }
 

@@ -31,6 +31,23 @@ class TimerFactory;
 class TSlideBack;
 class UiServices;
 
+class TAuthorMain;
+
+// The full-screen player of a ClearBook (made by the frame: it lives with the players).
+class SlidePlayer
+{
+public:
+    virtual ~SlidePlayer() = default;
+    // Plays from the slide; false when it cannot start.
+    virtual bool start(TDbSlide *slide) = 0;
+    // Asks which slide to go back to for editing and closes; false when the person stays.
+    virtual bool requestStop() = 0;
+    virtual void restart() = 0;
+    // Pauses until a key, or resumes.
+    virtual void pauseCommand() = 0;
+    virtual bool paused() const = 0;
+};
+
 // What the window needs of the workspace frame.
 struct AuthoringFrame
 {
@@ -46,6 +63,10 @@ struct AuthoringFrame
     // The time a slide plays on: the system's unless given (tests give a virtual clock).
     Clock *playClock = nullptr;
     TimerFactory *playTimers = nullptr;
+    // Makes the player of the Play command; none: the command does nothing.
+    std::function<std::unique_ptr<SlidePlayer>(TAuthorMain &)> makePlayer;
+    // A slide started or stopped playing (the workspace's mode and menus follow).
+    std::function<void(bool playing)> playingChanged;
 };
 
 class TAuthorMain : public QWidget, public ChildWindow
@@ -70,6 +91,10 @@ public:
     // "[ ActiveClearbook, ActiveSlide ] is[title, title]".
     QString statusText() const;
 
+    // The screen the slides are designed for.
+    QSize designScreen() const { return m_frame.screen.isValid() ? m_frame.screen : QSize(1024, 768); }
+    Clock *playClock() const { return m_frame.playClock; }
+    TimerFactory *playTimers() const { return m_frame.playTimers; }
     // The zoom: a typed percentage (10-1000), or Fit.
     void setZoom(int zoom);
     void setFitZoom();
@@ -116,11 +141,14 @@ public:
     void StopPreview(TDbObject *o = nullptr);
     bool previewing(const TDbObject *o) const { return m_previews.contains(o); }
 
-    // Plays the edited slide on its surface, on the timeline engine: objects appear and media
-    // start at their times, the slide's stored flags steer it. Editing waits until it stops.
+    // Plays the edited slide full screen in the ClearBook player, following its links; editing
+    // waits until it stops. StopPlaying asks which slide to go back to (false: play goes on).
     bool PlaySlide();
-    void StopPlaying();
-    bool playing() const { return m_play != nullptr; }
+    bool StopPlaying();
+    bool playing() const { return m_player != nullptr; }
+    SlidePlayer *player() const { return m_player.get(); }
+    // The player closed (it calls this): editing goes on, on the slide it left open.
+    void PlayingEnded();
     // The Attributes items that show for the selection now.
     QStringList visibleAttributes() const;
 
@@ -164,8 +192,7 @@ private:
     QHash<QString, QAction *> m_actions;
     QMenu *m_clearBookMenu = nullptr, *m_slideMenu = nullptr, *m_objectMenu = nullptr, *m_editMenu = nullptr;
     QHash<const TDbObject *, class TMediaPlayer *> m_previews;
-    struct Play;
-    std::unique_ptr<Play> m_play;
+    std::unique_ptr<SlidePlayer> m_player;
     bool m_fixedZoom = false;
     int m_zoom = 100;
 };

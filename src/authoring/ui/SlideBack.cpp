@@ -460,7 +460,13 @@ void TSlideBack::finishPolygon()
 
 void TSlideBack::mousePressEvent(QMouseEvent *event)
 {
-    if (PlayMode || !m_slide)
+    if (PlayMode) {
+        if (m_slide)
+            emit playPressed(objectAt(event->position().toPoint()), event->button(),
+                             event->globalPosition().toPoint());
+        return;
+    }
+    if (!m_slide)
         return;
     setFocus(Qt::MouseFocusReason);
     const QPoint p = event->position().toPoint();

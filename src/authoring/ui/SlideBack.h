@@ -80,6 +80,8 @@ signals:
     // A right press on an object: it is selected (alone, unless it was selected already) and
     // its menu is wanted at that screen point.
     void objectMenuRequested(vk::TDbObject *object, QPoint globalPos);
+    // A press while the slide plays: on the object on top there (null: on the background).
+    void playPressed(vk::TDbObject *object, Qt::MouseButton button, QPoint globalPos);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

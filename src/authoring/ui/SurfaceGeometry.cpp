@@ -46,6 +46,21 @@ SurfacePlacement fitPlacement(QSize client, QSize screen)
     return s;
 }
 
+SurfacePlacement showPlacement(QSize area, QSize screen)
+{
+    SurfacePlacement place;
+    if (screen.isEmpty() || area.isEmpty())
+        return place;
+    const double f = std::min(double(area.width()) / screen.width(), double(area.height()) / screen.height());
+    // The zoom is a whole area percentage; the surface is as large as that zoom makes it.
+    place.zoom = std::max(1, int(std::lround(100 * f * f)));
+    const double z = linearZoom(place.zoom);
+    const QSize size(std::clamp(int(std::lround(screen.width() * z)), 1, area.width()),
+                     std::clamp(int(std::lround(screen.height() * z)), 1, area.height()));
+    place.surface = QRect(QPoint((area.width() - size.width()) / 2, (area.height() - size.height()) / 2), size);
+    return place;
+}
+
 SurfacePlacement fixedPlacement(QSize client, QSize screen, int zoom, QPoint scroll)
 {
     SurfacePlacement s;

@@ -24,6 +24,9 @@ struct SurfacePlacement
 // Fit: the largest surface of the screen's aspect inside the client, 20 pixels to spare; below
 // a zoom of 10 the surface stays at 10 and the scroll bars show.
 SurfacePlacement fitPlacement(QSize client, QSize screen);
+// A slide shown in an area (the player, a rendered picture): the screen's aspect, as large as
+// fits, centred; its zoom 100 when the area is the screen the slides are designed for.
+SurfacePlacement showPlacement(QSize area, QSize screen);
 // A typed zoom (10-1000): the surface centred, scroll bars where it is larger than the client.
 SurfacePlacement fixedPlacement(QSize client, QSize screen, int zoom, QPoint scroll = QPoint());
 
