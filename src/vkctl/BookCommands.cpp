@@ -8,6 +8,7 @@
 #include "EditedSlide.h"
 #include "FlagList.h"
 #include "Messages.h"
+#include "AT_PlayForm.h"
 #include "PlayTrace.h"
 #include "Schema.h"
 #include "WorkDirectory.h"
@@ -292,6 +293,52 @@ int runPlay(Call &call)
     player.setLimit(limit);
     player.setResumeAfter(resumeAfter);
     return player.run(slide) ? ExitDone : ExitFailed;
+}
+
+// A slide as the ClearBook player shows it at a time, drawn without a screen.
+int runRender(Call &call)
+{
+    int slideNumber = 1;
+    if (!call.isSet(QStringLiteral("slide")))
+        return call.usageError(QStringLiteral("book render needs --slide N"));
+    bool ok = false;
+    slideNumber = call.value(QStringLiteral("slide")).toInt(&ok);
+    if (!ok || slideNumber < 1)
+        return call.usageError(QStringLiteral("--slide takes a slide's place in the ClearBook, from 1"));
+    int at = 0;
+    if (call.isSet(QStringLiteral("at"))) {
+        at = call.value(QStringLiteral("at")).toInt(&ok);
+        if (!ok || at < 0)
+            return call.usageError(QStringLiteral("--at takes a time in 1/100 s, from 0"));
+    }
+    QSize size(1024, 768);
+    if (call.isSet(QStringLiteral("size"))) {
+        const QStringList wh = call.value(QStringLiteral("size")).split(QLatin1Char('x'));
+        bool okW = false, okH = false;
+        const int w = wh.value(0).toInt(&okW), h = wh.size() == 2 ? wh.value(1).toInt(&okH) : 0;
+        if (!okW || !okH || w < 1 || h < 1 || w > 16384 || h > 16384)
+            return call.usageError(QStringLiteral("--size takes WIDTHxHEIGHT in pixels, each 1 to 16384"));
+        size = QSize(w, h);
+    }
+    const QString out = call.args[1];
+    Library lib;
+    if (!lib.open(call))
+        return ExitFailed;
+    TDbClearBook *cb = findBook(lib.books, call.args[0]);
+    if (!cb)
+        return ExitFailed;
+    TDbSlide *slide = findSlide(cb, slideNumber);
+    if (!slide)
+        return ExitFailed;
+    EditedSlide edited(lib.books);
+    // Drawn for a screen of that size, as the player draws on it.
+    const QImage picture = RenderPlayedSlide(edited, slide, at, size, size);
+    QSaveFile file(out);
+    if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "PNG") || !file.commit()) {
+        printError(QStringLiteral("cannot write %1: %2").arg(out, file.errorString()));
+        return ExitFailed;
+    }
+    return ExitDone;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -840,6 +887,31 @@ QList<Command> bookCommands()
     play.minArgs = play.maxArgs = 1;
     play.run = runPlay;
 
+    Command render;
+    render.name = QStringLiteral("book render");
+    render.synopsis = QStringLiteral("BOOK --slide N [--at T] OUT.png [--size WxH]");
+    render.summary = QStringLiteral("a slide as the player shows it at a time, as a PNG picture");
+    render.description =
+        QStringLiteral(
+            "Draws slide N of the ClearBook as the ClearBook player shows it at timeline time T (1/100 s, "
+            "default 0) on a screen of WxH pixels (default 1024x768), and writes it to OUT.png. The "
+            "objects whose bars hold T are drawn, a clip by its first frame; sounds are not seen. No "
+            "display is needed.\n\n") +
+        naming;
+    render.options = {
+        QCommandLineOption(QStringLiteral("slide"), QStringLiteral("the slide, from 1"), QStringLiteral("N")),
+        QCommandLineOption(QStringLiteral("at"), QStringLiteral("the timeline time in 1/100 s (default 0)"),
+                           QStringLiteral("T")),
+        QCommandLineOption(QStringLiteral("size"), QStringLiteral("the screen in pixels (default 1024x768)"),
+                           QStringLiteral("WxH")),
+    };
+    render.examples = {QStringLiteral("vkctl book render Tour --slide 2 --at 350 slide2.png --size 1920x1080")};
+    render.minArgs = render.maxArgs = 2;
+    render.fileArguments = true;
+    render.readOnly = true;
+    render.widgets = true;
+    render.run = runRender;
+
     const QString refusals = QStringLiteral(
         "Flags and bars are changed as the timeline table and the flag dialogs change them, by the same "
         "rules, and the slide is saved. Times are whole numbers of 1/100 s, as book show prints them. A "
@@ -936,7 +1008,7 @@ QList<Command> bookCommands()
     bar.minArgs = bar.maxArgs = 2;
     bar.run = runBar;
 
-    return {ls, show, exportJson, importJson, rm, cp, play, flag, bar};
+    return {ls, show, exportJson, importJson, rm, cp, play, render, flag, bar};
 }
 
 } // namespace vk

@@ -57,6 +57,8 @@ struct Command
     bool fileArguments = false;
     // It may meet a video, which needs the graphical side of Qt (without a screen).
     bool graphical = false;
+    // It draws windows without a screen (the widgets side of Qt).
+    bool widgets = false;
     // It only reads the library: the integration check then looks and never moves a file.
     bool readOnly = false;
     std::function<int(Call &)> run;

@@ -17,6 +17,7 @@
 #include "Paths.h"
 #include "SearchCommand.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
@@ -103,11 +104,16 @@ int main(int argc, char *argv[])
     vk::initImageLibrary(argv[0]);
     // A command that may meet a video needs the graphical side of Qt (without a screen), which
     // costs a few milliseconds; the media framework itself starts only for the first video.
-    if (request.command->graphical)
+    const bool widgets = request.command->widgets;
+    if (request.command->graphical || widgets)
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QCoreApplication> app = request.command->graphical
-                                                ? std::make_unique<QGuiApplication>(argc, argv)
-                                                : std::make_unique<QCoreApplication>(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+    if (widgets)
+        app = std::make_unique<QApplication>(argc, argv);
+    else if (request.command->graphical)
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
     vk::setApplicationIdentity();
     vk::CliUi ui;
     return vk::runCommand(*request.command, request.args, request.global, ui);

@@ -1055,6 +1055,49 @@ TEST_F(VkctlTest, BookPlayTracesEveryFlagKindTickForTick)
 // Flags and bars set from the command line, as the timeline table and the flag dialogs set them:
 // what the slide's model accepts is stored, listed, shown and played; what it refuses is told
 // with the model's own text and changes nothing.
+TEST_F(VkctlTest, BookRenderDrawsASlideAsItShowsAtATime)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    QFile file(home.path() + "/tour.json");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    // A red slide; a box from 1 s to 6 s at (100, 100), 200 × 150.
+    file.write(R"({"vellumark": "clearbook", "version": 1, "title": "Tour",
+      "slides": [{"title": "Intro", "color": "255", "objects": [
+        {"kind": 451, "title": "Box", "barLeft": 100, "barWidth": 500,
+         "left": 100, "top": 100, "width": 200, "height": 150}]}]})");
+    file.close();
+    ASSERT_EQ(vkctl({"book", "import-json", file.fileName()}).code, 0);
+    const QString before = home.path() + "/before.png", during = home.path() + "/during.png";
+    Result r = vkctl({"book", "render", "Tour", "--slide", "1", before});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    r = vkctl({"book", "render", "Tour", "--slide", "1", "--at", "200", during, "--size", "800x600"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QImage a(before), b(during);
+    EXPECT_EQ(a.size(), QSize(1024, 768)) << "the screen it is drawn for by default";
+    EXPECT_EQ(b.size(), QSize(800, 600));
+    EXPECT_EQ(a.pixelColor(200, 175), QColor(Qt::red)) << "the box is not there at 0";
+    EXPECT_NE(b.pixelColor(200, 175), QColor(Qt::red)) << "at 2 s it is";
+    EXPECT_EQ(b.pixelColor(50, 50), QColor(Qt::red));
+
+    struct Case
+    {
+        QStringList args;
+        int code;
+    } cases[] = {
+        {{"--slide", "2", during}, 1},
+        {{during}, 2},
+        {{"--slide", "1", "--at", "-5", during}, 2},
+        {{"--slide", "1", "--size", "0x600", during}, 2},
+        {{"--slide", "1", "--size", "800", during}, 2},
+        {{"--slide", "1", home.path() + "/no/such/dir/x.png"}, 1},
+    };
+    for (const Case &k : cases) {
+        r = vkctl(QStringList{"book", "render", "Tour"} + k.args);
+        EXPECT_EQ(r.code, k.code) << k.args.join(' ').toStdString() << ": " << r.err.toStdString();
+    }
+    EXPECT_EQ(QImage(during).size(), QSize(800, 600)) << "a refused render leaves the file as it was";
+}
+
 TEST_F(VkctlTest, BookFlagsAndBarsGoThroughTheSlidesOwnRules)
 {
     ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
