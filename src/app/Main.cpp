@@ -28,6 +28,8 @@
 #include "QtUiServices.h"
 #include "RecordStatements.h"
 #include "Schema.h"
+#include "SlideOption.h"
+#include "SlideShow.h"
 #include "SearchMediaDialog.h"
 #include "Splash.h"
 #include "TileSizes.h"
@@ -206,7 +208,7 @@ void TMainForm::createActions()
        &TMainForm::FolderSortClick);
     on(makeAction("btnMediaSort", "Media Sort", "sort-media", "Media Sort|Sort media and SubFolders"),
        &TMainForm::MediaSortClick);
-    makeAction("SlideShowButton", "SlideShow", "slide-show", "SlideShow");
+    on(makeAction("SlideShowButton", "SlideShow", "slide-show", "SlideShow"), &TMainForm::SlideShowClick);
     connect(makeAction("ExplorerButton", "Folder Explorer", "explorer", "Folder Explorer"),
             &QAction::triggered, this, [this] { m_actions.value("FolderExplorer")->toggle(); });
     on(makeAction("FolderPreference", "Folder Preference", "preferences", "Folder Preference"),
@@ -263,7 +265,7 @@ void TMainForm::createActions()
        &TMainForm::FolderPropertyClick);
     on(makeAction("FolderSearch", "&Search...", "search", "Search media"), &TMainForm::SearchMediaClick);
     on(makeAction("muiFolderSort", "Sort Main Folders", "sort-folders"), &TMainForm::FolderSortClick);
-    makeAction("SlideShow", "Slide Show...", "slide-show", "Media viewer");
+    on(makeAction("SlideShow", "Slide Show...", "slide-show", "Media viewer"), &TMainForm::SlideShowClick);
     on(makeAction("AuthoringTool", "Authoring &Tool", "authoring"), &TMainForm::AuthoringToolClick);
     connect(makeAction("FolderExitItem", "E&xit", "exit", "Exit the application"), &QAction::triggered, this,
             &QWidget::close);
@@ -1996,6 +1998,42 @@ void TMainForm::ZoomClick()
         m_author->setZoom(dialog.zoom());
     else
         m_author->setFitZoom();
+}
+
+void TMainForm::SlideShowClick()
+{
+    TFolder *window = activeFolderWindow();
+    if (!window || m_slideForm)
+        return;
+    TSlideOpForm options(m_slideShowSettings, this);
+    if (options.exec() != QDialog::Accepted)
+        return;
+    // The items are asked for again at each one: the window's list as it is now, nothing once
+    // the window has gone.
+    QPointer<TFolder> source(window);
+    auto list = [this, source]() -> QList<TDbMedia *> {
+        if (!source || !source->folder())
+            return {};
+        if (m_slideShowSettings.DisplaySet == SlideShowSettings::DisplaySelected)
+            return source->selectedInListOrder();
+        const auto &media = source->folder()->MediaList;
+        return media ? media->Items : QList<TDbMedia *>();
+    };
+    auto *show = new TSlideForm(list, m_slideShowSettings, nullptr);
+    show->adoptUi(std::make_unique<QtUiServices>(show));
+    show->setAttribute(Qt::WA_DeleteOnClose);
+    m_slideForm = show;
+    m_startup->workspaceMode |= ModeSlideShow;
+    UpdateMenuItems();
+    ApplyViewState();
+    connect(show, &TSlideForm::closed, this, [this] {
+        m_startup->workspaceMode &= ~ModeSlideShow;
+        UpdateMenuItems();
+        ApplyViewState();
+    });
+    show->showFullScreen();
+    show->activateWindow();
+    show->start();
 }
 
 } // namespace vk

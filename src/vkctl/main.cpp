@@ -67,7 +67,7 @@ QList<Command> allCommands()
     QList<Command> commands;
     commands << sourceCommands() << checkCommands() << folderCommands() << itemCommands()
              << transferCommands() << setCommands() << keywordCommands() << searchCommands()
-             << bookCommands();
+             << bookCommands() << transitionCommands();
     commands << completionCommands(commands);
     return commands;
 }
