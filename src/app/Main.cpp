@@ -96,11 +96,12 @@ void setHint(QAction *a, const QString &hint)
 
 const QSet<QString> &TMainForm::waitingCommands()
 {
-    // Each waits for its window: the slide show, video capture and scanning, and the keywords
-    // editor.
+    // Each waits for its window: video capture and scanning, and the keywords editor.
     static const QSet<QString> names = {
-        QStringLiteral("SlideShowButton"), QStringLiteral("SlideShow"), QStringLiteral("MediaAcquire"),
-        QStringLiteral("MediaCapture"),    QStringLiteral("CapImage"),  QStringLiteral("muiKeyWords"),
+        QStringLiteral("MediaAcquire"),
+        QStringLiteral("MediaCapture"),
+        QStringLiteral("CapImage"),
+        QStringLiteral("muiKeyWords"),
     };
     return names;
 }
@@ -2019,8 +2020,10 @@ void TMainForm::SlideShowClick()
         const auto &media = source->folder()->MediaList;
         return media ? media->Items : QList<TDbMedia *>();
     };
-    auto *show = new TSlideForm(list, m_slideShowSettings, nullptr);
-    show->adoptUi(std::make_unique<QtUiServices>(show));
+    // The show's messages stand over the show, which stays on top of everything else.
+    auto *show = new TSlideForm(list, m_slideShowSettings, m_uiServices);
+    if (m_uiServices == m_ui.get())
+        show->adoptUi(std::make_unique<QtUiServices>(show));
     show->setAttribute(Qt::WA_DeleteOnClose);
     m_slideForm = show;
     m_startup->workspaceMode |= ModeSlideShow;
