@@ -90,6 +90,11 @@ TSlideOpForm::TSlideOpForm(SlideShowSettings &settings, QWidget *parent, TimerFa
     pv->addWidget(new QLabel(QStringLiteral("Current Effect:"), previewBox), 1, 0);
     labCurrentEffect = new QLabel(previewBox);
     labCurrentEffect->setObjectName(QStringLiteral("labCurrentEffect"));
+    // Wide enough for every name, so the dialog keeps its layout from effect to effect.
+    int longest = 0;
+    for (int e = 0; e <= LastEffect; ++e)
+        longest = std::max(longest, labCurrentEffect->fontMetrics().horizontalAdvance(TransitionName(e)));
+    labCurrentEffect->setMinimumWidth(longest);
     pv->addWidget(labCurrentEffect, 1, 1);
     btnRedraw = new QPushButton(QStringLiteral("&Redraw"), previewBox);
     btnRedraw->setAutoDefault(false);
