@@ -2021,7 +2021,7 @@ void TMainForm::SlideShowClick()
         return media ? media->Items : QList<TDbMedia *>();
     };
     // The show's messages stand over the show, which stays on top of everything else.
-    auto *show = new TSlideForm(list, m_slideShowSettings, m_uiServices);
+    auto *show = new TSlideForm(list, m_slideShowSettings, m_uiServices, nullptr, nullptr, this);
     if (m_uiServices == m_ui.get())
         show->adoptUi(std::make_unique<QtUiServices>(show));
     show->setAttribute(Qt::WA_DeleteOnClose);
