@@ -456,7 +456,8 @@ void build(int effect, Builder &b, const TransitionGrid &g, TransitionRandom &ra
                 b.strip(k, j);
         break;
     case 38: {
-        static const int starts[9][2] = {{2, 2}, {2, 1}, {3, 1}, {3, 2}, {3, 3}, {2, 3}, {1, 3}, {1, 2}, {1, 1}};
+        static const int starts[9][2] = {{2, 2}, {2, 1}, {3, 1}, {3, 2}, {3, 3},
+                                         {2, 3}, {1, 3}, {1, 2}, {1, 1}};
         for (const auto &s : starts) {
             for (int r = s[1]; r <= Rows; r += 3)
                 for (int c = s[0]; c <= Cols; c += 3)
@@ -644,8 +645,8 @@ void ApplyTransitionCopies(const TransitionSteps &steps, int from, int to, const
     target.setCompositionMode(mode);
 }
 
-void DrawTransition(int effect, const QImage &source, QPainter &target, int blockSize, TransitionRandom *random,
-                    QPoint origin)
+void DrawTransition(int effect, const QImage &source, QPainter &target, int blockSize,
+                    TransitionRandom *random, QPoint origin)
 {
     const TransitionSteps steps = TransitionPattern(effect, source.size(), blockSize, random);
     ApplyTransitionCopies(steps, 0, steps.copyCount(), source, target, origin);

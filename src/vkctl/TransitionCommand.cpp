@@ -27,11 +27,13 @@ int runTransition(Call &call)
     int effect = parseWhole(call.args[0], &ok);
     if (!ok) {
         for (int e = 0; e <= LastEffect && !ok; ++e)
-            if (!TransitionName(e).isEmpty() && TransitionName(e).compare(call.args[0], Qt::CaseInsensitive) == 0)
+            if (!TransitionName(e).isEmpty() &&
+                TransitionName(e).compare(call.args[0], Qt::CaseInsensitive) == 0)
                 effect = e, ok = true;
     }
     if (!ok || effect > 255)
-        return call.usageError(QStringLiteral("no effect \"%1\": give its number (0 to 41) or its name").arg(call.args[0]));
+        return call.usageError(
+            QStringLiteral("no effect \"%1\": give its number (0 to 41) or its name").arg(call.args[0]));
     if (!call.isSet(QStringLiteral("frames")))
         return call.usageError(QStringLiteral("transition needs --frames N"));
     const int frames = parseWhole(call.value(QStringLiteral("frames")), &ok);
@@ -117,14 +119,16 @@ QList<Command> transitionCommands()
         "files written, one a line; exit 0 when all are written, 1 when a picture cannot be read or "
         "a frame written, 2 on a usage error.");
     transition.options = {
-        QCommandLineOption(QStringLiteral("frames"), QStringLiteral("how many frames to write"), QStringLiteral("N")),
+        QCommandLineOption(QStringLiteral("frames"), QStringLiteral("how many frames to write"),
+                           QStringLiteral("N")),
         QCommandLineOption(QStringLiteral("block"), QStringLiteral("the block size in pixels (default 5)"),
                            QStringLiteral("SIZE")),
         QCommandLineOption(QStringLiteral("seed"), QStringLiteral("the seed of random orders (default 1)"),
                            QStringLiteral("N")),
     };
-    transition.examples = {QStringLiteral("vkctl transition 18 --frames 10 old.png new.png frames"),
-                           QStringLiteral("vkctl transition \"Random Block\" --frames 30 --block 8 a.png b.png out")};
+    transition.examples = {
+        QStringLiteral("vkctl transition 18 --frames 10 old.png new.png frames"),
+        QStringLiteral("vkctl transition \"Random Block\" --frames 30 --block 8 a.png b.png out")};
     transition.minArgs = transition.maxArgs = 4;
     transition.fileArguments = true;
     transition.graphical = true;

@@ -66,8 +66,8 @@ QList<Command> allCommands()
 {
     QList<Command> commands;
     commands << sourceCommands() << checkCommands() << folderCommands() << itemCommands()
-             << transferCommands() << setCommands() << keywordCommands() << searchCommands()
-             << bookCommands() << transitionCommands();
+             << transferCommands() << setCommands() << keywordCommands() << searchCommands() << bookCommands()
+             << transitionCommands();
     commands << completionCommands(commands);
     return commands;
 }

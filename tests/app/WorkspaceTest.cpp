@@ -2,9 +2,9 @@
 // that work on them, the view state, menus merged from a child window, the background,
 // and the resources the frame names.
 #include "ChildWindow.h"
+#include "Childwin.h"
 #include "ClientArea.h"
 #include "Engine.h"
-#include "Childwin.h"
 #include "FdExplor.h"
 #include "HelpWindow.h"
 #include "Icons.h"

@@ -94,8 +94,7 @@ TEST(TransitionPattern, EveryEffectEndsWithTheWholePicture)
         {{100, 60}, 10}, // 11 × 7, the last column and row outside the picture
         {{99, 59}, 10},  // 10 × 6, a grid that fits
         {{120, 80}, 7},  // a remainder of several pixels
-        {{37, 23}, 5},   {{5, 200}, 3}, {{200, 5}, 3}, {{1, 1}, 5}, {{17, 13}, 1},
-        {{64, 48}, 255},
+        {{37, 23}, 5},   {{5, 200}, 3}, {{200, 5}, 3}, {{1, 1}, 5}, {{17, 13}, 1}, {{64, 48}, 255},
     };
     for (const auto &grid : grids) {
         const QImage picture = noise(grid.size, 7);
@@ -178,7 +177,8 @@ TEST(TransitionPattern, RandomOrdersTakeEveryEntryOnceWithFullNumbers)
     for (int i = 0; i < lines.stepCount(); ++i) {
         const TransitionCopy &first = lines.copies[size_t(lines.stepBegin(i))];
         const TransitionCopy &second = lines.copies[size_t(lines.stepBegin(i) + 1)];
-        drawn.insert(first.a == second.a ? QStringLiteral("c%1").arg(first.a) : QStringLiteral("r%1").arg(first.b));
+        drawn.insert(first.a == second.a ? QStringLiteral("c%1").arg(first.a)
+                                         : QStringLiteral("r%1").arg(first.b));
     }
     EXPECT_EQ(drawn.size(), size_t(601 + 21));
 

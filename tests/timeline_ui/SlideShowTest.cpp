@@ -1,13 +1,13 @@
 // The media slide show on a virtual clock: pictures scaled to the screen and brought on frame by
 // frame, the show's end rules in both change options, items passed over, sound played to its
 // end, and the option dialog putting everything back on Cancel.
+#include "SlideShow.h"
 #include "DbFolder.h"
 #include "MPlayer.h"
 #include "MediaTypes.h"
 #include "RecordingUi.h"
 #include "ScriptedMediaDevice.h"
 #include "SlideOption.h"
-#include "SlideShow.h"
 #include "TransitionView.h"
 #include "VirtualClock.h"
 
@@ -72,15 +72,13 @@ TEST(SlideShowScaling, LargerPicturesShrinkToTheScreen)
     {
         QSize picture, screen, shown;
     } cases[] = {
-        {{2000, 1000}, {1000, 800}, {1000, 500}},
-        {{500, 300}, {1000, 800}, {500, 300}},
-        {{1000, 2000}, {1000, 800}, {400, 800}},
-        {{3000, 3000}, {1000, 800}, {800, 800}},
+        {{2000, 1000}, {1000, 800}, {1000, 500}}, {{500, 300}, {1000, 800}, {500, 300}},
+        {{1000, 2000}, {1000, 800}, {400, 800}},  {{3000, 3000}, {1000, 800}, {800, 800}},
         {{1000, 800}, {1000, 800}, {1000, 800}},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(TSlideForm::FitToScreen(c.picture, c.screen), c.shown) << c.picture.width() << "x"
-                                                                         << c.picture.height();
+        EXPECT_EQ(TSlideForm::FitToScreen(c.picture, c.screen), c.shown)
+            << c.picture.width() << "x" << c.picture.height();
 }
 
 class SlideShowTest : public ::testing::Test
@@ -160,8 +158,8 @@ TEST_F(SlideShowTest, PictureIsCentredScaledAndEndsAsThePicture)
     EXPECT_EQ(show->PaintBox->geometry(), QRect(0, 150, 1000, 500));
     clock.advanceBy(100 + TTransitionView::FrameInterval * 20);
     ASSERT_TRUE(show->PaintBox->isPlaying());
-    const QImage shown = pattern(QSize(2000, 1000), 40).scaled(1000, 500, Qt::IgnoreAspectRatio,
-                                                                 Qt::SmoothTransformation);
+    const QImage shown =
+        pattern(QSize(2000, 1000), 40).scaled(1000, 500, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     EXPECT_NE(show->PaintBox->canvas(), shown);
     runEffect();
     EXPECT_FALSE(show->PaintBox->isPlaying());
@@ -254,7 +252,7 @@ TEST_F(SlideShowTest, AutomaticIgnoresKeysButEscape)
 
 TEST_F(SlideShowTest, ItemsThatCannotShowArePassedOver)
 {
-    add("gone.png", TypePng);                          // missing: passed over without a word
+    add("gone.png", TypePng); // missing: passed over without a word
     add("broken.png", TypePng, QByteArray("not a picture"));
     add("notes.txt", TypeText, QByteArray("text"));
     addPicture("fine.png", QSize(50, 50));

@@ -1788,7 +1788,8 @@ TEST_F(VkctlTest, TransitionWritesTheFramesOfAnEffect)
             from.setPixel(x, y, qRgb(200, x * 2, y));
             to.setPixel(x, y, qRgb(y * 3, 30, x));
         }
-    const QString src = home.filePath("from.png"), dst = home.filePath("to.png"), out = home.filePath("frames");
+    const QString src = home.filePath("from.png"), dst = home.filePath("to.png"),
+                  out = home.filePath("frames");
     ASSERT_TRUE(from.save(src) && to.save(dst));
 
     for (const QString effect : {"18", "Random Block", "37", "27"}) {
@@ -1796,7 +1797,9 @@ TEST_F(VkctlTest, TransitionWritesTheFramesOfAnEffect)
         QDir(out).removeRecursively();
         const Result r = vkctl({"transition", effect, "--frames", "4", "--block", "10", src, dst, out});
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
-        EXPECT_EQ(r.out, QStringLiteral("%1/frame-001.png\n%1/frame-002.png\n%1/frame-003.png\n%1/frame-004.png\n").arg(out));
+        EXPECT_EQ(r.out,
+                  QStringLiteral("%1/frame-001.png\n%1/frame-002.png\n%1/frame-003.png\n%1/frame-004.png\n")
+                      .arg(out));
         const QImage last = QImage(out + "/frame-004.png").convertToFormat(QImage::Format_RGB32);
         EXPECT_EQ(last, to);
         const QImage middle = QImage(out + "/frame-002.png").convertToFormat(QImage::Format_RGB32);

@@ -211,7 +211,8 @@ void TSlideOpForm::EffectButtonClick(int effect)
 void TSlideOpForm::RedrawClick()
 {
     Preview->clear();
-    Preview->play(m_settings.Effect, logoPicture(Preview->size()), m_settings.blockSizeFor(m_settings.Effect));
+    Preview->play(m_settings.Effect, logoPicture(Preview->size()),
+                  m_settings.blockSizeFor(m_settings.Effect));
 }
 
 void TSlideOpForm::done(int result)

@@ -39,8 +39,8 @@ bool isVideoType(int type)
 
 TSlideForm::TSlideForm(SlideShowList list, SlideShowSettings &settings, UiServices *ui, TimerFactory *timers,
                        TransitionRandom *random, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_list(std::move(list)),
-      m_settings(settings), m_ui(ui), m_random(random)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_list(std::move(list)), m_settings(settings), m_ui(ui), m_random(random)
 {
     setObjectName(QStringLiteral("SlideForm"));
     setWindowTitle(QStringLiteral("Slide Show"));
@@ -211,9 +211,8 @@ TSlideForm::Outcome TSlideForm::present(TDbMedia *item)
         if (size != picture.size())
             picture = picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         m_picture = picture.convertToFormat(QImage::Format_RGB32);
-        PaintBox->setGeometry(QRect(QPoint((m_screen.width() - size.width()) / 2,
-                                           (m_screen.height() - size.height()) / 2),
-                                    size));
+        PaintBox->setGeometry(QRect(
+            QPoint((m_screen.width() - size.width()) / 2, (m_screen.height() - size.height()) / 2), size));
         PaintBox->clear();
         PaintBox->show();
         m_currentType = type;
@@ -222,8 +221,9 @@ TSlideForm::Outcome TSlideForm::present(TDbMedia *item)
     }
     if (isSoundType(type)) {
         m_currentType = type;
-        PaintBox->setGeometry(QRect(QPoint((m_screen.width() - AudioWidth) / 2, (m_screen.height() - AudioHeight) / 2),
-                                    QSize(AudioWidth, AudioHeight)));
+        PaintBox->setGeometry(
+            QRect(QPoint((m_screen.width() - AudioWidth) / 2, (m_screen.height() - AudioHeight) / 2),
+                  QSize(AudioWidth, AudioHeight)));
         PaintBox->clear();
         PaintBox->show();
         m_effectTimer->setEnabled(true);
@@ -257,9 +257,8 @@ TSlideForm::Outcome TSlideForm::present(TDbMedia *item)
         if (natural.isEmpty())
             natural = m_screen;
         const QSize size = FitToScreen(natural, m_screen).boundedTo(m_screen);
-        DisplayPanel->setGeometry(QRect(QPoint((m_screen.width() - size.width()) / 2,
-                                               (m_screen.height() - size.height()) / 2),
-                                        size));
+        DisplayPanel->setGeometry(QRect(
+            QPoint((m_screen.width() - size.width()) / 2, (m_screen.height() - size.height()) / 2), size));
         MediaPlayer->setDisplayRect(QRect(QPoint(0, 0), size));
         MediaPlayer->Play();
         DisplayPanel->show();

@@ -42,8 +42,8 @@ class TSlideForm : public QWidget
 public:
     // Messages go to `ui`; timers (the show's interval, the effect's start and its frames) come
     // from `timers` (Qt's when none), random effects from `random` (a seeded generator when none).
-    TSlideForm(SlideShowList list, SlideShowSettings &settings, UiServices *ui, TimerFactory *timers = nullptr,
-               TransitionRandom *random = nullptr, QWidget *parent = nullptr);
+    TSlideForm(SlideShowList list, SlideShowSettings &settings, UiServices *ui,
+               TimerFactory *timers = nullptr, TransitionRandom *random = nullptr, QWidget *parent = nullptr);
     ~TSlideForm() override;
 
     // Messages go to `ui`, which the show keeps.
