@@ -5,13 +5,25 @@
 // The player shows a frame every 16 ms, so an effect keeps up while its figure stays at 60 or
 // more. Also the time the order takes to work out (once per picture, before its first frame).
 //
+// Then the slide show in User Click mode on a 1920×1080 screen: the time from a key press to the
+// next picture's first frame on the screen — loading the file, scaling it to the screen, working
+// out the effect's order and drawing its first frame — for photographs of 1920×1080 and of
+// 4000×3000 (scaled down). The show waits 100 ms more on purpose before it starts an effect;
+// that wait is not counted.
+//
 //   QT_QPA_PLATFORM=offscreen build/ci/bench/bench_transitions [BLOCK]   (default 5)
+#include "DbFolder.h"
+#include "MediaTypes.h"
+#include "SlideShow.h"
 #include "TransitionView.h"
+#include "VirtualClock.h"
 #include "Transitions.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QPainter>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -92,5 +104,48 @@ int main(int argc, char *argv[])
         }
     std::printf("slowest: %d \"%s\" at %.0f fps (90th percentile frame, block %d)\n", slowestEffect,
                 qPrintable(TransitionName(slowestEffect)), slowest, speed);
+
+    // A key press to the next picture's first frame.
+    QTemporaryDir dir;
+    for (const QSize photo : {QSize(1920, 1080), QSize(4000, 3000)}) {
+        QList<TDbMedia *> items;
+        QImage image(photo, QImage::Format_RGB32);
+        for (int y = 0; y < photo.height(); ++y)
+            for (int x = 0; x < photo.width(); ++x)
+                image.setPixel(x, y, qRgb((x * 3 + y) % 256, (y * 2) % 256, (x ^ y) % 256));
+        for (int i = 0; i < 6; ++i) {
+            auto *m = new TDbMedia;
+            m->Rec.OID = QStringLiteral("%1").arg(i + 1, 18, 10, QLatin1Char('0'));
+            m->Rec.MediaType = TypeJpg;
+            m->Rec.Title = QStringLiteral("photo %1").arg(i);
+            m->Rec.MediaFile = dir.filePath(QStringLiteral("%1-%2.jpg").arg(photo.width()).arg(i));
+            image.save(m->Rec.MediaFile, "JPG", 90);
+            items << m;
+        }
+        SlideShowSettings settings;
+        settings.ChangeOption = SlideShowSettings::UserClick;
+        settings.RepeatPlay = true;
+        settings.Effect = 18;
+        VirtualClock clock;
+        TSlideForm show([&items] { return items; }, settings, nullptr, &clock);
+        show.setScreenSize(size);
+        show.start();
+        std::vector<qint64> times;
+        for (int i = 0; i < 12; ++i) {
+            QElapsedTimer t;
+            t.start();
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+            QCoreApplication::sendEvent(&show, &press);
+            clock.fireNext(clock.now() + 1000); // the effect starts
+            clock.fireNext(clock.now() + 1000); // its first frame
+            times.push_back(t.nsecsElapsed());
+            show.PaintBox->finishNow();
+        }
+        std::sort(times.begin(), times.end());
+        std::printf("key press to the next picture's first frame, %dx%d JPEG: median %.1f ms, slowest %.1f ms "
+                    "(+100 ms the show waits)\n",
+                    photo.width(), photo.height(), times[times.size() / 2] / 1e6, times.back() / 1e6);
+        qDeleteAll(items);
+    }
     return 0;
 }
