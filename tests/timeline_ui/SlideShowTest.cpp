@@ -330,6 +330,40 @@ TEST_F(SlideShowTest, SoundThatCannotOpenSaysSo)
     EXPECT_EQ(show->ShowIndex, 1);
 }
 
+TEST_F(SlideShowTest, VideoPlaysCentredAndScaledToTheScreen)
+{
+    const struct
+    {
+        QSize natural;
+        QRect panel;
+    } cases[] = {{{320, 240}, {340, 280, 320, 240}}, {{2000, 1000}, {0, 150, 1000, 500}}};
+    for (const auto &c : cases) {
+        show.reset();
+        qDeleteAll(items);
+        items.clear();
+        setMediaDeviceFactory([this, natural = c.natural] {
+            auto d = std::make_unique<ScriptedMediaDevice>();
+            d->video = true;
+            d->natural = natural;
+            d->scriptLength = 1000;
+            lastDevice = d.get();
+            return d;
+        });
+        add("clip.avi", TypeAvi, QByteArray("RIFF"));
+        addPicture("after.png", QSize(40, 40));
+        open();
+        EXPECT_EQ(show->DisplayPanel->geometry(), c.panel);
+        EXPECT_TRUE(show->DisplayPanel->isVisibleTo(show.get()));
+        EXPECT_EQ(lastDevice->displays.value(0), show->DisplayPanel);
+        lastDevice->advance(1000);
+        lastDevice->deliver();
+        QCoreApplication::processEvents();
+        clock.advanceBy(3000);
+        EXPECT_EQ(show->ShowIndex, 1);
+        EXPECT_FALSE(show->DisplayPanel->isVisibleTo(show.get()));
+    }
+}
+
 TEST(SlideOption, CancelPutsEverySettingBack)
 {
     VirtualClock clock;
