@@ -175,6 +175,16 @@ TEST_F(SlideShowTest, PictureIsCentredScaledAndEndsAsThePicture)
     addPicture("small.png", QSize(300, 200));
     open();
     EXPECT_EQ(show->PaintBox->geometry(), QRect(350, 300, 300, 200));
+
+    // A photograph is decoded at about its size on the screen, and shown at exactly that size.
+    show.reset();
+    items.clear();
+    TDbMedia *photo = add("photo.jpg", TypeJpg);
+    ASSERT_TRUE(pattern(QSize(4000, 3000), 70).save(photo->Rec.MediaFile, "JPG"));
+    open();
+    EXPECT_EQ(show->PaintBox->geometry(), QRect(0, 25, 1000, 750));
+    runEffect();
+    EXPECT_EQ(show->PaintBox->canvas().size(), QSize(1000, 750));
 }
 
 TEST_F(SlideShowTest, AutomaticWithoutRepeatClosesAfterTheLastInterval)

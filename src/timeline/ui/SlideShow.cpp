@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "DbFolder.h"
 #include "Icons.h"
+#include "ImageCodec.h"
 #include "MPlayer.h"
 #include "MediaTypes.h"
 #include "Messages.h"
@@ -13,6 +14,7 @@
 
 #include <QContextMenuEvent>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -203,11 +205,23 @@ TSlideForm::Outcome TSlideForm::present(TDbMedia *item)
 
     if (isPictureType(type)) {
         QImage picture;
-        if (!loadMediaPicture(path, type, picture, nullptr) || picture.isNull()) {
+        // A photograph larger than the screen is decoded at about the size it is shown, which
+        // is several times faster than decoding it whole and scaling it down.
+        QSize size;
+        if (type == TypeJpg) {
+            const QSize natural = QImageReader(path).size();
+            if (natural.isValid() && (size = FitToScreen(natural, m_screen)) != natural)
+                picture = decodeThumbnail(path, std::max(size.width(), size.height()));
+            // A photograph its camera turned comes out upright: its size is the other way round.
+            if (!picture.isNull() && (picture.width() > picture.height()) != (size.width() > size.height()))
+                size = FitToScreen(picture.size(), m_screen);
+        }
+        if (picture.isNull() && (!loadMediaPicture(path, type, picture, nullptr) || picture.isNull())) {
             message("MediaOpenFailed");
             return Outcome::PassedOver;
         }
-        const QSize size = FitToScreen(picture.size(), m_screen);
+        if (!size.isValid() || picture.size() == size)
+            size = FitToScreen(picture.size(), m_screen);
         if (size != picture.size())
             picture = picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         m_picture = picture.convertToFormat(QImage::Format_RGB32);
