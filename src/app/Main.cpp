@@ -31,6 +31,8 @@
 #include "RecordStatements.h"
 #include "Schema.h"
 #include "SearchMediaDialog.h"
+#include "SlideOption.h"
+#include "SlideShow.h"
 #include "Splash.h"
 #include "TileSizes.h"
 #include "VideoFrames.h"
@@ -96,11 +98,12 @@ void setHint(QAction *a, const QString &hint)
 
 const QSet<QString> &TMainForm::waitingCommands()
 {
-    // Each waits for its window: the slide show, video capture and scanning, and the keywords
-    // editor.
+    // Each waits for its window: video capture and scanning, and the keywords editor.
     static const QSet<QString> names = {
-        QStringLiteral("SlideShowButton"), QStringLiteral("SlideShow"), QStringLiteral("MediaAcquire"),
-        QStringLiteral("MediaCapture"),    QStringLiteral("CapImage"),  QStringLiteral("muiKeyWords"),
+        QStringLiteral("MediaAcquire"),
+        QStringLiteral("MediaCapture"),
+        QStringLiteral("CapImage"),
+        QStringLiteral("muiKeyWords"),
     };
     return names;
 }
@@ -208,7 +211,7 @@ void TMainForm::createActions()
        &TMainForm::FolderSortClick);
     on(makeAction("btnMediaSort", "Media Sort", "sort-media", "Media Sort|Sort media and SubFolders"),
        &TMainForm::MediaSortClick);
-    makeAction("SlideShowButton", "SlideShow", "slide-show", "SlideShow");
+    on(makeAction("SlideShowButton", "SlideShow", "slide-show", "SlideShow"), &TMainForm::SlideShowClick);
     connect(makeAction("ExplorerButton", "Folder Explorer", "explorer", "Folder Explorer"),
             &QAction::triggered, this, [this] { m_actions.value("FolderExplorer")->toggle(); });
     on(makeAction("FolderPreference", "Folder Preference", "preferences", "Folder Preference"),
@@ -265,7 +268,7 @@ void TMainForm::createActions()
        &TMainForm::FolderPropertyClick);
     on(makeAction("FolderSearch", "&Search...", "search", "Search media"), &TMainForm::SearchMediaClick);
     on(makeAction("muiFolderSort", "Sort Main Folders", "sort-folders"), &TMainForm::FolderSortClick);
-    makeAction("SlideShow", "Slide Show...", "slide-show", "Media viewer");
+    on(makeAction("SlideShow", "Slide Show...", "slide-show", "Media viewer"), &TMainForm::SlideShowClick);
     on(makeAction("AuthoringTool", "Authoring &Tool", "authoring"), &TMainForm::AuthoringToolClick);
     connect(makeAction("FolderExitItem", "E&xit", "exit", "Exit the application"), &QAction::triggered, this,
             &QWidget::close);
@@ -2009,6 +2012,44 @@ void TMainForm::ZoomClick()
         m_author->setZoom(dialog.zoom());
     else
         m_author->setFitZoom();
+}
+
+void TMainForm::SlideShowClick()
+{
+    TFolder *window = activeFolderWindow();
+    if (!window || m_slideForm)
+        return;
+    TSlideOpForm options(m_slideShowSettings, this);
+    if (options.exec() != QDialog::Accepted)
+        return;
+    // The items are asked for again at each one: the window's list as it is now, nothing once
+    // the window has gone.
+    QPointer<TFolder> source(window);
+    auto list = [this, source]() -> QList<TDbMedia *> {
+        if (!source || !source->folder())
+            return {};
+        if (m_slideShowSettings.DisplaySet == SlideShowSettings::DisplaySelected)
+            return source->selectedInListOrder();
+        const auto &media = source->folder()->MediaList;
+        return media ? media->Items : QList<TDbMedia *>();
+    };
+    // The show's messages stand over the show, which stays on top of everything else.
+    auto *show = new TSlideForm(list, m_slideShowSettings, m_uiServices, nullptr, nullptr, this);
+    if (m_uiServices == m_ui.get())
+        show->adoptUi(std::make_unique<QtUiServices>(show));
+    show->setAttribute(Qt::WA_DeleteOnClose);
+    m_slideForm = show;
+    m_startup->workspaceMode |= ModeSlideShow;
+    UpdateMenuItems();
+    ApplyViewState();
+    connect(show, &TSlideForm::closed, this, [this] {
+        m_startup->workspaceMode &= ~ModeSlideShow;
+        UpdateMenuItems();
+        ApplyViewState();
+    });
+    show->showFullScreen();
+    show->activateWindow();
+    show->start();
 }
 
 } // namespace vk

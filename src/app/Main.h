@@ -5,6 +5,7 @@
 
 #include "CommandContext.h"
 #include "FolderWindowHost.h"
+#include "SlideShow.h"
 #include "Startup.h"
 #include "ViewState.h"
 
@@ -141,6 +142,10 @@ public:
     bool setWallpaper(TDbMedia *media, bool desktop) override;
     bool showsBackground() const override;
 
+    // The media slide show's options, kept for the run; the show while one runs.
+    SlideShowSettings &slideShowSettings() { return m_slideShowSettings; }
+    TSlideForm *slideShow() const { return m_slideForm; }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -195,6 +200,7 @@ private:
     void applyZoomText(const QString &text);
     bool frameAcceptsDrop() const;
     void frameDropped();
+    void SlideShowClick();
 
     std::unique_ptr<QtUiServices> m_ui;
     std::unique_ptr<Startup> m_startup;
@@ -226,6 +232,8 @@ private:
     bool m_applyingViewState = false;
     bool m_loaded = false;
     bool m_destroyed = false;
+    SlideShowSettings m_slideShowSettings;
+    QPointer<TSlideForm> m_slideForm;
 };
 
 } // namespace vk

@@ -14,6 +14,7 @@ QList<Command> keywordCommands();  // keyword add, ls, rm, tag, untag, recount (
 QList<Command> searchCommands();   // search (SearchCommand.cpp)
 QList<Command>
 bookCommands(); // book ls, show, export-json, import-json, rm, cp, play, flag, bar (BookCommands.cpp)
+QList<Command> transitionCommands();                          // transition (TransitionCommand.cpp)
 QList<Command> completionCommands(const QList<Command> &all); // completion (Completion.cpp)
 
 } // namespace vk

@@ -2,9 +2,9 @@
 // that work on them, the view state, menus merged from a child window, the background,
 // and the resources the frame names.
 #include "ChildWindow.h"
+#include "Childwin.h"
 #include "ClientArea.h"
 #include "Engine.h"
-#include "Childwin.h"
 #include "FdExplor.h"
 #include "HelpWindow.h"
 #include "Icons.h"
@@ -12,6 +12,8 @@
 #include "LibraryTreeModel.h"
 #include "Main.h"
 #include "PptDialog.h"
+#include "SlideOption.h"
+#include "SlideShow.h"
 #include "Statement.h"
 #include "TempDataSource.h"
 
@@ -21,6 +23,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -29,10 +32,12 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolBar>
 
 using namespace vk;
@@ -229,6 +234,35 @@ TEST_F(FrameFixture, FolderCommandsFollowTheActiveFolderWindow)
 
 // From a fresh start, with the keyboard only: the explorer is the view, its first folder is
 // what the Folder menu's commands act on.
+TEST_F(FrameFixture, SlideShowAsksForItsOptionsThenShowsTheActiveFolderWindow)
+{
+    TDbFolder *folder = tree().AddRootFolder("trips", 80, 3, 100);
+    ASSERT_TRUE(frame->OpenFolderWindow(folder));
+    EXPECT_TRUE(enabled("SlideShow"));
+    EXPECT_TRUE(enabled("SlideShowButton"));
+    auto answer = [](bool ok) {
+        QTimer::singleShot(0, [ok] {
+            auto *options = qobject_cast<TSlideOpForm *>(QApplication::activeModalWidget());
+            ASSERT_TRUE(options);
+            options->effectButton(22)->click();
+            ok ? options->accept() : options->reject();
+        });
+    };
+    answer(false);
+    frame->action("SlideShow")->trigger();
+    EXPECT_EQ(frame->slideShow(), nullptr);
+    EXPECT_EQ(frame->slideShowSettings(), SlideShowSettings());
+
+    // The folder is empty: the show says so and ends, and the workspace is back as it was.
+    answer(true);
+    frame->action("SlideShowButton")->trigger();
+    EXPECT_EQ(frame->slideShowSettings().Effect, 22);
+    EXPECT_EQ(src.ui.messages, QStringList{"No media selected!"});
+    EXPECT_EQ(frame->startup().workspaceMode & ModeSlideShow, 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(frame->slideShow(), nullptr);
+}
+
 TEST_F(FrameFixture, AtStartTheExplorerServesTheFolderCommands)
 {
     tree().AddRootFolder("first", 80, 3, 100);

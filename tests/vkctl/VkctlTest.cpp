@@ -1820,3 +1820,56 @@ offer vkctl help bo
     EXPECT_EQ(QString::fromUtf8(bash.readAllStandardOutput()).split('\n'),
               QStringList({"folder", "add", "--parent --parents", "--recursive", "book", ""}));
 }
+
+// vkctl transition writes the frames of an effect: the last is the second picture exactly, the
+// ones before it mix both, and what it cannot do it says with the usual exit codes.
+TEST_F(VkctlTest, TransitionWritesTheFramesOfAnEffect)
+{
+    QImage from(100, 60, QImage::Format_RGB32), to(100, 60, QImage::Format_RGB32);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 100; ++x) {
+            from.setPixel(x, y, qRgb(200, x * 2, y));
+            to.setPixel(x, y, qRgb(y * 3, 30, x));
+        }
+    const QString src = home.filePath("from.png"), dst = home.filePath("to.png"),
+                  out = home.filePath("frames");
+    ASSERT_TRUE(from.save(src) && to.save(dst));
+
+    for (const QString effect : {"18", "Random Block", "37", "27"}) {
+        SCOPED_TRACE(effect.toStdString());
+        QDir(out).removeRecursively();
+        const Result r = vkctl({"transition", effect, "--frames", "4", "--block", "10", src, dst, out});
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out,
+                  QStringLiteral("%1/frame-001.png\n%1/frame-002.png\n%1/frame-003.png\n%1/frame-004.png\n")
+                      .arg(out));
+        const QImage last = QImage(out + "/frame-004.png").convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(last, to);
+        const QImage middle = QImage(out + "/frame-002.png").convertToFormat(QImage::Format_RGB32);
+        EXPECT_NE(middle, to);
+        EXPECT_NE(middle, from);
+    }
+    // The same seed gives the same frames.
+    vkctl({"transition", "35", "--frames", "3", "--seed", "7", src, dst, out + "/a"});
+    vkctl({"transition", "35", "--frames", "3", "--seed", "7", src, dst, out + "/b"});
+    EXPECT_EQ(QImage(out + "/a/frame-001.png"), QImage(out + "/b/frame-001.png"));
+
+    const struct
+    {
+        QStringList args;
+        int code;
+        const char *says;
+    } refused[] = {
+        {{"transition", "Sideways", "--frames", "3", src, dst, out}, 2, "no effect \"Sideways\""},
+        {{"transition", "1", src, dst, out}, 2, "--frames"},
+        {{"transition", "1", "--frames", "0", src, dst, out}, 2, "--frames"},
+        {{"transition", "1", "--frames", "2", "--block", "0", src, dst, out}, 2, "--block"},
+        {{"transition", "1", "--frames", "2", home.filePath("missing.png"), dst, out}, 1, "cannot read"},
+        {{"transition", "1", "--frames", "2", src, dst, src + "/inside-a-file"}, 1, "cannot make"},
+    };
+    for (const auto &c : refused) {
+        const Result r = vkctl(c.args);
+        EXPECT_EQ(r.code, c.code) << c.says;
+        EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
+    }
+}
