@@ -66,7 +66,7 @@ QList<Command> allCommands()
 {
     QList<Command> commands;
     commands << sourceCommands() << checkCommands() << folderCommands() << itemCommands()
-             << transferCommands() << setCommands() << keywordCommands() << searchCommands()
+             << transferCommands() << printCommands() << setCommands() << keywordCommands() << searchCommands()
              << bookCommands();
     commands << completionCommands(commands);
     return commands;
