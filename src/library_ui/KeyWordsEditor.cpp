@@ -182,6 +182,9 @@ void TfrmKeyWords::buildForm()
     label1->setBuddy(edtKeyWord);
     edit->addWidget(label1);
     edit->addWidget(edtKeyWord);
+    auto *label2 = new QLabel(QStringLiteral("Original Size"), pnlEdit);
+    label2->setObjectName(QStringLiteral("Label2"));
+    edit->addWidget(label2);
     auto *imageRow = new QHBoxLayout;
     imgKeyWord = new QToolButton(pnlEdit);
     imgKeyWord->setObjectName(QStringLiteral("imgKeyWord"));
@@ -190,14 +193,9 @@ void TfrmKeyWords::buildForm()
     imgKeyWord->setToolTip(QStringLiteral("Load Image"));
     imgKeyWord->setFocusPolicy(Qt::NoFocus);
     imageRow->addWidget(imgKeyWord);
-    auto *sizeColumn = new QVBoxLayout;
-    auto *label2 = new QLabel(QStringLiteral("Original Size"), pnlEdit);
-    label2->setObjectName(QStringLiteral("Label2"));
     labKeyWordFileSize = new QLabel(QStringLiteral("16 x 16"), pnlEdit);
     labKeyWordFileSize->setObjectName(QStringLiteral("labKeyWordFileSize"));
-    sizeColumn->addWidget(label2);
-    sizeColumn->addWidget(labKeyWordFileSize);
-    imageRow->addLayout(sizeColumn);
+    imageRow->addWidget(labKeyWordFileSize, 1);
     edit->addLayout(imageRow);
     btnAdd = pushButton("btnAdd", "&Add", pnlEdit);
     btnUpdate = pushButton("btnUpdate", "&Update", pnlEdit);
@@ -292,7 +290,6 @@ void TfrmKeyWords::placeButtons()
 {
     const QRect client = pnlKeyWords->contentsRect();
     m_column.PanelHeight = client.height();
-    const QPalette normal = palette();
     for (int i = 0; i < m_buttons.size(); ++i) {
         const KeywordButton &b = m_buttons[i];
         const int top = m_column.buttonTop(i);
@@ -305,10 +302,8 @@ void TfrmKeyWords::placeButtons()
         const int labelHeight = std::max(16, b.label->fontMetrics().height() + 2);
         b.label->setGeometry(client.left() + 27, client.top() + top + (22 - labelHeight) / 2,
                              std::max(0, pnlKeyWords->width() - 31), labelHeight);
-        QPalette p = normal;
         // The keyword being edited is blue.
-        p.setColor(QPalette::WindowText, i == m_column.Current ? QColor(Qt::blue) : normal.color(QPalette::Text));
-        b.label->setPalette(p);
+        b.label->setStyleSheet(i == m_column.Current ? QStringLiteral("color: blue") : QString());
     }
     btnScrollUp->move(client.left() + client.width() - 19, client.top() + 1);
     btnScrollDown->move(client.left() + client.width() - 19, client.top() + client.height() - 20);

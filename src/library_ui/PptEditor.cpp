@@ -36,6 +36,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QStringDecoder>
@@ -543,6 +544,7 @@ bool TPropertyEditor::ShowFolder(TDbFolder *folder)
         if (!isVisible())
             resize(300, height());
     }
+    placeFirstTime();
     show();
     raise();
     activateWindow();
@@ -582,6 +584,7 @@ bool TPropertyEditor::ShowItem(TDbMedia *item)
         if (width() < 480)
             resize(520, height());
     }
+    placeFirstTime();
     show();
     raise();
     activateWindow();

@@ -85,6 +85,7 @@ private:
     bool loadContent(TDbMedia *item);
     void showFields(const QString &title, qint64 date, const QString &author, const QString &description);
     void settle();
+    void placeFirstTime();
     void placePicture();
     void applyFitMode();
     bool dateLeft();
@@ -109,6 +110,7 @@ private:
     TDbFolder *m_folder = nullptr;
     bool m_keepOpen = false;
     bool m_imageShown = false;
+    bool m_placed = false;
     int m_guard = 0;
     QPoint m_rightPress;
 

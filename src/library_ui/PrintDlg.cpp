@@ -8,6 +8,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -333,6 +335,7 @@ void TPrintForm::setPicture(const QImage &picture, const QString &title)
     m_picture = picture;
     m_preview->picture = picture;
     m_request.picture = picture.size();
+    m_title = title;
     if (!title.isEmpty())
         setWindowTitle(QStringLiteral("Print Form - ") + title);
     m_request.size.reset();
@@ -436,6 +439,7 @@ bool TPrintForm::marginLeft(QLineEdit *box, double *margin)
         box->setText(cmText(PrintMinimumMarginCm, "%2.1f"));
         value = PrintMinimumMarginCm;
     }
+    box->setText(cmText(value, "%2.1f"));
     const double before = *margin;
     *margin = value;
     if (!layout().isValid() && layout().error == vkMessage("PrintMarginsTooWide")) {
@@ -586,7 +590,11 @@ bool TPrintForm::PrintClick()
     QPrinter &p = *m_printer;
     if (p.outputFormat() == QPrinter::PdfFormat && p.outputFileName().isEmpty()) {
         // No printer of the desktop: the page goes to a PDF file the person names.
-        const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Print to File"), QString(),
+        QString name = m_title.isEmpty() ? QStringLiteral("picture") : m_title;
+        name.replace(QLatin1Char('/'), QLatin1Char('_'));
+        const QString start = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+                              QLatin1Char('/') + QFileInfo(name).completeBaseName() + QStringLiteral(".pdf");
+        const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Print to File"), start,
                                                           QStringLiteral("PDF (*.pdf)"), nullptr,
                                                           QFileDialog::DontUseNativeDialog);
         if (file.isEmpty())

@@ -79,6 +79,7 @@ private:
     UiServices &m_ui;
     std::unique_ptr<QPrinter> m_printer;
     QImage m_picture;
+    QString m_title;
     PrinterPage m_page;
     PrintRequest m_request;
 
