@@ -592,6 +592,18 @@ bool TPropertyEditor::ShowItem(TDbMedia *item)
     return true;
 }
 
+void TPropertyEditor::placeFirstTime()
+{
+    if (m_placed)
+        return;
+    m_placed = true;
+    // The first time over the middle of the workspace; afterwards where the person left it.
+    const QWidget *frame = parentWidget() ? parentWidget()->window() : nullptr;
+    const QRect area = frame ? frame->geometry()
+                             : (screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768));
+    move(area.center() - QPoint(width() / 2, height() / 2));
+}
+
 bool TPropertyEditor::loadContent(TDbMedia *item)
 {
     m_image->Clear();

@@ -366,7 +366,7 @@ QSize TPrintForm::previewPaperSize() const
 
 bool TPrintForm::previewShown() const
 {
-    return m_previewSide->isVisible();
+    return !m_previewSide->isHidden();
 }
 
 void TPrintForm::scaleChanged()
@@ -556,7 +556,7 @@ void TPrintForm::PrinterSetupClick()
 
 void TPrintForm::PrintPreviewClick()
 {
-    m_previewSide->setVisible(!m_previewSide->isVisible());
+    m_previewSide->setVisible(m_previewSide->isHidden());
     adjustSize();
 }
 
