@@ -12,6 +12,8 @@
 #include "HelpWindow.h"
 #include "Icons.h"
 #include "ImageCodec.h"
+#include "KeyWords.h"
+#include "KeyWordsEditor.h"
 #include "LibraryDrag.h"
 #include "LibrarySort.h"
 #include "LibraryTreeModel.h"
@@ -23,12 +25,10 @@
 #include "OpenFold.h"
 #include "Paths.h"
 #include "PictureFiles.h"
-#include "KeyWords.h"
-#include "KeyWordsEditor.h"
 #include "PptDialog.h"
 #include "PptEditor.h"
-#include "PrintDlg.h"
 #include "PrefDlg.h"
+#include "PrintDlg.h"
 #include "QtUiServices.h"
 #include "RecordStatements.h"
 #include "Schema.h"
@@ -1245,7 +1245,8 @@ void TMainForm::FolderSaveAsClick()
     if (!source || !source->MediaList)
         return;
     // A search result has no row of its own to read a description from.
-    TNewFolder dialog(*m_uiServices, searchResult ? nullptr : &m_startup->rootFolders->connection(), source, this);
+    TNewFolder dialog(*m_uiServices, searchResult ? nullptr : &m_startup->rootFolders->connection(), source,
+                      this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     if (TDbFolder *copy = SaveFolderAs(source, searchResult, dialog))
@@ -1292,7 +1293,8 @@ TDbFolder *TMainForm::SaveFolderAs(TDbFolder *source, bool searchResult, const T
                 copy->Update(m_startup->rootFolders->connection());
             copy->Changed = 0;
             if (dialog.descriptionChanged())
-                WriteDescription(m_startup->rootFolders->connection(), copy->Rec.OID, dialog.description(), RecordKind::Folder);
+                WriteDescription(m_startup->rootFolders->connection(), copy->Rec.OID, dialog.description(),
+                                 RecordKind::Folder);
         }
     }
     if (copy && m_explorer)
@@ -1775,6 +1777,7 @@ void TMainForm::KeyWordsClick()
     followKeywords(w ? w->lastSelected() : nullptr);
     editor->show();
     editor->raise();
+    editor->activateWindow();
 }
 
 void TMainForm::PropertyClick()
@@ -1845,6 +1848,8 @@ void TMainForm::followExplorer(TDbFolder *folder, TDbMedia *item)
     }
     if (m_explorer)
         m_explorer->tree()->setFocus();
+    if (item)
+        followKeywords(item);
 }
 
 void TMainForm::folderChanged(TDbFolder *folder)

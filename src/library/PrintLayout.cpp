@@ -156,16 +156,18 @@ PrintLayout LayoutPrint(const PrinterPage &printer, const PrintRequest &request)
     if (bottom)
         top = std::max(pageH - bm - print.height(), tm);
     if (center) {
-        left = std::max(pageW - int(std::trunc((std::max(m.left, PrintMinimumMarginCm) +
-                                                std::max(m.right, PrintMinimumMarginCm) - 1) *
-                                               dpc)) -
+        left = std::max(pageW -
+                            int(std::trunc((std::max(m.left, PrintMinimumMarginCm) +
+                                            std::max(m.right, PrintMinimumMarginCm) - 1) *
+                                           dpc)) -
                             print.width(),
                         0) /
                    2 +
                lm;
-        top = std::max(pageH - int(std::trunc((std::max(m.top, PrintMinimumMarginCm) +
-                                               std::max(m.bottom, PrintMinimumMarginCm) - 1) *
-                                              dpc)) -
+        top = std::max(pageH -
+                           int(std::trunc((std::max(m.top, PrintMinimumMarginCm) +
+                                           std::max(m.bottom, PrintMinimumMarginCm) - 1) *
+                                          dpc)) -
                            print.height(),
                        0) /
                   2 +

@@ -71,9 +71,9 @@ struct PrintRequest
 
 struct PrintLayout
 {
-    QString error; // why nothing can be printed; empty when the layout holds
-    QSize print;   // the print size in dots, before it is cut to the area between the margins
-    QRect margin;  // the area between the margins, in dots of the printable page
+    QString error;     // why nothing can be printed; empty when the layout holds
+    QSize print;       // the print size in dots, before it is cut to the area between the margins
+    QRect margin;      // the area between the margins, in dots of the printable page
     QRect destination; // where the picture goes, in dots of the printable page
     QRect source;      // the part of the picture that goes there, in picture pixels
 
@@ -88,7 +88,8 @@ QSize ScaledPrintSize(QSize picture, PrintScale scale, int zoom, QString *error)
 // The print size for a typed width (or height) in cm: the other side follows the picture's ratio
 // when `preserveRatio`, else stays `other`.
 QSize PrintSizeForWidth(double widthCm, double dotsPerCm, QSize picture, bool preserveRatio, int otherHeight);
-QSize PrintSizeForHeight(double heightCm, double dotsPerCm, QSize picture, bool preserveRatio, int otherWidth);
+QSize PrintSizeForHeight(double heightCm, double dotsPerCm, QSize picture, bool preserveRatio,
+                         int otherWidth);
 
 PrintLayout LayoutPrint(const PrinterPage &printer, const PrintRequest &request);
 

@@ -1016,7 +1016,8 @@ void TFolder::createMenus()
     connect(addAction(m_mediaMenu, "muiPropertyEditor", "Property &Editor...", "Media's property editor"),
             &QAction::triggered, this, [this] {
                 if (TDbMedia *m = Selection.last())
-                    m_host.showInEditor(m->SubFolder ? nullptr : (m->MirrorOf ? m->MirrorOf : m), m->SubFolder);
+                    m_host.showInEditor(m->SubFolder ? nullptr : (m->MirrorOf ? m->MirrorOf : m),
+                                        m->SubFolder);
             });
     connect(addAction(m_mediaMenu, "muiExport", "E&xport...", "Export media as other file"),
             &QAction::triggered, this, &TFolder::Export);
@@ -1083,7 +1084,8 @@ void TFolder::createMenus()
     connect(addAction(m_tileMenu, "pmiPropertyEditor", "Property E&ditor...", "Media's property editor"),
             &QAction::triggered, this, [this] {
                 if (TDbMedia *m = CurrentTile)
-                    m_host.showInEditor(m->SubFolder ? nullptr : (m->MirrorOf ? m->MirrorOf : m), m->SubFolder);
+                    m_host.showInEditor(m->SubFolder ? nullptr : (m->MirrorOf ? m->MirrorOf : m),
+                                        m->SubFolder);
             });
     connect(addAction(m_tileMenu, "pmiExport", "&Export...", "Export media as other file"),
             &QAction::triggered, this, &TFolder::Export);
@@ -1141,9 +1143,8 @@ void TFolder::UpdateMenuItems()
             a->setEnabled(enabled);
     };
     // Commands whose windows come later stay present and disabled.
-    for (const char *name :
-         {"muiAcquire", "muiCapVideo", "muiCapImage", "muiVoiceRecorder", "pmiAcquire", "pmiCapVideo",
-          "pmiCapImage", "pmiVoiceRecorder"})
+    for (const char *name : {"muiAcquire", "muiCapVideo", "muiCapImage", "muiVoiceRecorder", "pmiAcquire",
+                             "pmiCapVideo", "pmiCapImage", "pmiVoiceRecorder"})
         set(name, false);
     set("muiMediaInsert", library);
     set("pmiMediaInsert", library);

@@ -3,8 +3,8 @@
 #include "Connection.h"
 #include "Icons.h"
 #include "KeyWords.h"
-#include "Messages.h"
 #include "MediaTypes.h"
+#include "Messages.h"
 #include "PictureFiles.h"
 #include "PptDialog.h"
 #include "UiServices.h"
@@ -142,6 +142,11 @@ TfrmKeyWords::TfrmKeyWords(TDbKeyWordList &keywords, Connection &connection, UiS
     if (!m_buttons.isEmpty())
         ShowFrom(0, -1);
     updateEditState();
+    // From the keyboard: the first keyword, or Add when there is none.
+    if (!m_buttons.isEmpty())
+        m_buttons.first().button->setFocus(Qt::OtherFocusReason);
+    else
+        btnAdd->setFocus(Qt::OtherFocusReason);
 }
 
 TfrmKeyWords::~TfrmKeyWords() = default;
@@ -265,6 +270,11 @@ void TfrmKeyWords::addButton(TDbKeyWord *keyword)
     b.button = new QToolButton(pnlKeyWords);
     b.button->setCheckable(true);
     b.button->setAutoRaise(true);
+    // A pressed keyword must be seen at a glance: the current item carries it.
+    b.button->setStyleSheet(
+        QStringLiteral("QToolButton { border: 1px solid transparent; border-radius: 2px; }"
+                       "QToolButton:checked { background: #c5d5ec; border-color: #3465a4; }"
+                       "QToolButton:focus { border-color: #729fcf; }"));
     b.button->setFixedSize(23, 22);
     b.button->setIconSize(QSize(16, 16));
     b.button->setIcon(iconOf(keyword));

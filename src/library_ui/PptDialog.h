@@ -9,11 +9,11 @@
 // also closes it unless it is pinned. A commit that fails keeps the subject and the edits.
 #pragma once
 
+#include <QImage>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
-#include <QImage>
 #include <QWidget>
 
 #include <functional>

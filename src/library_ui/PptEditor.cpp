@@ -126,10 +126,11 @@ TPropertyEditor::TPropertyEditor(FolderWindowHost &host, QWidget *parent)
     // An item that leaves the library leaves the editor.
     TDbFolderList &roots = m_host.roots();
     connect(&roots, &TDbFolderList::itemRemoved, this, [this](TDbFolder *, TDbMedia *item) {
-        const bool shown = item == m_media ||
-                           (item->SubFolder && ((m_folder && item->SubFolder->IsSelfOrDescendant(m_folder)) ||
-                                                (m_media && m_media->Owner &&
-                                                 item->SubFolder->IsSelfOrDescendant(m_media->Owner))));
+        const bool shown =
+            item == m_media ||
+            (item->SubFolder &&
+             ((m_folder && item->SubFolder->IsSelfOrDescendant(m_folder)) ||
+              (m_media && m_media->Owner && item->SubFolder->IsSelfOrDescendant(m_media->Owner))));
         if (shown) {
             releaseItem();
             hide();
@@ -447,12 +448,17 @@ void TPropertyEditor::buildMenus()
 
     m_textMenu = new QMenu(this);
     m_textMenu->setObjectName(QStringLiteral("TextMenu"));
-    const std::pair<const char *, const char *> texts[] = {
-        {"Undo", "&Undo"},          {"Cut", "C&ut"},           {"Copy", "&Copy"}, {"Paste", "&Paste"},
-        {"InsertText", "&Insert Text..."}, {"ExportText", "&Export..."}, {"Clear", "C&lear"}};
+    const std::pair<const char *, const char *> texts[] = {{"Undo", "&Undo"},
+                                                           {"Cut", "C&ut"},
+                                                           {"Copy", "&Copy"},
+                                                           {"Paste", "&Paste"},
+                                                           {"InsertText", "&Insert Text..."},
+                                                           {"ExportText", "&Export..."},
+                                                           {"Clear", "C&lear"}};
     for (const auto &[name, text] : texts)
         add(m_textMenu, name, text, {});
-    for (QWidget *w : std::initializer_list<QWidget *>{edtTitle, edtDate, edtAuthor, meoDescription, m_text}) {
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{edtTitle, edtDate, edtAuthor, meoDescription, m_text}) {
         w->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(w, &QWidget::customContextMenuRequested, this, [this, w](const QPoint &pos) {
             auto *memo = qobject_cast<QPlainTextEdit *>(w);
@@ -599,8 +605,8 @@ void TPropertyEditor::placeFirstTime()
     m_placed = true;
     // The first time over the middle of the workspace; afterwards where the person left it.
     const QWidget *frame = parentWidget() ? parentWidget()->window() : nullptr;
-    const QRect area = frame ? frame->geometry()
-                             : (screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768));
+    const QRect area =
+        frame ? frame->geometry() : (screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768));
     move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
@@ -641,7 +647,8 @@ bool TPropertyEditor::loadContent(TDbMedia *item)
         QString error;
         if (item->Lost || !guarded([&] { return OpenMediaFile(path, type, *m_player, &error); })) {
             m_videoPanel->hide();
-            guarded([&] { m_host.ui().showMessage(vkMessage("MediaOpenFailed"), UiServices::Icon::Warning); });
+            guarded(
+                [&] { m_host.ui().showMessage(vkMessage("MediaOpenFailed"), UiServices::Icon::Warning); });
             return false;
         }
         const qint64 length = m_player->Length();
@@ -668,11 +675,11 @@ void TPropertyEditor::placePicture()
     const QSize page = m_pages->currentWidget()->size();
     if (isPictureType(m_media->Rec.MediaType)) {
         // The frame takes the picture's size when it is smaller than the page, centred.
-        const QSize natural = m_image->hasPicture() ? QSize(m_image->ImageWidth(), m_image->ImageHeight()) + QSize(4, 4)
-                                                    : page;
+        const QSize natural =
+            m_image->hasPicture() ? QSize(m_image->ImageWidth(), m_image->ImageHeight()) + QSize(4, 4) : page;
         const QSize size = natural.boundedTo(page);
-        m_pictureFrame->setGeometry(QRect(QPoint((page.width() - size.width()) / 2, (page.height() - size.height()) / 2),
-                                          size));
+        m_pictureFrame->setGeometry(
+            QRect(QPoint((page.width() - size.width()) / 2, (page.height() - size.height()) / 2), size));
     } else if (isVideo(m_media->Rec.MediaType) && m_player->DeviceID() != 0) {
         const QSize natural = m_player->capabilities().naturalSize;
         if (m_videoFit->isChecked() || natural.isEmpty()) {
@@ -772,7 +779,9 @@ bool TPropertyEditor::Apply()
                 m_text->document()->setModified(false);
                 emit committed(item, nullptr);
             } else {
-                guarded([&] { m_host.ui().showMessage(vkMessage("UpdateTextFailed"), UiServices::Icon::Warning); });
+                guarded([&] {
+                    m_host.ui().showMessage(vkMessage("UpdateTextFailed"), UiServices::Icon::Warning);
+                });
                 good = false;
             }
         }
@@ -913,8 +922,8 @@ bool TPropertyEditor::eventFilter(QObject *watched, QEvent *event)
                 guarded([&] { m_pictureMenu->exec(mouse->globalPosition().toPoint()); });
             return true;
         }
-        if (type == QEvent::ContextMenu && static_cast<QContextMenuEvent *>(event)->reason() ==
-                                               QContextMenuEvent::Keyboard) {
+        if (type == QEvent::ContextMenu &&
+            static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
             guarded([&] { m_pictureMenu->exec(m_image->viewport()->mapToGlobal(QPoint(8, 8))); });
             return true;
         }
@@ -980,13 +989,14 @@ void TPropertyEditor::showInformation()
         return;
     const QFileInfo file(m_media->Rec.MediaFile);
     guarded([&] {
-        m_host.ui().showMessage(QStringLiteral("%1\n%2 x %3 pixels, %4 bits\n%5, %6")
-                                    .arg(m_media->Rec.Title)
-                                    .arg(m_image->ImageWidth())
-                                    .arg(m_image->ImageHeight())
-                                    .arg(m_image->picture().depth())
-                                    .arg(TypeLabel(m_media->Rec.MediaType).trimmed(), FileSizeLabel(file.size())),
-                                UiServices::Icon::Information);
+        m_host.ui().showMessage(
+            QStringLiteral("%1\n%2 x %3 pixels, %4 bits\n%5, %6")
+                .arg(m_media->Rec.Title)
+                .arg(m_image->ImageWidth())
+                .arg(m_image->ImageHeight())
+                .arg(m_image->picture().depth())
+                .arg(TypeLabel(m_media->Rec.MediaType).trimmed(), FileSizeLabel(file.size())),
+            UiServices::Icon::Information);
     });
 }
 
@@ -1006,9 +1016,10 @@ void TPropertyEditor::textCommand(const QString &command, QWidget *target)
         return;
     } else if (command == QLatin1String("InsertText")) {
         const QString file = guarded([&] {
-            return QFileDialog::getOpenFileName(this, QStringLiteral("Insert Text"), QString(),
-                                                DialogFilters(QLatin1String(TextFilter)).join(QStringLiteral(";;")),
-                                                nullptr, QFileDialog::DontUseNativeDialog);
+            return QFileDialog::getOpenFileName(
+                this, QStringLiteral("Insert Text"), QString(),
+                DialogFilters(QLatin1String(TextFilter)).join(QStringLiteral(";;")), nullptr,
+                QFileDialog::DontUseNativeDialog);
         });
         bool ok = false;
         if (!file.isEmpty()) {
@@ -1020,9 +1031,10 @@ void TPropertyEditor::textCommand(const QString &command, QWidget *target)
         }
     } else if (command == QLatin1String("ExportText")) {
         const QString file = guarded([&] {
-            return QFileDialog::getSaveFileName(this, QStringLiteral("Export Text"), QString(),
-                                                DialogFilters(QLatin1String(TextFilter)).join(QStringLiteral(";;")),
-                                                nullptr, QFileDialog::DontUseNativeDialog);
+            return QFileDialog::getSaveFileName(
+                this, QStringLiteral("Export Text"), QString(),
+                DialogFilters(QLatin1String(TextFilter)).join(QStringLiteral(";;")), nullptr,
+                QFileDialog::DontUseNativeDialog);
         });
         if (!file.isEmpty()) {
             QFile out(file);

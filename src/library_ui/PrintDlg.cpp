@@ -9,7 +9,6 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -23,6 +22,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -192,7 +192,8 @@ void TPrintForm::buildForm()
     m_positionBox = new QGroupBox(QStringLiteral("Image Position"), other);
     auto *position = new QVBoxLayout(m_positionBox);
     rdgPosition = new QButtonGroup(this);
-    position->addWidget(radio("rdbLeftTop", "Left-Top", rdgPosition, int(PrintPosition::LeftTop), m_positionBox));
+    position->addWidget(
+        radio("rdbLeftTop", "Left-Top", rdgPosition, int(PrintPosition::LeftTop), m_positionBox));
     position->addWidget(
         radio("rdbRightTop", "Right-Top", rdgPosition, int(PrintPosition::RightTop), m_positionBox));
     position->addWidget(
@@ -307,7 +308,8 @@ void TPrintForm::buildForm()
     connect(btnPrint, &QPushButton::clicked, this, &TPrintForm::PrintClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     // Leaving a box (Enter too) takes its value.
-    for (QLineEdit *e : {edtZoomIn, edtZoomOut, edtLeft, edtRight, edtTop, edtBottom, edtImageWidth, edtImageHeight})
+    for (QLineEdit *e :
+         {edtZoomIn, edtZoomOut, edtLeft, edtRight, edtTop, edtBottom, edtImageWidth, edtImageHeight})
         e->installEventFilter(this);
     scaleChanged();
 }
@@ -549,9 +551,11 @@ void TPrintForm::PrinterSetupClick()
 {
     QPrintDialog dialog(m_printer.get(), this);
     dialog.setWindowTitle(QStringLiteral("Printer Setup"));
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    initPrinter();
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    // Back to this window, for the keyboard.
+    activateWindow();
+    if (accepted)
+        initPrinter();
 }
 
 void TPrintForm::PrintPreviewClick()
@@ -572,6 +576,7 @@ void TPrintForm::FullPreviewClick()
     dialog.setWindowTitle(QStringLiteral("Print Preview"));
     connect(&dialog, &QPrintPreviewDialog::paintRequested, this, &TPrintForm::paintPage);
     dialog.exec();
+    activateWindow();
     // Its own page setup may have changed the printer.
     initPrinter();
 }
@@ -599,8 +604,8 @@ bool TPrintForm::PrintClick()
                                                           QFileDialog::DontUseNativeDialog);
         if (file.isEmpty())
             return false;
-        p.setOutputFileName(file.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive) ? file
-                                                                                       : file + QStringLiteral(".pdf"));
+        p.setOutputFileName(
+            file.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive) ? file : file + QStringLiteral(".pdf"));
     }
     {
         QApplication::setOverrideCursor(Qt::WaitCursor);

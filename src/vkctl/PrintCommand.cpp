@@ -30,9 +30,10 @@ bool outsideFileObjects(Connection &c, const QString &path)
         QFileInfo(QString::fromStdString(vkdb::DbFileObjectDir(c.handle()))).canonicalFilePath();
     if (dir.isEmpty() || own.isEmpty() || dir != own)
         return true;
-    printError(QStringLiteral("\"%1\" lies in the library's own file-object directory, where the stored copies "
-                              "are kept: write it elsewhere")
-                   .arg(path));
+    printError(
+        QStringLiteral("\"%1\" lies in the library's own file-object directory, where the stored copies "
+                       "are kept: write it elsewhere")
+            .arg(path));
     return false;
 }
 
@@ -131,7 +132,8 @@ QList<Command> printCommands()
         "Only pictures print; an item that is none, or whose file cannot be read, fails the command and "
         "no file is written.");
     print.options = {
-        QCommandLineOption(QStringLiteral("pdf"), QStringLiteral("the PDF file to write"), QStringLiteral("OUT.pdf")),
+        QCommandLineOption(QStringLiteral("pdf"), QStringLiteral("the PDF file to write"),
+                           QStringLiteral("OUT.pdf")),
         QCommandLineOption(QStringLiteral("margins"), QStringLiteral("the margins in cm (at least 0.5)"),
                            QStringLiteral("CM")),
         QCommandLineOption(QStringLiteral("zoom"), QStringLiteral("the print size in percent of \"Actual\""),
@@ -141,9 +143,10 @@ QList<Command> printCommands()
         QCommandLineOption(QStringLiteral("paper"), QStringLiteral("A4 (the default) or Letter"),
                            QStringLiteral("A4|Letter")),
     };
-    print.examples = {QStringLiteral("vkctl print 000000000000001234 --pdf beach.pdf --margins 2"),
-                      QStringLiteral("vkctl print 000000000000001234 000000000000001240 --pdf two.pdf --full-page "
-                                     "--paper Letter")};
+    print.examples = {
+        QStringLiteral("vkctl print 000000000000001234 --pdf beach.pdf --margins 2"),
+        QStringLiteral("vkctl print 000000000000001234 000000000000001240 --pdf two.pdf --full-page "
+                       "--paper Letter")};
     print.minArgs = 1;
     print.maxArgs = -1;
     print.graphical = true;

@@ -66,8 +66,8 @@ QList<Command> allCommands()
 {
     QList<Command> commands;
     commands << sourceCommands() << checkCommands() << folderCommands() << itemCommands()
-             << transferCommands() << printCommands() << setCommands() << keywordCommands() << searchCommands()
-             << bookCommands();
+             << transferCommands() << printCommands() << setCommands() << keywordCommands()
+             << searchCommands() << bookCommands();
     commands << completionCommands(commands);
     return commands;
 }

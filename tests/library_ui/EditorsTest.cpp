@@ -145,8 +145,8 @@ TEST(KeyWordColumnTest, RowsAndScrolling)
         {"exactly fit", 8, 8, [](TKeyWordColumn &) {}, 0, false, false},
         {"one more than fits", 9, 8, [](TKeyWordColumn &) {}, 0, false, true},
         // 20 keywords, 8 rows, one added: the 14th to the 21st are shown.
-        {"added to 20 in 8 rows", 21, 8, [](TKeyWordColumn &k) { k.ShowFrom(k.firstForLast(), 20); }, 13, true,
-         false},
+        {"added to 20 in 8 rows", 21, 8, [](TKeyWordColumn &k) { k.ShowFrom(k.firstForLast(), 20); }, 13,
+         true, false},
         {"scroll up at the top", 20, 8, [](TKeyWordColumn &k) { k.ScrollUp(); }, 0, false, true},
         {"scroll down", 20, 8, [](TKeyWordColumn &k) { k.ScrollDown(); }, 1, true, true},
         {"scroll down stops at the last row", 10, 8,
@@ -229,7 +229,8 @@ TEST_F(EditorsTest, KeywordsAreRenamedDeletedAndToggled)
     edit->setText(QString(33, 'x'));
     editor.btnUpdateClick();
     EXPECT_EQ(keywords.Items[0]->Rec.Name, "Beach");
-    EXPECT_EQ(src.ui.messages.value(src.ui.messages.size() - 1), vkMessage("KeywordNameTooLong").arg(QString(33, 'x')));
+    EXPECT_EQ(src.ui.messages.value(src.ui.messages.size() - 1),
+              vkMessage("KeywordNameTooLong").arg(QString(33, 'x')));
     edit->setText("Beach");
     editor.btnUpdateClick();
 
@@ -248,9 +249,8 @@ TEST_F(EditorsTest, KeywordsAreRenamedDeletedAndToggled)
 
     // Deleting the current keyword takes it off the item, and leaves nothing being edited.
     QStringList untagged;
-    QObject::connect(&editor, &TfrmKeyWords::mediaUntagged, [&](const QString &oid, const QString &) {
-        untagged << oid;
-    });
+    QObject::connect(&editor, &TfrmKeyWords::mediaUntagged,
+                     [&](const QString &oid, const QString &) { untagged << oid; });
     const QString gone = keywords.Items[1]->Rec.OID;
     editor.makeCurrent(1);
     editor.btnDeleteClick();
@@ -275,10 +275,12 @@ TEST_F(EditorsTest, AnIconIsStoredWithItsKeyword)
     ASSERT_TRUE(editor.btnImageClick(icon));
     EXPECT_EQ(editor.findChild<QLabel *>("labKeyWordFileSize")->text(), "48 x 32");
     editor.btnUpdateClick();
-    const QString stored = value("select filename(Icon) from KeyWords_Table where OID=?", keywords.Items[0]->Rec.OID);
+    const QString stored =
+        value("select filename(Icon) from KeyWords_Table where OID=?", keywords.Items[0]->Rec.OID);
     ASSERT_FALSE(stored.isEmpty());
     EXPECT_EQ(QImage(stored).size(), QSize(16, 16));
-    EXPECT_FALSE(QFileInfo::exists(c().tempFilePrefix() + keywords.Items[0]->Rec.OID)) << "the scratch file went";
+    EXPECT_FALSE(QFileInfo::exists(c().tempFilePrefix() + keywords.Items[0]->Rec.OID))
+        << "the scratch file went";
     // A file that is no picture is said so, and changes nothing.
     EXPECT_FALSE(editor.btnImageClick(src.writeFile("no.bmp", "not a bitmap")));
     EXPECT_FALSE(editor.findChild<QPushButton *>("btnUpdate")->isEnabled());
@@ -305,7 +307,8 @@ TEST_F(EditorsTest, ApplyWritesOnlyTheChangedColumnsAndRefusesABadDate)
     EXPECT_TRUE(updates([&] { EXPECT_TRUE(editor.Apply()); }).isEmpty()) << "nothing changed";
 
     type(title, "Lighthouse at dusk");
-    EXPECT_EQ(updates([&] { EXPECT_TRUE(editor.Apply()); }), QStringList{"update MediaData set title=? where OID=?"});
+    EXPECT_EQ(updates([&] { EXPECT_TRUE(editor.Apply()); }),
+              QStringList{"update MediaData set title=? where OID=?"});
     type(date, "2019-07-14");
     type(author, "Ann");
     EXPECT_EQ(updates([&] { EXPECT_TRUE(editor.Apply()); }),

@@ -1833,7 +1833,9 @@ TEST_F(VkctlTest, PrintPutsThePictureWhereTheLayoutSays)
         {"the default margins", {}, {827, 1169}, {19.69, 19.69, 166.67, 83.33}},
         {"200 percent", {"--zoom", "200", "--margins", "1"}, {827, 1169}, {39.37, 39.37, 333.33, 166.67}},
         // 21.6 cm of Letter less 2 x 3 cm, and half as high.
-        {"full page on Letter", {"--full-page", "--margins", "3", "--paper", "Letter"}, {850, 1100},
+        {"full page on Letter",
+         {"--full-page", "--margins", "3", "--paper", "Letter"},
+         {850, 1100},
          {118.11, 118.11, 613.78, 306.89}},
     };
     for (const auto &c : cases) {
@@ -1869,7 +1871,9 @@ TEST_F(VkctlTest, PrintPutsThePictureWhereTheLayoutSays)
         const char *message;
     } refusals[] = {
         {{"print", oids[0], "--pdf", none, "--zoom", "0"}, 2, "--zoom is a whole percentage"},
-        {{"print", oids[0], "--pdf", none, "--zoom", "50", "--full-page"}, 2, "one of --zoom and --full-page"},
+        {{"print", oids[0], "--pdf", none, "--zoom", "50", "--full-page"},
+         2,
+         "one of --zoom and --full-page"},
         {{"print", oids[0], "--pdf", none, "--margins", "0.2"}, 2, "--margins is a length in cm from 0.5"},
         {{"print", oids[0], "--pdf", none, "--margins", "12"}, 1, "The margins leave no room"},
         {{"print", oids[0], "--pdf", none, "--paper", "A3"}, 2, "--paper is A4 or Letter"},
