@@ -14,6 +14,8 @@
 #include "HelpWindow.h"
 #include "Icons.h"
 #include "ImageCodec.h"
+#include "KeyWords.h"
+#include "KeyWordsEditor.h"
 #include "LibraryDrag.h"
 #include "LibrarySort.h"
 #include "LibraryTreeModel.h"
@@ -26,7 +28,9 @@
 #include "Paths.h"
 #include "PictureFiles.h"
 #include "PptDialog.h"
+#include "PptEditor.h"
 #include "PrefDlg.h"
+#include "PrintDlg.h"
 #include "QtUiServices.h"
 #include "RecordStatements.h"
 #include "Schema.h"
@@ -98,12 +102,11 @@ void setHint(QAction *a, const QString &hint)
 
 const QSet<QString> &TMainForm::waitingCommands()
 {
-    // Each waits for its window: video capture and scanning, and the keywords editor.
+    // Each waits for its window: video capture and scanning.
     static const QSet<QString> names = {
         QStringLiteral("MediaAcquire"),
         QStringLiteral("MediaCapture"),
         QStringLiteral("CapImage"),
-        QStringLiteral("muiKeyWords"),
     };
     return names;
 }
@@ -335,7 +338,9 @@ void TMainForm::createActions()
     QAction *zoom = makeAction("Zoom", "Zoom...");
     zoom->setVisible(false);
     on(zoom, &TMainForm::ZoomClick);
-    makeAction("muiKeyWords", "Key Words", "keywords")->setCheckable(true);
+    QAction *keyWords = makeAction("muiKeyWords", "Key Words", "keywords");
+    keyWords->setCheckable(true);
+    on(keyWords, &TMainForm::KeyWordsClick);
 
     on(makeAction("muiContentIndex", "Contents and Index", "help", "Help topics"),
        &TMainForm::ContentIndexClick);
@@ -699,6 +704,31 @@ void TMainForm::AttachRootFolders()
         m_propertyDialog = new TPropertyDialog(*this, m_startup->keyWords, this);
         m_propertyDialog->setDisplayOptions(&m_startup->checks.options);
         connect(m_propertyDialog, &TPropertyDialog::committed, this, &TMainForm::PropertiesCommitted);
+        m_propertyDialog->setKeywordsEditor([this] {
+            if (!m_keyWordsWindow)
+                m_actions.value("muiKeyWords")->trigger();
+        });
+        m_propertyDialog->setPrintPicture(
+            [this](const QImage &picture, const QString &title) { PrintPicture(picture, title); });
+        connect(m_propertyDialog, &TPropertyDialog::keywordRowsChanged, this, [this] {
+            if (m_keyWordsWindow && m_propertyDialog->isVisible())
+                m_keyWordsWindow->SetDownStates(KeywordText(m_propertyDialog->keywordRowOids()));
+        });
+    }
+    // The property editor, for the whole run.
+    if (!m_propertyEditor) {
+        m_propertyEditor = new TPropertyEditor(*this, this);
+        connect(m_propertyEditor, &TPropertyEditor::committed, this, &TMainForm::PropertiesCommitted);
+        m_propertyEditor->aboutToShow = [this] {
+            // The property dialog gives way to the editor.
+            if (m_propertyDialog && m_propertyDialog->isVisible() && m_propertyDialog->CommitEdits()) {
+                m_propertyDialog->releaseSubject();
+                m_propertyDialog->hide();
+            }
+        };
+        m_propertyEditor->printPicture = [this](const QImage &picture, const QString &title) {
+            PrintPicture(picture, title);
+        };
     }
     connect(roots, &TDbFolderList::rootInserted, this, [this] { UpdateMenuItems(); });
     // Announced before the folder leaves the list: count the roots once it has.
@@ -767,7 +797,15 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 void TMainForm::FormClose()
 {
-    // The property dialog's edits are written, and it lets go of what shutdown frees.
+    // The property dialog's and the editor's edits are written, and they let go of what shutdown
+    // frees.
+    if (m_keyWordsWindow)
+        m_keyWordsWindow->close();
+    if (m_propertyEditor) {
+        m_propertyEditor->Apply();
+        m_propertyEditor->releaseItem();
+        m_propertyEditor->hide();
+    }
     if (m_propertyDialog) {
         m_propertyDialog->CommitEdits();
         m_propertyDialog->releaseSubject();
@@ -939,6 +977,7 @@ void TMainForm::ApplyViewState()
     in.slideExplorerChecked = m_actions.value("SlideExplorerMu")->isChecked();
     in.folderExplorerChecked = m_actions.value("FolderExplorer")->isChecked();
     in.keyWordsChecked = m_keyWordsChecked;
+    in.keyWordsWindowExists = m_keyWordsWindow != nullptr;
     const ViewState v = ViewStateRules(in);
     m_actions.value("MainToolbar")->setVisible(v.mainToolbarItem);
     m_actions.value("AtToolbar")->setVisible(v.authoringToolbarItem);
@@ -962,7 +1001,9 @@ void TMainForm::ApplyViewState()
         m_explorerDock->setVisible(v.folderExplorer);
     if (m_author)
         m_author->ShowTimeline(v.timelineWindow);
-    // (The slide explorer and keywords windows follow v once they exist.)
+    if (m_keyWordsWindow)
+        m_keyWordsWindow->setVisible(v.keyWordsWindow);
+    // (The slide explorer follows v once it exists.)
     m_applyingViewState = false;
 }
 
@@ -1209,7 +1250,8 @@ void TMainForm::FolderSaveAsClick()
     if (!source || !source->MediaList)
         return;
     // A search result has no row of its own to read a description from.
-    TNewFolder dialog(*m_uiServices, searchResult ? nullptr : &m_startup->rootFolders->connection(), source, this);
+    TNewFolder dialog(*m_uiServices, searchResult ? nullptr : &m_startup->rootFolders->connection(), source,
+                      this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     if (TDbFolder *copy = SaveFolderAs(source, searchResult, dialog))
@@ -1256,7 +1298,8 @@ TDbFolder *TMainForm::SaveFolderAs(TDbFolder *source, bool searchResult, const T
                 copy->Update(m_startup->rootFolders->connection());
             copy->Changed = 0;
             if (dialog.descriptionChanged())
-                WriteDescription(m_startup->rootFolders->connection(), copy->Rec.OID, dialog.description(), RecordKind::Folder);
+                WriteDescription(m_startup->rootFolders->connection(), copy->Rec.OID, dialog.description(),
+                                 RecordKind::Folder);
         }
     }
     if (copy && m_explorer)
@@ -1593,6 +1636,8 @@ void TMainForm::showProperties(TDbMedia *item, TDbFolder *folder)
 {
     if (!m_propertyDialog)
         return;
+    // A visible property editor gives way to the dialog.
+    closePropertyEditor();
     if (folder)
         m_propertyDialog->ShowFolder(folder);
     else if (item)
@@ -1601,8 +1646,154 @@ void TMainForm::showProperties(TDbMedia *item, TDbFolder *folder)
 
 void TMainForm::tilePressed(TDbMedia *item)
 {
-    if (item && m_propertyDialog && m_propertyDialog->isVisible())
+    if (item && editorShowing())
+        showInEditor(item->SubFolder ? nullptr : item, item->SubFolder);
+    else if (item && m_propertyDialog && m_propertyDialog->isVisible())
         showProperties(item->SubFolder ? nullptr : item, item->SubFolder);
+    followKeywords(item);
+}
+
+void TMainForm::followKeywords(TDbMedia *item)
+{
+    if (!m_keyWordsWindow)
+        return;
+    // The buttons show the keywords of the item the property dialog shows, else of the pressed one.
+    if (m_propertyDialog && m_propertyDialog->isVisible() && m_propertyDialog->SubjectMedia()) {
+        m_keyWordsWindow->SetDownStates(KeywordText(m_propertyDialog->keywordRowOids()));
+        return;
+    }
+    const TDbMedia *m = item && item->MirrorOf ? item->MirrorOf : item;
+    m_keyWordsWindow->SetDownStates(m && !m->SubFolder ? m->Rec.KeyWords : QString());
+}
+
+void TMainForm::showInEditor(TDbMedia *item, TDbFolder *folder)
+{
+    if (!m_propertyEditor)
+        return;
+    if (folder)
+        m_propertyEditor->ShowFolder(folder);
+    else if (item)
+        m_propertyEditor->ShowItem(item);
+}
+
+bool TMainForm::editorShowing() const
+{
+    return m_propertyEditor && m_propertyEditor->isVisible();
+}
+
+bool TMainForm::propertiesShowing() const
+{
+    return m_propertyDialog && m_propertyDialog->isVisible();
+}
+
+void TMainForm::closePropertyEditor()
+{
+    if (!editorShowing())
+        return;
+    if (m_propertyEditor->Apply()) {
+        m_propertyEditor->releaseItem();
+        m_propertyEditor->hide();
+    }
+}
+
+void TMainForm::PrintPicture(const QImage &picture, const QString &title)
+{
+    if (picture.isNull()) {
+        m_uiServices->showMessage(vkMessage("SelectSingleImage"), UiServices::Icon::Warning);
+        return;
+    }
+    TPrintForm form(*m_uiServices, this);
+    form.setPicture(picture, title);
+    form.exec();
+}
+
+void TMainForm::printMedia(TDbMedia *item)
+{
+    if (!item || item->SubFolder || !isPictureType(item->Rec.MediaType)) {
+        m_uiServices->showMessage(vkMessage("SelectSingleImage"), UiServices::Icon::Warning);
+        return;
+    }
+    QImage picture;
+    QString error;
+    setCursor(Qt::WaitCursor);
+    const bool loaded = loadMediaPicture(item->Rec.MediaFile, item->Rec.MediaType, picture, &error);
+    unsetCursor();
+    if (!loaded) {
+        m_uiServices->showMessage(error, UiServices::Icon::Warning);
+        return;
+    }
+    PrintPicture(picture, item->Rec.Title);
+}
+
+int TMainForm::tagItems(const QList<TDbMedia *> &items, const QString &keywordOid)
+{
+    TDbKeyWord *keyword = FindKeyword(m_startup->keyWords, keywordOid);
+    if (!keyword)
+        return 0;
+    int tagged = 0;
+    for (TDbMedia *item : items)
+        if (ToggleKeyword(m_startup->connection, keyword, item, true))
+            ++tagged;
+    // The buttons follow the current item.
+    if (TFolder *w = activeFolderWindow())
+        followKeywords(w->lastSelected());
+    return tagged;
+}
+
+bool TMainForm::KeywordToggled(TDbKeyWord *keyword, bool down)
+{
+    if (m_propertyDialog && m_propertyDialog->isVisible() && m_propertyDialog->SubjectMedia())
+        return down ? m_propertyDialog->addKeyword(keyword) : m_propertyDialog->removeKeyword(keyword);
+    auto *w = qobject_cast<TFolder *>(ActiveView());
+    if (!w || !w->lastSelected())
+        return false;
+    return ToggleKeyword(m_startup->connection, keyword, w->lastSelected(), down);
+}
+
+TfrmKeyWords *TMainForm::keyWordsWindow() const
+{
+    return m_keyWordsWindow;
+}
+
+void TMainForm::KeyWordsClick()
+{
+    m_keyWordsChecked = m_actions.value("muiKeyWords")->isChecked();
+    if (m_keyWordsWindow) {
+        m_keyWordsWindow->close();
+        return;
+    }
+    m_keyWordsWindow = new TfrmKeyWords(m_startup->keyWords, m_startup->connection, *m_uiServices, this);
+    TfrmKeyWords *editor = m_keyWordsWindow;
+    editor->toggled = [this](TDbKeyWord *keyword, bool down) { return KeywordToggled(keyword, down); };
+    connect(editor, &TfrmKeyWords::keywordChanged, this, [this] {
+        if (m_propertyDialog && m_propertyDialog->isVisible())
+            m_propertyDialog->update();
+    });
+    connect(editor, &TfrmKeyWords::keywordRemoving, this, [this](const QString &oid) {
+        if (m_propertyDialog && m_propertyDialog->isVisible())
+            m_propertyDialog->forgetKeyword(oid);
+    });
+    connect(editor, &TfrmKeyWords::mediaUntagged, this, [this](const QString &oid, const QString &keyWords) {
+        // The items held in memory follow their rows.
+        if (m_startup->rootFolders)
+            if (TDbMedia *m = m_startup->rootFolders->FindMediaByOid(oid))
+                m->Rec.KeyWords = keyWords;
+    });
+    connect(editor, &TfrmKeyWords::closed, this, [this] {
+        m_keyWordsChecked = false;
+        m_actions.value("muiKeyWords")->setChecked(false);
+        if (m_propertyDialog)
+            m_propertyDialog->setKeywordsEditorOpen(false);
+    });
+    m_actions.value("muiKeyWords")->setChecked(true);
+    m_keyWordsChecked = true;
+    if (m_propertyDialog)
+        m_propertyDialog->setKeywordsEditorOpen(true);
+    TFolder *w = qobject_cast<TFolder *>(ActiveView());
+    followKeywords(w ? w->lastSelected() : nullptr);
+    editor->show();
+    editor->raise();
+    editor->activateWindow();
 }
 
 void TMainForm::PropertyClick()
@@ -1661,7 +1852,9 @@ void TMainForm::selectInExplorer(TDbFolder *folder, TDbMedia *item)
 
 void TMainForm::followExplorer(TDbFolder *folder, TDbMedia *item)
 {
-    if (m_propertyDialog && m_propertyDialog->isVisible())
+    if (editorShowing())
+        showInEditor(item, item ? nullptr : folder);
+    else if (m_propertyDialog && m_propertyDialog->isVisible())
         showProperties(item, item ? nullptr : folder);
     for (TFolder *w : folderWindows(folder)) {
         if (item && !w->selectedItems().contains(item))
@@ -1671,6 +1864,8 @@ void TMainForm::followExplorer(TDbFolder *folder, TDbMedia *item)
     }
     if (m_explorer)
         m_explorer->tree()->setFocus();
+    if (item)
+        followKeywords(item);
 }
 
 void TMainForm::folderChanged(TDbFolder *folder)

@@ -10,6 +10,7 @@
 #include "ViewState.h"
 
 #include <QHash>
+#include <QImage>
 #include <QMainWindow>
 #include <QPointer>
 #include <QSet>
@@ -33,6 +34,9 @@ class TClientArea;
 class TFolder;
 class TFolderdExplorer;
 class TPropertyDialog;
+class TPropertyEditor;
+class TfrmKeyWords;
+class TDbKeyWord;
 class TAuthorMain;
 class THelpWindow;
 
@@ -120,8 +124,16 @@ public:
     void AttachRootFolders();
     // The folder explorer (made with the library), docked at the left of the client area.
     TFolderdExplorer *folderExplorer() const { return m_explorer; }
-    // The property dialog (made with the library).
+    // The property dialog and the property editor (made with the library).
     TPropertyDialog *propertyDialog() const { return m_propertyDialog; }
+    TPropertyEditor *propertyEditor() const { return m_propertyEditor; }
+    // The keywords editor while it is open (View > Key Words).
+    TfrmKeyWords *keyWordsWindow() const;
+    // The print layout, modal, for a picture as its viewer holds it.
+    void PrintPicture(const QImage &picture, const QString &title);
+    // A keyword button of the keywords editor pressed (down) or released: the visible property
+    // dialog's item, else the current item of the active folder window, gains or loses it.
+    bool KeywordToggled(TDbKeyWord *keyword, bool down);
 
     // What the library windows need of the workspace.
     TDbFolderList &roots() override;
@@ -133,6 +145,11 @@ public:
     void viewActivated(QWidget *window) override { ViewActivated(window); }
     void selectInExplorer(TDbFolder *folder, TDbMedia *item) override;
     void tilePressed(TDbMedia *item) override;
+    void showInEditor(TDbMedia *item, TDbFolder *folder) override;
+    bool editorShowing() const override;
+    bool propertiesShowing() const override;
+    void printMedia(TDbMedia *item) override;
+    int tagItems(const QList<TDbMedia *> &items, const QString &keywordOid) override;
     void followExplorer(TDbFolder *folder, TDbMedia *item) override;
     void folderChanged(TDbFolder *folder) override;
     TDbMedia *importPaths(TDbFolder *folder, const QStringList &paths) override;
@@ -183,6 +200,9 @@ private:
     void PropertyClick();
     void FolderPropertyClick();
     void PropertiesCommitted(TDbMedia *item, TDbFolder *folder);
+    void KeyWordsClick();
+    void closePropertyEditor();
+    void followKeywords(TDbMedia *item);
     void AuthoringToolClick();
     void MainToolbarClick();
     void AtToolbarClick();
@@ -221,6 +241,8 @@ private:
     QPointer<THelpWindow> m_helpWindow;
     TFolderdExplorer *m_explorer = nullptr;
     TPropertyDialog *m_propertyDialog = nullptr;
+    TPropertyEditor *m_propertyEditor = nullptr;
+    QPointer<TfrmKeyWords> m_keyWordsWindow;
     TAuthorMain *m_author = nullptr;
     QDockWidget *m_explorerDock = nullptr;
     std::unique_ptr<class DesktopWallpaper> m_desktopWallpaper;

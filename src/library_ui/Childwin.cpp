@@ -9,6 +9,7 @@
 #include "MediaTypes.h"
 #include "Messages.h"
 #include "PictureFiles.h"
+#include "PptDialog.h"
 #include "RecordStatements.h"
 #include "SearchMedia.h"
 #include "ThumbnailCache.h"
@@ -628,8 +629,23 @@ void TFolder::startDrag()
     DragStarted = false;
 }
 
+namespace {
+
+bool isKeywordDrag(const QMimeData *data)
+{
+    return data && data->hasFormat(QLatin1String(KeywordMimeType));
+}
+
+} // namespace
+
 void TFolder::dragEnterEvent(QDragEnterEvent *event)
 {
+    // A keyword from the keywords editor tags the tiles it is dropped on.
+    if (isKeywordDrag(event->mimeData()) && m_folder) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        return;
+    }
     if (IsLibraryFolder && m_folder &&
         (LibraryDrag::isLibraryDrag(event->mimeData()) || event->mimeData()->hasUrls()))
         event->acceptProposedAction();
@@ -641,6 +657,17 @@ void TFolder::dragMoveEvent(QDragMoveEvent *event)
 {
     const QPoint pos = event->position().toPoint();
     autoScroll(pos);
+    if (isKeywordDrag(event->mimeData())) {
+        const int at = tileAtView(pos);
+        TDbMedia *item = at >= 0 ? items()[at] : nullptr;
+        if (item && !item->SubFolder && !item->isSubFolderTile()) {
+            event->setDropAction(Qt::CopyAction);
+            event->accept(QRect(tileRectInView(at)));
+        } else {
+            event->ignore();
+        }
+        return;
+    }
     const bool library = LibraryDrag::isLibraryDrag(event->mimeData());
     if (!IsLibraryFolder || !m_folder || (!library && !event->mimeData()->hasUrls())) {
         event->ignore();
@@ -682,6 +709,27 @@ void TFolder::dropEvent(QDropEvent *event)
     m_dropMarker = -1;
     tmrChildwinScroll.stop();
     viewport()->update();
+    if (isKeywordDrag(event->mimeData())) {
+        const int at = tileAtView(event->position().toPoint());
+        if (at < 0 || !m_folder)
+            return;
+        TDbMedia *item = items()[at];
+        // Dropped on one of several selected tiles, it tags them all.
+        const QList<TDbMedia *> targets =
+            Selection.items.contains(item) ? Selection.items : QList<TDbMedia *>{item};
+        const QString oid =
+            QString::fromUtf8(event->mimeData()->data(QLatin1String(KeywordMimeType))).trimmed();
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        QMetaObject::invokeMethod(
+            this,
+            [this, targets, oid] {
+                m_host.tagItems(targets, oid);
+                viewport()->update();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     if (!IsLibraryFolder || !m_folder)
         return;
     if (LibraryDrag::isLibraryDrag(event->mimeData())) {
@@ -965,10 +1013,16 @@ void TFolder::createMenus()
                     m_host.showProperties(m->SubFolder ? nullptr : (m->MirrorOf ? m->MirrorOf : m),
                                           m->SubFolder);
             });
-    addAction(m_mediaMenu, "muiPropertyEditor", "Property &Editor...", "Media's property editor");
+    connect(addAction(m_mediaMenu, "muiPropertyEditor", "Property &Editor...", "Media's property editor"),
+            &QAction::triggered, this, [this] {
+                if (TDbMedia *m = Selection.last())
+                    m_host.showInEditor(m->SubFolder ? nullptr : (m->MirrorOf ? m->MirrorOf : m),
+                                        m->SubFolder);
+            });
     connect(addAction(m_mediaMenu, "muiExport", "E&xport...", "Export media as other file"),
             &QAction::triggered, this, &TFolder::Export);
-    addAction(m_mediaMenu, "muiPrint", "Pr&int...", "Print image");
+    connect(addAction(m_mediaMenu, "muiPrint", "Pr&int...", "Print image"), &QAction::triggered, this,
+            [this] { printItem(Selection.last()); });
     auto wallpaper = [this](bool desktop, bool ofTile) {
         return [this, desktop, ofTile] {
             TDbMedia *m = ofTile ? CurrentTile : Selection.last();
@@ -1027,10 +1081,16 @@ void TFolder::createMenus()
                     m_host.showProperties(m->SubFolder ? nullptr : (m->MirrorOf ? m->MirrorOf : m),
                                           m->SubFolder);
             });
-    addAction(m_tileMenu, "pmiPropertyEditor", "Property E&ditor...", "Media's property editor");
+    connect(addAction(m_tileMenu, "pmiPropertyEditor", "Property E&ditor...", "Media's property editor"),
+            &QAction::triggered, this, [this] {
+                if (TDbMedia *m = CurrentTile)
+                    m_host.showInEditor(m->SubFolder ? nullptr : (m->MirrorOf ? m->MirrorOf : m),
+                                        m->SubFolder);
+            });
     connect(addAction(m_tileMenu, "pmiExport", "&Export...", "Export media as other file"),
             &QAction::triggered, this, &TFolder::Export);
-    addAction(m_tileMenu, "pmiPrint", "Pr&int...", "Print image");
+    connect(addAction(m_tileMenu, "pmiPrint", "Pr&int...", "Print image"), &QAction::triggered, this,
+            [this] { printItem(CurrentTile); });
     connect(addAction(m_tileMenu, "pmiDisplayAsVellumarkWallpaper", "Display As &Vellumark Wallpaper"),
             &QAction::triggered, this, wallpaper(false, true));
     connect(addAction(m_tileMenu, "pmiDisplayAsDesktopWallpaper", "Display As Desktop &Wallpaper"),
@@ -1083,9 +1143,8 @@ void TFolder::UpdateMenuItems()
             a->setEnabled(enabled);
     };
     // Commands whose windows come later stay present and disabled.
-    for (const char *name :
-         {"muiAcquire", "muiCapVideo", "muiCapImage", "muiVoiceRecorder", "muiPropertyEditor", "muiPrint",
-          "pmiAcquire", "pmiCapVideo", "pmiCapImage", "pmiVoiceRecorder", "pmiPropertyEditor", "pmiPrint"})
+    for (const char *name : {"muiAcquire", "muiCapVideo", "muiCapImage", "muiVoiceRecorder", "pmiAcquire",
+                             "pmiCapVideo", "pmiCapImage", "pmiVoiceRecorder"})
         set(name, false);
     set("muiMediaInsert", library);
     set("pmiMediaInsert", library);
@@ -1095,7 +1154,12 @@ void TFolder::UpdateMenuItems()
     set("muiDelete", cur != nullptr);
     set("muiRelinkFile", cur && cur->Lost && library);
     set("muiStoreAsDbFile", cur && cur->External && !cur->Lost && library);
-    set("muiProperty", cur != nullptr);
+    // Property and Property Editor: not the one while only the other shows.
+    const bool editorOnly = m_host.editorShowing() && !m_host.propertiesShowing();
+    const bool dialogOnly = m_host.propertiesShowing() && !m_host.editorShowing();
+    set("muiProperty", cur != nullptr && !editorOnly);
+    set("muiPropertyEditor", cur != nullptr && !dialogOnly);
+    set("muiPrint", cur && type != SubFolderType);
     set("muiExport", cur && type != SubFolderType && type != 300);
     set("muiOpen", cur && type == SubFolderType);
     set("muiSortMedia", library);
@@ -1103,7 +1167,9 @@ void TFolder::UpdateMenuItems()
         CurrentTile ? (CurrentTile->MirrorOf ? CurrentTile->MirrorOf : CurrentTile) : nullptr;
     const int tileType = tile ? (tile->SubFolder ? SubFolderType : tile->Rec.MediaType) : -1;
     set("pmiDelete", tile != nullptr);
-    set("pmiProperty", tile != nullptr);
+    set("pmiProperty", tile != nullptr && !editorOnly);
+    set("pmiPropertyEditor", tile != nullptr && !dialogOnly);
+    set("pmiPrint", tile && isPictureType(tileType));
     set("pmiOpen", tileType == SubFolderType);
     set("pmiExport", tile && tileType != SubFolderType && tileType != 300 && !tile->Lost);
     set("pmiRelinkFile", tile && tile->Lost && library);
@@ -1118,6 +1184,16 @@ void TFolder::UpdateMenuItems()
     set("MediaCut", cur != nullptr && library);
     set("MediaPaste", library && !m_host.clipboard().isEmpty());
     set("MediaSelectAll", !items().isEmpty());
+}
+
+void TFolder::printItem(TDbMedia *item)
+{
+    const TDbMedia *m = item ? (item->MirrorOf ? item->MirrorOf : item) : nullptr;
+    if (!m || m->SubFolder || !isPictureType(m->Rec.MediaType)) {
+        m_host.ui().showMessage(vkMessage("SelectSingleImage"), UiServices::Icon::Warning);
+        return;
+    }
+    m_host.printMedia(item->MirrorOf ? item->MirrorOf : item);
 }
 
 bool TFolder::ApplyTileSize(int width, int height, int border)

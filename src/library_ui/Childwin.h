@@ -79,6 +79,8 @@ public:
     void Relink(const QString &path = QString());
     void StoreAsDatabaseFile();
     void Export();
+    // The print layout for a picture; anything else is said to be no single picture.
+    void printItem(TDbMedia *item);
     // Drops: what is being dragged in the library, or files from the desktop.
     bool dropLibrary(int position, bool copy);
     bool dropPaths(const QStringList &paths);

@@ -211,7 +211,8 @@ TFolderdExplorer::TFolderdExplorer(FolderWindowHost &host, QWidget *parent) : QW
     };
     connect(add(m_mediaMenu, "imuMediaProperty", "&Property..."), &QAction::triggered, this,
             &TFolderdExplorer::Property);
-    add(m_mediaMenu, "imuMediaPropertyEditor", "Property &Editor...")->setEnabled(false);
+    connect(add(m_mediaMenu, "imuMediaPropertyEditor", "Property &Editor..."), &QAction::triggered, this,
+            &TFolderdExplorer::PropertyEditor);
     connect(add(m_mediaMenu, "imuMediaDelete", "&Delete"), &QAction::triggered, this,
             &TFolderdExplorer::Delete);
     connect(add(m_mediaMenu, "imuMeidaCopy", "&Copy", QKeySequence::Copy), &QAction::triggered, this,
@@ -222,7 +223,8 @@ TFolderdExplorer::TFolderdExplorer(FolderWindowHost &host, QWidget *parent) : QW
             &TFolderdExplorer::Paste);
     connect(add(m_folderMenu, "imuFolderProperty", "&Property..."), &QAction::triggered, this,
             &TFolderdExplorer::Property);
-    add(m_folderMenu, "imuFolderPropertyEditor", "Property &Editor...")->setEnabled(false);
+    connect(add(m_folderMenu, "imuFolderPropertyEditor", "Property &Editor..."), &QAction::triggered, this,
+            &TFolderdExplorer::PropertyEditor);
     connect(add(m_folderMenu, "imuFolderOpen", "&Open"), &QAction::triggered, this, &TFolderdExplorer::Open);
     connect(add(m_folderMenu, "imuFolderDelete", "&Delete"), &QAction::triggered, this,
             &TFolderdExplorer::Delete);
@@ -421,6 +423,15 @@ void TFolderdExplorer::Property()
         m_host.showProperties(nullptr, f);
     else if (TDbMedia *item = m_model->itemAt(at))
         m_host.showProperties(item->MirrorOf ? item->MirrorOf : item, nullptr);
+}
+
+void TFolderdExplorer::PropertyEditor()
+{
+    const QModelIndex at = m_tree->currentIndex();
+    if (TDbFolder *f = m_model->openedFolder(at))
+        m_host.showInEditor(nullptr, f);
+    else if (TDbMedia *item = m_model->itemAt(at))
+        m_host.showInEditor(item->MirrorOf ? item->MirrorOf : item, nullptr);
 }
 
 void TFolderdExplorer::Copy()

@@ -47,6 +47,7 @@ public:
     void Delete();
     void Open();
     void Property();
+    void PropertyEditor();
     void Copy();
     void Cut();
     void Paste();

@@ -34,6 +34,14 @@ public:
     virtual void viewActivated(QWidget *window) = 0;
     // The folder explorer shows the item's node (or the folder's, without an item).
     virtual void selectInExplorer(TDbFolder *folder, TDbMedia *item) = 0;
+    // The property editor for an item or a folder (null for the other), and whether it shows.
+    virtual void showInEditor(TDbMedia *, TDbFolder *) {}
+    virtual bool editorShowing() const { return false; }
+    virtual bool propertiesShowing() const { return false; }
+    // The print layout for a picture item.
+    virtual void printMedia(TDbMedia *) {}
+    // A keyword dropped on items: each that does not carry it yet is tagged. Answers how many.
+    virtual int tagItems(const QList<TDbMedia *> &, const QString & /*keywordOid*/) { return 0; }
     // A tile was pressed, or reached with the arrow keys: the visible property dialog shows it.
     virtual void tilePressed(TDbMedia *) {}
     // The explorer's node was pressed: the folder's open window comes forward and, given an

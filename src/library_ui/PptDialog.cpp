@@ -498,14 +498,18 @@ void TPropertyDialog::buildMenus()
             unfit();
             m_image->zoomOut();
         }));
-    // The image component has no dialog of operations, and the print layout is yet to come.
+    // The image component has no dialog of operations.
     add(PopupMenu, "ImageOperation", "Image &Operation...", {})->setEnabled(false);
     add(PopupMenu, "ExportPicture", "&Export...", [this] { exportMedia(); });
-    add(PopupMenu, "PrintPicture", "&Print...", {})->setEnabled(false);
+    m_printItem = add(PopupMenu, "PrintPicture", "&Print...", [this] {
+        if (m_printPicture && m_media && m_image->hasPicture())
+            guarded([&] { m_printPicture(m_image->picture(), m_media->Rec.Title); });
+    });
     connect(PopupMenu, &QMenu::aboutToShow, this, [this] {
         m_replaceFromClipboard->setEnabled(QGuiApplication::clipboard()->mimeData() &&
                                            QGuiApplication::clipboard()->mimeData()->hasImage());
         m_updateImage->setEnabled(m_media && m_media->Rec.MediaType >= 1 && m_media->Rec.MediaType <= 8);
+        m_printItem->setEnabled(bool(m_printPicture) && m_image->hasPicture());
     });
 
     // Sound and video.
@@ -841,6 +845,7 @@ void TPropertyDialog::fillKeywordList(const QString &keyWords)
     }
     m_keywordsModified = false;
     btnDelete->setEnabled(lstMediaKeyWords->count() > 0);
+    emit keywordRowsChanged();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1233,6 +1238,7 @@ bool TPropertyDialog::addKeyword(TDbKeyWord *keyword)
     guarded([&] { return keyword->Update(m_host.roots().connection()); });
     m_keywordsModified = true;
     btnDelete->setEnabled(true);
+    emit keywordRowsChanged();
     return true;
 }
 
@@ -1248,6 +1254,7 @@ void TPropertyDialog::removeSelectedKeyword()
     delete row;
     m_keywordsModified = true;
     btnDelete->setEnabled(lstMediaKeyWords->count() > 0);
+    emit keywordRowsChanged();
 }
 
 void TPropertyDialog::forgetKeyword(const QString &oid)
@@ -1263,7 +1270,37 @@ void TPropertyDialog::forgetKeyword(const QString &oid)
 void TPropertyDialog::setKeywordsEditor(std::function<void()> open)
 {
     m_openEditor = std::move(open);
-    btnEditor->setEnabled(bool(m_openEditor));
+    btnEditor->setEnabled(bool(m_openEditor) && !m_editorOpen);
+}
+
+void TPropertyDialog::setKeywordsEditorOpen(bool open)
+{
+    m_editorOpen = open;
+    btnEditor->setEnabled(bool(m_openEditor) && !m_editorOpen);
+}
+
+void TPropertyDialog::setPrintPicture(std::function<void(const QImage &, const QString &)> print)
+{
+    m_printPicture = std::move(print);
+}
+
+bool TPropertyDialog::removeKeyword(TDbKeyWord *keyword)
+{
+    if (!m_media || !keyword)
+        return false;
+    bool removed = false;
+    for (int i = lstMediaKeyWords->count() - 1; i >= 0; --i)
+        if (lstMediaKeyWords->item(i)->data(Qt::UserRole).toString() == keyword->Rec.OID) {
+            delete lstMediaKeyWords->takeItem(i);
+            removed = true;
+        }
+    if (!removed)
+        return false;
+    --keyword->Rec.Reference;
+    guarded([&] { return keyword->Update(m_host.roots().connection()); });
+    m_keywordsModified = true;
+    btnDelete->setEnabled(lstMediaKeyWords->count() > 0);
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------

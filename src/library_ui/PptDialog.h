@@ -9,6 +9,7 @@
 // also closes it unless it is pinned. A commit that fails keeps the subject and the edits.
 #pragma once
 
+#include <QImage>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -53,8 +54,12 @@ public:
 
     // The display options that size and place it (the workspace's); none: the content's size, centred.
     void setDisplayOptions(const DisplayOptions *options) { m_options = options; }
-    // Opens the keywords editor; without one the Editor button is off.
+    // Opens the keywords editor; without one the Editor button is off, and so it is while the
+    // editor is open.
     void setKeywordsEditor(std::function<void()> open);
+    void setKeywordsEditorOpen(bool open);
+    // The print layout for the picture shown; without one "&Print..." is off.
+    void setPrintPicture(std::function<void(const QImage &picture, const QString &title)> print);
 
     // Shows a media item (a search result's mirror shows the library item it mirrors) or a
     // folder. The same subject again does nothing; another commits the edits of the one before
@@ -88,6 +93,8 @@ public:
     bool addKeyword(TDbKeyWord *keyword);
     // The selected row removed; a known keyword's Reference lowered and stored.
     void removeSelectedKeyword();
+    // The keyword's row removed (its button in the keywords editor was released), likewise.
+    bool removeKeyword(TDbKeyWord *keyword);
     // The keyword is gone from the library (the keywords editor deleted it): its row goes, and
     // the list is written at the next commit.
     void forgetKeyword(const QString &oid);
@@ -100,6 +107,8 @@ public:
 signals:
     // A commit wrote the subject: the explorer's node, tiles and window captions follow.
     void committed(vk::TDbMedia *item, vk::TDbFolder *folder);
+    // The keyword list shows other keywords (another subject, a drop, a delete).
+    void keywordRowsChanged();
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -147,6 +156,9 @@ private:
     TDbKeyWordList &m_keywords;
     const DisplayOptions *m_options = nullptr;
     std::function<void()> m_openEditor;
+    bool m_editorOpen = false;
+    std::function<void(const QImage &, const QString &)> m_printPicture;
+    QAction *m_printItem = nullptr;
 
     TDbMedia *m_media = nullptr;
     TDbFolder *m_folder = nullptr;

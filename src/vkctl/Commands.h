@@ -12,6 +12,7 @@ QList<Command> itemCommands();     // ls, info, rm, mv, cp (ItemCommands.cpp)
 QList<Command> transferCommands(); // import, export, thumb (TransferCommands.cpp)
 QList<Command> keywordCommands();  // keyword add, ls, rm, tag, untag, recount (KeywordCommands.cpp)
 QList<Command> searchCommands();   // search (SearchCommand.cpp)
+QList<Command> printCommands();    // print (PrintCommand.cpp)
 QList<Command>
 bookCommands(); // book ls, show, export-json, import-json, rm, cp, play, flag, bar (BookCommands.cpp)
 QList<Command> transitionCommands();                          // transition (TransitionCommand.cpp)

@@ -67,8 +67,8 @@ QList<Command> allCommands()
 {
     QList<Command> commands;
     commands << sourceCommands() << checkCommands() << folderCommands() << itemCommands()
-             << transferCommands() << setCommands() << keywordCommands() << searchCommands() << bookCommands()
-             << transitionCommands();
+             << transferCommands() << printCommands() << setCommands() << keywordCommands()
+             << searchCommands() << bookCommands() << transitionCommands();
     commands << completionCommands(commands);
     return commands;
 }

@@ -258,11 +258,10 @@ TEST_F(FolderWindowTest, TheMenusFollowTheWindowAndWhatIsSelected)
     EXPECT_EQ(w->statusHint(), "|3Media in this folder");
     w->selectAt(0);
     w->UpdateMenuItems();
-    for (const char *name : {"muiMediaInsert", "muiDelete", "muiProperty", "muiExport", "MediaCopy",
-                             "MediaCut", "muiSortMedia", "MediaSelectAll"})
+    for (const char *name : {"muiMediaInsert", "muiDelete", "muiProperty", "muiPropertyEditor", "muiExport",
+                             "muiPrint", "MediaCopy", "MediaCut", "muiSortMedia", "MediaSelectAll"})
         EXPECT_TRUE(w->action(name)->isEnabled()) << name;
-    for (const char *name :
-         {"muiRelinkFile", "muiOpen", "MediaPaste", "muiAcquire", "muiCapVideo", "muiPrint"})
+    for (const char *name : {"muiRelinkFile", "muiOpen", "MediaPaste", "muiAcquire", "muiCapVideo"})
         EXPECT_FALSE(w->action(name)->isEnabled()) << name;
     // A lost item can be relinked; a linked one stored in the database.
     library->MediaList->Items[0]->Lost = true;

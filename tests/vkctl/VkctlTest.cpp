@@ -1873,3 +1873,114 @@ TEST_F(VkctlTest, TransitionWritesTheFramesOfAnEffect)
         EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
     }
 }
+
+namespace {
+
+// The box of a page's pixels that are clearly red, in a picture of the page.
+QRect redBox(const QImage &page)
+{
+    QRect box;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            if (c.red() > 200 && c.green() < 80 && c.blue() < 80)
+                box = box.united(QRect(x, y, 1, 1));
+        }
+    return box;
+}
+
+} // namespace
+
+// A picture printed to a PDF lies where the layout puts it: rendered at 100 dots an inch, a
+// 200 x 100 picture (five dots a pixel at 600 dots an inch) is 166.7 x 83.3 pixels, and 2 cm
+// margins put it 78.7 pixels from the paper's top left corner.
+TEST_F(VkctlTest, PrintPutsThePictureWhereTheLayoutSays)
+{
+    const QString pdftoppm = QStandardPaths::findExecutable("pdftoppm");
+    ASSERT_FALSE(pdftoppm.isEmpty()) << "pdftoppm (poppler-utils) renders the printed pages";
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    const QString folder = vkctl({"folder", "add", "Prints"}).out.trimmed();
+    QImage red(200, 100, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(home.path() + "/red.png"));
+    QFile text(home.path() + "/note.txt");
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not a picture");
+    text.close();
+    const QStringList oids =
+        vkctl({"import", folder, home.path() + "/red.png", home.path() + "/note.txt", "--internal"})
+            .out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(oids.size(), 2);
+
+    auto render = [&](const QString &pdf) {
+        QProcess p;
+        p.start(pdftoppm, {"-r", "100", "-png", "-singlefile", pdf, home.path() + "/page"});
+        p.waitForFinished(30000);
+        return QImage(home.path() + "/page.png");
+    };
+    const struct
+    {
+        const char *what;
+        QStringList options;
+        QSize paper;  // pixels at 100 dots an inch
+        QRectF place; // where the picture must be
+    } cases[] = {
+        {"2 cm margins", {"--margins", "2"}, {827, 1169}, {78.74, 78.74, 166.67, 83.33}},
+        {"the default margins", {}, {827, 1169}, {19.69, 19.69, 166.67, 83.33}},
+        {"200 percent", {"--zoom", "200", "--margins", "1"}, {827, 1169}, {39.37, 39.37, 333.33, 166.67}},
+        // 21.6 cm of Letter less 2 x 3 cm, and half as high.
+        {"full page on Letter",
+         {"--full-page", "--margins", "3", "--paper", "Letter"},
+         {850, 1100},
+         {118.11, 118.11, 613.78, 306.89}},
+    };
+    for (const auto &c : cases) {
+        const QString pdf = home.path() + "/out.pdf";
+        QFile::remove(pdf);
+        const Result r = vkctl(QStringList{"print", oids[0], "--pdf", pdf} + c.options);
+        ASSERT_EQ(r.code, 0) << c.what << ": " << r.err.toStdString();
+        const QImage page = render(pdf);
+        ASSERT_FALSE(page.isNull()) << c.what;
+        EXPECT_NEAR(page.width(), c.paper.width(), 1) << c.what;
+        EXPECT_NEAR(page.height(), c.paper.height(), 1) << c.what;
+        const QRect box = redBox(page);
+        EXPECT_NEAR(box.left(), c.place.left(), 1.5) << c.what;
+        EXPECT_NEAR(box.top(), c.place.top(), 1.5) << c.what;
+        // (The renderer widens a picture to whole pixels on either side.)
+        EXPECT_NEAR(box.width(), c.place.width(), 3) << c.what;
+        EXPECT_NEAR(box.height(), c.place.height(), 3) << c.what;
+    }
+
+    // Two pictures are two pages.
+    const QString two = home.path() + "/two.pdf";
+    ASSERT_EQ(vkctl({"print", oids[0], oids[0], "--pdf", two}).code, 0);
+    QFile twoFile(two);
+    ASSERT_TRUE(twoFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(twoFile.readAll().count("/Type /Page\n") + 0, 2);
+
+    // What cannot be printed writes nothing.
+    const QString none = home.path() + "/none.pdf";
+    const struct
+    {
+        QStringList args;
+        int code;
+        const char *message;
+    } refusals[] = {
+        {{"print", oids[0], "--pdf", none, "--zoom", "0"}, 2, "--zoom is a whole percentage"},
+        {{"print", oids[0], "--pdf", none, "--zoom", "50", "--full-page"},
+         2,
+         "one of --zoom and --full-page"},
+        {{"print", oids[0], "--pdf", none, "--margins", "0.2"}, 2, "--margins is a length in cm from 0.5"},
+        {{"print", oids[0], "--pdf", none, "--margins", "12"}, 1, "The margins leave no room"},
+        {{"print", oids[0], "--pdf", none, "--paper", "A3"}, 2, "--paper is A4 or Letter"},
+        {{"print", oids[0]}, 2, "print needs --pdf"},
+        {{"print", oids[1], "--pdf", none}, 1, "is no picture"},
+        {{"print", "999999999999999999", "--pdf", none}, 1, "there is no media item"},
+    };
+    for (const auto &c : refusals) {
+        const Result r = vkctl(c.args);
+        EXPECT_EQ(r.code, c.code) << c.args.join(' ').toStdString() << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(none)) << c.args.join(' ').toStdString();
+    }
+}
