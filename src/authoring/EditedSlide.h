@@ -145,6 +145,12 @@ public:
     // Pictures and clips to their own proportions; `naturalSize` tells each one's own size.
     bool requestResizeToPicture(PictureSize rule, const std::function<QSize(const TDbObject *)> &naturalSize);
 
+    // --- The slide itself
+    // Its title, author, background and ending action, as its property and preference dialogs
+    // set them, with a new description when given; refused (and told) as
+    // TDbClearBookList::SlidePropertiesRefusal says. Written when the slide is saved.
+    bool requestSetSlideProperties(const SlideProperties &p, const QString *description = nullptr);
+
     // --- Bars (1/100 s)
     // A bar as a drag leaves it: starts at 0 or later, at least 1 long.
     bool requestSetBar(TDbObject *o, int start, int length);
@@ -186,6 +192,7 @@ public:
     // through the signals; the tree's hooks go on to the slide explorer.
     void clearBookAdded(TDbClearBook *cb) override { m_tree->clearBookAdded(cb); }
     void clearBookRemoved(TDbClearBook *cb) override { m_tree->clearBookRemoved(cb); }
+    void clearBookRefreshed(TDbClearBook *cb) override { m_tree->clearBookRefreshed(cb); }
     void slideInserted(TDbSlide *s, int position) override { m_tree->slideInserted(s, position); }
     void slideRemoved(TDbSlide *s) override { m_tree->slideRemoved(s); }
     void slideRefreshed(TDbSlide *s) override { m_tree->slideRefreshed(s); }
@@ -211,6 +218,8 @@ signals:
     void objectHidden(vk::TDbObject *o);
     void objectGone(vk::TDbObject *o);
     void restacked(vk::TDbObject *o, bool toFront);
+    // The slide's title, author, background or ending action changed.
+    void slidePropertiesChanged();
     // Objects' places, sizes, bars or attributes changed.
     void objectsChanged();
     // Everything may have changed (undo, redo): views build what they show anew.
@@ -236,6 +245,10 @@ private:
         QList<TDbObject *> objects, design;
         QHash<TDbObject *, ObjectState> states;
         QList<TsFlag> flags;
+        SlideProperties look;
+        QString describe;
+        bool describeChanged = false;
+        bool backgroundChanged = false;
         bool operator==(const SlideState &) const = default;
     };
 
