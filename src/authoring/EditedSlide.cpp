@@ -506,6 +506,20 @@ bool EditedSlide::requestSetCaption(const QString &caption)
     });
 }
 
+bool EditedSlide::requestSetTitle(TDbObject *o, const QString &title)
+{
+    if (!o || o->Owner != slide() || title.trimmed().isEmpty() || title.size() > MaxAuthoringTitle)
+        return false;
+    const bool made = requestObjects([&] {
+        o->Rec.Title = title;
+        o->Rec.Hint = TypeLabel(o->kind()) + title;
+        return true;
+    });
+    if (made)
+        m_tree->slideRefreshed(o->Owner);
+    return made;
+}
+
 bool EditedSlide::requestSetMemoText(const QString &text)
 {
     return changeSelected([&](TDbObject *o) {

@@ -139,6 +139,9 @@ public:
     bool requestSetColor(ColorValue color);
     bool requestSetCaption(const QString &caption); // texts and buttons
     bool requestSetMemoText(const QString &text);
+    // One object's title (and its hint, the kind's label before it); refused when empty or
+    // longer than MaxAuthoringTitle.
+    bool requestSetTitle(TDbObject *o, const QString &title);
     bool requestSetLink(int cbId, int slideId);
     // Pen, brush, arrow heads and touch of the selected shapes.
     bool requestSetGraphicAttributes(const ObjectProperties &props);

@@ -1,6 +1,7 @@
 #include "Authormain.h"
 
 #include "AT_Schedule.h"
+#include "AT_SlideExplorer.h"
 
 #include "Connection.h"
 #include "DbFolder.h"
@@ -269,6 +270,8 @@ TAuthorMain::TAuthorMain(Connection &connection, UiServices &ui, const Authoring
         menu.exec(at);
     });
     createMenus();
+    createSlideExplorer();
+    wireAuthoringDialogs();
     setStatusTip(statusText());
     resize(800, 600);
     UpdateMenuItems();
@@ -278,6 +281,7 @@ TAuthorMain::~TAuthorMain()
 {
     StopPlaying();
     StopPreview();
+    delete m_explorer; // it may be docked elsewhere; it follows this window's models
     // The clipboard lets go of the objects the window's lists own before they go.
     if (clipboard)
         m_books.ClipboardClear(*clipboard);
