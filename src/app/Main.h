@@ -158,6 +158,7 @@ private:
     void setControl(const QString &name, const ControlState &state);
     ViewFacts viewFacts() const;
     ViewKind kindOf(QWidget *window) const;
+    void DockSlideExplorer();
     TFolder *activeFolderWindow() const;
     void mergeChildMenus(QWidget *child);
     void fillWindowList();
@@ -217,6 +218,7 @@ private:
     TPropertyDialog *m_propertyDialog = nullptr;
     TAuthorMain *m_author = nullptr;
     QDockWidget *m_explorerDock = nullptr;
+    QPointer<QDockWidget> m_slideExplorerDock;
     std::unique_ptr<class DesktopWallpaper> m_desktopWallpaper;
     // What the authoring window last said of its zoom.
     int m_zoom = 100;

@@ -81,7 +81,7 @@ TSlideBackgroundBox::TSlideBackgroundBox(UiServices *ui, const QString &workDir,
     buttons->addWidget(clear);
     wl->addLayout(buttons);
     left->addWidget(wallpaper);
-    auto *colour = new QPushButton(QStringLiteral("Background C&olors..."));
+    auto *colour = new QPushButton(QStringLiteral("Backgroun&d Colors..."));
     colour->setObjectName(QStringLiteral("SlideColor"));
     left->addWidget(colour);
     m_gradient = new QCheckBox(QStringLiteral("&Gradient"));

@@ -84,7 +84,7 @@ TSlidePropertyForm::TSlidePropertyForm(TDbClearBookList &books, const QString &w
     gl->addRow(QStringLiteral("&Title:"), TitleEdit);
     gl->addRow(QStringLiteral("&Author:"), AuthorEdit);
     gl->addRow(QStringLiteral("&Description:"), Description);
-    pgcProperty->addTab(general, QStringLiteral("General"));
+    pgcProperty->addTab(general, QStringLiteral("&General"));
 
     auto *ending = new QWidget;
     auto *el = new QVBoxLayout(ending);
@@ -100,15 +100,15 @@ TSlidePropertyForm::TSlidePropertyForm(TDbClearBookList &books, const QString &w
         connect(r, &QRadioButton::toggled, this, &TSlidePropertyForm::endingChosen);
     }
     el->addWidget(trvJump);
-    pgcProperty->addTab(ending, QStringLiteral("Ending Action"));
+    pgcProperty->addTab(ending, QStringLiteral("&Ending Action"));
 
     ObjectTreeView = new QTreeWidget;
     ObjectTreeView->setObjectName(QStringLiteral("ObjectTreeView"));
     ObjectTreeView->setHeaderHidden(true);
-    pgcProperty->addTab(ObjectTreeView, QStringLiteral("Objects"));
+    pgcProperty->addTab(ObjectTreeView, QStringLiteral("&Objects"));
 
     background = new TSlideBackgroundBox(books.connection().ui(), workDir, true);
-    pgcProperty->addTab(background, QStringLiteral("Background"));
+    pgcProperty->addTab(background, QStringLiteral("&Background"));
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Ok"));
