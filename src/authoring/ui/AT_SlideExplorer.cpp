@@ -475,6 +475,9 @@ TSlideExplorer::TSlideExplorer(TAuthorMain &author, QWidget *parent)
     m_tree->installEventFilter(this);
     m_tree->viewport()->installEventFilter(this);
     connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+        // An object of the open slide is selected alone on it too.
+        if (TDbObject *o = selectedObject(); o && o->Owner && o->Owner == m_books.ActiveSlide)
+            m_author.edited().selectOnly(o);
         setActive(true);
         emit selectionChanged();
     });

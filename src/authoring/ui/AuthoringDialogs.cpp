@@ -50,6 +50,11 @@ void TAuthorMain::createSlideExplorer()
     });
 }
 
+TSlideExplorer *TAuthorMain::slideExplorer() const
+{
+    return m_explorer.data();
+}
+
 bool TAuthorMain::explorerActive() const
 {
     return m_explorer && m_explorer->isActiveView();

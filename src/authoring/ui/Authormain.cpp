@@ -176,9 +176,9 @@ struct BookForm
             form->addRow(QStringLiteral("Clearbook :"), books);
         }
         title = new QLineEdit;
-        title->setMaxLength(255);
+        title->setMaxLength(MaxAuthoringTitle);
         author = new QLineEdit;
-        author->setMaxLength(255);
+        author->setMaxLength(MaxAuthoringTitle);
         description = new QPlainTextEdit;
         form->addRow(QStringLiteral("Title :"), title);
         form->addRow(QStringLiteral("Author :"), author);

@@ -132,7 +132,7 @@ public:
 
     // --- The slide explorer and the authoring dialogs (AuthoringDialogs.cpp)
     // The explorer: docked by the frame, made and freed with this window.
-    TSlideExplorer *slideExplorer() const { return m_explorer; }
+    TSlideExplorer *slideExplorer() const;
     // Whether the explorer is the view the person works in (else this window is).
     bool explorerActive() const;
     // The slide the Slide commands act on: the explorer's selected slide while it is the
