@@ -62,7 +62,8 @@ bool TAuthorMain::explorerActive() const
 
 TDbSlide *TAuthorMain::targetSlide() const
 {
-    if (explorerActive())
+    // With a ClearBook or nothing chosen in the explorer, the open slide is still the one.
+    if (explorerActive() && m_explorer->selectedSlide())
         return m_explorer->selectedSlide();
     return m_books.ActiveSlide;
 }
@@ -82,9 +83,9 @@ void TAuthorMain::wireAuthoringDialogs()
     m_actions.insert(open->objectName(), open);
     connect(open, &QAction::triggered, this, &TAuthorMain::OpenClearBookDialog);
     reconnect(item("muiClearBookProperty"), [this] {
-        TDbClearBook *cb = explorerActive() ? m_explorer->selectedClearBook() : m_books.ActiveClearBook;
-        if (!cb && m_explorer)
-            cb = m_explorer->selectedClearBook();
+        TDbClearBook *cb = explorerActive() ? m_explorer->selectedClearBook() : nullptr;
+        if (!cb)
+            cb = m_books.ActiveClearBook;
         ClearBookPropertyDialog(cb);
     });
     reconnect(item("muiSlideProperty"), [this] { SlidePropertyDialog(targetSlide()); });
@@ -131,7 +132,7 @@ void TAuthorMain::updateDialogItems()
     };
     const bool explorer = explorerActive();
     set("muiOpenClearBook", !m_books.ClearBooks.isEmpty());
-    set("muiClearBookProperty", explorer ? m_explorer->selectedClearBook() != nullptr : m_books.ActiveClearBook != nullptr);
+    set("muiClearBookProperty", (explorer && m_explorer->selectedClearBook()) || m_books.ActiveClearBook);
     set("muiSlideProperty", targetSlide() != nullptr && !playing());
     set("muiSlidePreference", m_books.ActiveSlide != nullptr && !playing());
     set("muiObjectProperty", m_books.ActiveSlide && !m_books.ActiveSlide->Selection.isEmpty());
