@@ -941,7 +941,7 @@ void TMainForm::ApplyViewState()
     in.authoringToolbarChecked = m_actions.value("AtToolbar")->isChecked();
     in.timelineChecked = m_actions.value("TimelineTable")->isChecked();
     in.timelineWindowExists = m_author != nullptr;
-    in.slideExplorerChecked = m_actions.value("SlideExplorerMu")->isChecked();
+    in.slideExplorerChecked = m_slideExplorerChecked;
     in.slideExplorerExists = m_slideExplorerDock != nullptr;
     in.folderExplorerChecked = m_actions.value("FolderExplorer")->isChecked();
     in.keyWordsChecked = m_keyWordsChecked;
@@ -950,8 +950,13 @@ void TMainForm::ApplyViewState()
     m_actions.value("AtToolbar")->setVisible(v.authoringToolbarItem);
     m_actions.value("TimelineTable")->setVisible(v.timelineItem);
     m_actions.value("SlideExplorerMu")->setVisible(v.slideExplorerItem);
-    // The Slide Explorer comes and goes with the Authoring Tool.
-    m_actions.value("SlideExplorerMu")->setEnabled(m_slideExplorerDock != nullptr);
+    // The Slide Explorer comes and goes with the Authoring Tool; without it its item claims no
+    // window (the person's choice is kept for the next one).
+    QAction *slideExplorerItem = m_actions.value("SlideExplorerMu");
+    slideExplorerItem->setCheckable(m_slideExplorerDock != nullptr);
+    if (m_slideExplorerDock)
+        slideExplorerItem->setChecked(m_slideExplorerChecked);
+    slideExplorerItem->setEnabled(m_slideExplorerDock != nullptr);
     if (m_slideExplorerDock)
         m_slideExplorerDock->setVisible(v.slideExplorer);
     // The Timeline Table lives in the Authoring Tool: there is one while that window is open.
@@ -1575,9 +1580,12 @@ void TMainForm::DockSlideExplorer()
         if (ActiveView() == explorer)
             UpdateMenuItems();
     });
-    connect(m_actions.value("SlideExplorerMu"), &QAction::toggled, this, [this] {
-        if (!m_applyingViewState)
-            ApplyViewState();
+    // (Made with the dock, gone with it.)
+    connect(m_actions.value("SlideExplorerMu"), &QAction::toggled, m_slideExplorerDock, [this](bool shown) {
+        if (m_applyingViewState)
+            return;
+        m_slideExplorerChecked = shown;
+        ApplyViewState();
     });
     connect(m_slideExplorerDock, &QDockWidget::visibilityChanged, this, [this](bool shown) {
         if (!m_applyingViewState && !shown && isVisible() && !isMinimized() && m_slideExplorerDock &&

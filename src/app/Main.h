@@ -219,6 +219,7 @@ private:
     TAuthorMain *m_author = nullptr;
     QDockWidget *m_explorerDock = nullptr;
     QPointer<QDockWidget> m_slideExplorerDock;
+    bool m_slideExplorerChecked = true;
     std::unique_ptr<class DesktopWallpaper> m_desktopWallpaper;
     // What the authoring window last said of its zoom.
     int m_zoom = 100;
