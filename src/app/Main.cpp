@@ -1,6 +1,7 @@
 #include "Main.h"
 
 #include "AT_PlayForm.h"
+#include "AT_SlideExplorer.h"
 
 #include "AT_ZoomDlg.h"
 #include "AboutBox.h"
@@ -889,6 +890,14 @@ ViewFacts TMainForm::viewFacts() const
         f.explorerFolder = m_explorer->selectedFolder();
         f.explorerMedia = m_explorer->selectedItem();
     }
+    if (m_author && view == m_author->slideExplorer() && view) {
+        TSlideExplorer *e = m_author->slideExplorer();
+        f.slideNodeLevel = int(e->selectedLevel());
+        f.slideNodeItem = f.slideNodeLevel == 0   ? static_cast<void *>(e->selectedClearBook())
+                          : f.slideNodeLevel == 1 ? static_cast<void *>(e->selectedSlide())
+                                                  : static_cast<void *>(e->selectedObject());
+        f.slideNodeObjectKind = e->selectedObject() ? e->selectedObject()->kind() : NoKind;
+    }
     f.activeChildIsFolderWindow = activeFolderWindow() != nullptr;
     if (auto *window = qobject_cast<TFolder *>(view)) {
         f.windowFolder = window->folder();
@@ -974,7 +983,8 @@ void TMainForm::ApplyViewState()
     in.authoringToolbarChecked = m_actions.value("AtToolbar")->isChecked();
     in.timelineChecked = m_actions.value("TimelineTable")->isChecked();
     in.timelineWindowExists = m_author != nullptr;
-    in.slideExplorerChecked = m_actions.value("SlideExplorerMu")->isChecked();
+    in.slideExplorerChecked = m_slideExplorerChecked;
+    in.slideExplorerExists = m_slideExplorerDock != nullptr;
     in.folderExplorerChecked = m_actions.value("FolderExplorer")->isChecked();
     in.keyWordsChecked = m_keyWordsChecked;
     in.keyWordsWindowExists = m_keyWordsWindow != nullptr;
@@ -983,13 +993,15 @@ void TMainForm::ApplyViewState()
     m_actions.value("AtToolbar")->setVisible(v.authoringToolbarItem);
     m_actions.value("TimelineTable")->setVisible(v.timelineItem);
     m_actions.value("SlideExplorerMu")->setVisible(v.slideExplorerItem);
-    // Tool windows this version does not have: their items stay in place, greyed and without
-    // a mark, so the menu never claims a window that is not there. (The mark itself is kept.)
-    for (const char *name : {"SlideExplorerMu"}) {
-        QAction *a = m_actions.value(QLatin1String(name));
-        a->setCheckable(false);
-        a->setEnabled(false);
-    }
+    // The Slide Explorer comes and goes with the Authoring Tool; without it its item claims no
+    // window (the person's choice is kept for the next one).
+    QAction *slideExplorerItem = m_actions.value("SlideExplorerMu");
+    slideExplorerItem->setCheckable(m_slideExplorerDock != nullptr);
+    if (m_slideExplorerDock)
+        slideExplorerItem->setChecked(m_slideExplorerChecked);
+    slideExplorerItem->setEnabled(m_slideExplorerDock != nullptr);
+    if (m_slideExplorerDock)
+        m_slideExplorerDock->setVisible(v.slideExplorer);
     // The Timeline Table lives in the Authoring Tool: there is one while that window is open.
     m_actions.value("TimelineTable")->setEnabled(m_author != nullptr);
     m_actions.value("FolderExplorer")->setVisible(v.folderExplorerItem);
@@ -1598,9 +1610,53 @@ void TMainForm::AuthoringToolClick()
     });
     connect(m_author, &QObject::destroyed, this, [this] { m_author = nullptr; });
     addChildWindow(m_author, QSize(900, 650));
+    DockSlideExplorer();
     m_author->setFitZoom();
     ViewActivated(m_author);
     ApplyViewState();
+}
+
+// The authoring window's slide explorer, docked at the left below the folder explorer; it
+// becomes the active view when the person works in it.
+void TMainForm::DockSlideExplorer()
+{
+    TSlideExplorer *explorer = m_author ? m_author->slideExplorer() : nullptr;
+    if (!explorer)
+        return;
+    m_slideExplorerDock = new QDockWidget(QStringLiteral("Slide Explorer"), this);
+    m_slideExplorerDock->setObjectName(QStringLiteral("SlideExplorerDock"));
+    m_slideExplorerDock->setWidget(explorer);
+    addDockWidget(Qt::LeftDockWidgetArea, m_slideExplorerDock);
+    if (m_explorerDock) {
+        splitDockWidget(m_explorerDock, m_slideExplorerDock, Qt::Vertical);
+        // The two explorers share the height.
+        const int half = std::max(150, m_explorerDock->height() / 2);
+        resizeDocks({m_explorerDock, m_slideExplorerDock}, {half, half}, Qt::Vertical);
+    }
+    connect(explorer, &TSlideExplorer::activated, this, [this, explorer] { ViewActivated(explorer); });
+    connect(explorer, &TSlideExplorer::selectionChanged, this, [this, explorer] {
+        if (ActiveView() == explorer)
+            UpdateMenuItems();
+    });
+    // (Made with the dock, gone with it.)
+    connect(m_actions.value("SlideExplorerMu"), &QAction::toggled, m_slideExplorerDock, [this](bool shown) {
+        if (m_applyingViewState)
+            return;
+        m_slideExplorerChecked = shown;
+        ApplyViewState();
+    });
+    connect(m_slideExplorerDock, &QDockWidget::visibilityChanged, this, [this](bool shown) {
+        if (!m_applyingViewState && !shown && isVisible() && !isMinimized() && m_slideExplorerDock &&
+            !m_slideExplorerDock->isFloating() && m_author)
+            m_actions.value("SlideExplorerMu")->setChecked(false);
+    });
+    // The explorer goes with its window; so does its dock.
+    connect(explorer, &QObject::destroyed, this, [this] {
+        if (m_slideExplorerDock) {
+            m_slideExplorerDock->deleteLater();
+            m_slideExplorerDock = nullptr;
+        }
+    });
 }
 
 void TMainForm::clearClipboard()

@@ -180,6 +180,7 @@ private:
     void setControl(const QString &name, const ControlState &state);
     ViewFacts viewFacts() const;
     ViewKind kindOf(QWidget *window) const;
+    void DockSlideExplorer();
     TFolder *activeFolderWindow() const;
     void mergeChildMenus(QWidget *child);
     void fillWindowList();
@@ -245,6 +246,8 @@ private:
     QPointer<TfrmKeyWords> m_keyWordsWindow;
     TAuthorMain *m_author = nullptr;
     QDockWidget *m_explorerDock = nullptr;
+    QPointer<QDockWidget> m_slideExplorerDock;
+    bool m_slideExplorerChecked = true;
     std::unique_ptr<class DesktopWallpaper> m_desktopWallpaper;
     // What the authoring window last said of its zoom.
     int m_zoom = 100;

@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <algorithm>
 #include <memory>
 
 namespace vk {
@@ -26,6 +27,16 @@ namespace {
 const QString ClearBookTable = QStringLiteral("ClearBook_Table");
 const QString SlideTable = QStringLiteral("Slide_Table");
 const QString ObjectTableName = QStringLiteral("Object_Table");
+
+// A description kept in a work file (UTF-8, as the description columns are read and written).
+bool writeTextFile(const QString &path, const QString &text)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const QByteArray bytes = text.toUtf8();
+    return f.write(bytes) == bytes.size();
+}
 
 bool fileExists(const QString &path)
 {
@@ -1383,6 +1394,287 @@ TDbSlide *TDbClearBookList::FindSlide(int slideId) const
             if (s->Rec.Slide_Id == slideId)
                 return s;
     return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Moving and copying slides between ClearBooks
+
+bool TDbClearBookList::MoveSlideTo(TDbSlide *slide, TDbClearBook *target, int position)
+{
+    TDbClearBook *from = slide ? slide->Owner : nullptr;
+    if (!from || !target || slide == ActiveSlide)
+        return false;
+    if (from == target)
+        return MoveSlide(target->Slides, slide, std::clamp(position, 0, int(target->Slides.size()) - 1));
+    if (!slide->isStored())
+        return false;
+    Connection &c = m_connection;
+    Transaction tx(c);
+    if (!tx.isActive())
+        return false;
+    const int oldCB = from->Rec.CB_Id, newCB = target->Rec.CB_Id, id = slide->Rec.Slide_Id;
+    const int oldPlace = int(from->Slides.indexOf(slide));
+    const QString o = QString::number(oldCB), n = QString::number(newCB), sid = QString::number(id);
+    DetachSlide(from->Slides, slide);
+    bool ok = PlaceSlide(target->Slides, slide, position, target);
+    // What belongs to the slide, and what leads to it, follows it into its new ClearBook.
+    ok = ok && run(c, QStringLiteral("update Object_Table set CB_Id=? where Slide_Id=?"), {n, sid});
+    ok = ok && run(c, QStringLiteral("update Object_Table set Obj_Link_CBId=? where Obj_Link_CBId=? and Obj_Link_SlideId=?"),
+                   {n, o, sid});
+    ok = ok && run(c, QStringLiteral("update Slide_Table set Jump_CB_Id=? where Jump_CB_Id=? and Jump_Slide_Id=?"),
+                   {n, o, sid});
+    ok = ok && run(c, QStringLiteral("update Flag_Table set Flag_CB_Id=? where Flag_CB_Id=? and Flag_Slide_Id=?"),
+                   {n, o, sid});
+    if (ok && tx.commit()) {
+        for (TDbObject *x : std::as_const(slide->Objects.Objects))
+            x->Rec.CB_Id = newCB;
+        for (TDbClearBook *cb : std::as_const(ClearBooks))
+            for (TDbSlide *s : std::as_const(cb->Slides)) {
+                if (s->Rec.Jump_CB_Id == oldCB && s->Rec.Jump_Slide_Id == id)
+                    s->Rec.Jump_CB_Id = newCB;
+                for (TDbObject *x : std::as_const(s->Objects.Objects))
+                    if (x->Rec.Obj_Link_CBId == oldCB && x->Rec.Obj_Link_SlideId == id) {
+                        x->Rec.Obj_Link_CBId = newCB;
+                        x->Rec.LinkClearBookTitle = target->Rec.CB_Title;
+                    }
+            }
+        return true;
+    }
+    tx.rollback();
+    if (!ok)
+        c.report(MsgUpdateData, SlideTable);
+    // Back where it was, in memory as in the rows.
+    if (target->Slides.contains(slide)) {
+        m_views->slideRemoved(slide);
+        target->Slides.removeOne(slide);
+    }
+    slide->Rec.CB_Id = oldCB;
+    slide->Owner = from;
+    from->Slides.insert(std::clamp(oldPlace, 0, int(from->Slides.size())), slide);
+    m_views->slideInserted(slide, int(from->Slides.indexOf(slide)));
+    return false;
+}
+
+TDbSlide *TDbClearBookList::CopySlideTo(TDbSlide *slide, TDbClearBook *target, int position)
+{
+    if (!slide || !target)
+        return nullptr;
+    Connection &c = m_connection;
+    Transaction tx(c);
+    if (!tx.isActive())
+        return nullptr;
+    QString text;
+    const bool hasText =
+        slide->isStored() && ReadDescription(c, slide->Rec.OID, RecordKind::Slide, &text) && !text.isEmpty();
+    TDbSlide *copy =
+        SaveSlideAs(slide, target, slide->Rec.Slide_Title, slide->Rec.Slide_Author, hasText ? &text : nullptr);
+    if (!copy)
+        return nullptr;
+    const int sourceCB = slide->Owner ? slide->Owner->Rec.CB_Id : slide->Rec.CB_Id;
+    bool ok = !slide->isStored() ||
+              run(c,
+                  QStringLiteral("insert into Flag_Table (Flag_CB_Id,Flag_Slide_Id,Flag_Id,Flag_StartTime,"
+                                 "Flag_Name,Flag_Type_Id,Loop_EndTime,Jump_To_MarkName,FlagActive_Type,"
+                                 "Time_Associated) select ?,?,Flag_Id,Flag_StartTime,Flag_Name,Flag_Type_Id,"
+                                 "Loop_EndTime,Jump_To_MarkName,FlagActive_Type,Time_Associated from Flag_Table "
+                                 "where Flag_CB_Id=? and Flag_Slide_Id=?"),
+                  {QString::number(target->Rec.CB_Id), QString::number(copy->Rec.Slide_Id),
+                   QString::number(sourceCB), QString::number(slide->Rec.Slide_Id)});
+    if (!ok)
+        c.report(MsgInsertData, QStringLiteral("Flag_Table"));
+    const int last = int(target->Slides.size()) - 1;
+    const int place = std::clamp(position, 0, last);
+    if (ok && place != last) {
+        m_views->slideRemoved(copy);
+        target->Slides.removeOne(copy);
+        ok = PlaceSlide(target->Slides, copy, place, target);
+    }
+    if (ok && tx.commit())
+        return copy;
+    tx.rollback();
+    if (target->Slides.contains(copy)) {
+        m_views->slideRemoved(copy);
+        target->Slides.removeOne(copy);
+    }
+    for (TDbObject *x : std::as_const(copy->Objects.Objects))
+        x->Rec.OID = NotStored; // the rows were never made
+    delete copy;
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Slide and ClearBook properties
+
+SlideProperties SlidePropertiesOf(const TsSlide &r)
+{
+    SlideProperties p;
+    p.title = r.Slide_Title;
+    p.author = r.Slide_Author;
+    p.background = r.Slide_BGround;
+    p.style = r.Slide_BGroundX.isEmpty() ? QStringLiteral("0") : r.Slide_BGroundX;
+    p.color = r.Slide_BColor;
+    p.gradient = r.Slide_Gradient;
+    p.jumpCB = r.Jump_CB_Id;
+    p.jumpSlide = r.Jump_Slide_Id;
+    return p;
+}
+
+quint16 SlidePropertiesMask(const TsSlide &r, const SlideProperties &p)
+{
+    quint16 mask = 0;
+    if (r.Slide_Title != p.title)
+        mask |= SlideColTitle;
+    if (r.Slide_Author != p.author)
+        mask |= SlideColAuthor;
+    if (r.Slide_BGround != p.background)
+        mask |= SlideColBGround;
+    if (r.Slide_BGroundX != p.style)
+        mask |= SlideColBGroundX;
+    if (r.Slide_BColor != p.color)
+        mask |= SlideColBColor;
+    if (r.Slide_Gradient != p.gradient)
+        mask |= SlideColGradient;
+    if (r.Jump_CB_Id != p.jumpCB || r.Jump_Slide_Id != p.jumpSlide)
+        mask |= SlideColJumpCBId | SlideColJumpSlideId;
+    return mask;
+}
+
+void ApplySlideProperties(TsSlide &r, const SlideProperties &p)
+{
+    r.Slide_Title = p.title;
+    r.Slide_Author = p.author;
+    r.Slide_BGround = p.background;
+    r.Slide_BGroundX = p.style;
+    r.Slide_BColor = p.color;
+    r.Slide_Gradient = p.gradient;
+    r.Jump_CB_Id = p.jumpCB;
+    r.Jump_Slide_Id = p.jumpSlide;
+}
+
+bool IsWallpaperFile(const QString &path)
+{
+    static const QStringList kinds{QStringLiteral("BMP"), QStringLiteral("JPG"), QStringLiteral("PCX"),
+                                   QStringLiteral("PNG"), QStringLiteral("TGA")};
+    return kinds.contains(QFileInfo(path).suffix().toUpper());
+}
+
+QString TDbClearBookList::SlidePropertiesRefusal(const TDbSlide *slide, const SlideProperties &p) const
+{
+    if (p.title.trimmed().isEmpty())
+        return QStringLiteral("A slide needs a title.");
+    if (p.title.size() > MaxAuthoringTitle || p.author.size() > MaxAuthoringTitle)
+        return QStringLiteral("A title or an author has at most %1 characters.").arg(MaxAuthoringTitle);
+    if (p.style != QLatin1String("0") && p.style != QLatin1String("1") && p.style != QLatin1String("2"))
+        return QStringLiteral("The picture style is Center, Full or Tile.");
+    if (!colorFromText(p.color))
+        return QStringLiteral("'%1' is not a colour.").arg(p.color);
+    // A stored background keeps its engine's name, whatever it is called.
+    if (!p.background.isEmpty() && !(slide && p.background == slide->Rec.Slide_BGround)) {
+        if (!IsWallpaperFile(p.background))
+            return QStringLiteral("This format is invalid for wallpaper!");
+        if (!QFileInfo(p.background).isFile())
+            return QStringLiteral("The picture %1 cannot be read.").arg(p.background);
+    }
+    switch (p.jumpSlide) {
+    case EndingAction::Pause:
+    case EndingAction::Sequence:
+    case EndingAction::Repeat:
+        return QString();
+    default:
+        break;
+    }
+    if (p.jumpSlide < 1)
+        return QStringLiteral("A slide ends with Pause, Repeat, Sequence or a jump to a slide.");
+    const TDbClearBook *cb = FindClearBook(p.jumpCB);
+    const auto found = cb ? std::find_if(cb->Slides.cbegin(), cb->Slides.cend(),
+                                         [&](const TDbSlide *s) { return s->Rec.Slide_Id == p.jumpSlide; })
+                          : TDbSlideList::const_iterator();
+    if (!cb || found == cb->Slides.cend() || !(*found)->isStored())
+        return QStringLiteral("The slide to jump to is not a stored slide of a ClearBook.");
+    return QString();
+}
+
+QString TDbClearBookList::DescriptionWorkFile(const TDbSlide *slide) const
+{
+    return UniqueWorkFile(QFileInfo(m_connection.tempFilePrefix() + QStringLiteral("x")).absolutePath(),
+                          QStringLiteral("Des") + slide->Rec.OID + QStringLiteral("_"),
+                          QStringLiteral("txt"));
+}
+
+bool TDbClearBookList::SetSlideProperties(TDbSlide *slide, const SlideProperties &p, const QString *description)
+{
+    if (!slide)
+        return false;
+    const QString refusal = SlidePropertiesRefusal(slide, p);
+    if (!refusal.isEmpty()) {
+        m_connection.report(refusal);
+        return false;
+    }
+    const TsSlide before = slide->Rec;
+    const bool describeBefore = slide->DescribeChanged, backgroundBefore = slide->BackgroundChanged;
+    quint16 mask = SlidePropertiesMask(slide->Rec, p);
+    ApplySlideProperties(slide->Rec, p);
+    if (description) {
+        const QString file = DescriptionWorkFile(slide);
+        if (!writeTextFile(file, *description)) {
+            slide->Rec = before;
+            m_connection.report(QStringLiteral("The description could not be kept in %1.").arg(file));
+            return false;
+        }
+        slide->Rec.Slide_Describe = file;
+        slide->DescribeChanged = true;
+        mask |= SlideColDescribe;
+    }
+    if (mask & SlideColBGround)
+        slide->BackgroundChanged = true;
+    if (mask == 0)
+        return true;
+    if (slide->isStored()) {
+        slide->Changed = mask;
+        if (!UpdateSlide(slide)) {
+            slide->Rec = before;
+            slide->Changed = 0;
+            slide->DescribeChanged = describeBefore;
+            slide->BackgroundChanged = backgroundBefore;
+            return false;
+        }
+        slide->BackgroundChanged = false;
+        slide->DescribeChanged = false;
+    }
+    views().slideRefreshed(slide);
+    return true;
+}
+
+bool TDbClearBookList::SetClearBookProperties(TDbClearBook *cb, const QString &title, const QString &author,
+                                              const QString *description)
+{
+    if (!cb)
+        return false;
+    if (title.trimmed().isEmpty()) {
+        m_connection.report(QStringLiteral("A clearbook needs a title."));
+        return false;
+    }
+    if (title.size() > MaxAuthoringTitle || author.size() > MaxAuthoringTitle) {
+        m_connection.report(QStringLiteral("A title or an author has at most %1 characters.").arg(MaxAuthoringTitle));
+        return false;
+    }
+    bool ok = true;
+    if (title != cb->Rec.CB_Title) {
+        if (WriteTitle(m_connection, cb->Rec.OID, title, RecordKind::ClearBook))
+            cb->Rec.CB_Title = title;
+        else
+            ok = false;
+    }
+    if (author != cb->Rec.CB_Author) {
+        if (SetAuthor(cb->Rec.OID, author, 2))
+            cb->Rec.CB_Author = author;
+        else
+            ok = false;
+    }
+    if (description && !WriteDescription(m_connection, cb->Rec.OID, *description, RecordKind::ClearBook))
+        ok = false;
+    views().clearBookRefreshed(cb);
+    return ok;
 }
 
 } // namespace vk

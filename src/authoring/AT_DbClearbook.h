@@ -233,6 +233,31 @@ public:
 
 using TDbSlideList = QList<TDbSlide *>;
 
+// The most characters a ClearBook's or a slide's title or author holds.
+inline constexpr int MaxAuthoringTitle = 127;
+
+// What a slide's property and preference dialogs edit: its title and author, its background
+// (colour, gradient, picture and the picture's style) and its ending action.
+struct SlideProperties
+{
+    QString title;
+    QString author;
+    QString background;                  // a picture file; empty: none
+    QString style = QStringLiteral("0"); // "0" Center, "1" Full, "2" Tile
+    QString color = QStringLiteral("clWhite");
+    int gradient = 0;
+    int jumpCB = 0;
+    int jumpSlide = 0; // EndingAction, or a slide's Slide_Id
+
+    bool operator==(const SlideProperties &) const = default;
+};
+SlideProperties SlidePropertiesOf(const TsSlide &r);
+// The Slide_Table columns that differ between the record and `p`.
+quint16 SlidePropertiesMask(const TsSlide &r, const SlideProperties &p);
+void ApplySlideProperties(TsSlide &r, const SlideProperties &p);
+// A background picture's file is one of these kinds (by extension).
+bool IsWallpaperFile(const QString &path);
+
 struct TsClearBook
 {
     QString OID = NotStored;
@@ -264,6 +289,7 @@ public:
     // Slide explorer.
     virtual void clearBookAdded(TDbClearBook *) {}
     virtual void clearBookRemoved(TDbClearBook *) {}
+    virtual void clearBookRefreshed(TDbClearBook *) {}
     virtual void slideInserted(TDbSlide *, int /*position*/) {}
     virtual void slideRemoved(TDbSlide *) {}
     virtual void slideRefreshed(TDbSlide *) {}
@@ -342,6 +368,16 @@ public:
     // the originals hold theirs.
     TDbClearBook *CopyClearBook(TDbClearBook *cb, const QString &title);
 
+    // A stored slide to `position` of `target` (its place after the move), as the slide
+    // explorer's drop moves it: within its ClearBook by MoveSlide; into another, with its
+    // objects' rows, its flags and the links and ending actions that lead to it following it.
+    // One change. The edited slide is closed first by the caller.
+    bool MoveSlideTo(TDbSlide *slide, TDbClearBook *target, int position);
+    // A stored copy of the slide (title, author, description, background, objects and flags)
+    // at `position` of `target`. Links and ending actions stay as they are: inside the source's
+    // ClearBook they still lead to its slides. One change.
+    TDbSlide *CopySlideTo(TDbSlide *slide, TDbClearBook *target, int position);
+
     bool PlaceSlide(TDbSlideList &list, TDbSlide *slide, int position, TDbClearBook *cb);
     bool MoveSlide(TDbSlideList &list, TDbSlide *slide, int position);
     bool DetachSlide(TDbSlideList &list, TDbSlide *slide);
@@ -354,6 +390,22 @@ public:
     QString SlideTitle(int slideId);
     // kind 2 ClearBook, 3 slide.
     bool SetAuthor(const QString &oid, const QString &author, int kind);
+
+    // Why the slide cannot take these properties, or empty: a title that is there, titles and
+    // authors of at most MaxAuthoringTitle, a style 0-2, a colour text, a background picture of a
+    // wallpaper kind that exists, an ending action that is Pause, Repeat, Sequence or a jump to
+    // a stored slide of a loaded ClearBook.
+    QString SlidePropertiesRefusal(const TDbSlide *slide, const SlideProperties &p) const;
+    // A slide that is not the edited one takes the properties (and a new description when
+    // given), written at once; told and nothing changed when refused or when the row cannot be
+    // written. The edited slide changes through EditedSlide::requestSetSlideProperties.
+    bool SetSlideProperties(TDbSlide *slide, const SlideProperties &p, const QString *description = nullptr);
+    // A ClearBook's title, author and (when given) description, each written at once.
+    bool SetClearBookProperties(TDbClearBook *cb, const QString &title, const QString &author,
+                                const QString *description = nullptr);
+    // The work file a slide's edited description is kept in until the slide is written: a new
+    // name each time, so that an older version an undo returns to is still there.
+    QString DescriptionWorkFile(const TDbSlide *slide) const;
 
     TDbClearBook *FindClearBook(int cbId) const;
     TDbClearBook *FindClearBookByOid(const QString &oid) const;

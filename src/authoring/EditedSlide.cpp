@@ -506,6 +506,20 @@ bool EditedSlide::requestSetCaption(const QString &caption)
     });
 }
 
+bool EditedSlide::requestSetTitle(TDbObject *o, const QString &title)
+{
+    if (!o || o->Owner != slide() || title.trimmed().isEmpty() || title.size() > MaxAuthoringTitle)
+        return false;
+    const bool made = requestObjects([&] {
+        o->Rec.Title = title;
+        o->Rec.Hint = TypeLabel(o->kind()) + title;
+        return true;
+    });
+    if (made)
+        m_tree->slideRefreshed(o->Owner);
+    return made;
+}
+
 bool EditedSlide::requestSetMemoText(const QString &text)
 {
     return changeSelected([&](TDbObject *o) {
@@ -827,6 +841,46 @@ bool EditedSlide::requestRemoveFlag(TDbFlag *flag)
 }
 
 // ---------------------------------------------------------------------------------------------
+// The slide itself
+
+bool EditedSlide::requestSetSlideProperties(const SlideProperties &p, const QString *description)
+{
+    TDbSlide *s = slide();
+    if (!s)
+        return false;
+    const QString refusal = m_books.SlidePropertiesRefusal(s, p);
+    if (!refusal.isEmpty()) {
+        m_books.connection().report(refusal);
+        return false;
+    }
+    const bool lookChanged = !(SlidePropertiesOf(s->Rec) == p);
+    const bool made = request([&] {
+        if (description) {
+            // A new work file each time: the version an undo goes back to stays as it was.
+            const QString file = m_books.DescriptionWorkFile(s);
+            QFile f(file);
+            const QByteArray bytes = description->toUtf8();
+            if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size()) {
+                m_books.connection().report(QStringLiteral("The description could not be kept in %1.").arg(file));
+                return false;
+            }
+            s->Rec.Slide_Describe = file;
+            s->DescribeChanged = true;
+        }
+        if (s->Rec.Slide_BGround != p.background)
+            s->BackgroundChanged = true;
+        ApplySlideProperties(s->Rec, p);
+        return true;
+    });
+    if (made) {
+        if (lookChanged)
+            emit slidePropertiesChanged();
+        m_tree->slideRefreshed(s);
+    }
+    return made;
+}
+
+// ---------------------------------------------------------------------------------------------
 // Steps
 
 EditedSlide::SlideState EditedSlide::capture() const
@@ -841,6 +895,10 @@ EditedSlide::SlideState EditedSlide::capture() const
         s.states.insert(o, {o->Rec, o->Disabled, o->MemoText, o->HasMemoText, o->Props});
     for (const TDbFlag *f : m_flags.Flags)
         s.flags.append(f->Rec);
+    s.look = SlidePropertiesOf(s.slide->Rec);
+    s.describe = s.slide->Rec.Slide_Describe;
+    s.describeChanged = s.slide->DescribeChanged;
+    s.backgroundChanged = s.slide->BackgroundChanged;
     return s;
 }
 
@@ -879,7 +937,14 @@ void EditedSlide::restore(const SlideState &state)
         o->Selected = false;
     s->Selection.clear();
     m_flags.ReplaceFlags(state.flags);
+    const bool lookChanged = !(SlidePropertiesOf(s->Rec) == state.look);
+    ApplySlideProperties(s->Rec, state.look);
+    s->Rec.Slide_Describe = state.describe;
+    s->DescribeChanged = state.describeChanged;
+    s->BackgroundChanged = state.backgroundChanged;
     m_books.SlideModified = true;
+    if (lookChanged)
+        emit slidePropertiesChanged();
     emit reset();
     emit selectionChanged();
     emit flagsChanged();

@@ -142,11 +142,20 @@ public:
     bool requestSetColor(ColorValue color);
     bool requestSetCaption(const QString &caption); // texts and buttons
     bool requestSetMemoText(const QString &text);
+    // One object's title (and its hint, the kind's label before it); refused when empty or
+    // longer than MaxAuthoringTitle.
+    bool requestSetTitle(TDbObject *o, const QString &title);
     bool requestSetLink(int cbId, int slideId);
     // Pen, brush, arrow heads and touch of the selected shapes.
     bool requestSetGraphicAttributes(const ObjectProperties &props);
     // Pictures and clips to their own proportions; `naturalSize` tells each one's own size.
     bool requestResizeToPicture(PictureSize rule, const std::function<QSize(const TDbObject *)> &naturalSize);
+
+    // --- The slide itself
+    // Its title, author, background and ending action, as its property and preference dialogs
+    // set them, with a new description when given; refused (and told) as
+    // TDbClearBookList::SlidePropertiesRefusal says. Written when the slide is saved.
+    bool requestSetSlideProperties(const SlideProperties &p, const QString *description = nullptr);
 
     // --- Bars (1/100 s)
     // A bar as a drag leaves it: starts at 0 or later, at least 1 long.
@@ -189,6 +198,7 @@ public:
     // through the signals; the tree's hooks go on to the slide explorer.
     void clearBookAdded(TDbClearBook *cb) override { m_tree->clearBookAdded(cb); }
     void clearBookRemoved(TDbClearBook *cb) override { m_tree->clearBookRemoved(cb); }
+    void clearBookRefreshed(TDbClearBook *cb) override { m_tree->clearBookRefreshed(cb); }
     void slideInserted(TDbSlide *s, int position) override { m_tree->slideInserted(s, position); }
     void slideRemoved(TDbSlide *s) override { m_tree->slideRemoved(s); }
     void slideRefreshed(TDbSlide *s) override { m_tree->slideRefreshed(s); }
@@ -214,6 +224,8 @@ signals:
     void objectHidden(vk::TDbObject *o);
     void objectGone(vk::TDbObject *o);
     void restacked(vk::TDbObject *o, bool toFront);
+    // The slide's title, author, background or ending action changed.
+    void slidePropertiesChanged();
     // Objects' places, sizes, bars or attributes changed.
     void objectsChanged();
     // Everything may have changed (undo, redo): views build what they show anew.
@@ -239,6 +251,10 @@ private:
         QList<TDbObject *> objects, design;
         QHash<TDbObject *, ObjectState> states;
         QList<TsFlag> flags;
+        SlideProperties look;
+        QString describe;
+        bool describeChanged = false;
+        bool backgroundChanged = false;
         bool operator==(const SlideState &) const = default;
     };
 

@@ -3,6 +3,7 @@
 #include "AT_DbClearbook.h"
 #include "ClearBookJson.h"
 #include "CliOutput.h"
+#include "ColorText.h"
 #include "CliSource.h"
 #include "Connection.h"
 #include "EditedSlide.h"
@@ -14,6 +15,8 @@
 #include "WorkDirectory.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QColor>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -770,6 +773,270 @@ int runBar(Call &call)
     return ExitDone;
 }
 
+// --- book slide
+
+// A place in a ClearBook, from 1, given by --to; `fallback` (from 0) when not given. False after
+// a usage error.
+bool placeOption(Call &call, int count, int fallback, int *place)
+{
+    if (!call.isSet(QStringLiteral("to"))) {
+        *place = fallback;
+        return true;
+    }
+    bool ok = false;
+    const int n = call.value(QStringLiteral("to")).toInt(&ok);
+    if (!ok || n < 1 || n > count) {
+        call.usageError(QStringLiteral("--to takes a place from 1 to %1, not '%2'")
+                            .arg(count)
+                            .arg(call.value(QStringLiteral("to"))));
+        return false;
+    }
+    *place = n - 1;
+    return true;
+}
+
+// "M" (a slide of `book`) or "BOOK/M" (the last "/" parts them): the slide; told when there is
+// none.
+TDbSlide *slideReference(TDbClearBookList &books, TDbClearBook *book, const QString &text)
+{
+    const qsizetype slash = text.lastIndexOf(QLatin1Char('/'));
+    TDbClearBook *in = book;
+    if (slash >= 0) {
+        in = findBook(books, text.left(slash));
+        if (!in)
+            return nullptr;
+    }
+    bool ok = false;
+    const int n = text.mid(slash + 1).toInt(&ok);
+    if (!ok) {
+        printError(QStringLiteral("'%1' is not a slide: give its place from 1, or BOOK/PLACE").arg(text));
+        return nullptr;
+    }
+    return findSlide(in, n);
+}
+
+// The record book show prints for the slide.
+void printSlideRecord(TDbClearBookList &books, TDbSlide *slide)
+{
+    if (!slide || !slide->Owner)
+        return;
+    const QString head = QStringLiteral("slide\t%1\t").arg(slide->Owner->Slides.indexOf(slide) + 1);
+    for (const QString &line : ShowClearBook(books, slide->Owner))
+        if (line.startsWith(head)) {
+            printLine(line);
+            return;
+        }
+}
+
+// The link codes by their words.
+std::optional<int> linkWord(const QString &word)
+{
+    static const QHash<QString, int> words{{QStringLiteral("none"), 0},     {QStringLiteral("next"), -1},
+                                           {QStringLiteral("previous"), -2}, {QStringLiteral("backward"), -3},
+                                           {QStringLiteral("replay"), -4}};
+    if (words.contains(word))
+        return words.value(word);
+    return std::nullopt;
+}
+
+int runSlideMoveOrCopy(Call &call, bool copy)
+{
+    int slideNumber = 0;
+    if (!slideNumberOption(call, &slideNumber))
+        return ExitUsage;
+    Library lib;
+    if (!lib.open(call, true))
+        return ExitFailed;
+    TDbClearBook *book = findBook(lib.books, call.args[1]);
+    if (!book)
+        return ExitFailed;
+    TDbSlide *slide = findSlide(book, slideNumber);
+    if (!slide)
+        return ExitFailed;
+    TDbClearBook *target = book;
+    if (call.isSet(QStringLiteral("into"))) {
+        target = findBook(lib.books, call.value(QStringLiteral("into")));
+        if (!target)
+            return ExitFailed;
+    }
+    const bool same = target == book;
+    // The places a slide can take: one more in another ClearBook, or for a copy.
+    const int count = int(target->Slides.size()) + (same && !copy ? 0 : 1);
+    if (!copy && same && !call.isSet(QStringLiteral("to")))
+        return call.usageError(QStringLiteral("book slide mv needs --to M, --into BOOK2, or both"));
+    int place = 0;
+    if (!placeOption(call, count, count - 1, &place))
+        return ExitUsage;
+    TDbSlide *result = slide;
+    if (copy) {
+        result = lib.books.CopySlideTo(slide, target, place);
+        if (!result)
+            return ExitFailed;
+    } else if (same) {
+        if (place != book->Slides.indexOf(slide) && !lib.books.MoveSlide(book->Slides, slide, place))
+            return ExitFailed;
+    } else if (!lib.books.MoveSlideTo(slide, target, place)) {
+        return ExitFailed;
+    }
+    if (!lib.commit())
+        return ExitFailed;
+    printSlideRecord(lib.books, result);
+    return ExitDone;
+}
+
+int runSlideRm(Call &call)
+{
+    int slideNumber = 0;
+    if (!slideNumberOption(call, &slideNumber))
+        return ExitUsage;
+    Library lib;
+    if (!lib.open(call, true))
+        return ExitFailed;
+    TDbClearBook *book = findBook(lib.books, call.args[1]);
+    if (!book)
+        return ExitFailed;
+    TDbSlide *slide = findSlide(book, slideNumber);
+    if (!slide)
+        return ExitFailed;
+    if (!lib.books.RemoveSlide(book->Slides, slide) || !lib.commit())
+        return ExitFailed;
+    return ExitDone;
+}
+
+int runSlideSet(Call &call)
+{
+    int slideNumber = 0;
+    if (!slideNumberOption(call, &slideNumber))
+        return ExitUsage;
+    static const QStringList styles{QStringLiteral("center"), QStringLiteral("full"), QStringLiteral("tile")};
+    if (call.isSet(QStringLiteral("style")) && !styles.contains(call.value(QStringLiteral("style"))))
+        return call.usageError(QStringLiteral("--style takes center, full or tile"));
+    if (call.isSet(QStringLiteral("gradient")) && call.value(QStringLiteral("gradient")) != QLatin1String("on") &&
+        call.value(QStringLiteral("gradient")) != QLatin1String("off"))
+        return call.usageError(QStringLiteral("--gradient takes on or off"));
+    QString linkTarget;
+    int objectNumber = 0;
+    if (call.isSet(QStringLiteral("link"))) {
+        const QString link = call.value(QStringLiteral("link"));
+        const qsizetype eq = link.indexOf(QLatin1Char('='));
+        bool ok = false;
+        objectNumber = link.left(eq).toInt(&ok);
+        if (eq < 0 || !ok || objectNumber < 1)
+            return call.usageError(
+                QStringLiteral("--link takes OBJECT=TARGET: the object's number as book show lists it, and "
+                               "next, previous, backward, replay, none, a slide's place or BOOK/PLACE"));
+        linkTarget = link.mid(eq + 1);
+    }
+    BookSlide s;
+    if (!s.open(call, call.args[1], slideNumber, true))
+        return ExitFailed;
+    EditedSlide &edited = *s.edited;
+    SlideProperties p = SlidePropertiesOf(s.slide->Rec);
+    if (call.isSet(QStringLiteral("title")))
+        p.title = call.value(QStringLiteral("title"));
+    if (call.isSet(QStringLiteral("author")))
+        p.author = call.value(QStringLiteral("author"));
+    if (call.isSet(QStringLiteral("color"))) {
+        QString colour = call.value(QStringLiteral("color"));
+        // "#rrggbb" as the colour text stores it ("$00bbggrr").
+        if (colour.startsWith(QLatin1Char('#')) && QColor::isValidColorName(colour)) {
+            const QColor c = QColor::fromString(colour);
+            colour = colorToText(ColorValue(c.red() | (c.green() << 8) | (c.blue() << 16)));
+        }
+        p.color = colour;
+    }
+    if (call.isSet(QStringLiteral("gradient")))
+        p.gradient = call.value(QStringLiteral("gradient")) == QLatin1String("on") ? 1 : 0;
+    if (call.isSet(QStringLiteral("picture"))) {
+        const QString picture = call.value(QStringLiteral("picture"));
+        p.background = picture == QLatin1String("none") ? QString() : QFileInfo(picture).absoluteFilePath();
+    }
+    if (call.isSet(QStringLiteral("style")))
+        p.style = QString::number(styles.indexOf(call.value(QStringLiteral("style"))));
+    if (call.isSet(QStringLiteral("ending"))) {
+        const QString ending = call.value(QStringLiteral("ending"));
+        p.jumpCB = 0;
+        if (ending == QLatin1String("pause")) {
+            p.jumpSlide = EndingAction::Pause;
+        } else if (ending == QLatin1String("repeat")) {
+            p.jumpSlide = EndingAction::Repeat;
+        } else if (ending == QLatin1String("sequence")) {
+            p.jumpSlide = EndingAction::Sequence;
+        } else {
+            TDbSlide *to = slideReference(s.lib.books, s.book, ending);
+            if (!to)
+                return ExitFailed;
+            p.jumpCB = to->Owner->Rec.CB_Id;
+            p.jumpSlide = to->Rec.Slide_Id;
+        }
+    }
+    bool changed = false;
+    if (!(p == SlidePropertiesOf(s.slide->Rec))) {
+        if (!edited.requestSetSlideProperties(p))
+            return ExitFailed;
+        changed = true;
+    }
+    if (objectNumber > 0) {
+        const QList<TDbObject *> &order = s.slide->Objects.DesignOrder;
+        if (objectNumber > order.size()) {
+            printError(QStringLiteral("slide %1 of %2 has %3 objects; there is no object %4")
+                           .arg(slideNumber)
+                           .arg(s.book->Rec.CB_Title)
+                           .arg(order.size())
+                           .arg(objectNumber));
+            return ExitFailed;
+        }
+        int cbId = 0, slideId = 0;
+        if (const std::optional<int> code = linkWord(linkTarget)) {
+            slideId = *code;
+        } else {
+            TDbSlide *to = slideReference(s.lib.books, s.book, linkTarget);
+            if (!to)
+                return ExitFailed;
+            if (!to->isStored()) {
+                printError(QStringLiteral("the slide %1 is not stored").arg(linkTarget));
+                return ExitFailed;
+            }
+            cbId = to->Owner->Rec.CB_Id;
+            slideId = to->Rec.Slide_Id;
+        }
+        edited.selectOnly(order[objectNumber - 1]);
+        changed = edited.requestSetLink(cbId, slideId) || changed;
+    }
+    if (changed && !s.save())
+        return ExitFailed;
+    printSlideRecord(s.lib.books, s.slide);
+    return ExitDone;
+}
+
+int runSlide(Call &call)
+{
+    const QString action = call.args[0];
+    const QStringList common{QStringLiteral("slide")};
+    const QHash<QString, QStringList> allowed{
+        {QStringLiteral("mv"), common + QStringList{QStringLiteral("to"), QStringLiteral("into")}},
+        {QStringLiteral("cp"), common + QStringList{QStringLiteral("to"), QStringLiteral("into")}},
+        {QStringLiteral("rm"), common},
+        {QStringLiteral("set"),
+         common + QStringList{QStringLiteral("title"), QStringLiteral("author"), QStringLiteral("color"),
+                              QStringLiteral("gradient"), QStringLiteral("picture"), QStringLiteral("style"),
+                              QStringLiteral("ending"), QStringLiteral("link")}},
+    };
+    if (!allowed.contains(action))
+        return call.usageError(QStringLiteral("book slide takes mv, cp, rm or set, not '%1'").arg(action));
+    if (!onlyOptions(call, allowed.value(action), QStringLiteral("book slide ") + action))
+        return ExitUsage;
+    if (call.args.size() != 2)
+        return call.usageError(QStringLiteral("usage: vkctl book slide %1 BOOK --slide N ...").arg(action));
+    if (action == QLatin1String("mv"))
+        return runSlideMoveOrCopy(call, false);
+    if (action == QLatin1String("cp"))
+        return runSlideMoveOrCopy(call, true);
+    if (action == QLatin1String("rm"))
+        return runSlideRm(call);
+    return runSlideSet(call);
+}
+
 } // namespace
 
 QList<Command> bookCommands()
@@ -1008,7 +1275,63 @@ QList<Command> bookCommands()
     bar.minArgs = bar.maxArgs = 2;
     bar.run = runBar;
 
-    return {ls, show, exportJson, importJson, rm, cp, play, render, flag, bar};
+    Command slide;
+    slide.name = QStringLiteral("book slide");
+    slide.synopsis = QStringLiteral("mv|cp|rm|set BOOK --slide N ...");
+    slide.summary = QStringLiteral("move, copy, remove a slide, or set its background, ending action and links");
+    slide.description =
+        QStringLiteral(
+            "  book slide mv BOOK --slide N [--to M] [--into BOOK2]\n"
+            "  book slide cp BOOK --slide N [--to M] [--into BOOK2]\n"
+            "  book slide rm BOOK --slide N\n"
+            "  book slide set BOOK --slide N [--title T] [--author A] [--color COLOUR] [--gradient on|off]\n"
+            "                 [--picture FILE|none] [--style center|full|tile]\n"
+            "                 [--ending pause|repeat|sequence|M|BOOK2/M] [--link OBJECT=TARGET]\n\n"
+            "mv moves slide N to place M (from 1) of its ClearBook, or of BOOK2 (at its end without --to), "
+            "as the slide explorer's drag does: into another ClearBook its objects, flags and the links and "
+            "ending actions that lead to it go with it. cp puts a copy there (at the end without --to) with "
+            "its description, background, objects and flags; its links stay as they are. rm removes the slide "
+            "with its objects and flags. mv and cp print the slide as book show does.\n\n"
+            "set changes the slide as its property dialog does, as one change that is saved: its title and "
+            "author (at most 127 characters), its colour (colour text as book show prints it, or #rrggbb), "
+            "the gradient from that colour to white, the background picture (BMP, JPG, PCX, PNG or TGA; "
+            "\"none\" takes it away) and its style, and the ending action: pause, repeat, sequence, or a jump "
+            "to slide M of this ClearBook or of BOOK2. --link gives object OBJECT (its number as book show "
+            "lists it) the link TARGET: next, previous, backward, replay, none, slide M or BOOK2/M. Prints the "
+            "slide as book show does. A value the rules refuse changes nothing and exits 1 with the reason, "
+            "such as \"This format is invalid for wallpaper!\".\n\n") +
+        naming;
+    slide.options = {
+        QCommandLineOption(QStringLiteral("slide"), QStringLiteral("the slide, by its place from 1"),
+                           QStringLiteral("N")),
+        QCommandLineOption(QStringLiteral("to"), QStringLiteral("mv, cp: the place it takes, from 1"),
+                           QStringLiteral("M")),
+        QCommandLineOption(QStringLiteral("into"), QStringLiteral("mv, cp: the ClearBook it goes into"),
+                           QStringLiteral("BOOK2")),
+        QCommandLineOption(QStringLiteral("title"), QStringLiteral("set: the title"), QStringLiteral("T")),
+        QCommandLineOption(QStringLiteral("author"), QStringLiteral("set: the author"), QStringLiteral("A")),
+        QCommandLineOption(QStringLiteral("color"), QStringLiteral("set: the background colour"),
+                           QStringLiteral("COLOUR")),
+        QCommandLineOption(QStringLiteral("gradient"), QStringLiteral("set: on or off"), QStringLiteral("on|off")),
+        QCommandLineOption(QStringLiteral("picture"), QStringLiteral("set: the background picture, or none"),
+                           QStringLiteral("FILE")),
+        QCommandLineOption(QStringLiteral("style"), QStringLiteral("set: center, full or tile"),
+                           QStringLiteral("STYLE")),
+        QCommandLineOption(QStringLiteral("ending"),
+                           QStringLiteral("set: pause, repeat, sequence, or a slide M or BOOK2/M to jump to"),
+                           QStringLiteral("ENDING")),
+        QCommandLineOption(QStringLiteral("link"), QStringLiteral("set: OBJECT=TARGET"),
+                           QStringLiteral("OBJECT=TARGET")),
+    };
+    slide.examples = {QStringLiteral("vkctl book slide mv Tour --slide 3 --to 1"),
+                      QStringLiteral("vkctl book slide cp Tour --slide 2 --into Extras"),
+                      QStringLiteral("vkctl book slide set Tour --slide 1 --color clNavy --gradient on --ending sequence"),
+                      QStringLiteral("vkctl book slide set Tour --slide 1 --link 3=next")};
+    slide.minArgs = slide.maxArgs = 2;
+    slide.fileArguments = true;
+    slide.run = runSlide;
+
+    return {ls, show, exportJson, importJson, rm, cp, play, render, flag, bar, slide};
 }
 
 } // namespace vk

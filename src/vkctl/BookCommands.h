@@ -9,6 +9,8 @@
 //   book flag ls|add|rm BOOK --slide N ...   a slide's timeline flags (see its help)
 //   book bar BOOK --slide N OBJECT [--start T] [--end T | --length L]
 //                                    an object's bar, as the timeline table sets it
+//   book slide mv|cp|rm|set BOOK --slide N ...   reorder, move, copy or remove a slide, or set
+//                                    its background, ending action and an object's link
 //   book play BOOK [--slide N] --trace [--limit SECONDS] [--resume-after SECONDS]
 //                                    plays the ClearBook from its slide N (default 1) on a
 //                                    virtual clock, printing every event with its time

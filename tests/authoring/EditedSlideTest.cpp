@@ -4,6 +4,7 @@
 
 #include "DbFolder.h"
 #include "ObjectKinds.h"
+#include "RecordStatements.h"
 #include "Schema.h"
 #include "TempDataSource.h"
 
@@ -483,6 +484,111 @@ TEST_F(EditedSlideTest, APastedPictureKeepsItsProportions)
         EXPECT_EQ(pasted->Rec.Bar_Left, 150);
         EXPECT_TRUE(pasted->Rec.Obj_Flag) << "the slide shares the library's file";
     }
+}
+
+} // namespace
+
+namespace {
+
+// A slide's properties as its dialogs set them: one step of the open slide, refused by the
+// model's rules with the reason told, and stored with the slide.
+TEST_F(EditedSlideTest, SlidePropertiesAreOneStepAndRefusedByTheRules)
+{
+    ASSERT_TRUE(edited.openNew(cb, "first", ""));
+    ASSERT_TRUE(edited.save());
+    TDbSlide *s = edited.slide();
+    const SlideProperties before = SlidePropertiesOf(s->Rec);
+
+    SlideProperties p = before;
+    p.color = QStringLiteral("clNavy");
+    p.gradient = 1;
+    p.jumpSlide = EndingAction::Repeat;
+    p.background = picture("back.png");
+    p.style = QStringLiteral("2");
+    ASSERT_TRUE(edited.requestSetSlideProperties(p));
+    EXPECT_TRUE(edited.isModified());
+    EXPECT_EQ(SlidePropertiesOf(s->Rec), p);
+    EXPECT_FALSE(edited.requestSetSlideProperties(p)) << "nothing would change: no step";
+    ASSERT_TRUE(edited.undo());
+    EXPECT_EQ(SlidePropertiesOf(s->Rec), before);
+    ASSERT_TRUE(edited.redo());
+    EXPECT_EQ(SlidePropertiesOf(s->Rec), p);
+
+    struct Refused
+    {
+        std::function<void(SlideProperties &)> change;
+        const char *text;
+    };
+    const Refused refused[] = {
+        {[](SlideProperties &x) { x.title.clear(); }, "A slide needs a title."},
+        {[](SlideProperties &x) { x.title = QString(128, 'x'); }, "A title or an author has at most 127 characters."},
+        {[](SlideProperties &x) { x.author = QString(128, 'x'); }, "A title or an author has at most 127 characters."},
+        {[](SlideProperties &x) { x.style = QStringLiteral("3"); }, "The picture style is Center, Full or Tile."},
+        {[](SlideProperties &x) { x.color = QStringLiteral("no colour"); }, "'no colour' is not a colour."},
+        {[this](SlideProperties &x) { x.background = picture("anim.gif"); }, "This format is invalid for wallpaper!"},
+        {[this](SlideProperties &x) { x.background = work.filePath("gone.png"); }, nullptr},
+        {[](SlideProperties &x) { x.jumpSlide = -2; }, "A slide ends with Pause, Repeat, Sequence or a jump to a slide."},
+        {[](SlideProperties &x) {
+             x.jumpCB = 999;
+             x.jumpSlide = 5;
+         },
+         "The slide to jump to is not a stored slide of a ClearBook."},
+    };
+    for (const Refused &r : refused) {
+        SlideProperties x = p;
+        r.change(x);
+        src.ui.messages.clear();
+        EXPECT_FALSE(edited.requestSetSlideProperties(x));
+        ASSERT_EQ(src.ui.messages.size(), 1);
+        if (r.text) {
+            EXPECT_EQ(src.ui.messages.first(), QLatin1String(r.text));
+        }
+        EXPECT_EQ(SlidePropertiesOf(s->Rec), p) << "refused: nothing changed";
+    }
+    // A title of exactly 127 characters is taken; a jump to the slide itself is one.
+    SlideProperties longest = p;
+    longest.title = QString(127, 't');
+    longest.jumpCB = cb->Rec.CB_Id;
+    longest.jumpSlide = s->Rec.Slide_Id;
+    EXPECT_TRUE(edited.requestSetSlideProperties(longest));
+
+    // Stored with the slide: the picture as a file of the data source's own.
+    const QString description = QStringLiteral("About the slide");
+    ASSERT_TRUE(edited.requestSetSlideProperties(longest, &description));
+    ASSERT_TRUE(edited.save());
+    TDbClearBookList again(c());
+    ASSERT_TRUE(again.LoadClearBooks());
+    const TsSlide &r = again.ClearBooks.first()->Slides.first()->Rec;
+    EXPECT_EQ(r.Slide_Title, longest.title);
+    EXPECT_EQ(r.Slide_BColor, QStringLiteral("clNavy"));
+    EXPECT_EQ(r.Slide_Gradient, 1);
+    EXPECT_EQ(r.Slide_BGroundX, QStringLiteral("2"));
+    EXPECT_EQ(r.Jump_Slide_Id, s->Rec.Slide_Id);
+    EXPECT_TRUE(QFileInfo(r.Slide_BGround).isFile());
+    EXPECT_NE(QFileInfo(r.Slide_BGround).absoluteFilePath(), QFileInfo(p.background).absoluteFilePath());
+    QString stored;
+    ASSERT_TRUE(ReadDescription(c(), r.OID, RecordKind::Slide, &stored));
+    EXPECT_EQ(stored, description);
+}
+
+// Each edited description goes to a work file of its own, so that an undo returns to the text
+// it had.
+TEST_F(EditedSlideTest, AnUndoneDescriptionKeepsItsText)
+{
+    ASSERT_TRUE(edited.openNew(cb, "first", ""));
+    ASSERT_TRUE(edited.save());
+    const SlideProperties p = SlidePropertiesOf(edited.slide()->Rec);
+    const QString one = QStringLiteral("one"), two = QStringLiteral("two");
+    ASSERT_TRUE(edited.requestSetSlideProperties(p, &one));
+    const QString first = edited.slide()->Rec.Slide_Describe;
+    ASSERT_TRUE(edited.requestSetSlideProperties(p, &two));
+    EXPECT_NE(edited.slide()->Rec.Slide_Describe, first);
+    ASSERT_TRUE(edited.undo());
+    EXPECT_EQ(edited.slide()->Rec.Slide_Describe, first);
+    ASSERT_TRUE(edited.save());
+    QString stored;
+    ASSERT_TRUE(ReadDescription(c(), edited.slide()->Rec.OID, RecordKind::Slide, &stored));
+    EXPECT_EQ(stored, one);
 }
 
 } // namespace

@@ -1308,6 +1308,84 @@ TEST_F(VkctlTest, BookFlagsAndBarsGoThroughTheSlidesOwnRules)
         EXPECT_TRUE(r.out.simplified().contains(QStringLiteral("\"%1\"").arg(text))) << text;
 }
 
+// book slide: slides reordered, moved and copied between ClearBooks, removed, and given a
+// background, an ending action and a link, through the same rules as the authoring windows.
+TEST_F(VkctlTest, BookSlidesAreMovedCopiedAndSetThroughTheModel)
+{
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    QFile file(home.path() + "/tour.json");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"vellumark": "clearbook", "version": 1, "title": "Tour", "slides": [
+      {"title": "A", "objects": [{"kind": 420, "title": "Go", "caption": "Go", "barLeft": 0, "barWidth": 600}]},
+      {"title": "B", "objects": []}, {"title": "C", "objects": []}]})");
+    file.close();
+    ASSERT_EQ(vkctl({"book", "import-json", file.fileName()}).code, 0);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(R"({"vellumark": "clearbook", "version": 1, "title": "Extras", "slides": [{"title": "X"}]})");
+    file.close();
+    ASSERT_EQ(vkctl({"book", "import-json", file.fileName()}).code, 0);
+    auto slides = [this](const char *book) {
+        QStringList out;
+        for (const QString &line : vkctl({"book", "show", book}).out.split('\n'))
+            if (line.startsWith("slide\t"))
+                out << line.section('\t', 2, 2);
+        return out.join(',');
+    };
+
+    Result r = vkctl({"book", "slide", "mv", "Tour", "--slide", "3", "--to", "1"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith("slide\t1\tC\t")) << r.out.toStdString();
+    EXPECT_EQ(slides("Tour"), "C,A,B");
+    r = vkctl({"book", "slide", "set", "Tour", "--slide", "2", "--link", "1=next", "--color", "#000080",
+               "--gradient", "on", "--ending", "Extras/1"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("\tcolor clNavy\tgradient 1\t") && r.out.contains("\tending jump Extras / X"))
+        << r.out.toStdString();
+    EXPECT_TRUE(vkctl({"book", "show", "Tour"}).out.contains("\tlink next\t"));
+    ASSERT_EQ(vkctl({"book", "slide", "cp", "Tour", "--slide", "2", "--into", "Extras"}).code, 0);
+    EXPECT_EQ(slides("Extras"), "X,A");
+    EXPECT_TRUE(vkctl({"book", "show", "Extras"}).out.contains("\tlink next\t")) << "the copy keeps its link";
+    ASSERT_EQ(vkctl({"book", "slide", "mv", "Tour", "--slide", "1", "--into", "Extras", "--to", "1"}).code, 0);
+    EXPECT_EQ(slides("Tour"), "A,B");
+    EXPECT_EQ(slides("Extras"), "C,X,A");
+    ASSERT_EQ(vkctl({"book", "slide", "rm", "Extras", "--slide", "1"}).code, 0);
+    EXPECT_EQ(slides("Extras"), "X,A");
+
+    const QString shown = vkctl({"book", "show", "Tour"}).out;
+    QFile gif(home.path() + "/anim.gif");
+    ASSERT_TRUE(gif.open(QIODevice::WriteOnly));
+    gif.write("GIF89a");
+    gif.close();
+    struct Wrong
+    {
+        QStringList args;
+        int code;
+        const char *message;
+    };
+    const Wrong wrongs[] = {
+        {{"set", "Tour", "--slide", "1", "--picture", gif.fileName()}, 1, "This format is invalid for wallpaper!"},
+        {{"set", "Tour", "--slide", "1", "--picture", home.path() + "/none.png"}, 1, "cannot be read"},
+        {{"set", "Tour", "--slide", "1", "--title", QString(128, 't')}, 1, "at most 127 characters"},
+        {{"set", "Tour", "--slide", "1", "--color", "plum-ish"}, 1, "is not a colour"},
+        {{"set", "Tour", "--slide", "1", "--ending", "Extras/9"}, 1, "there is no slide 9"},
+        {{"set", "Tour", "--slide", "1", "--link", "5=next"}, 1, "there is no object 5"},
+        {{"set", "Tour", "--slide", "1", "--link", "next"}, 2, "--link takes OBJECT=TARGET"},
+        {{"set", "Tour", "--slide", "1", "--style", "stretch"}, 2, "--style takes center, full or tile"},
+        {{"mv", "Tour", "--slide", "1"}, 2, "needs --to M, --into BOOK2, or both"},
+        {{"mv", "Tour", "--slide", "1", "--to", "3"}, 2, "--to takes a place from 1 to 2"},
+        {{"cp", "Tour", "--slide", "1", "--title", "x"}, 2, "--title is not an option of book slide cp"},
+        {{"swap", "Tour", "--slide", "1"}, 2, "book slide takes mv, cp, rm or set"},
+        {{"rm", "Tour"}, 2, "needs --slide N"},
+    };
+    for (const Wrong &k : wrongs) {
+        r = vkctl(QStringList{"book", "slide"} + k.args);
+        EXPECT_EQ(r.code, k.code) << k.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(k.message)) << k.args.join(' ').toStdString() << ": " << r.err.toStdString();
+    }
+    EXPECT_EQ(vkctl({"book", "show", "Tour"}).out, shown) << "nothing changed";
+    EXPECT_TRUE(vkctl({"help", "book"}).out.contains("vkctl book slide mv|cp|rm|set BOOK --slide N"));
+}
+
 // Each change reads the slide and stores it again: several programs changing one slide at once
 // wait for each other, and none writes over what another stored meanwhile.
 TEST_F(VkctlTest, FlagsAddedBySeveralProgramsAtOnceAreAllKept)

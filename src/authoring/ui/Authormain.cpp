@@ -1,6 +1,7 @@
 #include "Authormain.h"
 
 #include "AT_Schedule.h"
+#include "AT_SlideExplorer.h"
 
 #include "Connection.h"
 #include "DbFolder.h"
@@ -70,9 +71,9 @@ struct BookForm
             form->addRow(QStringLiteral("Clearbook :"), books);
         }
         title = new QLineEdit;
-        title->setMaxLength(255);
+        title->setMaxLength(MaxAuthoringTitle);
         author = new QLineEdit;
-        author->setMaxLength(255);
+        author->setMaxLength(MaxAuthoringTitle);
         description = new QPlainTextEdit;
         form->addRow(QStringLiteral("Title :"), title);
         form->addRow(QStringLiteral("Author :"), author);
@@ -164,6 +165,8 @@ TAuthorMain::TAuthorMain(Connection &connection, UiServices &ui, const Authoring
         menu.exec(at);
     });
     createMenus();
+    createSlideExplorer();
+    wireAuthoringDialogs();
     setStatusTip(statusText());
     resize(800, 600);
     UpdateMenuItems();
@@ -173,6 +176,7 @@ TAuthorMain::~TAuthorMain()
 {
     m_player.reset();
     StopPreview();
+    delete m_explorer; // it may be docked elsewhere; it follows this window's models
     // The clipboard lets go of the objects the window's lists own before they go.
     if (clipboard)
         m_books.ClipboardClear(*clipboard);

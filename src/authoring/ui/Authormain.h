@@ -12,6 +12,7 @@
 #include "SurfaceGeometry.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -24,6 +25,7 @@ class QScrollArea;
 namespace vk {
 
 class TfrmSchedule;
+class TSlideExplorer;
 
 class Clock;
 class Connection;
@@ -156,6 +158,29 @@ public:
     TSelectedList *clipboard = nullptr;
     // Media of the library to paste as objects (ObjectFromMedia), by clipboard entry.
 
+    // --- The slide explorer and the authoring dialogs (AuthoringDialogs.cpp)
+    // The explorer: docked by the frame, made and freed with this window.
+    TSlideExplorer *slideExplorer() const;
+    // Whether the explorer is the view the person works in (else this window is).
+    bool explorerActive() const;
+    // The slide the Slide commands act on: the explorer's selected slide while it is the
+    // active view, else the open slide.
+    TDbSlide *targetSlide() const;
+    void newSlideDialogFor(TDbClearBook *cb);
+    bool OpenClearBookDialog();
+    bool SlidePropertyDialog(TDbSlide *slide);
+    bool ClearBookPropertyDialog(TDbClearBook *cb);
+    bool MediaPropertyDialog(TDbObject *o);
+    // For the object, or for the open slide's selection when none is given.
+    bool LinkToDialog(TDbObject *o = nullptr);
+    bool PreferenceDialog();
+    // A slide's properties from its dialogs: the open slide's through its history, another
+    // slide's written at once.
+    bool SetSlideProperties(TDbSlide *slide, const SlideProperties &p, const QString *description = nullptr);
+    bool RenameObject(TDbObject *o, const QString &title);
+    // The link of objects of a slide that is not open, written at once.
+    bool SetObjectLink(TDbObject *o, int cbId, int slideId);
+
 signals:
     void closing();
 
@@ -172,6 +197,9 @@ private:
     QList<TDbObject *> selected() const;
     void clearClipboard();
     void followModel();
+    void createSlideExplorer();
+    void wireAuthoringDialogs();
+    void updateDialogItems();
 
 public:
     // The dialogs of the commands (the frame's toolbar buttons open them too).
@@ -193,6 +221,7 @@ private:
     QMenu *m_clearBookMenu = nullptr, *m_slideMenu = nullptr, *m_objectMenu = nullptr, *m_editMenu = nullptr;
     QHash<const TDbObject *, class TMediaPlayer *> m_previews;
     std::unique_ptr<SlidePlayer> m_player;
+    QPointer<TSlideExplorer> m_explorer;
     bool m_fixedZoom = false;
     int m_zoom = 100;
 };
