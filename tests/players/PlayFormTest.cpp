@@ -3,6 +3,7 @@
 // `vkctl book render` draws.
 #include "AT_PlayForm.h"
 #include "AT_Schedule.h"
+#include "AT_SlideExplorer.h"
 #include "Authormain.h"
 #include "EditedSlide.h"
 #include "Schema.h"
@@ -176,6 +177,20 @@ TEST_F(PlayFormTest, ButtonLinksLeadOnAndTheReturnDialogChoosesTheSlideToEdit)
     EXPECT_EQ(src.ui.questions.value(src.ui.questions.size() - 1), "Do you want to save the changes to this slide?");
     EXPECT_EQ(window->edited().slide(), slides[2]);
     EXPECT_EQ(window->surface()->slide(), slides[2]);
+}
+
+TEST_F(PlayFormTest, TheSlideExplorersPlayPlaysTheSlideChosenThere)
+{
+    makeBook();
+    ASSERT_TRUE(window->slideExplorer());
+    emit window->slideExplorer()->playRequested(slides[2]);
+    ASSERT_TRUE(window->playing());
+    EXPECT_EQ(player->book().playSlide(), slides[2]);
+    EXPECT_EQ(window->edited().slide(), slides[0]) << "the edited slide stays open meanwhile";
+    answer = ReturnChoice::OriginalSlide;
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(window->playing());
+    EXPECT_EQ(window->edited().slide(), slides[0]);
 }
 
 TEST_F(PlayFormTest, WithoutAnEditedSlideOnlyTheCurrentSlideCanBeChosen)

@@ -37,6 +37,9 @@ QString workDirOf(const Connection &c)
 void TAuthorMain::createSlideExplorer()
 {
     m_explorer = new TSlideExplorer(*this);
+    // The explorer's Play plays the slide chosen there.
+    m_explorer->setPlayEnabled(true);
+    connect(m_explorer, &TSlideExplorer::playRequested, this, [this](TDbSlide *slide) { PlaySlide(slide); });
     connect(m_explorer, &TSlideExplorer::selectionChanged, this, [this] {
         updateDialogItems();
         if (m_frame.changed)

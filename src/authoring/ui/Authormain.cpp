@@ -659,9 +659,10 @@ void TAuthorMain::ShowTimeline(bool shown)
     }
 }
 
-bool TAuthorMain::PlaySlide()
+bool TAuthorMain::PlaySlide(TDbSlide *slide)
 {
-    TDbSlide *slide = m_edited.slide();
+    if (!slide)
+        slide = targetSlide();
     if (!slide || m_player || !m_frame.makePlayer)
         return false;
     StopPreview();
@@ -1035,8 +1036,9 @@ void TAuthorMain::UpdateMenuItems()
     set("muiNewSlide", !m_books.ClearBooks.isEmpty());
     set("muiOpenSlide", !m_books.ClearBooks.isEmpty());
     for (const char *name :
-         {"muiSaveSlide", "muiSaveSlideAs", "muiDeleteSlide", "muiCloseSlide", "muiPlaySlide"})
+         {"muiSaveSlide", "muiSaveSlideAs", "muiDeleteSlide", "muiCloseSlide"})
         set(name, open);
+    set("muiPlaySlide", playing() || targetSlide() != nullptr);
     if (QAction *play = m_actions.value(QStringLiteral("muiPlaySlide")))
     {
         play->setText(playing() ? QStringLiteral("Stop Play") : QStringLiteral("&Play"));

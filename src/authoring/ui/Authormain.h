@@ -143,9 +143,11 @@ public:
     void StopPreview(TDbObject *o = nullptr);
     bool previewing(const TDbObject *o) const { return m_previews.contains(o); }
 
-    // Plays the edited slide full screen in the ClearBook player, following its links; editing
-    // waits until it stops. StopPlaying asks which slide to go back to (false: play goes on).
-    bool PlaySlide();
+    // Plays a slide full screen in the ClearBook player, following its links; editing waits
+    // until it stops. Without one: the slide chosen in the slide explorer when that is the
+    // active view, else the edited slide. StopPlaying asks which slide to go back to (false:
+    // play goes on).
+    bool PlaySlide(TDbSlide *slide = nullptr);
     bool StopPlaying();
     bool playing() const { return m_player != nullptr; }
     SlidePlayer *player() const { return m_player.get(); }
