@@ -478,7 +478,10 @@ TSlideExplorer::TSlideExplorer(TAuthorMain &author, QWidget *parent)
         // An object of the open slide is selected alone on it too.
         if (TDbObject *o = selectedObject(); o && o->Owner && o->Owner == m_books.ActiveSlide)
             m_author.edited().selectOnly(o);
-        setActive(true);
+        // Following the open slide (the tree selects its node) does not make the explorer the
+        // view in use: only the person's choice in the tree does.
+        if (m_tree->hasFocus())
+            setActive(true);
         emit selectionChanged();
     });
     connect(m_tree, &QTreeView::doubleClicked, this, [this](const QModelIndex &) { NodeOpenClick(); });
