@@ -126,6 +126,21 @@ struct Library
         return books.LoadClearBooks();
     }
 
+    // Opens the library and finds slide `number` of ClearBook `bookName` (told when there is
+    // none); its ClearBook in *book.
+    TDbSlide *openSlide(const Call &call, const QString &bookName, int number, bool forChange = false,
+                        TDbClearBook **book = nullptr)
+    {
+        if (!open(call, forChange))
+            return nullptr;
+        TDbClearBook *cb = findBook(books, bookName);
+        if (!cb)
+            return nullptr;
+        if (book)
+            *book = cb;
+        return findSlide(cb, number);
+    }
+
     bool commit()
     {
         if (!change || change->commit())
@@ -284,12 +299,7 @@ int runPlay(Call &call)
         (name == QLatin1String("limit") ? limit : resumeAfter) = ms;
     }
     Library lib;
-    if (!lib.open(call))
-        return ExitFailed;
-    TDbClearBook *cb = findBook(lib.books, call.args[0]);
-    if (!cb)
-        return ExitFailed;
-    TDbSlide *slide = findSlide(cb, slideNumber);
+    TDbSlide *slide = lib.openSlide(call, call.args[0], slideNumber);
     if (!slide)
         return ExitFailed;
     PlayTrace player(lib.books, printLine);
@@ -325,12 +335,7 @@ int runRender(Call &call)
     }
     const QString out = call.args[1];
     Library lib;
-    if (!lib.open(call))
-        return ExitFailed;
-    TDbClearBook *cb = findBook(lib.books, call.args[0]);
-    if (!cb)
-        return ExitFailed;
-    TDbSlide *slide = findSlide(cb, slideNumber);
+    TDbSlide *slide = lib.openSlide(call, call.args[0], slideNumber);
     if (!slide)
         return ExitFailed;
     EditedSlide edited(lib.books);
@@ -414,12 +419,7 @@ struct BookSlide
 
     bool open(const Call &call, const QString &bookName, int slideNumber, bool forChange)
     {
-        if (!lib.open(call, forChange))
-            return false;
-        book = findBook(lib.books, bookName);
-        if (!book)
-            return false;
-        slide = findSlide(book, slideNumber);
+        slide = lib.openSlide(call, bookName, slideNumber, forChange, &book);
         if (!slide)
             return false;
         number = slideNumber;
@@ -845,12 +845,8 @@ int runSlideMoveOrCopy(Call &call, bool copy)
     if (!slideNumberOption(call, &slideNumber))
         return ExitUsage;
     Library lib;
-    if (!lib.open(call, true))
-        return ExitFailed;
-    TDbClearBook *book = findBook(lib.books, call.args[1]);
-    if (!book)
-        return ExitFailed;
-    TDbSlide *slide = findSlide(book, slideNumber);
+    TDbClearBook *book = nullptr;
+    TDbSlide *slide = lib.openSlide(call, call.args[1], slideNumber, true, &book);
     if (!slide)
         return ExitFailed;
     TDbClearBook *target = book;
@@ -890,12 +886,8 @@ int runSlideRm(Call &call)
     if (!slideNumberOption(call, &slideNumber))
         return ExitUsage;
     Library lib;
-    if (!lib.open(call, true))
-        return ExitFailed;
-    TDbClearBook *book = findBook(lib.books, call.args[1]);
-    if (!book)
-        return ExitFailed;
-    TDbSlide *slide = findSlide(book, slideNumber);
+    TDbClearBook *book = nullptr;
+    TDbSlide *slide = lib.openSlide(call, call.args[1], slideNumber, true, &book);
     if (!slide)
         return ExitFailed;
     if (!lib.books.RemoveSlide(book->Slides, slide) || !lib.commit())
