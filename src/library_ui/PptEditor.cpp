@@ -748,9 +748,8 @@ bool TPropertyEditor::Apply()
     Connection &c = m_host.roots().connection();
     const QString work = m_host.workDirectory();
     bool good = true;
-    if (m_media) {
-        TDbMedia *item = m_media;
-        MediaEdits e;
+    // The fields changed since they were shown, as a media item or a folder takes them.
+    const auto takeFields = [this](auto &e) {
         if (edtTitle->isModified())
             e.title = edtTitle->text();
         if (edtDate->isModified())
@@ -759,6 +758,11 @@ bool TPropertyEditor::Apply()
             e.author = edtAuthor->text();
         if (meoDescription->document()->isModified())
             e.description = meoDescription->toPlainText();
+    };
+    if (m_media) {
+        TDbMedia *item = m_media;
+        MediaEdits e;
+        takeFields(e);
         MediaEdits text;
         if (item->Rec.MediaType == TypeText && m_text->document()->isModified())
             text.text = m_text->toPlainText();
@@ -791,14 +795,7 @@ bool TPropertyEditor::Apply()
     if (m_folder) {
         TDbFolder *folder = m_folder;
         FolderEdits e;
-        if (edtTitle->isModified())
-            e.title = edtTitle->text();
-        if (edtDate->isModified())
-            e.date = edtDate->text();
-        if (edtAuthor->isModified())
-            e.author = edtAuthor->text();
-        if (meoDescription->document()->isModified())
-            e.description = meoDescription->toPlainText();
+        takeFields(e);
         if (e.isEmpty())
             return true;
         if (!guarded([&] { return CommitFolderEdits(c, folder, e, work); }))
