@@ -338,6 +338,8 @@ int runRender(Call &call)
     TDbSlide *slide = lib.openSlide(call, call.args[0], slideNumber);
     if (!slide)
         return ExitFailed;
+    if (!writableTarget(lib.c, out))
+        return ExitFailed;
     EditedSlide edited(lib.books);
     // Drawn for a screen of that size, as the player draws on it.
     const QImage picture = RenderPlayedSlide(edited, slide, at, size, size);

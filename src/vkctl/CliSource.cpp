@@ -6,6 +6,7 @@
 #include "ConnectChecks.h"
 #include "Connection.h"
 #include "DbFolder.h"
+#include "Engine.h"
 #include "FolderNames.h"
 #include "OptionStore.h"
 #include "Paths.h"
@@ -13,6 +14,7 @@
 #include "Statement.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 
 namespace vk {
@@ -104,6 +106,20 @@ QString workDirectoryBase()
 {
     const QString privateTemp = privateTempDirectory();
     return privateTemp.isEmpty() ? QDir::tempPath() : privateTemp;
+}
+
+bool writableTarget(Connection &c, const QString &path)
+{
+    const QString dir = QFileInfo(QFileInfo(path).absolutePath()).canonicalFilePath();
+    const QString own =
+        QFileInfo(QString::fromStdString(vkdb::DbFileObjectDir(c.handle()))).canonicalFilePath();
+    if (dir.isEmpty() || own.isEmpty() || dir != own)
+        return true;
+    printError(
+        QStringLiteral("\"%1\" lies in the library's own file-object directory, where the stored copies "
+                       "are kept: write it elsewhere")
+            .arg(path));
+    return false;
 }
 
 } // namespace vk

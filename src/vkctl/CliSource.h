@@ -40,4 +40,9 @@ TDbFolder *loadNamedFolder(Connection &c, TDbFolderList &roots, const QString &n
 // A work directory under the per-user private temporary directory (or the system's).
 QString workDirectoryBase();
 
+// A file written by a command goes anywhere but into the library's own file-object directory,
+// where it could take the place of a stored copy (the item's own, or another's).
+// False after telling why.
+bool writableTarget(Connection &c, const QString &path);
+
 } // namespace vk

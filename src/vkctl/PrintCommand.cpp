@@ -22,21 +22,6 @@ namespace vk {
 
 namespace {
 
-// The PDF goes anywhere but into the library's own file-object directory.
-bool outsideFileObjects(Connection &c, const QString &path)
-{
-    const QString dir = QFileInfo(QFileInfo(path).absolutePath()).canonicalFilePath();
-    const QString own =
-        QFileInfo(QString::fromStdString(vkdb::DbFileObjectDir(c.handle()))).canonicalFilePath();
-    if (dir.isEmpty() || own.isEmpty() || dir != own)
-        return true;
-    printError(
-        QStringLiteral("\"%1\" lies in the library's own file-object directory, where the stored copies "
-                       "are kept: write it elsewhere")
-            .arg(path));
-    return false;
-}
-
 int runPrint(Call &call)
 {
     const QString pdf = call.value(QStringLiteral("pdf"));
@@ -78,7 +63,7 @@ int runPrint(Call &call)
     TDbFolderList roots(c);
     if (!openPart(call, c, display, roots, {}, call.args))
         return ExitFailed;
-    if (!outsideFileObjects(c, pdf))
+    if (!writableTarget(c, pdf))
         return ExitFailed;
     // The image library's scratch files go into a work directory of this run's own.
     const WorkDirectory work(workDirectoryBase());

@@ -128,22 +128,6 @@ struct OneItem
     TDbMedia *item = nullptr;
 };
 
-// A file written by a command goes anywhere but into the library's own file-object directory,
-// where it could take the place of a stored copy (the item's own, or another's).
-bool writableTarget(Connection &c, const QString &path)
-{
-    const QString dir = QFileInfo(QFileInfo(path).absolutePath()).canonicalFilePath();
-    const QString own =
-        QFileInfo(QString::fromStdString(vkdb::DbFileObjectDir(c.handle()))).canonicalFilePath();
-    if (dir.isEmpty() || own.isEmpty() || dir != own)
-        return true;
-    printError(
-        QStringLiteral("\"%1\" lies in the library's own file-object directory, where the stored copies "
-                       "are kept: write it elsewhere")
-            .arg(path));
-    return false;
-}
-
 bool openOneItem(const Call &call, OneItem &one)
 {
     const QString oid = call.args[0];

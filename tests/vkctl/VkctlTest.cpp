@@ -1090,11 +1090,17 @@ TEST_F(VkctlTest, BookRenderDrawsASlideAsItShowsAtATime)
         {{"--slide", "1", "--size", "0x600", during}, 2},
         {{"--slide", "1", "--size", "800", during}, 2},
         {{"--slide", "1", home.path() + "/no/such/dir/x.png"}, 1},
+        // Never among the library's stored copies, where it could take one's place.
+        {{"--slide", "1", home.path() + "/data/Quorient/Vellumark/svkbook/folder/x.png"}, 1},
     };
+    const QString objects = home.path() + "/data/Quorient/Vellumark/svkbook/folder";
+    ASSERT_TRUE(QDir().mkpath(objects));
     for (const Case &k : cases) {
         r = vkctl(QStringList{"book", "render", "Tour"} + k.args);
         EXPECT_EQ(r.code, k.code) << k.args.join(' ').toStdString() << ": " << r.err.toStdString();
     }
+    EXPECT_TRUE(r.err.contains("lies in the library's own file-object directory")) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(objects + "/x.png"));
     EXPECT_EQ(QImage(during).size(), QSize(800, 600)) << "a refused render leaves the file as it was";
 }
 
