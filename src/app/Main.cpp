@@ -1603,6 +1603,7 @@ void TMainForm::AuthoringToolClick()
     m_author->clipboard = &m_startup->clipboard;
     m_startup->workspaceMode |= ModeAuthoring;
     connect(m_author, &TAuthorMain::closing, this, [this] {
+        SaveSlideExplorerPlace();
         m_startup->workspaceMode &= ~ModeAuthoring;
         m_author = nullptr;
         QMetaObject::invokeMethod(
@@ -1633,6 +1634,7 @@ void TMainForm::DockSlideExplorer()
         const int half = std::max(150, m_explorerDock->height() / 2);
         resizeDocks({m_explorerDock, m_slideExplorerDock}, {half, half}, Qt::Vertical);
     }
+    RestoreSlideExplorerPlace();
     connect(explorer, &TSlideExplorer::activated, this, [this, explorer] { ViewActivated(explorer); });
     connect(explorer, &TSlideExplorer::selectionChanged, this, [this, explorer] {
         if (ActiveView() == explorer)
@@ -1657,6 +1659,46 @@ void TMainForm::DockSlideExplorer()
             m_slideExplorerDock = nullptr;
         }
     });
+}
+
+// Docked or floating, and the floating window's place, as the person left them; a stored place
+// that lies on no screen any more gives the first one: 250 × 350 at the screen's bottom right.
+void TMainForm::RestoreSlideExplorerPlace()
+{
+    if (!m_slideExplorerDock)
+        return;
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 800, 600);
+    const QRect first(avail.right() - 250, avail.bottom() - 350, 250, 350);
+    ExplorerSettings &e = m_startup->settings.slideExplorer;
+    e.geometry = first;
+    QSettings settings;
+    ReadSettings(settings, SettingsGroup::SlideExplorer, m_startup->settings);
+    m_slideExplorerChecked = e.visible;
+    QRect g = e.geometry;
+    bool onScreen = false;
+    for (const QScreen *sc : QGuiApplication::screens())
+        onScreen = onScreen || sc->availableGeometry().intersects(g);
+    if (!onScreen || g.width() < 100 || g.height() < 100 || g.width() > 10000 || g.height() > 10000)
+        g = first;
+    e.geometry = g;
+    if (!e.dock) {
+        m_slideExplorerDock->setFloating(true);
+        m_slideExplorerDock->setGeometry(g);
+    }
+}
+
+void TMainForm::SaveSlideExplorerPlace()
+{
+    if (!m_slideExplorerDock || !m_loaded || !m_startup->connection.isConnected())
+        return;
+    ExplorerSettings &e = m_startup->settings.slideExplorer;
+    e.dock = !m_slideExplorerDock->isFloating();
+    if (!e.dock)
+        e.geometry = m_slideExplorerDock->geometry();
+    e.visible = m_slideExplorerChecked;
+    QSettings settings;
+    WriteSlideExplorerSettings(settings, e);
 }
 
 void TMainForm::clearClipboard()

@@ -181,6 +181,8 @@ private:
     ViewFacts viewFacts() const;
     ViewKind kindOf(QWidget *window) const;
     void DockSlideExplorer();
+    void RestoreSlideExplorerPlace();
+    void SaveSlideExplorerPlace();
     TFolder *activeFolderWindow() const;
     void mergeChildMenus(QWidget *child);
     void fillWindowList();

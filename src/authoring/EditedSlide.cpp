@@ -5,6 +5,7 @@
 #include "MediaTypes.h"
 #include "Messages.h"
 #include "ObjectKinds.h"
+#include "SlideExplorerRules.h"
 
 #include <QDir>
 #include <QFile>
@@ -431,6 +432,49 @@ bool EditedSlide::requestSendToBack()
     });
 }
 
+bool EditedSlide::requestReorder(const QList<TDbObject *> &objects, int position)
+{
+    TDbSlide *s = slide();
+    if (!s || objects.isEmpty())
+        return false;
+    QList<int> old;
+    for (TDbObject *o : objects) {
+        const int at = int(s->Objects.DesignOrder.indexOf(o));
+        if (at < 0 || o->Rec.Removed || old.contains(at))
+            return false;
+        old.append(at);
+    }
+    // The order it would give: the same order is no step.
+    const int place = PositionAfterTakingOut(std::clamp(position, 0, int(s->Objects.DesignOrder.size())), old);
+    QList<TDbObject *> after = s->Objects.DesignOrder;
+    for (TDbObject *o : objects)
+        after.removeOne(o);
+    for (int i = 0; i < objects.size(); ++i)
+        after.insert(std::min(place + i, int(after.size())), objects[i]);
+    if (after == s->Objects.DesignOrder)
+        return false;
+    return requestObjects([&] {
+        TDbObjectList &list = s->Objects;
+        const QList<TDbObject *> selected = s->Selection;
+        int at = place;
+        for (TDbObject *o : objects) {
+            TDbObject *moving = o;
+            m_books.TakeFromDesignOrder(list, moving, false);
+        }
+        bool ok = true;
+        for (TDbObject *o : objects)
+            ok = m_books.PlaceObject(list, o, at++, s, false) && ok;
+        // Taking out deselects; what was chosen stays chosen.
+        for (TDbObject *o : selected)
+            if (!s->Selection.contains(o)) {
+                s->Selection.append(o);
+                o->Selected = true;
+            }
+        m_tree->slideRefreshed(s);
+        return ok;
+    });
+}
+
 // ---------------------------------------------------------------------------------------------
 // Requests: attributes
 
@@ -559,6 +603,49 @@ bool EditedSlide::requestSetGraphicAttributes(const ObjectProperties &props)
         p.PenWidth = props.PenWidth;
         p.Arrow = props.Arrow;
         p.WithTouch = props.WithTouch;
+        writeProperties(o);
+        return true;
+    });
+}
+
+QString GraphicChoiceRefusal(const GraphicChoice &c)
+{
+    if (c.penStyle && (*c.penStyle < 0 || *c.penStyle > 6))
+        return QStringLiteral("The pen style is not one of the list.");
+    if (c.brushStyle && (*c.brushStyle < 0 || *c.brushStyle > 7))
+        return QStringLiteral("The brush style is not one of the list.");
+    if (c.penWidth && (*c.penWidth < 1 || *c.penWidth > 6))
+        return QStringLiteral("The pen width must be from 1 to 6 points.");
+    if (c.arrow && (*c.arrow < 0 || *c.arrow > 3))
+        return QStringLiteral("The arrow is not one of the list.");
+    return {};
+}
+
+bool EditedSlide::requestSetGraphicAttributes(const GraphicChoice &c)
+{
+    if (!GraphicChoiceRefusal(c).isEmpty())
+        return false;
+    return changeSelected([&](TDbObject *o) {
+        if (!isShapeKind(o->kind()))
+            return false;
+        ObjectProperties &p = o->Props;
+        const ObjectProperties before = p;
+        if (c.penColor)
+            p.PenColor = *c.penColor;
+        if (c.brushColor)
+            p.BrushColor = *c.brushColor;
+        if (c.penStyle)
+            p.PenStyle = quint8(*c.penStyle);
+        if (c.brushStyle)
+            p.BrushStyle = quint8(*c.brushStyle);
+        if (c.penWidth)
+            p.PenWidth = *c.penWidth;
+        if (c.arrow)
+            p.Arrow = quint8(*c.arrow);
+        if (c.withTouch)
+            p.WithTouch = *c.withTouch;
+        if (p == before)
+            return false;
         writeProperties(o);
         return true;
     });

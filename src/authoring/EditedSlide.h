@@ -56,6 +56,21 @@ enum class BarAlignment
     Series,       // in selection order, each starts where the one before ends
 };
 
+// What the Graphic Attribute dialog chose: each attribute only when it was chosen.
+struct GraphicChoice
+{
+    std::optional<ColorValue> penColor, brushColor;
+    std::optional<int> penStyle;   // 0 solid .. 6 inside frame
+    std::optional<int> brushStyle; // 0 solid .. 7 diagonal cross
+    std::optional<int> penWidth;   // 1 .. 6 points
+    std::optional<int> arrow;      // 0 none, 1 head at the end, 2 at the start, 3 both
+    std::optional<bool> withTouch;
+    bool operator==(const GraphicChoice &) const = default;
+};
+
+// Whether every value chosen lies in its range: the message telling what does not, or empty.
+QString GraphicChoiceRefusal(const GraphicChoice &choice);
+
 // The shortest bar a typed length gives (half a second); a drag may make it as short as 1.
 inline constexpr int MinTypedBarLength = 50;
 
@@ -134,6 +149,11 @@ public:
     bool requestResize(TDbObject *o, const QRect &display, bool flippedX = false, bool flippedY = false);
     bool requestBringToFront();
     bool requestSendToBack();
+    // Objects of the slide to a place of its design order (the order of the slide explorer's
+    // object nodes and of the timeline rows): `position` counts the design order as it is now,
+    // before the objects are taken out; they go there one after another in the order given.
+    // Refused when one of them is not on the slide, or when the order would stay as it is.
+    bool requestReorder(const QList<TDbObject *> &objects, int position);
 
     // --- Attributes of the selected objects (each refused when none of them takes it)
     bool requestSetDisabled(bool on);
@@ -148,6 +168,10 @@ public:
     bool requestSetLink(int cbId, int slideId);
     // Pen, brush, arrow heads and touch of the selected shapes.
     bool requestSetGraphicAttributes(const ObjectProperties &props);
+    // Only the attributes `choice` names, the others kept per shape (the Graphic Attribute
+    // dialog on several shapes leaves the lists it was not given untouched). Refused when no
+    // selected object is a shape, or a value is out of its range.
+    bool requestSetGraphicAttributes(const GraphicChoice &choice);
     // Pictures and clips to their own proportions; `naturalSize` tells each one's own size.
     bool requestResizeToPicture(PictureSize rule, const std::function<QSize(const TDbObject *)> &naturalSize);
 

@@ -7,6 +7,10 @@
 
 namespace vk {
 
+// The mime type of design objects dragged off the slide surface: the selection of the open
+// slide, named by that slide (the objects themselves stay where they are until the drop).
+inline constexpr const char *SurfaceObjectsMimeType = "application/x-vellumark-surface-objects";
+
 // A node's level in the slide explorer's tree.
 enum class NodeLevel
 {

@@ -114,4 +114,9 @@ void WriteAuthoringSettings(QSettings &s, const WorkspaceSettings &v)
     writeExplorer(s, QStringLiteral("SlideExplorer"), v.slideExplorer);
 }
 
+void WriteSlideExplorerSettings(QSettings &s, const ExplorerSettings &v)
+{
+    writeExplorer(s, QStringLiteral("SlideExplorer"), v);
+}
+
 } // namespace vk

@@ -63,6 +63,8 @@ void ReadSettings(QSettings &settings, SettingsGroup group, WorkspaceSettings &v
 void WriteSettings(QSettings &settings, const WorkspaceSettings &values);
 // The authoring window's own: MediaToolbar and SlideExplorer.
 void WriteAuthoringSettings(QSettings &settings, const WorkspaceSettings &values);
+// The slide explorer's group alone (written when the authoring window closes).
+void WriteSlideExplorerSettings(QSettings &settings, const ExplorerSettings &values);
 
 DatabaseSettings readDatabaseSettings(QSettings &settings);
 

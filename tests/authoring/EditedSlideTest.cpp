@@ -136,6 +136,11 @@ TEST_F(EditedSlideTest, EachRequestIsOneStepOrRefusedWithNothingChanged)
     ObjectProperties pen = newObjectProperties(ObjectKind::Rectangle);
     pen.PenWidth = 5;
     pen.BrushStyle = 1;
+    auto widthOnly = [](int width) {
+        GraphicChoice c;
+        c.penWidth = width;
+        return c;
+    };
 
     using Request = std::function<bool()>;
     const struct
@@ -180,8 +185,17 @@ TEST_F(EditedSlideTest, EachRequestIsOneStepOrRefusedWithNothingChanged)
          {rect},
          [&] { return edited.requestResizeToPicture(PictureSize::Actual, [](const TDbObject *) { return QSize(8, 6); }); },
          false},
+        {"pen width alone", {rect, text}, [&] { return edited.requestSetGraphicAttributes(widthOnly(3)); }, true},
+        {"the same pen width", {rect}, [&] { return edited.requestSetGraphicAttributes(widthOnly(3)); }, false},
+        {"a pen width beyond the list", {rect}, [&] { return edited.requestSetGraphicAttributes(widthOnly(7)); }, false},
+        {"a pen width of a text", {text}, [&] { return edited.requestSetGraphicAttributes(widthOnly(2)); }, false},
+        {"first in the design order", {}, [&] { return edited.requestReorder({button}, 0); }, true},
+        {"where it is already", {}, [&] { return edited.requestReorder({button}, 0); }, false},
+        {"two to the end of the design order", {}, [&] { return edited.requestReorder({rect, text}, 4); }, true},
+        {"one object twice", {}, [&] { return edited.requestReorder({memo, memo}, 0); }, false},
         {"removed", {}, [&] { return edited.requestRemoveObjects({memo}); }, true},
         {"removed again", {}, [&] { return edited.requestRemoveObjects({memo}); }, false},
+        {"a removed one reordered", {}, [&] { return edited.requestReorder({memo}, 0); }, false},
     };
     for (const auto &k : cases) {
         SCOPED_TRACE(k.what);
@@ -206,8 +220,51 @@ TEST_F(EditedSlideTest, EachRequestIsOneStepOrRefusedWithNothingChanged)
     }
     // The attributes live in the property text, as the slide stores them.
     EXPECT_TRUE(text->Rec.Spec_Property2.startsWith("Font_Name=Serif\r\n")) << text->Rec.Spec_Property2.toStdString();
-    EXPECT_TRUE(rect->Rec.Spec_Property2.contains("PenWidth=5\r\n")) << rect->Rec.Spec_Property2.toStdString();
+    EXPECT_TRUE(rect->Rec.Spec_Property2.contains("BrushStyle=1\r\nPenWidth=3\r\n")) << rect->Rec.Spec_Property2.toStdString();
     EXPECT_TRUE(rect->Rec.Spec_Property2.contains("DisableFlag=True")) << rect->Rec.Spec_Property2.toStdString();
+}
+
+// The Graphic Attribute dialog on several shapes changes only what was chosen in it: each shape
+// keeps its own other attributes. A reorder keeps the objects chosen.
+TEST_F(EditedSlideTest, AGraphicChoiceChangesOnlyWhatWasChosenAndAReorderKeepsTheSelection)
+{
+    ASSERT_TRUE(edited.openNew(cb, "slide", ""));
+    TDbObject *red = edited.requestAddObject(record(ObjectKind::Rectangle, "red"));
+    TDbObject *blue = edited.requestAddObject(record(ObjectKind::Ellipse, "blue"));
+    ASSERT_TRUE(red && blue);
+    ObjectProperties p = red->Props;
+    p.BrushColor = 0x0000FF;
+    p.PenStyle = 2;
+    edited.setSelection({red});
+    ASSERT_TRUE(edited.requestSetGraphicAttributes(p));
+    p.BrushColor = 0xFF0000;
+    p.PenStyle = 0;
+    edited.setSelection({blue});
+    ASSERT_TRUE(edited.requestSetGraphicAttributes(p));
+
+    edited.setSelection({red, blue});
+    GraphicChoice c;
+    c.penWidth = 4;
+    c.arrow = 3;
+    ASSERT_TRUE(edited.requestSetGraphicAttributes(c));
+    EXPECT_EQ(red->Props.PenWidth, 4);
+    EXPECT_EQ(blue->Props.PenWidth, 4);
+    EXPECT_EQ(red->Props.BrushColor, 0x0000FF);
+    EXPECT_EQ(blue->Props.BrushColor, 0xFF0000);
+    EXPECT_EQ(red->Props.PenStyle, 2);
+    EXPECT_EQ(blue->Props.PenStyle, 0);
+    EXPECT_TRUE(red->Rec.Spec_Property2.contains("PenWidth=4\r\n")) << red->Rec.Spec_Property2.toStdString();
+    ASSERT_TRUE(edited.undo());
+    EXPECT_EQ(red->Props.PenWidth, 1);
+    EXPECT_EQ(red->Props.Arrow, 0);
+
+    edited.setSelection({red, blue});
+    ASSERT_TRUE(edited.requestReorder({blue}, 0));
+    EXPECT_EQ(edited.slide()->Objects.DesignOrder, (QList<TDbObject *>{blue, red}));
+    EXPECT_EQ(edited.selection().size(), 2);
+    EXPECT_TRUE(red->Selected && blue->Selected);
+    // The stack is not the design order: the ellipse still lies above.
+    EXPECT_EQ(edited.objects(), (QList<TDbObject *>{red, blue}));
 }
 
 // A drag is one step however many moves it makes; cancelled, it puts everything back.

@@ -2,6 +2,7 @@
 // the property dialogs' changes (the open slide's as steps of its history), the link dialog's
 // choices and the refusals each dialog tells.
 #include "AT_CBPropertyDlg.h"
+#include "AT_DrawAttribute.h"
 #include "DbFolder.h"
 #include "AT_GradPanel.h"
 #include "AT_LinkForm.h"
@@ -20,6 +21,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -157,6 +159,171 @@ TEST_F(AuthoringDialogsTest, TheExplorerShowsTheBooksAndItsDropsAreStored)
     reopen();
     EXPECT_EQ(titles(tour), QStringLiteral("A,C,B")) << "after a restart";
     EXPECT_EQ(titles(extras), QStringLiteral("X,C"));
+}
+
+// Design objects dragged off the surface onto the tree: onto another slide's node a copy (Ctrl)
+// or a move, stored there at once; the open slide loses the moved ones as one step of its
+// history. A ClearBook node refuses them.
+TEST_F(AuthoringDialogsTest, SurfaceObjectsDroppedOnTheTreeGoToThatSlide)
+{
+    TSlideExplorer *explorer = window->slideExplorer();
+    explorer->show();
+    SlideTreeModel *m = explorer->model();
+    const QModelIndex book = m->index(0, 0), other = m->index(1, 0);
+    explorer->tree()->expand(book);
+    explorer->tree()->expand(other);
+    ASSERT_TRUE(window->OpenSlide(tour->Slides[0]));
+    EditedSlide &edited = window->edited();
+    TsObject r = edited.objects().first()->Rec;
+    r.Obj_TypeId = ObjectKind::Rectangle;
+    r.Title = QStringLiteral("frame");
+    r.Spec_Property2.clear();
+    ASSERT_TRUE(edited.requestAddObject(r));
+    edited.selectAll();
+    auto surfaceDrag = [&] {
+        auto *data = new QMimeData;
+        data->setData(QLatin1String(SurfaceObjectsMimeType),
+                      QByteArray::number(quintptr(window->books().ActiveSlide)));
+        return std::unique_ptr<QMimeData>(data);
+    };
+    auto design = [](const TDbSlide *s) {
+        QStringList out;
+        for (const TDbObject *o : s->Objects.DesignOrder)
+            out << o->Rec.Title;
+        return out.join(',');
+    };
+    std::unique_ptr<QMimeData> drag = surfaceDrag();
+    EXPECT_FALSE(m->canDropMimeData(drag.get(), Qt::CopyAction, -1, 0, book));
+    explorer->tree()->expand(m->index(0, 0, other));
+    QCoreApplication::processEvents();
+
+    // A copy onto X, which is stored at once; A keeps both.
+    ASSERT_TRUE(m->dropMimeData(drag.get(), Qt::CopyAction, -1, 0, m->index(0, 0, other)));
+    EXPECT_EQ(design(extras->Slides[0]), QStringLiteral("X button,A button,frame"));
+    EXPECT_EQ(edited.objects().size(), 2);
+    EXPECT_EQ(m->rowCount(m->index(0, 0, other)), 3) << "the tree follows";
+
+    // A move of the frame after B's button.
+    edited.selectOnly(edited.objects().last());
+    drag = surfaceDrag();
+    const QModelIndex slideB = m->index(1, 0, book);
+    explorer->tree()->expand(slideB);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(m->rowCount(slideB), 1);
+    ASSERT_TRUE(m->dropMimeData(drag.get(), Qt::MoveAction, -1, 0, m->index(0, 0, slideB)));
+    EXPECT_EQ(design(tour->Slides[1]), QStringLiteral("B button,frame"));
+    EXPECT_EQ(design(tour->Slides[0]), QStringLiteral("A button"));
+    ASSERT_TRUE(window->SaveSlide());
+
+    // Stored: a restart finds them.
+    reopen();
+    EXPECT_EQ(design(extras->Slides[0]), QStringLiteral("X button,A button,frame"));
+    EXPECT_EQ(design(tour->Slides[1]), QStringLiteral("B button,frame"));
+}
+
+// Dragging an object node of the open slide before or after another changes the slide's design
+// order (its object nodes and timeline rows) as one step; the stack on the surface stays.
+TEST_F(AuthoringDialogsTest, ReorderingTheOpenSlidesObjectsFromTheTreeIsOneStep)
+{
+    TSlideExplorer *explorer = window->slideExplorer();
+    explorer->show();
+    SlideTreeModel *m = explorer->model();
+    const QModelIndex book = m->index(0, 0);
+    explorer->tree()->expand(book);
+    ASSERT_TRUE(window->OpenSlide(tour->Slides[0]));
+    EditedSlide &edited = window->edited();
+    TsObject r = edited.objects().first()->Rec;
+    r.Obj_TypeId = ObjectKind::Ellipse;
+    r.Title = QStringLiteral("dot");
+    r.Spec_Property2.clear();
+    TDbObject *dot = edited.requestAddObject(r);
+    ASSERT_TRUE(dot);
+    TDbObject *button = edited.objects().first();
+    QCoreApplication::processEvents();
+    const QModelIndex slide = m->index(0, 0, book);
+    explorer->tree()->expand(slide);
+    ASSERT_EQ(m->rowCount(slide), 2);
+    const QList<TDbObject *> stack = edited.objects();
+
+    // The dot above the first object node: first in the design order.
+    std::unique_ptr<QMimeData> drag(m->mimeData({m->index(1, 0, slide)}));
+    ASSERT_TRUE(m->dropMimeData(drag.get(), Qt::MoveAction, 0, 0, slide));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(edited.slide()->Objects.DesignOrder, (QList<TDbObject *>{dot, button}));
+    EXPECT_EQ(m->index(0, 0, slide).data().toString(), QStringLiteral("dot")) << "the tree follows";
+    EXPECT_EQ(edited.objects(), stack);
+    ASSERT_TRUE(window->Undo());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(edited.slide()->Objects.DesignOrder, (QList<TDbObject *>{button, dot}));
+    EXPECT_EQ(m->index(0, 0, m->index(0, 0, book)).data().toString(), QStringLiteral("A button"));
+    ASSERT_TRUE(window->Undo());
+    EXPECT_EQ(edited.slide()->Objects.DesignOrder.size(), 1) << "the reorder was one step: this undo took the dot";
+
+    // Dropped onto itself: nothing, no step.
+    ASSERT_TRUE(window->Redo());
+    ASSERT_TRUE(window->Redo());
+    QCoreApplication::processEvents();
+    const QModelIndex again = m->index(0, 0, book);
+    explorer->tree()->expand(again);
+    drag.reset(m->mimeData({m->index(0, 0, again)}));
+    EXPECT_FALSE(m->dropMimeData(drag.get(), Qt::MoveAction, -1, 0, m->index(0, 0, again)));
+    ASSERT_TRUE(window->SaveSlide());
+    reopen();
+    ASSERT_TRUE(window->OpenSlide(tour->Slides[0]));
+    EXPECT_EQ(window->edited().slide()->Objects.DesignOrder.first()->Rec.Title, QStringLiteral("dot"));
+}
+
+// The Graphic Attribute dialog: one shape's attributes shown, several shapes' lists empty; what
+// it chose changes the shapes as one step, and only what was chosen.
+TEST_F(AuthoringDialogsTest, TheGraphicAttributeDialogChangesOnlyWhatWasChosen)
+{
+    ASSERT_TRUE(window->OpenSlide(tour->Slides[0]));
+    EditedSlide &edited = window->edited();
+    TsObject r = edited.objects().first()->Rec;
+    r.Obj_TypeId = ObjectKind::Rectangle;
+    r.Title = QStringLiteral("box");
+    r.Spec_Property2.clear();
+    TDbObject *box = edited.requestAddObject(r);
+    r.Obj_TypeId = ObjectKind::Ellipse;
+    TDbObject *ring = edited.requestAddObject(r);
+    ASSERT_TRUE(box && ring);
+
+    edited.selectOnly(box);
+    {
+        TDrawAttributeFrm one({box});
+        EXPECT_EQ(one.windowTitle(), QStringLiteral("Graphic Attribute"));
+        EXPECT_EQ(one.penWidth->currentText(), QStringLiteral("1 Point "));
+        EXPECT_EQ(one.brushStyle->currentIndex(), 0);
+        one.brushStyle->setCurrentIndex(6); // cross
+        one.setBrushColor(0x00FFFF);
+        ASSERT_TRUE(window->SetGraphicChoice(one.choice()));
+    }
+    EXPECT_EQ(box->Props.BrushStyle, 6);
+    EXPECT_EQ(box->Props.BrushColor, 0x00FFFF);
+
+    edited.setSelection({box, ring});
+    TDrawAttributeFrm several({box, ring});
+    for (QComboBox *list : {several.brushStyle, several.penStyle, several.penWidth, several.arrow})
+        EXPECT_EQ(list->currentIndex(), -1);
+    EXPECT_FALSE(several.touch->isChecked());
+    several.penWidth->setCurrentIndex(5);
+    several.arrow->setCurrentIndex(2);
+    ASSERT_TRUE(window->SetGraphicChoice(several.choice()));
+    EXPECT_EQ(box->Props.PenWidth, 6);
+    EXPECT_EQ(ring->Props.PenWidth, 6);
+    EXPECT_EQ(ring->Props.Arrow, 2);
+    EXPECT_EQ(box->Props.BrushStyle, 6) << "the box keeps its brush";
+    EXPECT_EQ(ring->Props.BrushStyle, 0);
+    ASSERT_TRUE(window->Undo());
+    EXPECT_EQ(ring->Props.PenWidth, 1);
+    EXPECT_EQ(box->Props.BrushStyle, 6);
+
+    // Nothing chosen on several shapes changes nothing; a width beyond the list is told.
+    EXPECT_FALSE(window->SetGraphicChoice(TDrawAttributeFrm({box, ring}).choice()));
+    GraphicChoice wide;
+    wide.penWidth = 12;
+    EXPECT_FALSE(window->SetGraphicChoice(wide));
+    EXPECT_EQ(src.ui.messages.last(), QStringLiteral("The pen width must be from 1 to 6 points."));
 }
 
 // Renaming a node and deleting from the tree go to the models; the open slide's rename is a

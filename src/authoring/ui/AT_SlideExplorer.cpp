@@ -245,7 +245,7 @@ Qt::ItemFlags SlideTreeModel::flags(const QModelIndex &index) const
 
 QStringList SlideTreeModel::mimeTypes() const
 {
-    return {QLatin1String(MimeType), QLatin1String(LibraryDrag::MimeType)};
+    return {QLatin1String(MimeType), QLatin1String(LibraryDrag::MimeType), QLatin1String(SurfaceObjectsMimeType)};
 }
 
 QMimeData *SlideTreeModel::mimeData(const QModelIndexList &indexes) const
@@ -278,6 +278,8 @@ DragSource SlideTreeModel::sourceOf(const QMimeData *data, bool *folderNodeIsMed
             return DragSource::Other;
         }
     }
+    if (data->hasFormat(QLatin1String(SurfaceObjectsMimeType)))
+        return DragSource::SurfaceObject;
     if (LibraryDrag::isLibraryDrag(data)) {
         const LibraryDrag &d = LibraryDrag::current();
         if (d.kind == LibraryDrag::WindowSelection)
@@ -661,15 +663,16 @@ bool TSlideExplorer::drop(const QMimeData *data, Qt::DropAction action, NodeLeve
                                                              : m_model->slideOf(target)->Owner;
             if (!cb)
                 return false;
-            int targetSlide = 0;
-            if (level == NodeLevel::Slide) {
-                targetSlide = int(cb->Slides.indexOf(m_model->slideOf(target)));
-                // Dropped above a ClearBook's first slide: it goes first.
-                if (row == 0 && m_model->clearBookOf(target.parent()) == cb && target.row() == 0)
-                    targetSlide = -1;
-            }
             const int old = !copy && slide->Owner == cb ? int(cb->Slides.indexOf(slide)) : -1;
-            const int place = SlideDropPlace(level, targetSlide, int(cb->Slides.size()), old);
+            int place;
+            if (level == NodeLevel::ClearBook && row == 0) {
+                // Dropped above a ClearBook's first slide: it goes first.
+                place = old == 0 ? -1 : 0;
+            } else {
+                const int targetSlide =
+                    level == NodeLevel::Slide ? int(cb->Slides.indexOf(m_model->slideOf(target))) : 0;
+                place = SlideDropPlace(level, targetSlide, int(cb->Slides.size()), old);
+            }
             if (place < 0)
                 return false;
             return DropSlide(slide, cb, place, copy);
@@ -679,14 +682,38 @@ bool TSlideExplorer::drop(const QMimeData *data, Qt::DropAction action, NodeLeve
             if (!slide)
                 return false;
             const QList<TDbObject *> order = shownObjects(slide);
-            const int position =
-                ObjectDropPosition(level, int(order.indexOf(m_model->objectOf(target))), int(order.size()));
+            // Dropped above a slide's first object: they go first.
+            const int position = level == NodeLevel::Slide && row == 0
+                                     ? 0
+                                     : ObjectDropPosition(level, int(order.indexOf(m_model->objectOf(target))),
+                                                          int(order.size()));
             QList<TDbObject *> objects;
             for (void *item : std::as_const(items))
                 objects.append(static_cast<TDbObject *>(item));
             return DropObjects(objects, slide, position, copy);
         }
         return false; // a ClearBook moves nowhere: their order is fixed
+    }
+    if (data->hasFormat(QLatin1String(SurfaceObjectsMimeType))) {
+        // The selected objects of the open slide, as long as it is the slide they came from.
+        TDbSlide *open = m_books.ActiveSlide;
+        const quintptr from = data->data(QLatin1String(SurfaceObjectsMimeType)).toULongLong();
+        if (!open || from != quintptr(open))
+            return false;
+        TDbSlide *slide = level == NodeLevel::Slide    ? m_model->slideOf(target)
+                          : level == NodeLevel::Object ? m_model->slideOf(target.parent())
+                                                       : nullptr;
+        if (!slide)
+            return false;
+        const QList<TDbObject *> objects = m_author.edited().selectionInStackOrder();
+        if (objects.isEmpty())
+            return false;
+        const QList<TDbObject *> order = shownObjects(slide);
+        const int position = level == NodeLevel::Slide && row == 0
+                                 ? 0
+                                 : ObjectDropPosition(level, int(order.indexOf(m_model->objectOf(target))),
+                                                      int(order.size()));
+        return DropObjects(objects, slide, position, copy);
     }
     if (LibraryDrag::isLibraryDrag(data)) {
         TDbSlide *slide = level == NodeLevel::Slide    ? m_model->slideOf(target)
@@ -744,8 +771,18 @@ bool TSlideExplorer::DropObjects(const QList<TDbObject *> &objects, TDbSlide *ta
     TDbSlide *open = m_books.ActiveSlide;
     TDbSlide *source = objects.first()->Owner;
     if (!copy && source == target) {
-        if (target == open)
-            return false; // the open slide's stack is changed on its surface
+        if (target == open) {
+            // One step of the open slide's history; the tree and the timeline follow it.
+            QList<TDbObject *> ordered = objects;
+            std::stable_sort(ordered.begin(), ordered.end(), [target](TDbObject *a, TDbObject *b) {
+                return target->Objects.DesignOrder.indexOf(a) < target->Objects.DesignOrder.indexOf(b);
+            });
+            if (!edited.requestReorder(ordered, position))
+                return false;
+            m_model->slideRefreshed(target);
+            select(ordered.first());
+            return true;
+        }
         // Taken out and placed again: the old positions before the target reduce it.
         QList<int> old;
         for (TDbObject *o : objects)
@@ -926,6 +963,24 @@ void TSlideExplorer::buildMenus()
         if (TDbObject *o = selectedObject())
             m_author.LinkToDialog(o);
     });
+    // The open slide's object is chosen alone on it first: its commands act on the selection.
+    auto onOpen = [this](const std::function<void()> &command) {
+        TDbObject *o = selectedObject();
+        if (!o || o->Owner != m_books.ActiveSlide)
+            return;
+        m_author.edited().selectOnly(o);
+        command();
+    };
+    QAction *disable = add(m_objectMenu, "pmiObjDisable", QStringLiteral("Disa&ble"), [this, onOpen] {
+        onOpen([this] { m_author.SetObjectsDisabled(!selectedObject()->Disabled); });
+    });
+    disable->setCheckable(true);
+    add(m_objectMenu, "pmiObjCut", QStringLiteral("C&ut"), [this, onOpen] { onOpen([this] { m_author.Cut(); }); });
+    add(m_objectMenu, "pmiObjCopy", QStringLiteral("&Copy"), [this, onOpen] { onOpen([this] { m_author.Copy(); }); });
+    m_objectMenu->addSeparator();
+    add(m_objectMenu, "pmiObjFront", QStringLiteral("Bring to &Front"), [this] { Restack(selectedObject(), true); });
+    add(m_objectMenu, "pmiObjBack", QStringLiteral("Send to &Back"), [this] { Restack(selectedObject(), false); });
+    m_objectMenu->addSeparator();
     add(m_objectMenu, "pmiObjRename", QStringLiteral("Re&name"), &TSlideExplorer::NodeRenameClick);
     add(m_objectMenu, "pmiObjDelete", QStringLiteral("&Delete"), &TSlideExplorer::NodeDeleteClick);
     add(m_objectMenu, "pmiObjProperty", QStringLiteral("&Property..."), &TSlideExplorer::NodePropertyClick);
@@ -941,6 +996,17 @@ void TSlideExplorer::popupFor(const QModelIndex &index, QPoint globalPos)
         return;
     }
     if (level == NodeLevel::Object) {
+        // Disable, Cut and Copy are the open slide's commands.
+        const TDbObject *o = m_model->objectOf(index);
+        const bool onOpen = o && o->Owner == m_books.ActiveSlide;
+        for (QAction *a : m_objectMenu->actions()) {
+            const QString n = a->objectName();
+            if (n == QLatin1String("pmiObjDisable") || n == QLatin1String("pmiObjCut") ||
+                n == QLatin1String("pmiObjCopy"))
+                a->setEnabled(onOpen && (n == QLatin1String("pmiObjDisable") || m_author.clipboard));
+            if (n == QLatin1String("pmiObjDisable"))
+                a->setChecked(o && o->Disabled);
+        }
         m_objectMenu->exec(globalPos);
         return;
     }
@@ -1033,6 +1099,23 @@ void TSlideExplorer::NodeOpenClick()
         else
             NodePropertyClick();
     }
+}
+
+bool TSlideExplorer::Restack(TDbObject *o, bool toFront)
+{
+    if (!o || !o->Owner)
+        return false;
+    if (o->Owner == m_books.ActiveSlide) {
+        EditedSlide &edited = m_author.edited();
+        edited.selectOnly(o);
+        return toFront ? edited.requestBringToFront() : edited.requestSendToBack();
+    }
+    // Another slide's object is written at once.
+    if (toFront)
+        m_books.BringToFront(o);
+    else
+        m_books.SendToBack(o);
+    return true;
 }
 
 void TSlideExplorer::NodeCloseClick()

@@ -126,6 +126,10 @@ public:
     // Library media as new objects of a slide.
     bool DropMedia(const QList<TDbMedia *> &items, TDbSlide *target, int position);
 
+    // An object to the top or the bottom of its slide's stack (the open slide's as a step of
+    // its history).
+    bool Restack(TDbObject *o, bool toFront);
+
     // The node commands (the popups and keys run them).
     void NodeOpenClick();
     void NodeDeleteClick();

@@ -1,6 +1,7 @@
 // The authoring window's slide explorer and the dialogs of its ClearBook, slide and object
 // commands: how each is opened, and where what it collects is stored.
 #include "AT_CBPropertyDlg.h"
+#include "AT_DrawAttribute.h"
 #include "AT_InsertMemo.h"
 #include "AT_InsertText.h"
 #include "AT_LinkForm.h"
@@ -297,6 +298,31 @@ bool TAuthorMain::PreferenceDialog()
     if (dialog.exec() != QDialog::Accepted)
         return false;
     return SetSlideProperties(slide, dialog.result(now));
+}
+
+bool TAuthorMain::GraphicAttributeDialog()
+{
+    QList<TDbObject *> shapes;
+    for (TDbObject *o : selected())
+        if (isShapeKind(o->kind()))
+            shapes.append(o);
+    if (shapes.isEmpty())
+        return false;
+    TDrawAttributeFrm dialog(shapes, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    return SetGraphicChoice(dialog.choice());
+}
+
+bool TAuthorMain::SetGraphicChoice(const GraphicChoice &choice)
+{
+    if (const QString refusal = GraphicChoiceRefusal(choice); !refusal.isEmpty()) {
+        m_ui.showMessage(refusal);
+        return false;
+    }
+    const bool made = m_edited.requestSetGraphicAttributes(choice);
+    UpdateMenuItems();
+    return made;
 }
 
 } // namespace vk

@@ -932,66 +932,8 @@ void TAuthorMain::createMenus()
         if (ok)
             SetMemoText(text);
     });
-    connect(attr("GraphicAttribute", "Graphic Attribute..."), &QAction::triggered, this, [this] {
-        const QList<TDbObject *> chosen = selected();
-        if (chosen.isEmpty())
-            return;
-        ObjectProperties props = chosen.first()->Props;
-        QDialog dialog(this);
-        dialog.setWindowTitle(QStringLiteral("Graphic Attribute"));
-        auto *form = new QFormLayout(&dialog);
-        auto colourButton = [&dialog](ColorValue *value) {
-            auto *b = new QPushButton;
-            auto show = [b, value] {
-                b->setText(colorToText(*value));
-                b->setStyleSheet(
-                    QStringLiteral("background:%1").arg(resolveColor(*value, QPalette()).name()));
-            };
-            show();
-            QObject::connect(b, &QPushButton::clicked, &dialog, [&dialog, value, show] {
-                const QColor c = QColorDialog::getColor(resolveColor(*value, QPalette()), &dialog);
-                if (c.isValid()) {
-                    *value = ColorValue(c.red() | (c.green() << 8) | (c.blue() << 16));
-                    show();
-                }
-            });
-            return b;
-        };
-        form->addRow(QStringLiteral("Pen colour :"), colourButton(&props.PenColor));
-        form->addRow(QStringLiteral("Brush colour :"), colourButton(&props.BrushColor));
-        auto *penStyle = new QComboBox;
-        penStyle->addItems({"Solid", "Dash", "Dot", "Dash Dot", "Dash Dot Dot", "Clear", "Inside Frame"});
-        penStyle->setCurrentIndex(props.PenStyle);
-        form->addRow(QStringLiteral("Pen style :"), penStyle);
-        auto *brushStyle = new QComboBox;
-        brushStyle->addItems({"Solid", "Clear", "Horizontal", "Vertical", "Forward Diagonal",
-                              "Backward Diagonal", "Cross", "Diagonal Cross"});
-        brushStyle->setCurrentIndex(props.BrushStyle);
-        form->addRow(QStringLiteral("Brush style :"), brushStyle);
-        auto *width = new QSpinBox;
-        width->setRange(1, 99);
-        width->setValue(std::max(1, props.PenWidth));
-        form->addRow(QStringLiteral("Pen width :"), width);
-        auto *arrow = new QComboBox;
-        arrow->addItems({"None", "At the end", "At the start", "At both ends"});
-        arrow->setCurrentIndex(props.Arrow & 3);
-        form->addRow(QStringLiteral("Arrow :"), arrow);
-        auto *touch = new QCheckBox(QStringLiteral("With touch"));
-        touch->setChecked(props.WithTouch);
-        form->addRow(touch);
-        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-        connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-        connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-        form->addRow(buttons);
-        if (dialog.exec() != QDialog::Accepted)
-            return;
-        props.PenStyle = quint8(penStyle->currentIndex());
-        props.BrushStyle = quint8(brushStyle->currentIndex());
-        props.PenWidth = width->value();
-        props.Arrow = quint8(arrow->currentIndex());
-        props.WithTouch = touch->isChecked();
-        SetGraphicAttributes(props);
-    });
+    connect(attr("GraphicAttribute", "Graphic Attribute..."), &QAction::triggered, this,
+            &TAuthorMain::GraphicAttributeDialog);
     QAction *disable = attr("Disable", "Disable");
     disable->setCheckable(true);
     connect(disable, &QAction::triggered, this, &TAuthorMain::SetObjectsDisabled);

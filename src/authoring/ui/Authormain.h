@@ -176,6 +176,10 @@ public:
     // For the object, or for the open slide's selection when none is given.
     bool LinkToDialog(TDbObject *o = nullptr);
     bool PreferenceDialog();
+    // "Graphic Attribute" for the selected shapes; what it chose is one step of the slide's
+    // history. SetGraphicChoice tells a refused value.
+    bool GraphicAttributeDialog();
+    bool SetGraphicChoice(const GraphicChoice &choice);
     // A slide's properties from its dialogs: the open slide's through its history, another
     // slide's written at once.
     bool SetSlideProperties(TDbSlide *slide, const SlideProperties &p, const QString *description = nullptr);

@@ -8,10 +8,13 @@
 #include "MediaTypes.h"
 #include "ObjectKinds.h"
 #include "PictureFiles.h"
+#include "SlideExplorerRules.h"
 #include "UiServices.h"
 #include "VideoFrames.h"
 
+#include <QDrag>
 #include <QLineF>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -24,46 +27,6 @@ namespace vk {
 namespace {
 
 const QColor HandleColor(0, 128, 0);
-
-Qt::PenStyle penStyle(int s)
-{
-    switch (s) {
-    case 1:
-        return Qt::DashLine;
-    case 2:
-        return Qt::DotLine;
-    case 3:
-        return Qt::DashDotLine;
-    case 4:
-        return Qt::DashDotDotLine;
-    case 5:
-        return Qt::NoPen;
-    default:
-        return Qt::SolidLine;
-    }
-}
-
-Qt::BrushStyle brushStyle(int s)
-{
-    switch (s) {
-    case 1:
-        return Qt::NoBrush;
-    case 2:
-        return Qt::HorPattern;
-    case 3:
-        return Qt::VerPattern;
-    case 4:
-        return Qt::FDiagPattern;
-    case 5:
-        return Qt::BDiagPattern;
-    case 6:
-        return Qt::CrossPattern;
-    case 7:
-        return Qt::DiagCrossPattern;
-    default:
-        return Qt::SolidPattern;
-    }
-}
 
 QFont fontOf(const ObjectProperties &props, double zoom, bool memo)
 {
@@ -94,6 +57,47 @@ void drawArrowHead(QPainter &p, QPointF from, QPointF to, double size)
 }
 
 } // namespace
+
+Qt::PenStyle ShapePenStyle(int s)
+{
+    switch (s) {
+    case 1:
+        return Qt::DashLine;
+    case 2:
+        return Qt::DotLine;
+    case 3:
+        return Qt::DashDotLine;
+    case 4:
+        return Qt::DashDotDotLine;
+    case 5:
+        return Qt::NoPen;
+    default:
+        return Qt::SolidLine;
+    }
+}
+
+Qt::BrushStyle ShapeBrushStyle(int s)
+{
+    switch (s) {
+    case 1:
+        return Qt::NoBrush;
+    case 2:
+        return Qt::HorPattern;
+    case 3:
+        return Qt::VerPattern;
+    case 4:
+        return Qt::FDiagPattern;
+    case 5:
+        return Qt::BDiagPattern;
+    case 6:
+        return Qt::CrossPattern;
+    case 7:
+        return Qt::DiagCrossPattern;
+    default:
+        return Qt::SolidPattern;
+    }
+}
+
 
 // ---------------------------------------------------------------------------------------------
 // View objects
@@ -167,9 +171,9 @@ void TDesignVisual::paint(QPainter &p, double zoom) const
         p.drawText(r.adjusted(3, 2, -3, -2), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, text);
     } else if (isShapeKind(kind)) {
         QPen pen(resolveColor(props.PenColor, QPalette()), std::max(1, props.PenWidth),
-                 penStyle(props.PenStyle));
+                 ShapePenStyle(props.PenStyle));
         p.setPen(pen);
-        p.setBrush(QBrush(resolveColor(props.BrushColor, QPalette()), brushStyle(props.BrushStyle)));
+        p.setBrush(QBrush(resolveColor(props.BrushColor, QPalette()), ShapeBrushStyle(props.BrushStyle)));
         p.setRenderHint(QPainter::Antialiasing, true);
         const int in = props.PenWidth / 2;
         const QRect box = r.adjusted(in, in, -in, -in);
@@ -549,6 +553,10 @@ void TSlideBack::mouseMoveEvent(QMouseEvent *event)
         return;
     }
     if (m_moving && (event->buttons() & Qt::LeftButton)) {
+        if (!visibleRegion().contains(p)) {
+            dragOut();
+            return;
+        }
         const QPoint d = p - DownPoint;
         if (!d.isNull()) {
             MoveSelection(d.x(), d.y());
@@ -560,6 +568,22 @@ void TSlideBack::mouseMoveEvent(QMouseEvent *event)
         m_bandEnd = p;
         update();
     }
+}
+
+void TSlideBack::dragOut()
+{
+    // The objects go back to where the drag found them: off the surface they are carried to
+    // another view (the slide explorer's tree), which moves or copies them where they land.
+    m_moving = false;
+    m_edited.cancelDrag();
+    update();
+    if (!m_slide || m_slide->Selection.isEmpty())
+        return;
+    auto *data = new QMimeData;
+    data->setData(QLatin1String(SurfaceObjectsMimeType), QByteArray::number(quintptr(m_slide)));
+    auto *drag = new QDrag(this);
+    drag->setMimeData(data);
+    drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);
 }
 
 void TSlideBack::mouseReleaseEvent(QMouseEvent *event)

@@ -22,6 +22,10 @@ class TDbSlide;
 
 // One slide object as the surface shows it; what it looks like (its decoded properties) the
 // model object holds.
+// A shape's pen and brush style codes (0 solid …) as the painter draws them.
+Qt::PenStyle ShapePenStyle(int code);
+Qt::BrushStyle ShapeBrushStyle(int code);
+
 class TDesignVisual
 {
 public:
@@ -88,6 +92,8 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    // The selection dragged off the surface: carried on as a drag of design objects.
+    void dragOut();
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
