@@ -787,8 +787,12 @@ void TMainForm::closeEvent(QCloseEvent *event)
     }
     // The authoring tool asks to save a changed slide first; when that save fails the slide
     // stays open, and so does the workspace.
+    // The slide explorer's place is kept while everything still shows as the person left it.
+    SaveSlideExplorerPlace();
+    m_slideExplorerPlaceKept = m_author != nullptr;
     if (m_author)
         if (auto *sub = qobject_cast<QMdiSubWindow *>(m_author->parentWidget()); sub && !sub->close()) {
+            m_slideExplorerPlaceKept = false;
             event->ignore();
             return;
         }
@@ -1603,7 +1607,8 @@ void TMainForm::AuthoringToolClick()
     m_author->clipboard = &m_startup->clipboard;
     m_startup->workspaceMode |= ModeAuthoring;
     connect(m_author, &TAuthorMain::closing, this, [this] {
-        SaveSlideExplorerPlace();
+        if (!m_slideExplorerPlaceKept)
+            SaveSlideExplorerPlace();
         m_startup->workspaceMode &= ~ModeAuthoring;
         m_author = nullptr;
         QMetaObject::invokeMethod(

@@ -250,6 +250,7 @@ private:
     QDockWidget *m_explorerDock = nullptr;
     QPointer<QDockWidget> m_slideExplorerDock;
     bool m_slideExplorerChecked = true;
+    bool m_slideExplorerPlaceKept = false; // written as the workspace closes
     std::unique_ptr<class DesktopWallpaper> m_desktopWallpaper;
     // What the authoring window last said of its zoom.
     int m_zoom = 100;

@@ -575,7 +575,10 @@ void TSlideBack::dragOut()
     // The objects go back to where the drag found them: off the surface they are carried to
     // another view (the slide explorer's tree), which moves or copies them where they land.
     m_moving = false;
+    const QList<TDbObject *> chosen = m_edited.selection();
     m_edited.cancelDrag();
+    // (Putting the slide back lets go of the selection: the carried objects stay chosen.)
+    m_edited.setSelection(chosen);
     update();
     if (!m_slide || m_slide->Selection.isEmpty())
         return;
