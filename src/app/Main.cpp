@@ -103,11 +103,9 @@ void setHint(QAction *a, const QString &hint)
 
 const QSet<QString> &TMainForm::waitingCommands()
 {
-    // Each waits for its window: video capture and scanning.
+    // Each waits for its window: scanning.
     static const QSet<QString> names = {
         QStringLiteral("MediaAcquire"),
-        QStringLiteral("MediaCapture"),
-        QStringLiteral("CapImage"),
     };
     return names;
 }
@@ -199,8 +197,16 @@ void TMainForm::createActions()
                     m_author->newSlideDialog();
             });
     makeAction("MediaAcquire", "Acquire", "acquire", "Acquire");
-    makeAction("MediaCapture", "Capture Video Clip", "capture-video", "Capture Video Clip");
-    makeAction("CapImage", "Capture Video Image", "capture-image", "Capture Video Image");
+    connect(makeAction("MediaCapture", "Capture Video Clip", "capture-video", "Capture Video Clip"),
+            &QAction::triggered, this, [this] {
+                if (auto *window = qobject_cast<TFolder *>(ActiveView()))
+                    window->CaptureVideo();
+            });
+    connect(makeAction("CapImage", "Capture Video Image", "capture-image", "Capture Video Image"),
+            &QAction::triggered, this, [this] {
+                if (auto *window = qobject_cast<TFolder *>(ActiveView()))
+                    window->CaptureImage();
+            });
     connect(makeAction("btnSave", "Save", "save"), &QAction::triggered, this, [this] {
         if (m_author)
             m_author->SaveSlide();
@@ -2013,6 +2019,11 @@ TDbMedia *TMainForm::importPaths(TDbFolder *folder, const QStringList &paths)
 bool TMainForm::showExternalMark() const
 {
     return m_startup->settings.showExternalMark;
+}
+
+int TMainForm::scanImageType() const
+{
+    return m_startup->checks.options.ScanImageType;
 }
 
 QString TMainForm::workDirectory() const

@@ -156,6 +156,7 @@ public:
     void clearClipboard() override;
     bool showExternalMark() const override;
     QString workDirectory() const override;
+    int scanImageType() const override;
     bool setWallpaper(TDbMedia *media, bool desktop) override;
     bool showsBackground() const override;
 

@@ -32,6 +32,8 @@ namespace {
 // How long a file may take to open, and a video to show its first picture.
 constexpr int OpenTimeoutMs = 10000;
 constexpr int FirstFrameTimeoutMs = 3000;
+// A WAV file of this size or less holds no sound.
+constexpr qint64 WaveHeaderBytes = 44;
 
 // The device types one media framework serves alike; the others (discs, tapes, scanners)
 // it has no device for.
@@ -91,7 +93,9 @@ struct QtMediaDevice::Recording
     QAudioInput input;
     QMediaRecorder recorder;
     QTemporaryDir dir;
-    qint64 limit = -1; // milliseconds to record, -1 until stopped
+    qint64 limit = -1;   // milliseconds to record, -1 until stopped
+    QString problem;     // what the recorder said went wrong, if it did
+    bool loaded = false; // the recorded file is the player's source
 };
 
 QtMediaDevice::QtMediaDevice() = default;
@@ -409,6 +413,8 @@ int QtMediaDevice::record(qint64 from, qint64 to)
     });
     connect(&r.recorder, &QMediaRecorder::errorOccurred, this,
             [this](QMediaRecorder::Error, const QString &text) {
+                if (m_recording)
+                    m_recording->problem = text.isEmpty() ? QStringLiteral("the sound input failed") : text;
                 if (m_mode == mpRecording) {
                     m_mode = mpStopped;
                     emit failed(fail(MediaRecordFailed, vkMessage("MediaRecordFailed").arg(text)));
@@ -424,9 +430,52 @@ void QtMediaDevice::stopRecording()
     if (!m_recording)
         return;
     QMediaRecorder &recorder = m_recording->recorder;
-    recorder.stop();
-    // The file is whole once the recorder says it has stopped.
-    waitFor(OpenTimeoutMs, [&] { return recorder.recorderState() == QMediaRecorder::StoppedState; });
+    if (recorder.recorderState() != QMediaRecorder::StoppedState) {
+        recorder.stop();
+        // The file is whole once the recorder says it has stopped.
+        waitFor(OpenTimeoutMs, [&] { return recorder.recorderState() == QMediaRecorder::StoppedState; });
+    }
+    loadRecording();
+}
+
+void QtMediaDevice::loadRecording()
+{
+    // What was recorded is what plays back from now on.
+    Recording &r = *m_recording;
+    const QString recorded = r.recorder.actualLocation().toLocalFile();
+    if (r.loaded || !r.problem.isEmpty() || recorded.isEmpty() || !QFileInfo(recorded).isFile())
+        return;
+    r.loaded = true;
+    if (!m_player) {
+        m_player = new QMediaPlayer;
+        m_audio = new QAudioOutput;
+        m_player->setAudioOutput(m_audio);
+        connect(m_player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
+            if (status == QMediaPlayer::EndOfMedia)
+                arrivedAtEnd();
+        });
+        connect(m_player, &QMediaPlayer::positionChanged, this, [this](qint64 position) {
+            if (m_to >= 0 && position >= m_to && m_mode == mpPlaying) {
+                m_player->pause();
+                m_to = -1;
+                m_mode = mpStopped;
+                emit reachedEnd();
+            }
+        });
+    }
+    m_player->setSource(QUrl::fromLocalFile(recorded));
+    waitFor(OpenTimeoutMs, [&] {
+        const QMediaPlayer::MediaStatus s = m_player->mediaStatus();
+        return s == QMediaPlayer::LoadedMedia || s == QMediaPlayer::InvalidMedia ||
+               s == QMediaPlayer::BufferedMedia;
+    });
+    m_atEnd = false;
+    m_endLength = 0;
+}
+
+bool QtMediaDevice::recordingUnderWay() const
+{
+    return m_recording && m_recording->recorder.recorderState() != QMediaRecorder::StoppedState;
 }
 
 int QtMediaDevice::save(const QString &file)
@@ -436,8 +485,14 @@ int QtMediaDevice::save(const QString &file)
     if (!m_recording)
         return MediaUnsupported;
     stopRecording();
+    // A recording whose input failed, or that holds no sound, is refused with what went wrong
+    // rather than stored as an empty clip.
+    if (!m_recording->problem.isEmpty())
+        return fail(MediaRecordFailed, vkMessage("MediaRecordFailed").arg(m_recording->problem));
     // The recorder may have chosen another extension: the file it actually wrote counts.
     const QString recorded = m_recording->recorder.actualLocation().toLocalFile();
+    if (recorded.isEmpty() || QFileInfo(recorded).size() <= WaveHeaderBytes)
+        return fail(MediaRecordFailed, vkMessage("MediaRecordFailed").arg(vkMessage("RecordingEmpty")));
     QFile::remove(file);
     if (recorded.isEmpty() || !QFile::copy(recorded, file))
         return fail(MediaSaveFailed, vkMessage("MediaSaveFailed").arg(file, QFile(recorded).errorString()));
@@ -451,6 +506,8 @@ int QtMediaDevice::setTimeFormat(int format)
 
 qint64 QtMediaDevice::length() const
 {
+    if (recordingUnderWay())
+        return m_recording->recorder.duration();
     if (!m_player)
         return m_recording ? m_recording->recorder.duration() : 0;
     return m_player->duration() > 0 ? m_player->duration() : m_endLength;
@@ -458,6 +515,8 @@ qint64 QtMediaDevice::length() const
 
 qint64 QtMediaDevice::position() const
 {
+    if (recordingUnderWay())
+        return m_recording->recorder.duration();
     if (!m_player)
         return m_recording ? m_recording->recorder.duration() : 0;
     const qint64 end = length();
@@ -504,7 +563,9 @@ void QtMediaDevice::waitUntilDone()
         return;
     // However long the rest is at this pace, and then some; a recording without an end waits
     // for as long as a file may take to open.
-    const qint64 rest = length() > 0 ? qint64((length() - position()) / std::max(m_rate, 0.01)) : 0;
+    qint64 rest = length() > 0 ? qint64((length() - position()) / std::max(m_rate, 0.01)) : 0;
+    if (m_mode == mpRecording && m_recording && m_recording->limit >= 0)
+        rest = std::max<qint64>(m_recording->limit - m_recording->recorder.duration(), 0);
     waitFor(int(std::min<qint64>(rest + OpenTimeoutMs, 24 * 3600 * 1000)),
             [this] { return m_mode != mpPlaying && m_mode != mpRecording; });
 }

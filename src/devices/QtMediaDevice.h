@@ -63,6 +63,8 @@ private:
     void frameArrived(const QVideoFrame &frame);
     void arrivedAtEnd();
     void stopRecording();
+    void loadRecording();
+    bool recordingUnderWay() const;
 
     class View;
     struct Recording;

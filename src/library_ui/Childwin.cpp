@@ -1,5 +1,6 @@
 #include "Childwin.h"
 
+#include "Capture.h"
 #include "DbFolder.h"
 #include "FolderWindowHost.h"
 #include "Icons.h"
@@ -12,8 +13,10 @@
 #include "PptDialog.h"
 #include "RecordStatements.h"
 #include "SearchMedia.h"
+#include "Thumb.h"
 #include "ThumbnailCache.h"
 #include "UiServices.h"
+#include "VoiceRecorder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -891,6 +894,71 @@ void TFolder::ImportFromClipboard()
         selectItem(item);
 }
 
+TDbMedia *TFolder::insertCapturedFile(const QString &path)
+{
+    if (!m_folder || !IsLibraryFolder)
+        return nullptr;
+    m_host.ui().setHourglass(true);
+    int mode = 0; // always a database file: the captured file is a work file
+    TDbMedia *item = m_host.roots().InsertMediaFile(m_folder, path, mode);
+    m_host.ui().setHourglass(false);
+    listChanged();
+    // Selecting the new tile shows it in the folder explorer too.
+    if (item)
+        selectItem(item);
+    return item;
+}
+
+void TFolder::CaptureVideo()
+{
+    if (!m_folder || !IsLibraryFolder)
+        return;
+    TCaptureVideo window(m_host.ui(), m_host.workDirectory(), nullptr, this);
+    if (!window.hasDevice()) {
+        m_host.ui().showMessage(vkMessage("CaptureCardNotFound"));
+        return;
+    }
+    if (window.exec() != QDialog::Accepted)
+        return;
+    const QString file = window.CaptureFile();
+    if (!file.isEmpty() && QFile::exists(file)) {
+        insertCapturedFile(file);
+        QFile::remove(file);
+    }
+}
+
+void TFolder::CaptureImage()
+{
+    if (!m_folder || !IsLibraryFolder)
+        return;
+    TThumbShoot window(
+        m_host.ui(), m_host.workDirectory(), m_host.scanImageType(),
+        [this](const QString &path) { return insertCapturedFile(path) != nullptr; }, nullptr, this);
+    if (!window.hasDevice()) {
+        m_host.ui().showMessage(vkMessage("CaptureCardNotFound"));
+        return;
+    }
+    window.exec();
+}
+
+void TFolder::VoiceRecorder()
+{
+    if (!m_folder || !IsLibraryFolder)
+        return;
+    if (!mediaDeviceTable().waveOutput) {
+        m_host.ui().showMessage(vkMessage("SoundCardNotFound"));
+        return;
+    }
+    TfrmVoiceRecorder recorder(m_host.ui(), m_host.workDirectory(), nullptr, this);
+    if (recorder.exec() != QDialog::Accepted)
+        return;
+    const QString file = recorder.RecordingFile();
+    if (QFile::exists(file)) {
+        insertCapturedFile(file);
+        QFile::remove(file);
+    }
+}
+
 void TFolder::Relink(const QString &chosen)
 {
     TDbMedia *item = Selection.last();
@@ -997,9 +1065,12 @@ void TFolder::createMenus()
             &TFolder::ImportFromClipboard);
     addAction(m_mediaMenu, "muiAcquire", "Ac&quire...", "Acquire media from Twain interface");
     QMenu *capture = m_mediaMenu->addMenu(QStringLiteral("&Capture.."));
-    addAction(capture, "muiCapVideo", "&Video Clip...", "Capture video");
-    addAction(capture, "muiCapImage", "Video I&mage...", "Capture image");
-    addAction(m_mediaMenu, "muiVoiceRecorder", "&Voice Recorder...");
+    connect(addAction(capture, "muiCapVideo", "&Video Clip...", "Capture video"), &QAction::triggered, this,
+            &TFolder::CaptureVideo);
+    connect(addAction(capture, "muiCapImage", "Video I&mage...", "Capture image"), &QAction::triggered, this,
+            &TFolder::CaptureImage);
+    connect(addAction(m_mediaMenu, "muiVoiceRecorder", "&Voice Recorder..."), &QAction::triggered, this,
+            &TFolder::VoiceRecorder);
     m_mediaMenu->addSeparator();
     connect(addAction(m_mediaMenu, "muiDelete", "&Delete", "Delete media"), &QAction::triggered, this,
             frame("btnDelete"));
@@ -1065,9 +1136,12 @@ void TFolder::createMenus()
             &TFolder::ImportFromClipboard);
     addAction(m_tileMenu, "pmiAcquire", "Ac&quire...", "Acquire media from Twain interface");
     QMenu *pcapture = m_tileMenu->addMenu(QStringLiteral("&Capture.."));
-    addAction(pcapture, "pmiCapVideo", "&Video Clip...", "Capture video");
-    addAction(pcapture, "pmiCapImage", "Video I&mage...", "Capture image");
-    addAction(m_tileMenu, "pmiVoiceRecorder", "&Voice Recorder...");
+    connect(addAction(pcapture, "pmiCapVideo", "&Video Clip...", "Capture video"), &QAction::triggered, this,
+            &TFolder::CaptureVideo);
+    connect(addAction(pcapture, "pmiCapImage", "Video I&mage...", "Capture image"), &QAction::triggered, this,
+            &TFolder::CaptureImage);
+    connect(addAction(m_tileMenu, "pmiVoiceRecorder", "&Voice Recorder..."), &QAction::triggered, this,
+            &TFolder::VoiceRecorder);
     m_tileMenu->addSeparator();
     connect(addAction(m_tileMenu, "pmiDelete", "&Delete", "Delete Media"), &QAction::triggered, this,
             frame("btnDelete"));
@@ -1142,10 +1216,12 @@ void TFolder::UpdateMenuItems()
         if (QAction *a = m_actions.value(QLatin1String(name)))
             a->setEnabled(enabled);
     };
-    // Commands whose windows come later stay present and disabled.
-    for (const char *name : {"muiAcquire", "muiCapVideo", "muiCapImage", "muiVoiceRecorder", "pmiAcquire",
-                             "pmiCapVideo", "pmiCapImage", "pmiVoiceRecorder"})
-        set(name, false);
+    // Scanning waits for its window: present and disabled.
+    set("muiAcquire", false);
+    set("pmiAcquire", false);
+    for (const char *name :
+         {"muiCapVideo", "muiCapImage", "muiVoiceRecorder", "pmiCapVideo", "pmiCapImage", "pmiVoiceRecorder"})
+        set(name, library);
     set("muiMediaInsert", library);
     set("pmiMediaInsert", library);
     set("muiMediaInsertClip", library && QApplication::clipboard()->mimeData() &&

@@ -76,6 +76,14 @@ public:
     void Paste();
     void SelectAll();
     void ImportFromClipboard();
+    // Media > Capture: a video clip or still frames from a capture device, and a voice
+    // recording, into this folder.
+    void CaptureVideo();
+    void CaptureImage();
+    void VoiceRecorder();
+    // A captured or recorded file stored in the folder as a database file and shown there;
+    // the file itself is left for the caller to delete.
+    TDbMedia *insertCapturedFile(const QString &path);
     void Relink(const QString &path = QString());
     void StoreAsDatabaseFile();
     void Export();

@@ -53,6 +53,8 @@ public:
     // with its progress and its list of what was left out. Answers the last item imported.
     virtual TDbMedia *importPaths(TDbFolder *folder, const QStringList &paths) = 0;
     virtual bool showExternalMark() const = 0;
+    // The picture format captured and scanned stills are saved in (the ScanImageType option).
+    virtual int scanImageType() const { return 0; }
     // Where work files go (ends with '/').
     virtual QString workDirectory() const = 0;
     // Makes a picture the workspace's background (desktop false) or the desktop's wallpaper.

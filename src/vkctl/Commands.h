@@ -16,6 +16,7 @@ QList<Command> printCommands();    // print (PrintCommand.cpp)
 QList<Command>
 bookCommands(); // book ls, show, export-json, import-json, rm, cp, play, flag, bar (BookCommands.cpp)
 QList<Command> transitionCommands();                          // transition (TransitionCommand.cpp)
+QList<Command> recordCommands();                              // record (RecordCommand.cpp)
 QList<Command> completionCommands(const QList<Command> &all); // completion (Completion.cpp)
 
 } // namespace vk

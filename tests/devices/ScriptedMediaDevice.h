@@ -22,6 +22,8 @@ public:
     int openResult = 0;  // what open answers
     QString openText;    // and the text of that result (empty: a code the device does not know)
     int keptFormat = -1; // a time format the device keeps, refusing any other (-1: takes any)
+    int saveResult = 0;  // what save answers, and its text
+    QString saveText;
 
     // What it was told.
     QStringList log;
@@ -73,7 +75,10 @@ public:
         m_mode = vk::mpNotReady;
         return 0;
     }
-    QString errorText(int code) const override { return code == openResult ? openText : QString(); }
+    QString errorText(int code) const override
+    {
+        return code == openResult ? openText : code == saveResult ? saveText : QString();
+    }
     vk::MediaCapabilities capabilities() const override
     {
         vk::MediaCapabilities c;
@@ -99,8 +104,10 @@ public:
     int pause() override
     {
         log << QStringLiteral("pause");
-        if (m_mode == vk::mpPlaying)
+        if (m_mode == vk::mpPlaying || m_mode == vk::mpRecording) {
+            m_pausedRecording = m_mode == vk::mpRecording;
             m_mode = vk::mpPaused;
+        }
         return 0;
     }
     int resume() override
@@ -108,7 +115,7 @@ public:
         log << QStringLiteral("resume");
         if (m_mode != vk::mpPaused)
             return vk::MediaUnsupported;
-        m_mode = vk::mpPlaying;
+        m_mode = m_pausedRecording ? vk::mpRecording : vk::mpPlaying;
         return 0;
     }
     int stop() override
@@ -140,7 +147,7 @@ public:
     int save(const QString &file) override
     {
         log << QStringLiteral("save %1").arg(file);
-        return 0;
+        return saveResult;
     }
     int setTimeFormat(int format) override
     {
@@ -175,6 +182,7 @@ public:
 private:
     bool m_open = false;
     int m_mode = vk::mpNotReady;
+    bool m_pausedRecording = false;
     qint64 m_position = 0, m_to = -1;
     int m_format = 0;
     QRect m_rect;

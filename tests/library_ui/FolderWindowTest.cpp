@@ -259,9 +259,10 @@ TEST_F(FolderWindowTest, TheMenusFollowTheWindowAndWhatIsSelected)
     w->selectAt(0);
     w->UpdateMenuItems();
     for (const char *name : {"muiMediaInsert", "muiDelete", "muiProperty", "muiPropertyEditor", "muiExport",
-                             "muiPrint", "MediaCopy", "MediaCut", "muiSortMedia", "MediaSelectAll"})
+                             "muiPrint", "MediaCopy", "MediaCut", "muiSortMedia", "MediaSelectAll",
+                             "muiCapVideo", "muiCapImage", "muiVoiceRecorder"})
         EXPECT_TRUE(w->action(name)->isEnabled()) << name;
-    for (const char *name : {"muiRelinkFile", "muiOpen", "MediaPaste", "muiAcquire", "muiCapVideo"})
+    for (const char *name : {"muiRelinkFile", "muiOpen", "MediaPaste", "muiAcquire"})
         EXPECT_FALSE(w->action(name)->isEnabled()) << name;
     // A lost item can be relinked; a linked one stored in the database.
     library->MediaList->Items[0]->Lost = true;
@@ -288,8 +289,8 @@ TEST_F(FolderWindowTest, TheMenusFollowTheWindowAndWhatIsSelected)
     TFolder *r = window(result, true);
     r->selectAt(1);
     r->UpdateMenuItems();
-    for (const char *name :
-         {"muiMediaInsert", "muiMediaInsertClip", "muiRelinkFile", "MediaCut", "MediaPaste"})
+    for (const char *name : {"muiMediaInsert", "muiMediaInsertClip", "muiRelinkFile", "MediaCut", "MediaPaste",
+                             "muiCapVideo", "muiCapImage", "muiVoiceRecorder"})
         EXPECT_FALSE(r->action(name)->isEnabled()) << name;
     EXPECT_TRUE(r->action("MediaCopy")->isEnabled());
     EXPECT_FALSE(r->dropLibrary(0, false));
