@@ -68,7 +68,7 @@ QList<Command> allCommands()
     QList<Command> commands;
     commands << sourceCommands() << checkCommands() << folderCommands() << itemCommands()
              << transferCommands() << printCommands() << setCommands() << keywordCommands()
-             << searchCommands() << bookCommands() << transitionCommands();
+             << searchCommands() << bookCommands() << transitionCommands() << sendCommands();
     commands << completionCommands(commands);
     return commands;
 }
