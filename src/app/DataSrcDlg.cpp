@@ -37,7 +37,7 @@ TDataSourceForm::TDataSourceForm(QString configPath, QString dataSourceName, UiS
     m_delete->setObjectName(QStringLiteral("btnDelete"));
     m_select = new QPushButton(QStringLiteral("Select"), this);
     m_select->setObjectName(QStringLiteral("btnSelect"));
-    auto *ok = new QPushButton(QStringLiteral("OK"), this);
+    auto *ok = m_ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("btnOK"));
     auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("btnCancel"));
@@ -63,8 +63,8 @@ TDataSourceForm::TDataSourceForm(QString configPath, QString dataSourceName, UiS
     connect(m_delete, &QPushButton::clicked, this, &TDataSourceForm::btnDeleteClick);
     connect(m_select, &QPushButton::clicked, this, &TDataSourceForm::btnSelectClick);
     connect(m_list, &QListWidget::itemDoubleClicked, this, &TDataSourceForm::btnSelectClick);
-    // Enter in the name's edit adds it rather than closing the dialog.
-    connect(m_edit, &QLineEdit::returnPressed, this, &TDataSourceForm::btnNewClick);
+    // Enter on a name chooses it; the dialog's default button then closes it with that choice.
+    connect(m_list, &QListWidget::itemActivated, this, &TDataSourceForm::btnSelectClick);
     connect(ok, &QPushButton::clicked, this, [this] {
         if (!adding())
             accept();
@@ -112,6 +112,9 @@ void TDataSourceForm::setAdding(bool on)
     m_edit->setVisible(on);
     m_new->setText(on ? QStringLiteral("Add") : QStringLiteral("New"));
     m_delete->setText(on ? QStringLiteral("Abort") : QStringLiteral("Delete"));
+    // Enter adds the name being typed, and closes the dialog otherwise.
+    m_ok->setDefault(!on);
+    m_new->setDefault(on);
     if (on) {
         m_edit->clear();
         m_edit->setFocus();

@@ -48,6 +48,7 @@ private:
     QPushButton *m_new = nullptr;
     QPushButton *m_delete = nullptr;
     QPushButton *m_select = nullptr;
+    QPushButton *m_ok = nullptr;
 };
 
 } // namespace vk

@@ -327,8 +327,10 @@ void TRepair::showPage(Page page)
     m_cancel->setEnabled(b.cancel);
     m_finish->setEnabled(b.finish);
     // Enter presses the way on; the focus goes where the page is worked.
+    // On an error page that is Back.
     m_next->setDefault(b.next);
     m_finish->setDefault(b.finish);
+    m_back->setDefault(!b.next && !b.finish && b.back);
     QWidget *focus = nullptr;
     switch (page) {
     case Menu:
