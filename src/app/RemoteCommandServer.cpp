@@ -88,9 +88,17 @@ void TRemoteCommandServer::onReadyRead(QLocalSocket *socket)
     const qsizetype cut = end < 0 ? crEnd + 2 : (crEnd < 0 ? end + 1 : qMin(end + 1, crEnd + 2));
     socket->setProperty("vkData", QByteArray());
     socket->setProperty("vkDone", true);
+    // Macros run one at a time: one that arrives while another waits on a message box is turned
+    // away rather than run inside it.
+    if (m_running) {
+        answer(QByteArrayLiteral("failed: the workspace is busy with another macro; try again"));
+        return;
+    }
     // An import may show a message and so run events: the client may be gone afterwards.
     QPointer<QLocalSocket> guard(socket);
+    m_running = true;
     const QByteArray reply = m_handler(SplitMacroLines(data.left(cut)));
+    m_running = false;
     if (guard && guard->state() == QLocalSocket::ConnectedState)
         answer(reply);
 }

@@ -38,6 +38,7 @@ private:
 
     Handler m_handler;
     QLocalServer *m_server = nullptr;
+    bool m_running = false;
 };
 
 } // namespace vk
