@@ -313,8 +313,13 @@ void TRepair::refreshFileList()
         const QStringList masks = m_filter->currentData().toString().split(QLatin1Char(';'));
         m_fileList->addItems(QDir(dir).entryList(masks, QDir::Files | QDir::Hidden, QDir::Name));
     }
-    if (m_page == UserPath)
-        m_next->setEnabled(buttonsFor(UserPath, m_fileList->count() > 0).next);
+    if (m_page == UserPath) {
+        // Enter goes on once there is something to go on with, and back until then.
+        const bool next = buttonsFor(UserPath, m_fileList->count() > 0).next;
+        m_next->setEnabled(next);
+        m_next->setDefault(next);
+        m_back->setDefault(!next);
+    }
 }
 
 void TRepair::showPage(Page page)
