@@ -9,6 +9,7 @@
 #include "ChildWindow.h"
 #include "Childwin.h"
 #include "ClientArea.h"
+#include "DataSrcDlg.h"
 #include "DesktopWallpaper.h"
 #include "Display.h"
 #include "FdExplor.h"
@@ -33,6 +34,8 @@
 #include "PrefDlg.h"
 #include "PrintDlg.h"
 #include "QtUiServices.h"
+#include "RemoteCommandServer.h"
+#include "RemoteMacro.h"
 #include "RecordStatements.h"
 #include "Schema.h"
 #include "SearchMediaDialog.h"
@@ -42,6 +45,7 @@
 #include "TileSizes.h"
 #include "VideoFrames.h"
 #include "VkDialog.h"
+#include "smart.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -141,10 +145,19 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     Startup::Hooks hooks;
     hooks.ui = m_ui.get();
     hooks.status = [](const QString &text) { ShowStartupStatus(text); };
-    hooks.repairWizard = [this](Connection &) {
-        // The data recovery system is not part of this version: the program ends in order.
-        m_ui->showMessage(vkMessage("NoRepairWizard"), UiServices::Icon::Warning);
-        return false;
+    hooks.repairWizard = [this](Connection &c) {
+        const DatabaseSettings &db = m_startup->settings.database;
+        TRepair wizard(c, m_startup->configPath, db.dataSource, db.userName, db.password,
+                       m_startup->connectError, this);
+        wizard.setRepairable(m_startup->databaseRepairable);
+        return wizard.exec() == QDialog::Accepted;
+    };
+    hooks.chooseDataSource = [this](QString &name) {
+        TDataSourceForm dialog(m_startup->configPath, name, *m_ui, this);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        name = dialog.currentDataSource();
+        return true;
     };
     m_startup = std::make_unique<Startup>(std::move(hooks), configFilePath());
     UpdateMenuItems();
@@ -291,7 +304,9 @@ void TMainForm::createActions()
        &TMainForm::WallPaperClick);
     on(makeAction("ClearDesktopWallpaper", "&Clear Desktop Wallpaper"),
        &TMainForm::ClearDesktopWallpaperClick);
-    makeAction("ChangeDataSource", "Database...")->setVisible(false);
+    // The data source of the next start; the frame stays on the one it is connected to.
+    on(makeAction("ChangeDataSource", "Data&base...", QString(), "Choose, add or delete a data source"),
+       &TMainForm::ChangeDataSourceClick);
 
     QAction *cascade = makeAction("WindowCascadeItem", "&Cascade", QString(), "Arrange windows to overlap");
     cascade->setCheckable(true);
@@ -407,7 +422,7 @@ void TMainForm::createMenus()
     option->addSeparator();
     add(option, "WallPaper");
     add(option, "ClearDesktopWallpaper");
-    option->addSeparator()->setVisible(false);
+    option->addSeparator();
     add(option, "ChangeDataSource");
     connect(option, &QMenu::aboutToShow, this, [this] {
         setControl(QStringLiteral("OptionPreferencesItem"), EnablingRules(m_context).OptionPreferencesItem);
@@ -535,7 +550,7 @@ bool TMainForm::FormCreate()
     ShowStartupStatus(vkMessage("ConnectDatabase"));
     QSettings settings;
     s.readDatabaseSettings(settings);
-    // (The data source dialog is shown here once it exists.)
+    s.chooseDataSource();
     // The connection, with its recovery and failure branches.
     if (!s.connectDatabase())
         return false;
@@ -574,6 +589,7 @@ bool TMainForm::FormCreate()
     ApplyViewState();
     UpdateMenuItems();
     m_loaded = true;
+    StartRemoteCommandServer();
     // Maximised at start; without a window manager to do it, fill the screen ourselves.
     if (QScreen *screen = QGuiApplication::primaryScreen())
         setGeometry(screen->availableGeometry());
@@ -832,12 +848,55 @@ void TMainForm::FormDestroy()
     if (m_destroyed)
         return;
     m_destroyed = true;
+    // No macro runs while the library goes.
+    delete m_remoteServer;
+    m_remoteServer = nullptr;
+    if (!m_nextDataSource.isEmpty())
+        m_startup->settings.database.dataSource = m_nextDataSource;
     for (QMdiSubWindow *sub : m_mdiArea->subWindowList())
         delete sub;
     QSettings settings;
     if (m_startup->connection.isConnected() && m_loaded)
         settings.setValue(QLatin1String(ToolbarStateKey), saveState());
     m_startup->destroy(settings);
+}
+
+void TMainForm::ChangeDataSourceClick()
+{
+    const QString shown = m_nextDataSource.isEmpty() ? m_startup->settings.database.dataSource : m_nextDataSource;
+    TDataSourceForm dialog(m_startup->configPath, shown, *m_uiServices, this);
+    if (dialog.exec() == QDialog::Accepted)
+        m_nextDataSource = dialog.currentDataSource();
+}
+
+void TMainForm::StartRemoteCommandServer()
+{
+    if (m_remoteServer)
+        return;
+    m_remoteServer = new TRemoteCommandServer(
+        [this](const QList<QByteArray> &lines) { return svcRemoteCommandServerExecuteMacro(lines); }, this);
+    QString why;
+    const QString path = remoteCommandSocketPath(&why);
+    // Without the server the workspace runs on; other programs are told by their own side.
+    if (path.isEmpty() || !m_remoteServer->listen(path, &why))
+        qWarning("Vellumark: no remote commands: %s", qPrintable(why));
+}
+
+QByteArray TMainForm::svcRemoteCommandServerExecuteMacro(const QList<QByteArray> &lines)
+{
+    QString why;
+    const std::optional<NewMediaMacro> macro = ParseNewMediaMacro(lines, &why);
+    if (!macro)
+        return "ignored: " + why.toUtf8();
+    if (!m_startup->rootFolders)
+        return QByteArrayLiteral("failed: the library is not loaded");
+    const NewMediaResult result = ExecuteNewMedia(*m_startup->rootFolders, *macro, m_startup->checks.options);
+    UpdateMenuItems();
+    if (!result.item)
+        return "failed: " + result.reason.toUtf8();
+    if (macro->deleteAfter && !result.fileDeleted)
+        return "failed: " + result.reason.toUtf8();
+    return "imported " + result.item->Rec.OID.toUtf8();
 }
 
 void TMainForm::comeForward()

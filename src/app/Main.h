@@ -60,6 +60,15 @@ public:
     // Brings the window to the front (a second copy asked for it).
     void comeForward();
 
+    // The remote command server, listening once the library is loaded.
+    void StartRemoteCommandServer();
+    class TRemoteCommandServer *remoteServer() const { return m_remoteServer; }
+    // One macro from another program; answers the reply line.
+    QByteArray svcRemoteCommandServerExecuteMacro(const QList<QByteArray> &lines);
+    // Option > Database...: the data source of the next start.
+    void ChangeDataSourceClick();
+    QString nextDataSource() const { return m_nextDataSource; }
+
     // The window the frame's menus and toolbars serve: the frame itself, a tool window
     // or a child window.
     QWidget *ActiveView() const;
@@ -261,6 +270,8 @@ private:
     bool m_applyingViewState = false;
     bool m_loaded = false;
     bool m_destroyed = false;
+    class TRemoteCommandServer *m_remoteServer = nullptr;
+    QString m_nextDataSource;
     SlideShowSettings m_slideShowSettings;
     QPointer<TSlideForm> m_slideForm;
 };

@@ -51,6 +51,19 @@ bool Startup::checkAndInitialize(QSettings &s)
     return true;
 }
 
+void Startup::chooseDataSource()
+{
+    if (!m_hooks.chooseDataSource)
+        return;
+    const vkdb::ConfigFile config(configPath.toStdString());
+    const std::vector<std::string> sections = config.sections();
+    if (sections.size() == 1 && config.hasSection(settings.database.dataSource.toStdString()))
+        return;
+    QString name = settings.database.dataSource;
+    if (m_hooks.chooseDataSource(name) && !name.isEmpty())
+        settings.database.dataSource = name;
+}
+
 bool Startup::connectDatabase()
 {
     const DatabaseSettings &database = settings.database;
@@ -58,7 +71,13 @@ bool Startup::connectDatabase()
         vkdb::DbOk)
         return true;
 
-    auto runWizard = [this](const QString &message) {
+    auto runWizard = [this, &database](const QString &message) {
+        connectError = QString::fromStdString(vkdb::DbErrorText());
+        const QString dbFile = DatabaseFileIn(
+            QString::fromStdString(vkdb::ConfigFile(configPath.toStdString())
+                                       .unquotedValue(database.dataSource.toStdString(), "DB_DBDIR")),
+            database.dataSource);
+        databaseRepairable = QFileInfo(dbFile).isFile();
         if (m_hooks.ui)
             m_hooks.ui->showMessage(message, UiServices::Icon::Warning);
         if (m_hooks.repairWizard && m_hooks.repairWizard(connection) && connection.isConnected())
@@ -69,6 +88,10 @@ bool Startup::connectDatabase()
 
     const int error = vkdb::DbLastError();
     switch (error) {
+    case vkdb::ErrNotADatabase:
+        // A database file whose first page is damaged (or that another program stripped of the
+        // engine's tables) is offered to the recovery system like any other that cannot be opened.
+        return runWizard(vkMessage(MsgDatabaseSystemError));
     case vkdb::ErrRecoveryNeeded: {
         vkdb::ConfigFile config(configPath.toStdString());
         const std::string section = database.dataSource.toStdString();
@@ -83,7 +106,6 @@ bool Startup::connectDatabase()
             return true;
         return runWizard(vkMessage(MsgDatabaseWarning));
     }
-    case vkdb::ErrNotADatabase:
     case vkdb::ErrFileAccess:
     case vkdb::ErrDiskFull:
     case vkdb::ErrIo:

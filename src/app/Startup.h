@@ -40,6 +40,9 @@ public:
         std::function<void(const QString &)> status;
         // The data recovery system: true when it closed with OK and `connection` is connected.
         std::function<bool(Connection &connection)> repairWizard;
+        // The data source dialog before connecting: true when it closed with OK, `name` then
+        // holding the choice.
+        std::function<bool(QString &name)> chooseDataSource;
     };
 
     Startup(Hooks hooks, QString configPath);
@@ -50,8 +53,15 @@ public:
 
     // Reads the "Database" settings (defaults written back).
     void readDatabaseSettings(QSettings &settings);
+    // Shows the data source dialog when there is a choice to make: more than one data source, or
+    // none of the configuration's is the one the settings name.
+    void chooseDataSource();
     // Connects, with the recovery retry and the failure branches. False: the program ends.
     bool connectDatabase();
+    // Why the last connection attempt failed (the engine's text), for the repair wizard.
+    QString connectError;
+    // The database file of the data source is there but could not be opened as it is.
+    bool databaseRepairable = false;
     // The integration check, the schema check and the display options; then the
     // SpeedPanel and MediaManage settings. False: the program ends.
     bool checkAndInitialize(QSettings &settings);

@@ -15,6 +15,7 @@ QList<Command> searchCommands();   // search (SearchCommand.cpp)
 QList<Command> printCommands();    // print (PrintCommand.cpp)
 QList<Command>
 bookCommands(); // book ls, show, export-json, import-json, rm, cp, play, flag, bar (BookCommands.cpp)
+QList<Command> sendCommands();                                // send (SendCommand.cpp)
 QList<Command> transitionCommands();                          // transition (TransitionCommand.cpp)
 QList<Command> recordCommands();                              // record (RecordCommand.cpp)
 QList<Command> completionCommands(const QList<Command> &all); // completion (Completion.cpp)

@@ -56,6 +56,10 @@ int runInit(Call &call)
     const QString name = call.args[0];
     QString dir = call.value(QStringLiteral("dir"));
     const QString configPath = configFilePath();
+    if (const QString refusal = DataSourceNameRefusal(name); !refusal.isEmpty()) {
+        printError(refusal);
+        return ExitFailed;
+    }
     vkdb::ConfigFile config(configPath.toStdString());
     if (config.hasSection(name.toStdString())) {
         printError(QStringLiteral("a data source named \"%1\" already exists").arg(name));
@@ -218,7 +222,8 @@ QList<Command> sourceCommands()
     init.description = QStringLiteral(
         "Creates the data source NAME: its database, its file-object directory and every table the "
         "workspace would add at its first start. The directory is DIR, or one named after the data "
-        "source in the per-user data directory.");
+        "source in the per-user data directory. NAME is 1 to 32 letters, digits, '_' or '-', beginning with a "
+        "letter or a digit; the workspace's Database dialog takes the same names.");
     init.options = {QCommandLineOption(QStringLiteral("dir"), QStringLiteral("keep the data source in DIR"),
                                        QStringLiteral("DIR"))};
     init.examples = {QStringLiteral("vkctl init holidays --dir ~/Pictures/library")};

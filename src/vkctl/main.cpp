@@ -68,7 +68,8 @@ QList<Command> allCommands()
     QList<Command> commands;
     commands << sourceCommands() << checkCommands() << folderCommands() << itemCommands()
              << transferCommands() << printCommands() << setCommands() << keywordCommands()
-             << searchCommands() << bookCommands() << transitionCommands() << recordCommands();
+             << searchCommands() << bookCommands() << transitionCommands() << recordCommands()
+             << sendCommands();
     commands << completionCommands(commands);
     return commands;
 }

@@ -99,7 +99,7 @@ TEST(StartupConnect, MissingDatabaseIsNeverCreatedSilently)
     EXPECT_FALSE(QFileInfo::exists(src.dir() + "/elsewhere"));
 }
 
-TEST(StartupConnect, FileThatIsNotADatabaseIsASystemError)
+TEST(StartupConnect, FileThatIsNotADatabaseLeadsIntoTheWizard)
 {
     TempDataSource src;
     ASSERT_TRUE(src.created);
@@ -115,7 +115,11 @@ TEST(StartupConnect, FileThatIsNotADatabaseIsASystemError)
     h.startup->settings.database = {src.name(), QStringLiteral("SYSADM"), QString()};
     EXPECT_FALSE(h.startup->connectDatabase());
     EXPECT_EQ(h.ui.messages, QStringList{QStringLiteral("Database system error!")});
-    EXPECT_EQ(h.wizardRuns, 0);
+    // The recovery system gets the file to repair and the engine's reason.
+    EXPECT_EQ(h.wizardRuns, 1);
+    EXPECT_TRUE(h.startup->databaseRepairable);
+    EXPECT_TRUE(h.startup->connectError.contains("not a Vellumark database"))
+        << h.startup->connectError.toStdString();
 }
 
 TEST(StartupConnect, DamagedDatabaseIsRetriedInRecoveryModeOnce)

@@ -1,0 +1,98 @@
+#include "RemoteMacro.h"
+
+#include "DbFolder.h"
+#include "OptionStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <climits>
+
+namespace vk {
+
+QList<QByteArray> SplitMacroLines(const QByteArray &data)
+{
+    QList<QByteArray> lines = data.split('\n');
+    // A macro ends with its last line feed: nothing after it is a line.
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    for (QByteArray &line : lines)
+        if (line.endsWith('\r'))
+            line.chop(1);
+    return lines;
+}
+
+std::optional<NewMediaMacro> ParseNewMediaMacro(const QList<QByteArray> &lines, QString *reason)
+{
+    auto refuse = [reason](const QString &why) -> std::optional<NewMediaMacro> {
+        if (reason)
+            *reason = why;
+        return std::nullopt;
+    };
+    if (lines.size() < 3)
+        return refuse(
+            QStringLiteral("a macro has three lines: NewMedia, the file's full path, True or False"));
+    if (lines[0] != "NewMedia")
+        return refuse(QStringLiteral("unknown command \"%1\"").arg(QString::fromUtf8(lines[0].left(40))));
+    const QByteArray &raw = lines[1];
+    if (raw.isEmpty())
+        return refuse(QStringLiteral("no file named"));
+    if (raw.contains('\0'))
+        return refuse(QStringLiteral("the file's name holds a NUL byte"));
+    if (raw.size() >= PATH_MAX)
+        return refuse(QStringLiteral("the file's name is too long"));
+    const QString path = QFile::decodeName(raw);
+    if (!QDir::isAbsolutePath(path))
+        return refuse(QStringLiteral("\"%1\" is not a full path").arg(path));
+    NewMediaMacro macro;
+    macro.path = QDir::cleanPath(path);
+    macro.deleteAfter = lines[2] == "True";
+    return macro;
+}
+
+NewMediaResult ExecuteNewMedia(TDbFolderList &roots, const NewMediaMacro &macro,
+                               const DisplayOptions &options)
+{
+    NewMediaResult result;
+    const QFileInfo info(macro.path);
+    if (!info.exists() && !info.isSymLink()) {
+        result.reason = QStringLiteral("%1: the file is not there").arg(macro.path);
+        return result;
+    }
+    // A directory, pipe or device is never read (a pipe would hold the workspace up).
+    if (!info.isFile()) {
+        result.reason = QStringLiteral("%1: not a plain file").arg(macro.path);
+        return result;
+    }
+    const QString title = QLatin1String(RemoteMediaFolderTitle);
+    result.folder = roots.FindFolderByTitle(title);
+    if (!result.folder) {
+        result.folder = roots.AddRootFolder(title, options.DefaultPanelWidth, options.DefaultPanelBorderWidth,
+                                            options.DefaultPanelHeight);
+        if (!result.folder) {
+            result.reason = QStringLiteral("the folder \"%1\" could not be made").arg(title);
+            return result;
+        }
+        result.folderMade = true;
+    }
+    int mode = 0; // a database file; the person is not asked
+    QString skipped;
+    result.item = roots.InsertPreparedFile(result.folder, macro.path, mode, nullptr, &skipped);
+    if (!result.item) {
+        // The file stays where it is whatever the macro asked: it is not in the library.
+        result.reason = QStringLiteral("%1: %2").arg(
+            macro.path, skipped.isEmpty() ? QStringLiteral("not imported") : skipped);
+        return result;
+    }
+    if (macro.deleteAfter) {
+        QFile file(macro.path);
+        result.fileDeleted = file.remove();
+        if (!result.fileDeleted)
+            result.reason = QStringLiteral("%1 is in the library but could not be deleted: %2")
+                                .arg(macro.path, file.errorString());
+    }
+    return result;
+}
+
+} // namespace vk
