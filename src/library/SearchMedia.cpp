@@ -228,17 +228,39 @@ std::unique_ptr<Statement> openSearch(Connection &c, const SearchQuery &query)
 
 } // namespace
 
+namespace {
+
+// The same conditions over the columns given alone.
+SearchQuery narrowedTo(const SearchQuery &query, const QString &columns)
+{
+    SearchQuery only = query;
+    const qsizetype from = only.text.indexOf(QStringLiteral(" from MediaData "));
+    if (only.text.startsWith(QStringLiteral("select ")) && from > 0)
+        only.text = QStringLiteral("select ") + columns + only.text.mid(from);
+    return only;
+}
+
+} // namespace
+
 bool RunSearch(Connection &c, const SearchQuery &query, TDbFolder *result, TDbFolderList *roots)
 {
-    std::unique_ptr<Statement> st = openSearch(c, query);
+    // Each result item that mirrors a library item takes the values the result window shows
+    // from that item, already in memory: only the OIDs are fetched then, which spares the
+    // engine the file names and the conversion of every other column of every row found.
+    std::unique_ptr<Statement> st = openSearch(c, roots ? narrowedTo(query, QStringLiteral("OID")) : query);
     if (!st)
         return false;
     QHash<QString, TDbMedia *> library;
-    if (roots)
-        for (TDbFolder *f : roots->TreeOrder())
-            for (TDbMedia *m : f->MediaList->Items)
+    if (roots) {
+        library.reserve(1024);
+        for (TDbFolder *f : roots->TreeOrder()) {
+            if (!f->MediaList)
+                continue; // a subfolder whose list a partial load left unread
+            for (TDbMedia *m : std::as_const(f->MediaList->Items))
                 if (!m->SubFolder)
                     library.insert(m->Rec.OID, m);
+        }
+    }
     QStringList row;
     int rc;
     int n = 0;
@@ -248,15 +270,28 @@ bool RunSearch(Connection &c, const SearchQuery &query, TDbFolder *result, TDbFo
             continue; // a row this program's library does not hold (yet)
         auto *item = new TDbMedia;
         TsMedia &r = item->Rec;
-        r.OID = row.value(0);
-        r.FolderId = row.value(1);
-        r.Title = row.value(2);
-        r.MediaFile = row.value(3);
-        r.MediaType = row.value(4).toInt();
-        r.NailFile = row.value(5);
-        r.KeyWords = row.value(6);
-        r.InsertDate = row.value(7).isEmpty() ? -1 : textToDate(row.value(7));
-        r.Author = row.value(8);
+        if (of) {
+            const TsMedia &held = of->Rec;
+            r.OID = held.OID;
+            r.FolderId = held.FolderId;
+            r.Title = held.Title;
+            r.MediaFile = held.MediaFile;
+            r.MediaType = held.MediaType;
+            r.NailFile = held.NailFile;
+            r.KeyWords = held.KeyWords;
+            r.InsertDate = held.InsertDate;
+            r.Author = held.Author;
+        } else {
+            r.OID = row.value(0);
+            r.FolderId = row.value(1);
+            r.Title = row.value(2);
+            r.MediaFile = row.value(3);
+            r.MediaType = row.value(4).toInt();
+            r.NailFile = row.value(5);
+            r.KeyWords = row.value(6);
+            r.InsertDate = row.value(7).isEmpty() ? -1 : textToDate(row.value(7));
+            r.Author = row.value(8);
+        }
         r.Index = 32.0 * ++n;
         item->RefCount = 1;
         item->Owner = result;
@@ -279,11 +314,7 @@ bool RunSearch(Connection &c, const SearchQuery &query, TDbFolder *result, TDbFo
 bool SearchOids(Connection &c, const SearchQuery &query, QStringList *oids)
 {
     // Only the OIDs are wanted: the same conditions over one column.
-    SearchQuery only = query;
-    const qsizetype from = only.text.indexOf(QStringLiteral(" from MediaData "));
-    if (only.text.startsWith(QStringLiteral("select ")) && from > 0)
-        only.text = QStringLiteral("select OID") + only.text.mid(from);
-    std::unique_ptr<Statement> st = openSearch(c, only);
+    std::unique_ptr<Statement> st = openSearch(c, narrowedTo(query, QStringLiteral("OID")));
     if (!st)
         return false;
     QStringList row;

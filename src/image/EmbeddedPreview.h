@@ -1,0 +1,24 @@
+// The previews a camera or phone writes into its pictures (the EXIF thumbnail, and often a
+// larger preview too), read through Exiv2. A thumbnail made from one costs a few kilobytes of
+// decoding in place of the whole picture. Internal to the image component.
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace vk {
+
+// The smallest preview in `path` whose longer side is at least `longSide` and whose shape is
+// the picture's (`natural`, its size as stored, before any turning upright) within 1 %, as
+// stored (not turned). Null when the file carries none that fits, or when the one that
+// fits cannot be decoded: the caller then decodes the picture itself. Safe to call from any
+// thread; never throws.
+QImage embeddedPreview(const QString &path, QSize natural, int longSide);
+
+// Whether a preview of `preview` size shows a picture of `natural` size whole: the same ratio
+// of width to height within 1 % (a stale preview of another crop, or one letterboxed to
+// another shape, does not).
+bool previewShapeMatches(QSize preview, QSize natural);
+
+} // namespace vk
