@@ -87,6 +87,37 @@ QImage decodePreview(const QByteArray &data, QSize natural, int longSide)
 
 } // namespace
 
+bool carriesExif(QIODevice &file)
+{
+    if (!file.seek(2))
+        return false;
+    // Markers before the first scan: the application segments, tables and the frame header.
+    for (int segment = 0; segment < 64; ++segment) {
+        unsigned char head[4];
+        if (file.read(reinterpret_cast<char *>(head), 4) != 4 || head[0] != 0xFF)
+            return false;
+        const int marker = head[1];
+        if (marker == 0xDA || marker == 0xD9) // the scan, or the end: no Exif before them
+            return false;
+        const int length = (head[2] << 8) | head[3];
+        if (length < 2)
+            return false;
+        if (marker == 0xE1 && length >= 8) {
+            char name[6];
+            if (file.read(name, 6) != 6)
+                return false;
+            if (QByteArray(name, 6) == QByteArray("Exif\0\0", 6))
+                return true;
+            if (!file.seek(file.pos() + length - 8))
+                return false;
+            continue;
+        }
+        if (!file.seek(file.pos() + length - 2))
+            return false;
+    }
+    return false;
+}
+
 bool previewShapeMatches(QSize preview, QSize natural)
 {
     if (preview.isEmpty() || natural.isEmpty())

@@ -3,6 +3,7 @@
 // decoding in place of the whole picture. Internal to the image component.
 #pragma once
 
+#include <QIODevice>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -15,6 +16,11 @@ namespace vk {
 // fits cannot be decoded: the caller then decodes the picture itself. Safe to call from any
 // thread; never throws.
 QImage embeddedPreview(const QString &path, QSize natural, int longSide);
+
+// Whether the JPEG in `file` has an Exif segment before its picture data, where a camera
+// keeps its previews: a few bytes read at each segment's start, so a file without one costs
+// next to nothing. Leaves the file's position anywhere.
+bool carriesExif(QIODevice &file);
 
 // Whether a preview of `preview` size shows a picture of `natural` size whole: the same ratio
 // of width to height within 1 % (a stale preview of another crop, or one letterboxed to

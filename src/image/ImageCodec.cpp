@@ -267,7 +267,8 @@ QImage decode(const QString &path, int type, int longSide, QString *error, bool 
         return exactSize(read.image, longSide > 0 ? thumbnailSize(read.image.size(), longSide) : QSize());
     }
 
-    if (previews && qtReads && kind == Kind::Jpeg && longSide > 0 && natural.isValid() && !natural.isEmpty()) {
+    if (previews && qtReads && kind == Kind::Jpeg && longSide > 0 && natural.isValid() && !natural.isEmpty() &&
+        carriesExif(file)) {
         const QImage preview = embeddedPreview(path, natural, longSide);
         if (!preview.isNull()) {
             if (error)
