@@ -184,8 +184,8 @@ TPreference::TPreference(const PreferenceValues &values, QWidget *parent) : QDia
     importColumn->addWidget(importBox);
     // A camera picture's thumbnail from the preview it carries, not from the whole picture.
     ckbEmbeddedPreviews = new QCheckBox(QStringLiteral("Thumbnails from embedded &previews"), managePage);
-    ckbEmbeddedPreviews->setToolTip(
-        QStringLiteral("Make a camera picture's thumbnail from the preview it carries, not from the whole picture"));
+    ckbEmbeddedPreviews->setToolTip(QStringLiteral(
+        "Make a camera picture's thumbnail from the preview it carries, not from the whole picture"));
     importColumn->addWidget(ckbEmbeddedPreviews);
     importColumn->addStretch();
     manageLayout->addLayout(importColumn);

@@ -40,8 +40,8 @@ void initExiv2()
 
 bool fitsLimits(QSize size)
 {
-    return size.isValid() && !size.isEmpty() && size.width() <= MaxPictureSide && size.height() <= MaxPictureSide &&
-           qint64(size.width()) * size.height() <= MaxPicturePixels;
+    return size.isValid() && !size.isEmpty() && size.width() <= MaxPictureSide &&
+           size.height() <= MaxPictureSide && qint64(size.width()) * size.height() <= MaxPicturePixels;
 }
 
 // A JPEG cut short decodes without complaint, grey below the cut: a JPEG preview must end

@@ -142,7 +142,8 @@ QImage upright(const QImage &image, QImageIOHandler::Transformations t)
 {
     if (t == QImageIOHandler::TransformationNone)
         return image;
-    QImage out = image.mirrored(t & QImageIOHandler::TransformationMirror, t & QImageIOHandler::TransformationFlip);
+    QImage out =
+        image.mirrored(t & QImageIOHandler::TransformationMirror, t & QImageIOHandler::TransformationFlip);
     if (t & QImageIOHandler::TransformationRotate90)
         out = out.transformed(QTransform().rotate(90));
     return out;
@@ -160,7 +161,7 @@ qint64 magickReadBytes(QSize natural, qint64 fileBytes, bool thumbnail)
 // decoded at reduced size where the reader can. Whatever the readers hold meanwhile is
 // drawn from the decode budget, one lease at a time.
 QImage decode(const QString &path, int type, int longSide, QString *error, bool previews = false,
-             ThumbnailOrigin *origin = nullptr)
+              ThumbnailOrigin *origin = nullptr)
 {
     if (origin)
         *origin = ThumbnailOrigin::Picture;
@@ -267,8 +268,8 @@ QImage decode(const QString &path, int type, int longSide, QString *error, bool 
         return exactSize(read.image, longSide > 0 ? thumbnailSize(read.image.size(), longSide) : QSize());
     }
 
-    if (previews && qtReads && kind == Kind::Jpeg && longSide > 0 && natural.isValid() && !natural.isEmpty() &&
-        carriesExif(file)) {
+    if (previews && qtReads && kind == Kind::Jpeg && longSide > 0 && natural.isValid() &&
+        !natural.isEmpty() && carriesExif(file)) {
         const QImage preview = embeddedPreview(path, natural, longSide);
         if (!preview.isNull()) {
             if (error)

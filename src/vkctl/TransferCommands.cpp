@@ -237,8 +237,9 @@ QList<Command> transferCommands()
         QCommandLineOption(QStringLiteral("external"), QStringLiteral("link the files where they lie")),
         QCommandLineOption(QStringLiteral("recursive"),
                            QStringLiteral("import directories as subfolders, with what they hold")),
-        QCommandLineOption(QStringLiteral("no-previews"),
-                           QStringLiteral("make every thumbnail from the picture, not from its embedded preview")),
+        QCommandLineOption(
+            QStringLiteral("no-previews"),
+            QStringLiteral("make every thumbnail from the picture, not from its embedded preview")),
         jsonOption(),
     };
     importCommand.examples = {

@@ -64,7 +64,8 @@ TEST_F(Previews, AFittingPreviewStandsInForThePictureAndAnyOtherIsPassedOver)
         EXPECT_EQ(origin, c.fromPreview ? ThumbnailOrigin::EmbeddedPreview : ThumbnailOrigin::Picture);
         // The same size either way.
         EXPECT_EQ(thumb.size(), thumbnailSize(QSize(400, 200), c.longSide));
-        EXPECT_TRUE(colourNear(thumb, thumb.width() / 2, thumb.height() / 2, c.fromPreview ? Magenta : Blue, 40));
+        EXPECT_TRUE(
+            colourNear(thumb, thumb.width() / 2, thumb.height() / 2, c.fromPreview ? Magenta : Blue, 40));
     }
 }
 
@@ -91,7 +92,8 @@ TEST_F(Previews, APreviewIsTurnedUprightAsThePictureIs)
 TEST_F(Previews, TheStoredThumbnailComesFromThePreviewUnlessThePictureIsAskedFor)
 {
     const QString file = path("camera.jpg");
-    ASSERT_TRUE(writeJpegWithThumbnail(file, solid(400, 300, Blue), qtEncoded(solid(160, 120, Magenta), "jpeg")));
+    ASSERT_TRUE(
+        writeJpegWithThumbnail(file, solid(400, 300, Blue), qtEncoded(solid(160, 120, Magenta), "jpeg")));
     QString error;
     QImage fromPreview, fromPicture;
     ASSERT_TRUE(fromPreview.loadFromData(thumbnailOfFile(file, &error))) << error.toStdString();
