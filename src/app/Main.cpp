@@ -2146,6 +2146,7 @@ void TMainForm::PreferencesClick()
     }
     in.showExternalMark = m_startup->settings.showExternalMark;
     in.importType = m_startup->settings.defaultImportType;
+    in.embeddedPreviews = m_startup->settings.embeddedPreviews;
     in.scanImageType = o.ScanImageType;
     in.wallPaperChecked = o.WallPaperChecked;
     in.wallPaperStyle = o.WallPaperStyle;
@@ -2170,6 +2171,11 @@ void TMainForm::PreferencesClick()
         window->ApplyTileSize(size->width(), size->height(), out.tileBorder);
     o.ScanImageType = out.scanImageType;
     m_startup->settings.defaultImportType = out.importType;
+    if (m_startup->settings.embeddedPreviews != out.embeddedPreviews) {
+        m_startup->settings.embeddedPreviews = out.embeddedPreviews;
+        if (m_startup->rootFolders)
+            m_startup->rootFolders->thumbnailer = mediaThumbnailer(out.embeddedPreviews);
+    }
     const bool markChanged = m_startup->settings.showExternalMark != out.showExternalMark;
     m_startup->settings.showExternalMark = out.showExternalMark;
     if (markChanged)

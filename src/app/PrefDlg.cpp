@@ -180,7 +180,15 @@ TPreference::TPreference(const PreferenceValues &values, QWidget *parent) : QDia
         importBox,
         {QStringLiteral("D&atabase file"), QStringLiteral("E&xternal file"), QStringLiteral("As&k user")}, 1,
         this);
-    manageLayout->addWidget(importBox);
+    auto *importColumn = new QVBoxLayout;
+    importColumn->addWidget(importBox);
+    // A camera picture's thumbnail from the preview it carries, not from the whole picture.
+    ckbEmbeddedPreviews = new QCheckBox(QStringLiteral("Thumbnails from embedded &previews"), managePage);
+    ckbEmbeddedPreviews->setToolTip(QStringLiteral(
+        "Make a camera picture's thumbnail from the preview it carries, not from the whole picture"));
+    importColumn->addWidget(ckbEmbeddedPreviews);
+    importColumn->addStretch();
+    manageLayout->addLayout(importColumn);
     m_pages->addTab(managePage, QStringLiteral("Manage &Media"));
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -197,6 +205,7 @@ TPreference::TPreference(const PreferenceValues &values, QWidget *parent) : QDia
     ckbShowExtMark->setChecked(values.showExternalMark);
     check(ScanImageTypeRadio, values.scanImageType);
     check(rdgDefImportMda, values.importType);
+    ckbEmbeddedPreviews->setChecked(values.embeddedPreviews);
     check(WallPaperRadioGroup, values.wallPaperChecked);
     frameStyleBox->setEnabled(values.wallPaperChecked != 0);
     check(WallPaperStyle, values.wallPaperStyle);
@@ -223,6 +232,10 @@ TPreference::TPreference(const PreferenceValues &values, QWidget *parent) : QDia
         m_values.showExternalMark = on;
         m_changed = true;
         placeSample();
+    });
+    connect(ckbEmbeddedPreviews, &QCheckBox::toggled, this, [this](bool on) {
+        m_values.embeddedPreviews = on;
+        m_changed = true;
     });
     connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) {
         m_values.saveAsDefault = on;

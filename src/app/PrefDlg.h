@@ -20,6 +20,7 @@ struct PreferenceValues
     int tileBorder = 3;
     bool showExternalMark = false;
     int importType = 0;
+    bool embeddedPreviews = true;
     int scanImageType = 0;
     int wallPaperChecked = 1; // 0 blank, 1 the built-in picture, 2 the custom one
     int wallPaperStyle = 0;   // 0 tile, 1 centre
@@ -55,6 +56,7 @@ public:
     QButtonGroup *DesktopWallPaperStyle = nullptr;
     QButtonGroup *ScanImageTypeRadio = nullptr;
     QButtonGroup *rdgDefImportMda = nullptr;
+    QCheckBox *ckbEmbeddedPreviews = nullptr;
     QGroupBox *frameStyleBox = nullptr;
     QGroupBox *desktopStyleBox = nullptr;
     QWidget *sampleTile = nullptr;

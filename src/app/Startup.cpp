@@ -124,7 +124,7 @@ bool Startup::loadData()
         m_hooks.status(vkMessage("DataLoading"));
     rootFolders = std::make_unique<TDbFolderList>(connection);
     rootFolders->status = m_hooks.status;
-    rootFolders->thumbnailer = mediaThumbnail;
+    rootFolders->thumbnailer = mediaThumbnailer(settings.embeddedPreviews);
     const DisplayOptions &o = checks.options;
     // A folder table that cannot be read ends the program (its message has been shown),
     // unless the reason is a damaged page that a salvage can get past.
@@ -133,7 +133,7 @@ bool Startup::loadData()
             return false;
         rootFolders = std::make_unique<TDbFolderList>(connection);
         rootFolders->status = m_hooks.status;
-        rootFolders->thumbnailer = mediaThumbnail;
+        rootFolders->thumbnailer = mediaThumbnailer(settings.embeddedPreviews);
         if (!rootFolders->Load(o.DefaultPanelWidth, o.DefaultPanelHeight, o.DefaultPanelBorderWidth))
             return false;
     }

@@ -69,6 +69,12 @@ DatabaseSettings readDatabaseSettings(QSettings &settings)
     return s;
 }
 
+bool EmbeddedPreviewsSetting(QSettings &s)
+{
+    // Absent until the workspace first writes its settings back: previews are used.
+    return s.value(QStringLiteral("MediaManage/UseEmbeddedPreviews")).toString() != QLatin1String("0");
+}
+
 void ReadSettings(QSettings &s, SettingsGroup group, WorkspaceSettings &v)
 {
     switch (group) {
@@ -87,6 +93,7 @@ void ReadSettings(QSettings &s, SettingsGroup group, WorkspaceSettings &v)
         if (v.defaultImportType < ImportDatabaseFile || v.defaultImportType > ImportAskUser)
             v.defaultImportType = ImportDatabaseFile;
         v.showExternalMark = readFlag(s, QStringLiteral("MediaManage/IsShowExternalMark"), false);
+        v.embeddedPreviews = EmbeddedPreviewsSetting(s);
         break;
     case SettingsGroup::MediaToolbar:
         v.mediaToolbarVisible = readFlag(s, QStringLiteral("Toolbars/MediaToolbar/Visible"), true);
@@ -106,6 +113,7 @@ void WriteSettings(QSettings &s, const WorkspaceSettings &v)
     writeExplorer(s, QStringLiteral("FolderExplorer"), v.folderExplorer);
     s.setValue(QStringLiteral("MediaManage/DefaultImportType"), QString::number(v.defaultImportType));
     s.setValue(QStringLiteral("MediaManage/IsShowExternalMark"), flag(v.showExternalMark));
+    s.setValue(QStringLiteral("MediaManage/UseEmbeddedPreviews"), flag(v.embeddedPreviews));
 }
 
 void WriteAuthoringSettings(QSettings &s, const WorkspaceSettings &v)

@@ -43,6 +43,8 @@ struct WorkspaceSettings
     ExplorerSettings folderExplorer;
     int defaultImportType = ImportDatabaseFile;
     bool showExternalMark = false;
+    // Thumbnails of camera pictures from the previews they carry (see decodeThumbnailFromPreview).
+    bool embeddedPreviews = true;
     bool mediaToolbarVisible = true;
     ExplorerSettings slideExplorer;
 };
@@ -67,6 +69,8 @@ void WriteAuthoringSettings(QSettings &settings, const WorkspaceSettings &values
 void WriteSlideExplorerSettings(QSettings &settings, const ExplorerSettings &values);
 
 DatabaseSettings readDatabaseSettings(QSettings &settings);
+// MediaManage/UseEmbeddedPreviews, read without writing a default.
+bool EmbeddedPreviewsSetting(QSettings &settings);
 
 // Reads a value, writing its default first when it is missing.
 QString readWithDefault(QSettings &settings, const QString &key, const QString &defaultValue);

@@ -85,15 +85,31 @@ void initVideoFrames()
     QMediaPlayer player;
 }
 
-QByteArray mediaThumbnail(const QString &path, QString *error)
+namespace {
+
+QByteArray thumbnailOfMedia(const QString &path, QString *error, bool embeddedPreviews)
 {
     if (QFileInfo(path).suffix().compare(QLatin1String("avi"), Qt::CaseInsensitive) != 0)
-        return thumbnailOfFile(path, error);
+        return embeddedPreviews ? thumbnailOfFile(path, error) : thumbnailOfWholePicture(path, error);
     const QImage frame = firstVideoFrame(path, error);
     if (frame.isNull())
         return QByteArray();
     const QSize size = thumbnailSize(frame.size());
     return encodeThumbnail(frame.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+} // namespace
+
+QByteArray mediaThumbnail(const QString &path, QString *error)
+{
+    return thumbnailOfMedia(path, error, true);
+}
+
+std::function<QByteArray(const QString &, QString *)> mediaThumbnailer(bool embeddedPreviews)
+{
+    if (embeddedPreviews)
+        return mediaThumbnail;
+    return [](const QString &path, QString *error) { return thumbnailOfMedia(path, error, false); };
 }
 
 } // namespace vk

@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QString>
 
+#include <functional>
+
 namespace vk {
 
 // The first frame of the video in `path`, through the media framework. Runs an event loop
@@ -17,6 +19,10 @@ void initVideoFrames();
 
 // The stored thumbnail of a media file: pictures through the image component, AVI videos
 // from their first frame. Empty, with `error` set, on failure. Safe on any thread.
+// A JPEG's embedded preview stands in for its picture where one fits.
 QByteArray mediaThumbnail(const QString &path, QString *error);
+// The library's thumbnailer: mediaThumbnail, or with `embeddedPreviews` false every picture
+// thumbnailed from the picture itself.
+std::function<QByteArray(const QString &, QString *)> mediaThumbnailer(bool embeddedPreviews);
 
 } // namespace vk

@@ -1,6 +1,7 @@
 #include "ImageCodec.h"
 
 #include "DecodeBudget.h"
+#include "EmbeddedPreview.h"
 #include "GifWriter.h"
 #include "MagickBridge.h"
 #include "PcxReader.h"
@@ -15,6 +16,7 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QSaveFile>
+#include <QTransform>
 
 #include <mutex>
 
@@ -134,6 +136,19 @@ qint64 qtReadBytes(QSize natural, QImage::Format format, QSize target, QtScaling
     return turned ? bytes * 2 : bytes;
 }
 
+// A picture as stored turned upright, as Qt's readers turn a photo by its orientation tag:
+// mirrored and flipped first, then turned a quarter clockwise.
+QImage upright(const QImage &image, QImageIOHandler::Transformations t)
+{
+    if (t == QImageIOHandler::TransformationNone)
+        return image;
+    QImage out =
+        image.mirrored(t & QImageIOHandler::TransformationMirror, t & QImageIOHandler::TransformationFlip);
+    if (t & QImageIOHandler::TransformationRotate90)
+        out = out.transformed(QTransform().rotate(90));
+    return out;
+}
+
 // What the image library holds while it reads a picture of `natural` size from a file of
 // `fileBytes`: the file, its pixel cache at up to 10 bytes a pixel (16 bits a channel and a
 // colour index), and the picture handed back, when at full size.
@@ -145,8 +160,11 @@ qint64 magickReadBytes(QSize natural, qint64 fileBytes, bool thumbnail)
 // Reads the first picture of `path`; with `longSide` > 0, a thumbnail of that size,
 // decoded at reduced size where the reader can. Whatever the readers hold meanwhile is
 // drawn from the decode budget, one lease at a time.
-QImage decode(const QString &path, int type, int longSide, QString *error)
+QImage decode(const QString &path, int type, int longSide, QString *error, bool previews = false,
+              ThumbnailOrigin *origin = nullptr)
 {
+    if (origin)
+        *origin = ThumbnailOrigin::Picture;
     if (path.isEmpty())
         return failed(error, QStringLiteral("No file name was given."));
     const QFileInfo info(path);
@@ -188,6 +206,7 @@ QImage decode(const QString &path, int type, int longSide, QString *error)
     QByteArray qtFormat = picture::qtFormat(kind);
     bool qtReads = false;
     bool turned = false;
+    QImageIOHandler::Transformations transformation = QImageIOHandler::TransformationNone;
     QtScaling scaling = QtScaling::None;
     QImage::Format qtPixels = QImage::Format_Invalid;
     QString reason;
@@ -204,7 +223,8 @@ QImage decode(const QString &path, int type, int longSide, QString *error)
             if (natural.isValid() && !fits(natural))
                 return failed(error, tooLargeText(path, natural));
             // The header's size is before turning the photo upright.
-            turned = probe.transformation() & QImageIOHandler::TransformationRotate90;
+            transformation = probe.transformation();
+            turned = transformation & QImageIOHandler::TransformationRotate90;
             // Any other reader, asked for a smaller size, reads whole and then lets QImage
             // scale, which copies any format but 32-bit whole first: those are shrunk here.
             if (kind == Kind::Jpeg && probe.supportsOption(QImageIOHandler::ScaledSize))
@@ -246,6 +266,19 @@ QImage decode(const QString &path, int type, int longSide, QString *error)
         if (error)
             error->clear();
         return exactSize(read.image, longSide > 0 ? thumbnailSize(read.image.size(), longSide) : QSize());
+    }
+
+    if (previews && qtReads && kind == Kind::Jpeg && longSide > 0 && natural.isValid() &&
+        !natural.isEmpty() && carriesExif(file)) {
+        const QImage preview = embeddedPreview(path, natural, longSide);
+        if (!preview.isNull()) {
+            if (error)
+                error->clear();
+            if (origin)
+                *origin = ThumbnailOrigin::EmbeddedPreview;
+            return exactSize(upright(preview, transformation),
+                             thumbnailSize(turned ? natural.transposed() : natural, longSide));
+        }
     }
 
     if (qtReads) {
@@ -503,6 +536,13 @@ QImage decodeThumbnail(const QString &path, int longSide, QString *error)
     if (longSide < 1)
         return failed(error, QStringLiteral("A thumbnail must be at least 1 pixel on its longer side."));
     return decode(path, itAuto, longSide, error);
+}
+
+QImage decodeThumbnailFromPreview(const QString &path, int longSide, QString *error, ThumbnailOrigin *origin)
+{
+    if (longSide < 1)
+        return failed(error, QStringLiteral("A thumbnail must be at least 1 pixel on its longer side."));
+    return decode(path, itAuto, longSide, error, true, origin);
 }
 
 QByteArray encodeThumbnail(const QImage &thumb)

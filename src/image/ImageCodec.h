@@ -92,6 +92,22 @@ QSize thumbnailSize(QSize natural, int longSide = DefaultThumbnailSide);
 // A null picture, with `error` set, on failure.
 QImage decodeThumbnail(const QString &path, int longSide = DefaultThumbnailSide, QString *error = nullptr);
 
+// Where a thumbnail's pixels came from.
+enum class ThumbnailOrigin
+{
+    Picture,         // the picture decoded (at reduced size where its reader can)
+    EmbeddedPreview, // a preview the file carries
+};
+
+// As decodeThumbnail, but a JPEG that carries a preview at least `longSide` on its longer side
+// and of the picture's shape within 1 % (the EXIF thumbnail, or a larger preview) is
+// thumbnailed from the smallest such preview, turned upright as the picture is, without
+// decoding the picture; the thumbnail has the size decodeThumbnail gives. Every other file,
+// and one whose preview is too small, of another shape or damaged, is decoded as
+// decodeThumbnail does. `origin`, when given, tells which it was.
+QImage decodeThumbnailFromPreview(const QString &path, int longSide = DefaultThumbnailSide,
+                                  QString *error = nullptr, ThumbnailOrigin *origin = nullptr);
+
 // Whether every pixel of `image` is fully opaque (whatever its format says).
 bool isOpaque(const QImage &image);
 

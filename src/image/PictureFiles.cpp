@@ -105,15 +105,30 @@ bool SavePictureFile(TImageWindow &window, const QString &path, int mediaType)
     return format != 0 && window.SaveImage(path, format, 0);
 }
 
-QByteArray thumbnailOfFile(const QString &path, QString *error)
+namespace {
+
+QByteArray storedThumbnail(const QString &path, QString *error, bool embeddedPreviews)
 {
-    const QImage thumb = decodeThumbnail(path, DefaultThumbnailSide, error);
+    const QImage thumb = embeddedPreviews ? decodeThumbnailFromPreview(path, DefaultThumbnailSide, error)
+                                          : decodeThumbnail(path, DefaultThumbnailSide, error);
     if (thumb.isNull())
         return QByteArray();
     QByteArray bytes = encodeThumbnail(thumb);
     if (bytes.isEmpty() && error)
         *error = QStringLiteral("The thumbnail of \"%1\" could not be encoded.").arg(path);
     return bytes;
+}
+
+} // namespace
+
+QByteArray thumbnailOfFile(const QString &path, QString *error)
+{
+    return storedThumbnail(path, error, true);
+}
+
+QByteArray thumbnailOfWholePicture(const QString &path, QString *error)
+{
+    return storedThumbnail(path, error, false);
 }
 
 } // namespace vk

@@ -35,7 +35,10 @@ bool LoadPictureFile(const QString &path, int mediaType, TImageWindow &window);
 bool SavePictureFile(TImageWindow &window, const QString &path, int mediaType);
 
 // The stored form of a file's thumbnail (reduced-size decode, then PNG or JPEG). Empty,
-// with `error` set, when the file cannot be read as a picture. Safe to call from any thread.
+// with `error` set, when the file cannot be read as a picture. A JPEG's fitting embedded
+// preview stands in for its picture (decodeThumbnailFromPreview). Safe to call from any thread.
 QByteArray thumbnailOfFile(const QString &path, QString *error);
+// The same, always from the picture itself.
+QByteArray thumbnailOfWholePicture(const QString &path, QString *error);
 
 } // namespace vk

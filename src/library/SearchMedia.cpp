@@ -10,6 +10,7 @@
 #include <QHash>
 
 #include <memory>
+#include <vector>
 
 namespace vk {
 
@@ -228,46 +229,96 @@ std::unique_ptr<Statement> openSearch(Connection &c, const SearchQuery &query)
 
 } // namespace
 
+namespace {
+
+// The same conditions over the columns given alone.
+SearchQuery narrowedTo(const SearchQuery &query, const QString &columns)
+{
+    SearchQuery only = query;
+    const qsizetype from = only.text.indexOf(QStringLiteral(" from MediaData "));
+    if (only.text.startsWith(QStringLiteral("select ")) && from > 0)
+        only.text = QStringLiteral("select ") + columns + only.text.mid(from);
+    return only;
+}
+
+} // namespace
+
+namespace {
+
+TDbMedia *newResultItem(TDbFolder *result, int n)
+{
+    auto *item = new TDbMedia;
+    item->Rec.Index = 32.0 * n;
+    item->RefCount = 1;
+    item->Owner = result;
+    return item;
+}
+
+} // namespace
+
 bool RunSearch(Connection &c, const SearchQuery &query, TDbFolder *result, TDbFolderList *roots)
 {
-    std::unique_ptr<Statement> st = openSearch(c, query);
-    if (!st)
-        return false;
-    QHash<QString, TDbMedia *> library;
-    if (roots)
-        for (TDbFolder *f : roots->TreeOrder())
-            for (TDbMedia *m : f->MediaList->Items)
-                if (!m->SubFolder)
-                    library.insert(m->Rec.OID, m);
     QStringList row;
     int rc;
-    int n = 0;
-    while ((rc = st->fetch(row)) < 2) {
-        TDbMedia *of = library.value(row.value(0));
-        if (roots && !of)
-            continue; // a row this program's library does not hold (yet)
-        auto *item = new TDbMedia;
-        TsMedia &r = item->Rec;
-        r.OID = row.value(0);
-        r.FolderId = row.value(1);
-        r.Title = row.value(2);
-        r.MediaFile = row.value(3);
-        r.MediaType = row.value(4).toInt();
-        r.NailFile = row.value(5);
-        r.KeyWords = row.value(6);
-        r.InsertDate = row.value(7).isEmpty() ? -1 : textToDate(row.value(7));
-        r.Author = row.value(8);
-        r.Index = 32.0 * ++n;
-        item->RefCount = 1;
-        item->Owner = result;
-        if (of) {
+    if (!roots) {
+        std::unique_ptr<Statement> st = openSearch(c, query);
+        if (!st)
+            return false;
+        int n = 0;
+        while ((rc = st->fetch(row)) < 2) {
+            TDbMedia *item = newResultItem(result, ++n);
+            TsMedia &r = item->Rec;
+            r.OID = row.value(0);
+            r.FolderId = row.value(1);
+            r.Title = row.value(2);
+            r.MediaFile = row.value(3);
+            r.MediaType = row.value(4).toInt();
+            r.NailFile = row.value(5);
+            r.KeyWords = row.value(6);
+            r.InsertDate = row.value(7).isEmpty() ? -1 : textToDate(row.value(7));
+            r.Author = row.value(8);
+            result->MediaList->Items.append(item);
+        }
+    } else {
+        // Each result item mirrors a library item and shows the values the library holds: only
+        // the OIDs are fetched, which spares the engine the file names and the conversion of
+        // every other column of every row found. The OIDs found are looked up among the
+        // library's items in one pass over them.
+        std::unique_ptr<Statement> st = openSearch(c, narrowedTo(query, QStringLiteral("OID")));
+        if (!st)
+            return false;
+        QHash<QString, qsizetype> found; // OID -> its row
+        while ((rc = st->fetch(row)) < 2)
+            found.insert(row.value(0), found.size());
+        std::vector<TDbMedia *> held(size_t(found.size()), nullptr);
+        if (!found.isEmpty()) {
+            for (const TDbFolder *f : roots->TreeOrder()) {
+                if (!f->MediaList)
+                    continue; // a subfolder whose list a partial load left unread
+                for (TDbMedia *m : std::as_const(f->MediaList->Items)) {
+                    if (m->SubFolder)
+                        continue;
+                    const auto at = found.constFind(m->Rec.OID);
+                    if (at != found.cend())
+                        held[size_t(*at)] = m;
+                }
+            }
+        }
+        int n = 0;
+        for (TDbMedia *of : held) {
+            if (!of)
+                continue; // a row this program's library does not hold (yet)
+            TDbMedia *item = newResultItem(result, ++n);
+            const double index = item->Rec.Index;
+            item->Rec = of->Rec;
+            item->Rec.Index = index;
             item->MirrorOf = of;
             ++of->RefCount;
             item->External = of->External;
             item->Lost = of->Lost;
             item->NoThumb = of->NoThumb;
+            result->MediaList->Items.append(item);
         }
-        result->MediaList->Items.append(item);
     }
     if (rc != vkdb::DbNoMoreRows) {
         c.report(vkMessage(MsgDatabaseSearch) + QStringLiteral("MediaData"));
@@ -279,11 +330,7 @@ bool RunSearch(Connection &c, const SearchQuery &query, TDbFolder *result, TDbFo
 bool SearchOids(Connection &c, const SearchQuery &query, QStringList *oids)
 {
     // Only the OIDs are wanted: the same conditions over one column.
-    SearchQuery only = query;
-    const qsizetype from = only.text.indexOf(QStringLiteral(" from MediaData "));
-    if (only.text.startsWith(QStringLiteral("select ")) && from > 0)
-        only.text = QStringLiteral("select OID") + only.text.mid(from);
-    std::unique_ptr<Statement> st = openSearch(c, only);
+    std::unique_ptr<Statement> st = openSearch(c, narrowedTo(query, QStringLiteral("OID")));
     if (!st)
         return false;
     QStringList row;

@@ -68,9 +68,10 @@ struct SearchQuery
 SearchQuery BuildSearchQuery(const TrecSearchCondition &c);
 
 // Runs a query and appends a row's item to `result` for each row, in row order. With `roots`,
-// each result item mirrors the library's item of that OID (found through a map, not a scan)
-// and holds a reference to it; rows whose item the library in memory does not hold are left
-// out. A failed fetch shows "Database search failed :MediaData" and answers false.
+// each result item mirrors the library's item of that OID (found through a map, not a scan),
+// holds a reference to it and shows its values as the library holds them (only the OIDs are
+// fetched); rows whose item the library in memory does not hold are left out. A failed fetch shows "Database
+// search failed :MediaData" and answers false.
 bool RunSearch(Connection &c, const SearchQuery &query, TDbFolder *result, TDbFolderList *roots);
 // The OIDs a query finds, in order (for vkctl). False on failure.
 bool SearchOids(Connection &c, const SearchQuery &query, QStringList *oids);

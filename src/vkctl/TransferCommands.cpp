@@ -34,14 +34,19 @@ int runImport(Call &call)
     if (internal && external)
         return call.usageError(QStringLiteral("import takes one of --internal and --external"));
     int mode;
-    if (internal || external) {
-        mode = internal ? ImportDatabaseFile : ImportExternalFile;
-    } else {
+    WorkspaceSettings values;
+    {
         QSettings settings;
-        WorkspaceSettings values;
-        ReadSettings(settings, SettingsGroup::MediaManage, values);
-        mode = values.defaultImportType;
+        if (internal || external) {
+            mode = internal ? ImportDatabaseFile : ImportExternalFile;
+            values.embeddedPreviews = EmbeddedPreviewsSetting(settings);
+        } else {
+            ReadSettings(settings, SettingsGroup::MediaManage, values);
+            mode = values.defaultImportType;
+        }
     }
+    // Thumbnails from the pictures' embedded previews, as the workspace is set, unless refused here.
+    const bool previews = values.embeddedPreviews && !call.isSet(QStringLiteral("no-previews"));
     const bool json = call.json();
     QStringList paths = call.args;
     const QString folderName = paths.takeFirst();
@@ -64,7 +69,7 @@ int runImport(Call &call)
     // Set before any worker thread starts.
     qputenv("MAGICK_TEMPORARY_PATH", QFile::encodeName(work.path()));
     qputenv("TMPDIR", QFile::encodeName(work.path()));
-    roots.thumbnailer = mediaThumbnail;
+    roots.thumbnailer = mediaThumbnailer(previews);
     MediaImport importer(roots);
     importer.recursive = call.isSet(QStringLiteral("recursive"));
     importer.undecodablePaths = undecodableArguments();
@@ -208,7 +213,7 @@ QList<Command> transferCommands()
     Command importCommand;
     importCommand.name = QStringLiteral("import");
     importCommand.synopsis =
-        QStringLiteral("FOLDER PATH... [--internal | --external] [--recursive] [--json]");
+        QStringLiteral("FOLDER PATH... [--internal | --external] [--recursive] [--no-previews] [--json]");
     importCommand.summary = QStringLiteral("import files into a folder; prints the new OIDs");
     importCommand.description = QStringLiteral(
         "Imports the files into FOLDER (an OID or a title path), stored in the database (--internal) "
@@ -219,6 +224,9 @@ QList<Command> transferCommands()
         "beginning with \".\" are passed over, a symbolic link is followed only within the directory "
         "given, and a directory reached twice is imported once. Paths after \"--\" are taken as "
         "paths whatever they look like.\n\n"
+        "A camera picture's thumbnail is made from the preview the file carries (its EXIF thumbnail or "
+        "a larger one) when that preview is large enough and of the picture's shape; --no-previews "
+        "makes every thumbnail from the picture itself, as the workspace's preference can too.\n\n"
         "With --json, one document at the end: {\"imported\": [{\"oid\", \"title\", \"type\", \"file\", "
         "\"folder\"}], \"skipped\": [{\"path\", \"reason\"}], \"cancelled\", \"stopped\"}.\n\n"
         "Exit 0 when every file was imported, 2 when some were skipped, 1 on failure or Ctrl-C or "
@@ -229,6 +237,9 @@ QList<Command> transferCommands()
         QCommandLineOption(QStringLiteral("external"), QStringLiteral("link the files where they lie")),
         QCommandLineOption(QStringLiteral("recursive"),
                            QStringLiteral("import directories as subfolders, with what they hold")),
+        QCommandLineOption(
+            QStringLiteral("no-previews"),
+            QStringLiteral("make every thumbnail from the picture, not from its embedded preview")),
         jsonOption(),
     };
     importCommand.examples = {

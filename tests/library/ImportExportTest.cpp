@@ -7,6 +7,7 @@
 #include "MediaTypes.h"
 #include "PictureFiles.h"
 #include "PictureFixtures.h"
+#include "PreviewFixtures.h"
 #include "TempDataSource.h"
 
 #include <gtest/gtest.h>
@@ -369,6 +370,39 @@ TEST_F(ImportExportTest, LinkedImportsKeepTheirThumbnailsInTheDatabase)
     TDbFolderList::CheckLost(back); // as the tile does when it shows
     EXPECT_TRUE(back->Lost);
     EXPECT_TRUE(QFileInfo::exists(back->Rec.NailFile));
+}
+
+// A camera picture (blue) carrying its EXIF thumbnail (magenta): the stored thumbnail shows which
+// was read, and the stored copy is the file as it was given.
+TEST_F(ImportExportTest, CameraPicturesAreThumbnailedFromTheirPreviewUnlessThePictureIsAskedFor)
+{
+    ASSERT_TRUE(fixtures::haveExiftool()) << "exiftool is missing (scripts/install-deps)";
+    const QString path = tree.filePath("camera.jpg");
+    ASSERT_TRUE(fixtures::writeJpegWithThumbnail(path, fixtures::solid(400, 300, fixtures::Blue),
+                                                 fixtures::qtEncoded(fixtures::solid(160, 120, Qt::magenta), "jpeg")));
+    const struct
+    {
+        const char *name;
+        std::function<QByteArray(const QString &, QString *)> thumbnailer;
+        QColor shown;
+    } cases[] = {
+        {"from the preview", thumbnailOfFile, Qt::magenta},
+        {"from the picture", thumbnailOfWholePicture, fixtures::Blue},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        list->thumbnailer = c.thumbnailer;
+        MediaImport import(*list);
+        TDbMedia *m = nullptr;
+        import.imported = [&](TDbMedia *item) { m = item; };
+        ASSERT_TRUE(import.Run(folder, {path}, 0));
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(fixtures::readFile(m->Rec.MediaFile), fixtures::readFile(path));
+        QImage thumb;
+        ASSERT_TRUE(thumb.load(m->Rec.NailFile)) << m->Rec.NailFile.toStdString();
+        EXPECT_EQ(thumb.size(), QSize(120, 90));
+        EXPECT_TRUE(fixtures::colourNear(thumb, 60, 45, c.shown, 40));
+    }
 }
 
 TEST_F(ImportExportTest, CancellingKeepsWhatWasImported)

@@ -1,6 +1,7 @@
 // vkctl as users script it: its commands, output formats and exit codes.
 #include "AviFixture.h"
 #include "PictureFixtures.h"
+#include "PreviewFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -460,6 +462,44 @@ TEST_F(VkctlTest, ImportExportAndThumb)
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(QImage(home.path() + "/clip.jpg").size(), QSize(120, 72));
     EXPECT_EQ(vkctl({"import", "999", home.path() + "/in/a.jpg"}).code, 1);
+}
+
+// A camera picture (blue) whose EXIF thumbnail is magenta: the stored thumbnail shows which was read.
+TEST_F(VkctlTest, ImportThumbnailsFromPreviewsUnlessToldNotTo)
+{
+    ASSERT_TRUE(fixtures::haveExiftool()) << "exiftool is missing (scripts/install-deps)";
+    ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
+    const QString folder = vkctl({"folder", "add", "Camera"}).out.trimmed();
+    const QString photo = home.path() + "/camera.jpg";
+    ASSERT_TRUE(fixtures::writeJpegWithThumbnail(photo, fixtures::solid(400, 300, fixtures::Blue),
+                                                 fixtures::qtEncoded(fixtures::solid(160, 120, Qt::magenta), "jpeg")));
+    const QString settings = home.path() + "/config/Quorient/Vellumark.conf";
+    const struct
+    {
+        QStringList options;
+        bool previewsPreferred;
+        QColor shown;
+    } cases[] = {
+        {{}, true, Qt::magenta},
+        {{"--no-previews"}, true, fixtures::Blue},
+        // The workspace's preference holds for vkctl too.
+        {{}, false, fixtures::Blue},
+    };
+    int n = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.options.join(' ').toStdString() + (c.previewsPreferred ? "" : " (preference cleared)"));
+        {
+            QSettings s(settings, QSettings::IniFormat);
+            s.setValue("MediaManage/UseEmbeddedPreviews", c.previewsPreferred ? "1" : "0");
+        }
+        const Result r = vkctl(QStringList{"import", folder, photo, "--internal"} + c.options);
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        const QString out = home.path() + QStringLiteral("/thumb%1.png").arg(++n);
+        ASSERT_EQ(vkctl({"thumb", r.out.trimmed(), out}).code, 0);
+        const QImage thumb(out);
+        ASSERT_EQ(thumb.size(), QSize(120, 90));
+        EXPECT_TRUE(fixtures::colourNear(thumb, 60, 45, c.shown, 40));
+    }
 }
 
 // check names what is wrong with the files, one line each; --repair removes only orphan
