@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -131,7 +132,7 @@ void makeLibrary(Connection &connection, const QString &dir)
 }
 
 // Starts vkctl with the library's data source (not waited for).
-pid_t startVkctl(const QString &home, const std::vector<std::string> &args)
+pid_t startVkctl(const QString &home, const std::vector<std::string> &args, const QString &log)
 {
     std::vector<std::string> env;
     for (char **e = environ; *e; ++e)
@@ -150,7 +151,8 @@ pid_t startVkctl(const QString &home, const std::vector<std::string> &args)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    const std::string logPath = log.toStdString();
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, VKCTL_PATH, &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -252,7 +254,8 @@ int main(int argc, char *argv[])
         const int before = folder->MediaList->count();
         CommitWatcher watcher((dir.path() + "/db/bench.db").toStdString());
         const double started = nowMs();
-        const pid_t pid = startVkctl(dir.path(), {"import", folder->Rec.OID.toStdString(), picture.toStdString(), "--external"});
+        const pid_t pid = startVkctl(dir.path(), {"--source", "bench", "import", folder->Rec.OID.toStdString(), picture.toStdString(), "--external"},
+                                     dir.path() + "/vkctl.log");
         if (pid < 0) {
             std::fprintf(stderr, "vkctl did not start\n");
             return 1;
@@ -261,8 +264,15 @@ int main(int argc, char *argv[])
         while (nowMs() - started < 20000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             int status = 0;
-            if (!exited && waitpid(pid, &status, WNOHANG) == pid)
+            if (!exited && waitpid(pid, &status, WNOHANG) == pid) {
                 exited = nowMs();
+                if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+                    QFile log(dir.path() + "/vkctl.log");
+                    log.open(QIODevice::ReadOnly);
+                    std::fprintf(stderr, "import %d: vkctl failed: %s\n", i, log.readAll().constData());
+                    return 1;
+                }
+            }
             if (!arrived && folder->MediaList->count() > before)
                 arrived = nowMs();
             if (arrived && !shown && paints.last >= arrived)
@@ -277,6 +287,31 @@ int main(int argc, char *argv[])
         }
         latencies.push_back(shown - watcher.seenAt());
         vkctlRuns.push_back(exited - started);
+    }
+
+    // The look itself, once a commit is there: what the refresh costs the user-interface thread.
+    double lookMs = 0;
+    {
+        refresh.stop();
+        const pid_t pid = startVkctl(dir.path(),
+                                     {"--source", "bench", "import", folder->Rec.OID.toStdString(),
+                                      picture.toStdString(), "--external"},
+                                     dir.path() + "/vkctl.log");
+        int status = 0;
+        if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            std::fprintf(stderr, "the last import failed\n");
+            return 1;
+        }
+        const int before = folder->MediaList->count();
+        QElapsedTimer look;
+        look.start();
+        refresh.poll();
+        lookMs = look.nsecsElapsed() / 1e6;
+        if (folder->MediaList->count() != before + 1) {
+            std::fprintf(stderr, "the last import did not arrive\n");
+            return 1;
+        }
+        refresh.start();
     }
 
     // Idle: the event loop running, first with polling, then without.
@@ -296,6 +331,7 @@ int main(int argc, char *argv[])
                 Folders * MediaPerFolder, Folders, MediaPerFolder);
     std::printf("  vkctl import committed -> tile painted, median of %d  %7.1f ms  (longest %.1f ms)\n", Imports,
                 latencies[latencies.size() / 2], latencies.back());
+    std::printf("    of it, the look that reads the change and merges it %5.1f ms\n", lookMs);
     std::printf("    beside: the poll interval                         %7d ms\n", LiveRefresh::DefaultInterval);
     std::printf("    beside: reading the whole library again (load)    %7.1f ms\n", loadMs);
     std::printf("    beside: the vkctl import run itself, median       %7.1f ms\n", vkctlRuns[vkctlRuns.size() / 2]);

@@ -200,7 +200,8 @@ struct PreparedThumbnail
 // change log says which rows).
 struct LibraryChanges
 {
-    QSet<QString> mediaOids;  // media rows inserted, updated or deleted
+    QSet<QString> mediaOids;  // media rows updated or deleted (or inserted and changed again)
+    QSet<QString> newMediaOids; // media rows inserted since the last look: in no list here yet
     bool folders = false;     // folder rows inserted, updated or deleted
     bool everything = false;  // the log could not tell: every folder is read again
 };

@@ -149,20 +149,23 @@ bool TDbFolderList::Refresh(const LibraryChanges &changes)
     }
 
     // The folders the changed media rows are in, before and after.
-    if (changes.everything || changes.mediaOids.size() > MaxSingleLookups) {
+    if (changes.everything || changes.mediaOids.size() + changes.newMediaOids.size() > MaxSingleLookups) {
         for (TDbFolder *f : std::as_const(known))
             if (!gone.contains(f))
                 rereadFolder(f);
-    } else if (!changes.mediaOids.isEmpty()) {
+    } else if (!changes.mediaOids.isEmpty() || !changes.newMediaOids.isEmpty()) {
+        // Where the rows were: only rows this list may hold need looking for (an import names
+        // new rows only, and a large library is not walked for them).
         QHash<QString, TDbMedia *> items;
-        for (TDbFolder *f : std::as_const(known))
-            for (TDbMedia *m : std::as_const(f->MediaList->Items))
-                if (!m->SubFolder)
-                    items.insert(m->Rec.OID, m);
+        if (!changes.mediaOids.isEmpty())
+            for (TDbFolder *f : std::as_const(known))
+                for (TDbMedia *m : std::as_const(f->MediaList->Items))
+                    if (!m->SubFolder)
+                        items.insert(m->Rec.OID, m);
         QHash<QString, TDbFolder *> byFolderId;
         for (TDbFolder *f : std::as_const(all))
             byFolderId.insert(f->Rec.FolderId, f);
-        for (const QString &oid : changes.mediaOids) {
+        for (const QString &oid : changes.mediaOids + changes.newMediaOids) {
             if (TDbMedia *m = items.value(oid))
                 rereadFolder(m->Owner);
             Statement st(c, QStringLiteral("select FolderId from MediaData where OID=?"));
@@ -478,15 +481,22 @@ bool LiveRefresh::poll()
     bool keywords = !complete;
     for (const vkdb::DbChange &change : log) {
         const QString table = QString::fromStdString(change.table);
-        if (table.compare(QLatin1String("MediaData"), Qt::CaseInsensitive) == 0)
-            changes.mediaOids.insert(QString::fromStdString(change.oid));
+        if (table.compare(QLatin1String("MediaData"), Qt::CaseInsensitive) == 0) {
+            // A row whose first change here is its insert is new to this list, whatever follows.
+            const QString oid = QString::fromStdString(change.oid);
+            if (change.kind == vkdb::DbChange::Inserted && !changes.mediaOids.contains(oid))
+                changes.newMediaOids.insert(oid);
+            else if (!changes.newMediaOids.contains(oid))
+                changes.mediaOids.insert(oid);
+        }
         else if (table.compare(QLatin1String("Folder"), Qt::CaseInsensitive) == 0)
             changes.folders = true;
         else if (table.compare(QLatin1String("KeyWords_Table"), Qt::CaseInsensitive) == 0)
             keywords = true;
     }
     m_position = last;
-    if (changes.mediaOids.isEmpty() && !changes.folders && !changes.everything && !keywords)
+    if (changes.mediaOids.isEmpty() && changes.newMediaOids.isEmpty() && !changes.folders && !changes.everything &&
+        !keywords)
         return false;
     m_running = true; // a message box of the refresh runs the event loop
     const bool good = m_roots.Refresh(changes);
