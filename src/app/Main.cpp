@@ -737,6 +737,12 @@ void TMainForm::AttachRootFolders()
     // program deleted closes, and the person is told once the tree is in step again.
     if (!m_liveRefresh) {
         m_liveRefresh = new LiveRefresh(*roots, this);
+        // Not while a dialog runs its own loop or something is being dragged: they may hold
+        // items a refresh would free. The changes wait for the next look.
+        m_liveRefresh->mayRefresh = [] {
+            return !QApplication::activeModalWidget() && !QApplication::activePopupWidget() &&
+                   QGuiApplication::mouseButtons() == Qt::NoButton;
+        };
         connect(roots, &TDbFolderList::folderDeletedElsewhere, this, [this](TDbFolder *folder) {
             const bool shown = !folderWindows(folder).isEmpty();
             closeFolderWindows(folder);

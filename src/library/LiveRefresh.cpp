@@ -465,7 +465,7 @@ bool LiveRefresh::poll()
 {
     vkdb::DbConnection *db = m_roots.connection().handle();
     // The workspace's own open transaction: what it reads there is its own work in progress.
-    if (!db || m_held || m_running || vkdb::DbInTransaction(db))
+    if (!db || m_running || vkdb::DbInTransaction(db) || (mayRefresh && !mayRefresh()))
         return false;
     int64_t version = -1;
     if (!vkdb::DbSucceeded(vkdb::DbDataVersion(db, version)) || version == m_dataVersion)

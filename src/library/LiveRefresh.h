@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
+
 namespace vk {
 
 class TDbFolderList;
@@ -28,9 +30,10 @@ public:
     // One look. Answers true when something was read again.
     bool poll();
 
-    // What the timer does between looks may not suit the moment (a drag, a modal loop of the
-    // workspace's own, a transaction the workspace holds open): the workspace can hold polls.
-    void setHeld(bool held) { m_held = held; }
+    // Whether the moment suits a look: a dialog of the workspace's own running its loop, or a
+    // drag, may hold items that a refresh would free; the workspace says so here. (The
+    // workspace's own open transaction always holds the look.)
+    std::function<bool()> mayRefresh;
 
 signals:
     // The keywords table changed.
@@ -43,7 +46,6 @@ private:
     QTimer m_timer;
     qint64 m_dataVersion = -1;
     qint64 m_position = -1;
-    bool m_held = false;
     bool m_running = false;
 };
 
