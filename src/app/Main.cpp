@@ -21,6 +21,7 @@
 #include "LibraryDrag.h"
 #include "LibrarySort.h"
 #include "LibraryTreeModel.h"
+#include "LiveRefresh.h"
 #include "MediaImport.h"
 #include "MediaProperties.h"
 #include "MediaTypes.h"
@@ -754,6 +755,41 @@ void TMainForm::AttachRootFolders()
         };
     }
     connect(roots, &TDbFolderList::rootInserted, this, [this] { UpdateMenuItems(); });
+    // What other programs commit shows while the workspace runs; a window whose folder another
+    // program deleted closes, and the person is told once the tree is in step again.
+    if (!m_liveRefresh) {
+        m_liveRefresh = new LiveRefresh(*roots, this);
+        // Not while a dialog runs its own loop or something is being dragged: they may hold
+        // items a refresh would free. The changes wait for the next look.
+        m_liveRefresh->mayRefresh = [] {
+            return !QApplication::activeModalWidget() && !QApplication::activePopupWidget() &&
+                   QGuiApplication::mouseButtons() == Qt::NoButton;
+        };
+        connect(roots, &TDbFolderList::folderDeletedElsewhere, this, [this](TDbFolder *folder) {
+            const bool shown = !folderWindows(folder).isEmpty();
+            closeFolderWindows(folder);
+            if (shown)
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, title = folder->Rec.Title] {
+                        m_uiServices->showMessage(vkMessage("FolderDeletedElsewhere").arg(title));
+                    },
+                    Qt::QueuedConnection);
+        });
+        connect(m_liveRefresh, &LiveRefresh::refreshed, this, [this] { UpdateMenuItems(); });
+        // Keywords made, renamed or deleted elsewhere: the list is read again, and an open
+        // keywords editor (whose buttons stand for the keywords) is made again from it.
+        connect(m_liveRefresh, &LiveRefresh::keywordsChanged, this, [this] {
+            const bool editorOpen = m_keyWordsWindow;
+            delete m_keyWordsWindow;
+            RefreshKeywords(m_startup->connection, m_startup->keyWords);
+            if (editorOpen)
+                KeyWordsClick();
+            if (m_propertyDialog && m_propertyDialog->isVisible())
+                m_propertyDialog->update();
+        });
+        m_liveRefresh->start();
+    }
     // Announced before the folder leaves the list: count the roots once it has.
     connect(roots, &TDbFolderList::rootRemoved, this,
             [this] { QMetaObject::invokeMethod(this, &TMainForm::UpdateMenuItems, Qt::QueuedConnection); });

@@ -33,6 +33,7 @@ class QtUiServices;
 class TClientArea;
 class TFolder;
 class TFolderdExplorer;
+class LiveRefresh;
 class TPropertyDialog;
 class TPropertyEditor;
 class TfrmKeyWords;
@@ -256,6 +257,8 @@ private:
     TPropertyDialog *m_propertyDialog = nullptr;
     TPropertyEditor *m_propertyEditor = nullptr;
     QPointer<TfrmKeyWords> m_keyWordsWindow;
+    // Follows what other programs commit to the library while the workspace runs.
+    LiveRefresh *m_liveRefresh = nullptr;
     TAuthorMain *m_author = nullptr;
     QDockWidget *m_explorerDock = nullptr;
     QPointer<QDockWidget> m_slideExplorerDock;

@@ -593,6 +593,32 @@ TDbFolder *TDbFolderList::LoadOneFolder(const QString &oid)
     return folder;
 }
 
+QList<TDbFolder *> TDbFolderList::readFolderRows(bool *good)
+{
+    QList<TDbFolder *> out;
+    *good = false;
+    Statement st(m_connection, FolderLoadSelect + QStringLiteral(" order by FolderId"));
+    if (!st.isOpen()) {
+        m_connection.report(MsgRetrieveTableData, FolderTable);
+        return out;
+    }
+    FolderRows rows(st, DefaultWidth, DefaultHeight, DefaultBorder);
+    int rc;
+    while ((rc = st.next()) < 2) {
+        TDbFolder *f = rows.folder();
+        if (st.isEmpty(FolderLoadIndex))
+            f->Rec.Index = std::numeric_limits<double>::quiet_NaN(); // the caller keeps the one it knows
+        f->MediaList = std::make_unique<TDbMediaList>(f->Rec.Width, f->Rec.Height, f->Rec.BorderWidth);
+        out.append(f);
+    }
+    if (rc != vkdb::DbNoMoreRows) {
+        m_connection.report(MsgRetrieveTableData, FolderTable);
+        return out;
+    }
+    *good = true;
+    return out;
+}
+
 TDbFolder *TDbFolderList::LoadFolderOfMedia(const QString &mediaOid)
 {
     Statement st(m_connection,

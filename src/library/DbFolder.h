@@ -14,6 +14,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -195,6 +196,16 @@ struct PreparedThumbnail
     FileStamp madeFrom; // the file as it was before the thumbnail was read from it
 };
 
+// What other programs changed in the library since the workspace last looked (the engine's
+// change log says which rows).
+struct LibraryChanges
+{
+    QSet<QString> mediaOids;  // media rows updated or deleted (or inserted and changed again)
+    QSet<QString> newMediaOids; // media rows inserted since the last look: in no list here yet
+    bool folders = false;     // folder rows inserted, updated or deleted
+    bool everything = false;  // the log could not tell: every folder is read again
+};
+
 // The workspace's root folders, and the operations on the tree that start from it.
 class TDbFolderList : public QObject
 {
@@ -310,7 +321,21 @@ public:
     // Roots in order, each followed by its descendants in list order.
     QList<TDbFolder *> TreeOrder() const;
 
+    // Brings the tree in step with what other programs committed: the folder rows (when they
+    // changed) and the lists of the folders that hold the changed media are read again and
+    // merged into what is in memory. Items and folders that are still there stay the same
+    // objects (selections and open windows keep them); new ones come in and vanished ones go,
+    // each told by the signals below. Nothing is written: a row another program deleted is
+    // not deleted again by anyone here. False when the rows could not be read.
+    bool Refresh(const LibraryChanges &changes);
+
 signals:
+    // Items of a folder changed in place or changed places (null: the root folders did); also
+    // the folder's own title or tile size.
+    void itemsRefreshed(vk::TDbFolder *folder);
+    // Another program deleted the folder: told for each folder (a subfolder of a deleted one
+    // too, in tree order) before anything leaves the tree (their windows close).
+    void folderDeletedElsewhere(vk::TDbFolder *folder);
     // For the folder explorer, which mirrors the tree node for node.
     void rootInserted(vk::TDbFolder *folder, int position);
     void rootRemoved(vk::TDbFolder *folder);
@@ -319,6 +344,8 @@ signals:
 
 private:
     void releaseFolders();
+    // Every folder row, as objects of their own with empty lists, in FolderId order.
+    QList<TDbFolder *> readFolderRows(bool *good);
     void noteDataVersion();
     bool loadFolderMedia(TDbFolder *folder);
     bool renumberRoots();

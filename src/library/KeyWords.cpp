@@ -154,6 +154,31 @@ bool TDbKeyWordList::Load(Connection &c)
     return true;
 }
 
+bool RefreshKeywords(Connection &c, TDbKeyWordList &list)
+{
+    TDbKeyWordList stored;
+    if (!stored.Load(c))
+        return false;
+    QList<TDbKeyWord *> merged;
+    for (TDbKeyWord *fresh : stored.Items) {
+        if (TDbKeyWord *k = FindKeyword(list, fresh->Rec.OID)) {
+            if (!k->Modified && !k->IconChanged)
+                k->Rec = fresh->Rec;
+            list.Items.removeOne(k);
+            merged.append(k);
+        } else {
+            merged.append(fresh);
+        }
+    }
+    // Kept objects were taken out of `list`, new ones go over to it: what stays in either old
+    // list is no longer stored.
+    for (TDbKeyWord *k : std::as_const(merged))
+        stored.Items.removeOne(k);
+    qDeleteAll(list.Items);
+    list.Items = merged;
+    return true;
+}
+
 int AddKeyword(Connection &c, TDbKeyWordList &list, const TsKeyWord &record)
 {
     auto *k = new TDbKeyWord;

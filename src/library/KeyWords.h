@@ -50,6 +50,11 @@ public:
 
 // Creates a keyword from the record, appends it and stores it; answers its position (-1 on failure).
 int AddKeyword(Connection &c, TDbKeyWordList &list, const TsKeyWord &record);
+// The keywords as stored now (another program changed them), merged into the list: one still
+// there keeps its object with its name, icon and count read again, a new one is appended, one
+// deleted elsewhere leaves the list and is freed. False when the table cannot be read (the list
+// stays as it was).
+bool RefreshKeywords(Connection &c, TDbKeyWordList &list);
 // Takes the keyword off every media row that lists it, deletes its row, takes it out of the
 // list and frees it, as one change. `untagged` is told each media row changed (its OID and
 // its new KeyWords), for the items a caller holds in memory.

@@ -101,6 +101,16 @@ TFolder::TFolder(FolderWindowHost &host, TDbFolder *folder, bool searchResult, Q
         if (f == m_folder)
             listChanged();
     });
+    // Another program changed the folder or its items: the same items, laid out again.
+    connect(&roots, &TDbFolderList::itemsRefreshed, this, [this](TDbFolder *f) {
+        if (f && f == m_folder)
+            refresh();
+    });
+    // Another program deleted the folder: it is about to be freed.
+    connect(&roots, &TDbFolderList::folderDeletedElsewhere, this, [this](TDbFolder *f) {
+        if (f == m_folder && IsLibraryFolder)
+            detachFolder();
+    });
     // A removal is told before the item leaves the list: it leaves the selection now, and the
     // window is laid out once the list has changed.
     connect(&roots, &TDbFolderList::itemRemoved, this, [this](TDbFolder *f, TDbMedia *item) {

@@ -54,6 +54,7 @@ LibraryTreeModel::LibraryTreeModel(TDbFolderList &roots, QObject *parent)
     connect(&roots, &TDbFolderList::rootRemoved, this, &LibraryTreeModel::rootRemoved);
     connect(&roots, &TDbFolderList::itemInserted, this, &LibraryTreeModel::itemInserted);
     connect(&roots, &TDbFolderList::itemRemoved, this, &LibraryTreeModel::itemRemoved);
+    connect(&roots, &TDbFolderList::itemsRefreshed, this, &LibraryTreeModel::itemsRefreshed);
 }
 
 LibraryTreeModel::~LibraryTreeModel() = default;
@@ -323,6 +324,63 @@ void LibraryTreeModel::itemRemoved(TDbFolder *folder, TDbMedia *item)
         endRemoveRows();
         return;
     }
+}
+
+// A folder's items (or the root folders) changed places or fields in place: the nodes follow
+// the list's order, keeping the selection and the open nodes, and show their titles again.
+void LibraryTreeModel::itemsRefreshed(TDbFolder *folder)
+{
+    Node *n = folder ? m_byOpened.value(folder) : m_top.get();
+    if (!n)
+        return;
+    const QModelIndex at = indexOfNode(n);
+    if (folder)
+        emit dataChanged(at, at);
+    if (!n->loaded || n->children.empty())
+        return;
+    // The order the list has now.
+    QList<const void *> order;
+    if (folder) {
+        if (const QList<TDbMedia *> *list = childList(n))
+            for (TDbMedia *m : *list)
+                order.append(m);
+    } else {
+        for (TDbFolder *f : m_roots.Folders)
+            order.append(f);
+    }
+    auto dataOf = [](const Node *c) -> const void * {
+        return c->folder ? static_cast<const void *>(c->folder) : static_cast<const void *>(c->item);
+    };
+    bool same = order.size() == qsizetype(n->children.size());
+    for (size_t k = 0; same && k < n->children.size(); ++k)
+        same = dataOf(n->children[k].get()) == order[qsizetype(k)];
+    if (!same) {
+        QList<QPersistentModelIndex> parents;
+        if (at.isValid())
+            parents.append(QPersistentModelIndex(at));
+        emit layoutAboutToBeChanged(parents, QAbstractItemModel::VerticalSortHint);
+        const QModelIndexList before = persistentIndexList();
+        std::vector<std::unique_ptr<Node>> sorted;
+        sorted.reserve(n->children.size());
+        for (const void *d : order)
+            for (auto &c : n->children)
+                if (c && dataOf(c.get()) == d) {
+                    sorted.push_back(std::move(c));
+                    break;
+                }
+        // (Nodes the list no longer names were taken out by their removal; any left keep the end.)
+        for (auto &c : n->children)
+            if (c)
+                sorted.push_back(std::move(c));
+        n->children = std::move(sorted);
+        for (const QModelIndex &old : before) {
+            Node *moved = static_cast<Node *>(old.internalPointer());
+            if (moved && moved->parent == n)
+                changePersistentIndex(old, createIndex(moved->row(), old.column(), moved));
+        }
+        emit layoutChanged(parents, QAbstractItemModel::VerticalSortHint);
+    }
+    emit dataChanged(index(0, 0, at), index(int(n->children.size()) - 1, 0, at));
 }
 
 } // namespace vk

@@ -67,6 +67,7 @@ private:
     void rootRemoved(TDbFolder *folder);
     void itemInserted(TDbFolder *folder, TDbMedia *item, int position);
     void itemRemoved(TDbFolder *folder, TDbMedia *item);
+    void itemsRefreshed(TDbFolder *folder);
 
     TDbFolderList &m_roots;
     std::unique_ptr<Node> m_top;

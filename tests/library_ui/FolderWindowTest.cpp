@@ -8,7 +8,9 @@
 #include "KeyWords.h"
 #include "LibraryDrag.h"
 #include "LibraryTreeModel.h"
+#include "LiveRefresh.h"
 #include "MediaImport.h"
+#include "Messages.h"
 #include "SearchMediaDialog.h"
 #include "Statement.h"
 #include "TempDataSource.h"
@@ -593,6 +595,69 @@ TEST_F(FolderWindowTest, TheExplorerFollowsTheLibraryAndItsRules)
     LibraryDrag::end();
     EXPECT_EQ(host->roots().Folders, (QList<TDbFolder *>{b, a}));
     EXPECT_EQ(m->data(m->index(0, 0)).toString(), "b");
+}
+
+} // namespace
+
+namespace {
+
+// Another program on the same data source imports into an open folder and makes a folder: the
+// window shows the new tiles and the explorer the new node, with the selection and the scroll
+// position where they were; a folder it deletes leaves its window showing nothing.
+TEST_F(FolderWindowTest, WindowAndExplorerFollowAnotherProgramKeepingSelectionAndScroll)
+{
+    TDbFolder *f = folder("shared", 12);
+    TFolder *w = window(f, false, QSize(200, 150));
+    TFolderdExplorer explorer(*host);
+    explorer.show();
+    const QModelIndex node = explorer.model()->indexOfFolder(f);
+    explorer.tree()->setCurrentIndex(node);
+    w->selectAt(3);
+    w->verticalScrollBar()->setValue(w->verticalScrollBar()->maximum() / 2);
+    const int scrolled = w->verticalScrollBar()->value();
+    TDbMedia *selected = w->lastSelected();
+    ASSERT_NE(selected, nullptr);
+
+    Connection other;
+    other.setUi(&src.ui);
+    ASSERT_EQ(other.connect(src.configPath(), src.name(), "SYSADM", ""), vkdb::DbOk);
+    TDbFolderList vkctl(other);
+    ASSERT_TRUE(vkctl.Load(80, 100, 3));
+    LiveRefresh refresh(host->roots());
+    refresh.start();
+    int mode = 1;
+    for (int i = 0; i < 2; ++i)
+        ASSERT_NE(vkctl.InsertMediaFile(vkctl.FindFolderByOid(f->Rec.OID),
+                                        src.writeFile(QStringLiteral("new-%1.wav").arg(i), "RIFF"), mode),
+                  nullptr);
+    ASSERT_NE(vkctl.AddRootFolder("made elsewhere", 80, 3, 100), nullptr);
+    ASSERT_TRUE(refresh.poll());
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(w->layout().count, 14);
+    EXPECT_EQ(w->selectedItems(), QList<TDbMedia *>{selected});
+    EXPECT_EQ(w->verticalScrollBar()->value(), scrolled);
+    EXPECT_EQ(w->statusHint(), "|14" + vkMessage("MediaInThisFolder"));
+    LibraryTreeModel *model = explorer.model();
+    const QModelIndex last = model->index(model->rowCount() - 1, 0);
+    EXPECT_EQ(model->data(last).toString(), "made elsewhere");
+    EXPECT_EQ(explorer.tree()->currentIndex(), model->indexOfFolder(f));
+    EXPECT_EQ(model->rowCount(model->indexOfFolder(f)), 14);
+
+    // Renamed elsewhere: the caption and the node follow.
+    TDbFolder *theirs = vkctl.FindFolderByOid(f->Rec.OID);
+    theirs->Rec.Title = "renamed";
+    theirs->Changed = FolderTitle;
+    ASSERT_TRUE(theirs->Update(other));
+    ASSERT_TRUE(refresh.poll());
+    EXPECT_EQ(w->windowTitle(), "renamed");
+    EXPECT_EQ(model->data(model->indexOfFolder(f)).toString(), "renamed");
+
+    ASSERT_TRUE(vkctl.RemoveRootFolder(theirs));
+    ASSERT_TRUE(refresh.poll());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w->folder(), nullptr);
+    EXPECT_EQ(model->rowCount(), int(host->roots().Folders.size()));
 }
 
 } // namespace

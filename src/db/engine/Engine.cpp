@@ -53,6 +53,8 @@ const char *const SystemSchema =
     "create table if not exists _vk_fileobj(id integer primary key autoincrement, dir text not null,"
     " name text not null, type integer not null, refs integer not null default 0);"
     "create table if not exists _vk_trash(path text not null);"
+    "create table if not exists _vk_changes(seq integer primary key, tbl text not null, oid integer,"
+    " op integer not null);"
     "create index if not exists _vk_fileobj_path on _vk_fileobj(dir||name);"
     "insert or ignore into _vk_meta(key, value) values ('next_oid', 1);"
     "insert or ignore into _vk_meta(key, value) values ('format', 3);";
@@ -70,6 +72,16 @@ const char *const CatalogViews =
     "create temp view if not exists SYSFILEOBJ as select vk_objpath(dir,name,type) as FILE_NAME,"
     " case type when 0 then x'00' else x'01' end as FILE_TYPE, id as FILE_ID, dir||name as FILE_STORED"
     " from main._vk_fileobj;";
+
+// The change log: one row for each row of a program table that a statement inserted (op 1),
+// updated (2) or deleted (3), written by the table's triggers inside the change's own
+// transaction, whichever program made it. Another program reading the database learns from it
+// what changed since it last looked. The newest ChangeLogLength rows are kept; a reader that
+// falls further behind is told so and reads everything again.
+const char *const ChangeLogTable = "create table if not exists main._vk_changes(seq integer primary key, "
+                                   "tbl text not null, oid integer, op integer not null)";
+constexpr int ChangeLogLength = 10000;
+const char *const ChangeTriggerSuffixes[] = {"@changes_ins", "@changes_upd", "@changes_del"};
 
 // The file objects of one kind (FILE_TYPE='00'x: the stored copies), found without reading every
 // object: the program asks for its stored copies at each start, and a library of linked files
@@ -999,7 +1011,27 @@ int registerFunctions(DbConnection *c)
     return rc;
 }
 
+// The triggers that write a table's changes into the change log.
+std::string changeTriggers(const std::string &table)
+{
+    const std::string t = quoteIdentifier(table);
+    const std::string name = quoteLiteral(table);
+    const std::string prefix = "_vk_" + table + "_";
+    const std::string trim = "delete from _vk_changes where seq<=(select max(seq) from _vk_changes)-" +
+                             std::to_string(ChangeLogLength) + ";";
+    const char *const events[] = {"insert", "update", "delete"};
+    std::string sql;
+    for (int k = 0; k < 3; ++k) {
+        const std::string row = k == 2 ? "old." : "new.";
+        sql += "create trigger main." + quoteIdentifier(prefix + ChangeTriggerSuffixes[k]) + " after " +
+               events[k] + " on " + t + " begin insert into _vk_changes(tbl,oid,op) values (" + name + "," +
+               row + OidColumn + "," + std::to_string(k + 1) + ");" + trim + " end;";
+    }
+    return sql;
+}
+
 // The triggers of a table.
+// - Every change of a row is noted in the change log.
 // - A serial column given null is numbered; a value written into it explicitly moves the
 //   stored counter past it (whoever writes it, the sqlite3 shell included).
 // - A text written into a file column becomes an external object.
@@ -1072,8 +1104,7 @@ int installTriggers(DbConnection *c, const std::string &written)
             sqlite3_finalize(s);
         }
     }
-    if (files.empty())
-        return sql.empty() ? SQLITE_OK : c->exec(sql);
+    sql += changeTriggers(table);
     for (const std::string &file : files) {
         const std::string col = quoteIdentifier(file);
         auto take = [&](const std::string &row) {
@@ -1121,6 +1152,8 @@ std::set<std::string> expectedTriggers(DbConnection *c, const std::string &table
 {
     std::set<std::string> names;
     const std::string prefix = "_vk_" + table + "_";
+    for (const char *suffix : ChangeTriggerSuffixes)
+        names.insert(prefix + suffix);
     for (const std::string &file : c->columnsOf(table, true))
         for (const char *suffix : {"_ins", "_upd", "_del"})
             names.insert(prefix + file + suffix);
@@ -1169,6 +1202,70 @@ std::vector<std::string> missingTriggers(DbConnection *c, std::vector<std::strin
             tables->push_back(table);
     }
     return missing;
+}
+
+// A database made before the change log gets it, and every table its change triggers, when it
+// opens: that is a new part of the layout, not a repair, and nothing is reported. A database that cannot be written now goes
+// without until it can.
+int ensureChangeLog(DbConnection *c)
+{
+    auto lacking = [c] {
+        std::vector<std::string> tables;
+        for (const std::string &table : userTables(c->db)) {
+            if (!hasOidColumn(c->db, table))
+                continue;
+            sqlite3_stmt *s = nullptr;
+            int present = 0;
+            if (sqlite3_prepare_v2(c->db,
+                                   "select count(*) from main.sqlite_schema where type='trigger' and "
+                                   "tbl_name=? and name in (?,?,?)",
+                                   -1, &s, nullptr) == SQLITE_OK) {
+                sqlite3_bind_text(s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+                for (int k = 0; k < 3; ++k) {
+                    const std::string name = "_vk_" + table + "_" + ChangeTriggerSuffixes[k];
+                    sqlite3_bind_text(s, k + 2, name.c_str(), -1, SQLITE_TRANSIENT);
+                }
+                if (sqlite3_step(s) == SQLITE_ROW)
+                    present = sqlite3_column_int(s, 0);
+                sqlite3_finalize(s);
+            }
+            if (present < 3)
+                tables.push_back(table);
+        }
+        return tables;
+    };
+    const bool haveLog = [c] {
+        sqlite3_stmt *s = nullptr;
+        bool found = false;
+        if (sqlite3_prepare_v2(c->db, "select 1 from main.sqlite_schema where type='table' and name='_vk_changes'",
+                               -1, &s, nullptr) == SQLITE_OK) {
+            found = sqlite3_step(s) == SQLITE_ROW;
+            sqlite3_finalize(s);
+        }
+        return found;
+    }();
+    // With the log there, a trigger missing is another program's doing: put back, and said so,
+    // with the engine's other triggers.
+    if (haveLog)
+        return SQLITE_OK;
+    int rc = c->exec("begin immediate");
+    if (rc != SQLITE_OK)
+        return rc;
+    rc = c->exec(ChangeLogTable);
+    if (rc == SQLITE_OK)
+        for (const std::string &table : lacking()) {
+            std::string sql;
+            for (const char *suffix : ChangeTriggerSuffixes)
+                sql += "drop trigger if exists main." + quoteIdentifier("_vk_" + table + "_" + suffix) + ";";
+            rc = c->exec(sql + changeTriggers(table));
+            if (rc != SQLITE_OK)
+                break;
+        }
+    if (rc == SQLITE_OK)
+        rc = c->exec("commit");
+    if (rc != SQLITE_OK)
+        c->exec("rollback");
+    return rc;
 }
 
 // Puts back the engine's triggers another program dropped: without them a deleted row would
@@ -1392,6 +1489,7 @@ int openDatabase(DbConnection *c, bool create)
     if (!create && (rc = upgradeFormat(c)) != SQLITE_OK)
         return c->sqliteError(rc, "bringing the database's tables up to date");
     if (!create) {
+        ensureChangeLog(c);
         // A database that cannot be written now still opens: a check then reports what is missing.
         restoreTriggers(c, c->restoredTriggers);
     }
@@ -1661,7 +1759,8 @@ void logStatement(DbStatement *st)
 int afterSchemaChange(DbConnection *c, const Translation &tr)
 {
     c->forgetTranslations();
-    bool needed = false;
+    // A new table gets its triggers (the change log's at least).
+    bool needed = tr.kind == Translation::CreateTable;
     for (const ColumnSpec &col : tr.columns)
         needed = needed || col.isFile || col.isSerial;
     if (!needed)
@@ -2421,6 +2520,83 @@ std::string DbErrorText()
     return t_lastErrorText;
 }
 
+int DbDataVersion(DbConnection *connection, int64_t &version)
+{
+    if (!connection || !connection->db)
+        return fail(ErrMisuse, "There is no connection to the database.");
+    sqlite3_stmt *s = nullptr;
+    int rc = sqlite3_prepare_v2(connection->db, "pragma main.data_version", -1, &s, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(s);
+        if (rc == SQLITE_ROW) {
+            version = sqlite3_column_int64(s, 0);
+            rc = SQLITE_OK;
+        }
+        sqlite3_finalize(s);
+    }
+    return rc == SQLITE_OK ? ok() : connection->sqliteError(rc);
+}
+
+int DbChangesSince(DbConnection *connection, int64_t since, std::vector<DbChange> &changes, int64_t &last,
+                   bool &complete)
+{
+    changes.clear();
+    complete = true;
+    last = since;
+    if (!connection || !connection->db)
+        return fail(ErrMisuse, "There is no connection to the database.");
+    sqlite3 *db = connection->db;
+    sqlite3_stmt *s = nullptr;
+    // A database without the log (one that could not be written since it was made) tells nothing.
+    int rc = sqlite3_prepare_v2(db, "select min(seq), max(seq) from main._vk_changes", -1, &s, nullptr);
+    if (rc != SQLITE_OK) {
+        complete = false;
+        return connection->sqliteError(rc);
+    }
+    int64_t first = 0, newest = 0;
+    rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) {
+        first = sqlite3_column_int64(s, 0);
+        newest = sqlite3_column_int64(s, 1);
+        rc = SQLITE_OK;
+    }
+    sqlite3_finalize(s);
+    if (rc != SQLITE_OK)
+        return connection->sqliteError(rc);
+    last = newest;
+    if (since < 0)
+        return ok();
+    // Trimmed past the reader's place, or made again (numbered from 1 once more).
+    if (newest < since || (newest > since && first > since + 1)) {
+        complete = false;
+        return ok();
+    }
+    if (newest == since)
+        return ok();
+    rc = sqlite3_prepare_v2(db, "select seq, tbl, oid, op from main._vk_changes where seq>? order by seq", -1,
+                            &s, nullptr);
+    if (rc != SQLITE_OK)
+        return connection->sqliteError(rc);
+    sqlite3_bind_int64(s, 1, since);
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        DbChange change;
+        change.position = sqlite3_column_int64(s, 0);
+        const unsigned char *table = sqlite3_column_text(s, 1);
+        change.table = table ? reinterpret_cast<const char *>(table) : "";
+        change.oid = formatOid(sqlite3_column_int64(s, 2));
+        change.kind = DbChange::Kind(std::clamp(sqlite3_column_int(s, 3), 1, 3));
+        last = change.position;
+        changes.push_back(std::move(change));
+    }
+    sqlite3_finalize(s);
+    if (rc != SQLITE_DONE) {
+        changes.clear();
+        last = since;
+        return connection->sqliteError(rc);
+    }
+    return ok();
+}
+
 std::string DbFileObjectDir(DbConnection *connection)
 {
     return connection ? connection->fileObjectDir : std::string();
@@ -2727,7 +2903,7 @@ int rebuildEngineTables(DbConnection *c, std::vector<std::string> &notes, std::v
     }
     tables = userTables(db);
     bool catalogueLost = false;
-    for (const char *t : {"_vk_meta", "_vk_serial", "_vk_fileobj", "_vk_trash"})
+    for (const char *t : {"_vk_meta", "_vk_serial", "_vk_fileobj", "_vk_trash", "_vk_changes"})
         if (!tableExists(db, t)) {
             notes.push_back(std::string(t) + ": made again");
             catalogueLost = catalogueLost || std::string(t) == "_vk_fileobj";

@@ -184,6 +184,32 @@ int DbRebuildEngineTables(const std::string &dataSource, DbEnvironment *environm
 int DbSalvage(const std::string &dataSource, DbEnvironment *environment, SalvageReport &report);
 const SalvageReport *DbRecoveryReport(DbConnection *connection);
 
+// What other programs changed. SQLite's data version moves whenever another connection commits
+// (never for this connection's own changes), and answers at no cost: a program that polls it
+// reads the change log only when there is news. The log holds one entry for each row of a
+// program table that was inserted, updated or deleted, written by the engine's triggers in the
+// same transaction as the change, whoever made it; only the newest entries are kept.
+int DbDataVersion(DbConnection *connection, int64_t &version);
+struct DbChange
+{
+    enum Kind
+    {
+        Inserted = 1,
+        Updated = 2,
+        Deleted = 3
+    };
+    int64_t position = 0; // in the log; later changes have greater positions
+    std::string table;    // as the table was created
+    std::string oid;      // the row's OID
+    Kind kind = Updated;
+};
+// The changes after the position `since` (from an earlier call's `last`), oldest first; `last`
+// is the newest position. With `since` below 0 only `last` is answered (the place to read from
+// later). `complete` is false when the log no longer reaches back to `since` (it was trimmed
+// past it, or made again): the reader must then read everything again.
+int DbChangesSince(DbConnection *connection, int64_t since, std::vector<DbChange> &changes, int64_t &last,
+                   bool &complete);
+
 // The data source's file-object directory (DB_FODIR), with a trailing '/'.
 std::string DbFileObjectDir(DbConnection *connection);
 // The SQLite handle, for the engine's own tools (integrity check, benchmarks).
