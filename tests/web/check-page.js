@@ -22,7 +22,9 @@ const { chromium } = require('playwright-core');
         tab.on('request', (r) => result.requests.push(r.url()));
         tab.on('console', (m) => result.console.push(m.type() + ': ' + m.text()));
         tab.on('pageerror', (e) => result.errors.push(String(e)));
+        // The page's time moves only when a step moves it.
         await tab.clock.install({ time: 0 });
+        await tab.clock.pauseAt(1000);
         await tab.goto(pathToFileURL(path.resolve(page)).href);
         await tab.waitForFunction(() => window.vellumarkPage !== undefined);
         const settled = () => tab.waitForFunction(() => [...document.images].every((i) => i.complete));
