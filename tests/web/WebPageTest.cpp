@@ -102,8 +102,8 @@ QByteArray silentWav()
     return b;
 }
 
-QString flagJson(int id, int start, const QString &name, int type, int loopEnd, const QString &jumpTo, int active,
-                 int associated)
+QString flagJson(int id, int start, const QString &name, int type, int loopEnd, const QString &jumpTo,
+                 int active, int associated)
 {
     return QString(R"({"id": %1, "startTime": %2, "name": "%3", "type": %4, "loopEnd": %5, "jumpTo": "%6",
                        "activeType": %7, "timeAssociated": %8})")
@@ -128,8 +128,9 @@ double differingShare(const QImage &a, const QImage &b)
         const QRgb *p = reinterpret_cast<const QRgb *>(x.constScanLine(row));
         const QRgb *q = reinterpret_cast<const QRgb *>(y.constScanLine(row));
         for (int col = 0; col < x.width(); ++col) {
-            const int d = std::max({std::abs(qRed(p[col]) - qRed(q[col])), std::abs(qGreen(p[col]) - qGreen(q[col])),
-                                    std::abs(qBlue(p[col]) - qBlue(q[col]))});
+            const int d =
+                std::max({std::abs(qRed(p[col]) - qRed(q[col])), std::abs(qGreen(p[col]) - qGreen(q[col])),
+                          std::abs(qBlue(p[col]) - qBlue(q[col]))});
             if (d > 48)
                 ++differing;
         }
@@ -179,9 +180,10 @@ TEST_F(WebPageTest, TimelineTracesAgreeWithTheDesktopPlayer)
            {"kind": 101, "title": "hum", "media": %1, "barLeft": 50, "barWidth": 700},
            {"kind": 410, "title": "Late", "caption": "Late", "barLeft": 600, "barWidth": 200}],
          "flags": [%2, %3, %4, %5, %6, %7]}]})")
-            .arg(soundMedia, flagJson(1, 100, "Outer", 0, 500, "", 0, 900), flagJson(2, 150, "Inner", 0, 250, "", 1, 2),
-                 flagJson(3, 200, "Hold", 3, 0, "", 0, 30), flagJson(4, 520, "Key", 5, 0, "", 1, 0),
-                 flagJson(5, 540, "Nowhere", 1, 0, "Gone", 0, 0), flagJson(6, 700, "Tag", 2, 0, "", 0, 0));
+            .arg(soundMedia, flagJson(1, 100, "Outer", 0, 500, "", 0, 900),
+                 flagJson(2, 150, "Inner", 0, 250, "", 1, 2), flagJson(3, 200, "Hold", 3, 0, "", 0, 30),
+                 flagJson(4, 520, "Key", 5, 0, "", 1, 0), flagJson(5, 540, "Nowhere", 1, 0, "Gone", 0, 0),
+                 flagJson(6, 700, "Tag", 2, 0, "", 0, 0));
     // Links between slides: slide 1 leads to slide 3, slide 3 to slide 2 (whose delay holds
     // it), slide 2 on to the next, over and over until the limit.
     const QString links = QString(R"({"vellumark": "clearbook", "version": 1, "title": "Links",
@@ -223,7 +225,8 @@ TEST_F(WebPageTest, TimelineTracesAgreeWithTheDesktopPlayer)
         const Result web = run(node(), QStringList{script("trace.js"), dir + "/index.html"} + k.options);
         ASSERT_EQ(web.code, 0) << web.err.toStdString();
         EXPECT_GT(desktop.out.count('\n'), 5);
-        EXPECT_EQ(web.out.toStdString(), desktop.out.toStdString()) << k.title << " " << k.options.join(' ').toStdString();
+        EXPECT_EQ(web.out.toStdString(), desktop.out.toStdString())
+            << k.title << " " << k.options.join(' ').toStdString();
     }
 }
 
@@ -243,17 +246,18 @@ TEST_F(WebPageTest, ExportWritesOnlyInsideItsFolder)
     Result r = vkctl({"import", "Pics", odd, "--external"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     const QString item = r.out.trimmed();
-    const QString json = QString(R"({"vellumark": "clearbook", "version": 1, "title": %1,
+    const QString json =
+        QString(R"({"vellumark": "clearbook", "version": 1, "title": %1,
       "slides": [{"title": %1, "ending": "pause", "background": {"link": "%2/in/old.pcx"}, "backgroundStyle": "2",
         "objects": [
           {"kind": 5, "title": %1, "media": {"library": "%3"}, "barLeft": 0, "barWidth": 100},
           {"kind": 4, "title": "old", "media": {"link": "%2/in/old.pcx"}, "barLeft": 0, "barWidth": 100},
           {"kind": 101, "title": "gone", "media": {"link": "%2/in/gone.wav"}, "barLeft": 0, "barWidth": 100},
           {"kind": 410, "title": %1, "caption": %1, "barLeft": 0, "barWidth": 100}]}]})")
-                             .arg(QString::fromUtf8(QJsonDocument(QJsonArray{hostile}).toJson(QJsonDocument::Compact))
-                                      .mid(1)
-                                      .chopped(1),
-                                  home.path(), item);
+            .arg(QString::fromUtf8(QJsonDocument(QJsonArray{hostile}).toJson(QJsonDocument::Compact))
+                     .mid(1)
+                     .chopped(1),
+                 home.path(), item);
     const QString book = importBook(json);
     ASSERT_FALSE(book.isEmpty());
     QFile::remove(home.path() + "/in/gone.wav");
@@ -268,13 +272,15 @@ TEST_F(WebPageTest, ExportWritesOnlyInsideItsFolder)
               QStringList({"index.html", "media", "player.css", "player.js"}));
     EXPECT_EQ(QDir(home.path() + "/out").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList({"web"}));
-    const QStringList copies = QDir(dir + "/media").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QStringList copies =
+        QDir(dir + "/media").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     ASSERT_EQ(copies.size(), 3) << copies.join(' ').toStdString()
                                 << ": the library's picture, and the background and the picture copied in";
     for (const QString &name : copies)
         EXPECT_TRUE(QRegularExpression("^[0-9]{3}-[A-Za-z0-9_-][A-Za-z0-9._-]*$").match(name).hasMatch())
             << name.toStdString();
-    EXPECT_EQ(copies.filter(QRegularExpression("\\.png$")).size(), 3) << "the PCX pictures are written as PNG";
+    EXPECT_EQ(copies.filter(QRegularExpression("\\.png$")).size(), 3)
+        << "the PCX pictures are written as PNG";
 
     QFile page(dir + "/index.html");
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));
@@ -286,10 +292,13 @@ TEST_F(WebPageTest, ExportWritesOnlyInsideItsFolder)
     const QJsonObject slide = doc.value("slides").toArray().at(0).toObject();
     const QJsonArray objects = slide.value("objects").toArray();
     ASSERT_EQ(objects.size(), 4);
-    EXPECT_EQ(objects[0].toObject().value("look").toObject().value("src").toString(), "media/" + copies.filter("a_b").value(0));
-    EXPECT_TRUE(objects[2].toObject().value("look").toObject().value("src").isNull()) << "the sound that is gone";
+    EXPECT_EQ(objects[0].toObject().value("look").toObject().value("src").toString(),
+              "media/" + copies.filter("a_b").value(0));
+    EXPECT_TRUE(objects[2].toObject().value("look").toObject().value("src").isNull())
+        << "the sound that is gone";
     const QString background = slide.value("look").toObject().value("picture").toString();
-    EXPECT_TRUE(background.startsWith("media/") && QFileInfo::exists(dir + "/" + background)) << background.toStdString();
+    EXPECT_TRUE(background.startsWith("media/") && QFileInfo::exists(dir + "/" + background))
+        << background.toStdString();
 
     // Exported again over itself: the same folder, nothing added.
     r = vkctl({"book", "export-html", book, dir});
@@ -323,8 +332,7 @@ TEST_F(WebPageTest, ChromiumPlaysTheExportedBookAsTheDesktopDoes)
     Result r = vkctl({"import", "Pics", home.path() + "/card.png"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     const QString card = r.out.trimmed();
-    const QString json =
-        QString(R"({"vellumark": "clearbook", "version": 1, "title": "Tour",
+    const QString json = QString(R"({"vellumark": "clearbook", "version": 1, "title": "Tour",
       "slides": [
         {"title": "Welcome", "color": "clTeal", "gradient": 1, "ending": "sequence",
          "objects": [
@@ -346,7 +354,7 @@ TEST_F(WebPageTest, ChromiumPlaysTheExportedBookAsTheDesktopDoes)
            {"kind": 453, "title": "Sun", "barLeft": 0, "barWidth": 500, "left": 300, "top": 200, "width": 200, "height": 150},
            {"kind": 410, "title": "Bye", "caption": "Thank you", "barLeft": 0, "barWidth": 500,
             "left": 300, "top": 400, "width": 300, "height": 50}]}]})")
-            .arg(card, home.path(), flagJson(1, 200, "Again", 0, 400, "", 1, 1));
+                             .arg(card, home.path(), flagJson(1, 200, "Again", 0, 400, "", 1, 1));
     const QString book = importBook(json);
     const QString dir = home.path() + "/Tour web";
     r = vkctl({"book", "export-html", "Tour", dir});
@@ -355,7 +363,8 @@ TEST_F(WebPageTest, ChromiumPlaysTheExportedBookAsTheDesktopDoes)
     // When the desktop player starts slide 2.
     const Result trace = vkctl({"book", "play", "Tour", "--trace", "--limit", "30"});
     ASSERT_EQ(trace.code, 0) << trace.err.toStdString();
-    const QRegularExpressionMatch second = QRegularExpression("(?m)^(\\d+)\\t0\\tslide\\t2\\t").match(trace.out);
+    const QRegularExpressionMatch second =
+        QRegularExpression("(?m)^(\\d+)\\t0\\tslide\\t2\\t").match(trace.out);
     ASSERT_TRUE(second.hasMatch()) << trace.out.toStdString();
     const int slide2 = second.captured(1).toInt();
     EXPECT_GT(slide2, 8000) << "the loop holds slide 1 two seconds longer";
@@ -385,7 +394,8 @@ TEST_F(WebPageTest, ChromiumPlaysTheExportedBookAsTheDesktopDoes)
         steps.append(step);
     }
     writeFile(home.path() + "/steps.json", QJsonDocument(steps).toJson());
-    r = run(node(), {script("check-page.js"), chromium, dir + "/index.html", "800x600", home.path() + "/steps.json"},
+    r = run(node(),
+            {script("check-page.js"), chromium, dir + "/index.html", "800x600", home.path() + "/steps.json"},
             120000);
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     const QJsonObject log = QJsonDocument::fromJson(r.out.toUtf8()).object();
@@ -396,8 +406,8 @@ TEST_F(WebPageTest, ChromiumPlaysTheExportedBookAsTheDesktopDoes)
         if (!s.slide)
             continue;
         const QString desktop = home.path() + QString("/desktop-%1.png").arg(i);
-        r = vkctl({"book", "render", "Tour", "--slide", QString::number(s.slide), "--at", QString::number(s.at), desktop,
-                   "--size", "800x600"});
+        r = vkctl({"book", "render", "Tour", "--slide", QString::number(s.slide), "--at",
+                   QString::number(s.at), desktop, "--size", "800x600"});
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
         const QImage web(home.path() + QString("/shot-%1.png").arg(i)), wanted(desktop);
         ASSERT_EQ(web.size(), QSize(800, 600)) << s.what;
@@ -409,7 +419,8 @@ TEST_F(WebPageTest, ChromiumPlaysTheExportedBookAsTheDesktopDoes)
         EXPECT_GT(differingShare(web, QImage(other)), 0.05) << s.what;
     }
     // Before its text appears and after: the text makes the difference.
-    EXPECT_GT(differingShare(QImage(home.path() + "/shot-0.png"), QImage(home.path() + "/shot-1.png")), 0.001);
+    EXPECT_GT(differingShare(QImage(home.path() + "/shot-0.png"), QImage(home.path() + "/shot-1.png")),
+              0.001);
 
     // Everything the page asked for lies in its folder.
     const QString inside = QUrl::fromLocalFile(dir + "/").toString(QUrl::FullyEncoded);

@@ -119,7 +119,8 @@ public:
                 QSaveFile out(m_dir + QLatin1Char('/') + name);
                 if (!loadMediaPicture(path, mediaType, image, &error) || !out.open(QIODevice::WriteOnly) ||
                     !image.save(&out, "PNG") || !out.commit()) {
-                    note(QStringLiteral("left out %1: %2").arg(path, error.isEmpty() ? out.errorString() : error));
+                    note(QStringLiteral("left out %1: %2")
+                             .arg(path, error.isEmpty() ? out.errorString() : error));
                     name.clear();
                 } else {
                     note(QStringLiteral("converted %1 to %2").arg(path, name));
@@ -199,7 +200,8 @@ QJsonObject objectLook(const TDbObject *o, double scale)
     }
     const QPalette palette;
     if (kind == ObjectKind::Text) {
-        look.insert(QStringLiteral("color"), p.Transparent ? QJsonValue(QJsonValue::Null) : colorValue(p.Color));
+        look.insert(QStringLiteral("color"),
+                    p.Transparent ? QJsonValue(QJsonValue::Null) : colorValue(p.Color));
     } else if (kind == ObjectKind::Button) {
         look.insert(QStringLiteral("face"), colorName(palette.button().color()));
         look.insert(QStringLiteral("light"), colorName(palette.light().color()));
@@ -247,17 +249,22 @@ QJsonObject WebClearBookDocument(EditedSlide &edited, TDbClearBook *cb, const QS
         const QJsonValue background = slide.value(QStringLiteral("background"));
         QString picture;
         if (background.isObject())
-            picture = media.copy(media.sourceOf(background), MediaTypeOfExtension(s->Rec.Slide_BGround), true);
+            picture =
+                media.copy(media.sourceOf(background), MediaTypeOfExtension(s->Rec.Slide_BGround), true);
         const ColorValue color = colorFromText(s->Rec.Slide_BColor).value_or(clWhite);
         const QJsonValue begin = colorValue(color);
-        slide.insert(QStringLiteral("background"), named(picture).isNull() ? QJsonValue(QJsonValue::Null)
-                                                                           : QJsonValue(QJsonObject{{QStringLiteral("file"), named(picture)}}));
-        slide.insert(QStringLiteral("look"),
-                     QJsonObject{{QStringLiteral("begin"), begin.isNull() ? QStringLiteral("#ffffff") : begin},
-                                 {QStringLiteral("end"), s->Rec.Slide_Gradient != 0 ? QJsonValue(QStringLiteral("#ffffff"))
-                                                                                 : (begin.isNull() ? QStringLiteral("#ffffff") : begin)},
-                                 {QStringLiteral("style"), s->Rec.Slide_BGroundX.toInt()},
-                                 {QStringLiteral("picture"), named(picture)}});
+        slide.insert(QStringLiteral("background"),
+                     named(picture).isNull()
+                         ? QJsonValue(QJsonValue::Null)
+                         : QJsonValue(QJsonObject{{QStringLiteral("file"), named(picture)}}));
+        slide.insert(
+            QStringLiteral("look"),
+            QJsonObject{{QStringLiteral("begin"), begin.isNull() ? QStringLiteral("#ffffff") : begin},
+                        {QStringLiteral("end"), s->Rec.Slide_Gradient != 0
+                                                    ? QJsonValue(QStringLiteral("#ffffff"))
+                                                    : (begin.isNull() ? QStringLiteral("#ffffff") : begin)},
+                        {QStringLiteral("style"), s->Rec.Slide_BGroundX.toInt()},
+                        {QStringLiteral("picture"), named(picture)}});
         QJsonArray objects = slide.value(QStringLiteral("objects")).toArray();
         qsizetype j = 0;
         for (TDbObject *o : std::as_const(s->Objects.Objects)) {
@@ -272,8 +279,10 @@ QJsonObject WebClearBookDocument(EditedSlide &edited, TDbClearBook *cb, const QS
             if (isMediaKind(kind) && value.isObject()) {
                 const QString name = media.copy(media.sourceOf(value), kind, isImageKind(kind));
                 look.insert(QStringLiteral("src"), named(name));
-                object.insert(QStringLiteral("media"), named(name).isNull() ? QJsonValue(QJsonValue::Null)
-                                                                            : QJsonValue(QJsonObject{{QStringLiteral("file"), named(name)}}));
+                object.insert(QStringLiteral("media"),
+                              named(name).isNull()
+                                  ? QJsonValue(QJsonValue::Null)
+                                  : QJsonValue(QJsonObject{{QStringLiteral("file"), named(name)}}));
             } else if (object.contains(QStringLiteral("media"))) {
                 // A text object's file (its memo text is in "text") is not the page's affair.
                 object.insert(QStringLiteral("media"), QJsonValue::Null);
@@ -305,8 +314,9 @@ QByteArray WebPageText(const QJsonObject &doc, const QString &title)
                              "img-src 'self' data:; media-src 'self'; style-src 'self' 'unsafe-inline'; "
                              "script-src 'self'\">\n<title>") +
            shown.toUtf8() +
-           QByteArrayLiteral("</title>\n<link rel=\"stylesheet\" href=\"player.css\">\n</head>\n<body>\n"
-                             "<div id=\"vk-player\"></div>\n<script type=\"application/json\" id=\"clearbook\">") +
+           QByteArrayLiteral(
+               "</title>\n<link rel=\"stylesheet\" href=\"player.css\">\n</head>\n<body>\n"
+               "<div id=\"vk-player\"></div>\n<script type=\"application/json\" id=\"clearbook\">") +
            json + QByteArrayLiteral("</script>\n<script src=\"player.js\"></script>\n</body>\n</html>\n");
 }
 
@@ -337,16 +347,18 @@ WebExport ExportClearBookWeb(EditedSlide &edited, TDbClearBook *cb, const QStrin
         return result;
     }
     Connection &c = edited.books().connection();
-    const QString own = QFileInfo(QString::fromStdString(vkdb::DbFileObjectDir(c.handle()))).canonicalFilePath();
+    const QString own =
+        QFileInfo(QString::fromStdString(vkdb::DbFileObjectDir(c.handle()))).canonicalFilePath();
     if (!QDir().mkpath(dir)) {
         result.error = QStringLiteral("cannot make the folder %1").arg(dir);
         return result;
     }
     const QString where = QFileInfo(dir).canonicalFilePath();
     if (!own.isEmpty() && (where == own || where.startsWith(own + QLatin1Char('/')))) {
-        result.error = QStringLiteral("\"%1\" lies in the library's own file-object directory, where the stored "
-                                      "copies are kept: write it elsewhere")
-                           .arg(dir);
+        result.error =
+            QStringLiteral("\"%1\" lies in the library's own file-object directory, where the stored "
+                           "copies are kept: write it elsewhere")
+                .arg(dir);
         return result;
     }
     const QByteArray script = resourceText(QStringLiteral("player.js"));
@@ -356,7 +368,8 @@ WebExport ExportClearBookWeb(EditedSlide &edited, TDbClearBook *cb, const QStrin
         return result;
     }
     QString error;
-    const QJsonObject doc = WebClearBookDocument(edited, cb, where + QStringLiteral("/media"), &result.notes, &error);
+    const QJsonObject doc =
+        WebClearBookDocument(edited, cb, where + QStringLiteral("/media"), &result.notes, &error);
     if (!error.isEmpty()) {
         result.error = error;
         return result;
