@@ -1366,7 +1366,7 @@ QList<Command> bookCommands()
     slide.fileArguments = true;
     slide.run = runSlide;
 
-    return {ls, show, exportJson, exportHtml, importJson, rm, cp, play, render, flag, bar, slide};
+    return {ls, show, exportJson, importJson, rm, cp, play, render, flag, bar, slide, exportHtml};
 }
 
 } // namespace vk
