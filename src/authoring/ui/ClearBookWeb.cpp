@@ -310,9 +310,7 @@ QByteArray WebPageText(const QJsonObject &doc, const QString &title)
     QString shown = title.toHtmlEscaped();
     return QByteArrayLiteral("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"
                              "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-                             "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'self'; "
-                             "img-src 'self' data:; media-src 'self'; style-src 'self' 'unsafe-inline'; "
-                             "script-src 'self'\">\n<title>") +
+                             "<title>") +
            shown.toUtf8() +
            QByteArrayLiteral(
                "</title>\n<link rel=\"stylesheet\" href=\"player.css\">\n</head>\n<body>\n"
