@@ -122,16 +122,29 @@
         if (typeof value === 'object' && typeof value.slide === 'number')
             return { slideId: 1, slideIndex: value.slide };
         if (typeof value === 'object' && typeof value.slideId === 'number')
-            return { slideId: Math.max(1, intOf(value.slideId)), other: true };
+            return { slideId: Math.max(1, intOf(value.slideId)), clearBookId: intOf(value.clearBookId), other: true };
         return { slideId: 0 };
     }
 
+    // The book, and with it every ClearBook its links lead into (`library`).
     function loadBook(doc) {
-        const book = { title: String(doc.title || ''), slides: [] };
+        const main = loadOneBook(doc);
+        main.library = [main];
+        for (const other of Array.isArray(doc.linkedBooks) ? doc.linkedBooks : []) {
+            const book = loadOneBook(other);
+            book.library = main.library;
+            main.library.push(book);
+        }
+        return main;
+    }
+
+    function loadOneBook(doc) {
+        const book = { id: intOf(doc.clearBookId), title: String(doc.title || ''), slides: [] };
         (doc.slides || []).forEach((s, index) => {
             const slide = {
                 book,
                 index,
+                slideId: intOf(s.slideId),
                 title: String(s.title || ''),
                 ending: linkOf(s.ending),
                 look: s.look || {},
@@ -762,7 +775,7 @@
             this.list.start();
         }
         resolve(from, link) {
-            const slides = this.book.slides;
+            const slides = from.book.slides;
             let target = null;
             switch (link.slideId) {
             case 0:
@@ -783,8 +796,12 @@
             default:
                 if (link.slideId < 0)
                     return { action: 'nothing' };
-                // A slide of another ClearBook is not in this page.
-                target = link.other ? null : slides[link.slideIndex] || null;
+                if (link.other) {
+                    const book = (from.book.library || [from.book]).find((b) => b.id === link.clearBookId);
+                    target = book ? book.slides.find((x) => x.slideId === link.slideId) || null : null;
+                } else {
+                    target = slides[link.slideIndex] || null;
+                }
                 if (!target)
                     return { action: 'missing' };
                 break;

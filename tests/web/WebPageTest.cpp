@@ -228,6 +228,26 @@ TEST_F(WebPageTest, TimelineTracesAgreeWithTheDesktopPlayer)
         EXPECT_EQ(web.out.toStdString(), desktop.out.toStdString())
             << k.title << " " << k.options.join(' ').toStdString();
     }
+
+    // A slide's ending leads into another ClearBook, which the page carries along.
+    importBook(R"({"vellumark": "clearbook", "version": 1, "title": "Extra",
+      "slides": [{"title": "Away", "ending": "sequence",
+                  "objects": [{"kind": 451, "title": "Far", "barLeft": 0, "barWidth": 150}]}]})");
+    const Result listed = vkctl({"book", "ls"});
+    const QRegularExpressionMatch ids =
+        QRegularExpression("(?m)^book\t\\d+\t(\\d+)\tExtra\t.*\n^slide\t\\d+\t(\\d+)\tAway")
+            .match(listed.out);
+    ASSERT_TRUE(ids.hasMatch()) << listed.out.toStdString();
+    importBook(QString(R"({"vellumark": "clearbook", "version": 1, "title": "Travel",
+      "slides": [{"title": "Home", "ending": {"clearBookId": %1, "slideId": %2},
+                  "objects": [{"kind": 451, "title": "Near", "barLeft": 0, "barWidth": 100}], "flags": [%3]}]})")
+                   .arg(ids.captured(1), ids.captured(2), flagJson(1, 50, "Rest", 3, 0, "", 0, 40)));
+    const QString dir = home.path() + "/web-Travel";
+    ASSERT_EQ(vkctl({"book", "export-html", "Travel", dir}).code, 0);
+    const Result desktop = vkctl({"book", "play", "Travel", "--trace"});
+    ASSERT_TRUE(desktop.out.contains("\tbook\tExtra\n")) << desktop.out.toStdString();
+    EXPECT_EQ(run(node(), {script("trace.js"), dir + "/index.html"}).out.toStdString(),
+              desktop.out.toStdString());
 }
 
 // The folder holds the page, its script and style sheet and the copies of the media under names

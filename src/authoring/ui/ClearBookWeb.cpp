@@ -230,13 +230,15 @@ QJsonObject objectLook(const TDbObject *o, double scale)
 
 } // namespace
 
-QJsonObject WebClearBookDocument(EditedSlide &edited, TDbClearBook *cb, const QString &mediaDir,
-                                 QStringList *notes, QString *error)
+namespace {
+
+// One ClearBook's document with its looks, its media copied.
+QJsonObject bookDocument(EditedSlide &edited, TDbClearBook *cb, MediaCopies &media, const QString &mediaDir)
 {
     TDbClearBookList &books = edited.books();
     QJsonObject doc = ExportClearBook(books, cb);
+    doc.insert(QStringLiteral("clearBookId"), cb->Rec.CB_Id);
     const double scale = books.DesignScale > 0 ? books.DesignScale : 1.0;
-    MediaCopies media(books.connection(), mediaDir, notes);
     const QString folder = QFileInfo(mediaDir).fileName();
     const auto named = [&](const QString &name) {
         return name.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(folder + QLatin1Char('/') + name);
@@ -257,6 +259,7 @@ QJsonObject WebClearBookDocument(EditedSlide &edited, TDbClearBook *cb, const QS
                      named(picture).isNull()
                          ? QJsonValue(QJsonValue::Null)
                          : QJsonValue(QJsonObject{{QStringLiteral("file"), named(picture)}}));
+        slide.insert(QStringLiteral("slideId"), s->Rec.Slide_Id);
         slide.insert(
             QStringLiteral("look"),
             QJsonObject{{QStringLiteral("begin"), begin.isNull() ? QStringLiteral("#ffffff") : begin},
@@ -294,6 +297,41 @@ QJsonObject WebClearBookDocument(EditedSlide &edited, TDbClearBook *cb, const QS
         slides[i] = slide;
     }
     doc.insert(QStringLiteral("slides"), slides);
+    return doc;
+}
+
+// The ClearBooks the book's slides and objects link into, and those they link into in turn.
+QList<TDbClearBook *> linkedBooks(const TDbClearBookList &books, TDbClearBook *cb)
+{
+    QList<TDbClearBook *> found{cb};
+    for (qsizetype i = 0; i < found.size(); ++i)
+        for (const TDbSlide *s : std::as_const(found[i]->Slides)) {
+            QList<QPair<int, int>> links{{s->Rec.Jump_CB_Id, s->Rec.Jump_Slide_Id}};
+            for (const TDbObject *o : std::as_const(s->Objects.Objects))
+                if (!o->Rec.Removed)
+                    links.append({o->Rec.Obj_Link_CBId, o->Rec.Obj_Link_SlideId});
+            for (const auto &[cbId, slideId] : std::as_const(links))
+                if (slideId > 0)
+                    if (TDbClearBook *other = books.FindClearBook(cbId); other && !found.contains(other))
+                        found.append(other);
+        }
+    found.removeFirst();
+    return found;
+}
+
+} // namespace
+
+QJsonObject WebClearBookDocument(EditedSlide &edited, TDbClearBook *cb, const QString &mediaDir,
+                                 QStringList *notes, QString *error)
+{
+    MediaCopies media(edited.books().connection(), mediaDir, notes);
+    QJsonObject doc = bookDocument(edited, cb, media, mediaDir);
+    // A link into another ClearBook plays on there, as on the desktop: those books come along.
+    QJsonArray others;
+    for (TDbClearBook *other : linkedBooks(edited.books(), cb))
+        others.append(bookDocument(edited, other, media, mediaDir));
+    if (!others.isEmpty())
+        doc.insert(QStringLiteral("linkedBooks"), others);
     if (error)
         error->clear();
     return doc;
