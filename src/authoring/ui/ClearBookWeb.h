@@ -6,7 +6,9 @@
 // the media values turned into the names of the copies beside the page and a "look" added to
 // every slide and object: what the slide surface draws, worked out here (colours resolved, the
 // property text read, sizes in the reference units of the 800 × 600 page) so that the player
-// only places and draws.
+// only places and draws. The book's "clearBookId" and each slide's "slideId" are added, and the
+// ClearBooks its links lead into come along in "linkedBooks" (documents of the same kind), so that
+// a link into another ClearBook plays on there.
 #pragma once
 
 #include <QJsonObject>
