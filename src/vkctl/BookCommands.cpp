@@ -2,6 +2,7 @@
 
 #include "AT_DbClearbook.h"
 #include "ClearBookJson.h"
+#include "ClearBookWeb.h"
 #include "CliOutput.h"
 #include "ColorText.h"
 #include "CliSource.h"
@@ -215,6 +216,26 @@ int runExportJson(Call &call)
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
         printError(QStringLiteral("cannot write %1: %2").arg(target, out.errorString()));
+        return ExitFailed;
+    }
+    return ExitDone;
+}
+
+// The ClearBook as a web presentation in a folder of its own.
+int runExportHtml(Call &call)
+{
+    Library lib;
+    if (!lib.open(call))
+        return ExitFailed;
+    TDbClearBook *cb = findBook(lib.books, call.args[0]);
+    if (!cb)
+        return ExitFailed;
+    EditedSlide edited(lib.books);
+    const WebExport done = ExportClearBookWeb(edited, cb, call.args[1]);
+    for (const QString &note : done.notes)
+        printError(note);
+    if (!done.ok) {
+        printError(done.error);
         return ExitFailed;
     }
     return ExitDone;
@@ -1080,6 +1101,26 @@ QList<Command> bookCommands()
     exportJson.readOnly = true;
     exportJson.run = runExportJson;
 
+    Command exportHtml;
+    exportHtml.name = QStringLiteral("book export-html");
+    exportHtml.synopsis = QStringLiteral("BOOK DIR");
+    exportHtml.summary = QStringLiteral("the ClearBook as a web presentation in a folder");
+    exportHtml.description =
+        QStringLiteral(
+            "Writes the ClearBook into the folder DIR (made when missing) as a web presentation that any "
+            "current browser plays from disk, offline: index.html (which holds the ClearBook as the JSON "
+            "document book export-json writes, its media named by their copies), player.js, player.css and "
+            "media/, the copies of the pictures, sounds and clips the slides use (pictures a browser cannot "
+            "show are converted to PNG). Open DIR/index.html. Each medium left out or converted is named on "
+            "stderr; other files already in DIR stay.\n\n") +
+        naming;
+    exportHtml.examples = {QStringLiteral("vkctl book export-html Tour ~/Tour-web")};
+    exportHtml.minArgs = exportHtml.maxArgs = 2;
+    exportHtml.fileArguments = true;
+    exportHtml.readOnly = true;
+    exportHtml.widgets = true;
+    exportHtml.run = runExportHtml;
+
     Command importJson;
     importJson.name = QStringLiteral("book import-json");
     importJson.synopsis = QStringLiteral("PATH|-");
@@ -1325,7 +1366,7 @@ QList<Command> bookCommands()
     slide.fileArguments = true;
     slide.run = runSlide;
 
-    return {ls, show, exportJson, importJson, rm, cp, play, render, flag, bar, slide};
+    return {ls, show, exportJson, importJson, rm, cp, play, render, flag, bar, slide, exportHtml};
 }
 
 } // namespace vk

@@ -21,6 +21,11 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 
 using namespace vk;
 
@@ -310,6 +315,50 @@ TEST_F(AuthoringWindowTest, DrawSaveAndFindItAgain)
     EXPECT_TRUE(label->Rec.Spec_Property2.startsWith("Font_Name=Serif\r\n"))
         << label->Rec.Spec_Property2.toStdString();
     EXPECT_TRUE(label->Rec.Spec_Property2.contains("Font_Style=0,\r\nTransparent=False"));
+}
+
+// Clearbook › Export as Web Page... writes the active ClearBook, placed in the page's reference
+// units whatever screen it was designed on.
+TEST_F(AuthoringWindowTest, ExportAsWebPageWritesTheActiveClearBook)
+{
+    QTemporaryDir out;
+    window->chooseWebFolder = [&] { return out.path() + "/web"; };
+    window->action("muiExportWebPage")->trigger();
+    EXPECT_EQ(src.ui.messages.value(0), "Open a ClearBook first.");
+    EXPECT_FALSE(QFile::exists(out.path() + "/web/index.html"));
+
+    TDbClearBook *cb = window->NewClearBook("Tour", "Ann", QString());
+    ASSERT_TRUE(cb && window->NewSlide(cb, "Welcome", "Ann", QString()));
+    TDbObject *text = window->surface()->drawObject(DrawTool::Text, QPoint(128, 64), QPoint(384, 192));
+    ASSERT_TRUE(text);
+    window->edited().selectOnly(text);
+    window->SetCaption(QStringLiteral("Hello"));
+    QFont serif(QStringLiteral("Serif"));
+    serif.setPointSize(30);
+    serif.setBold(true);
+    window->SetObjectsFont(serif);
+    ASSERT_TRUE(window->SaveSlide());
+    window->action("muiExportWebPage")->trigger();
+    QFile page(out.path() + "/web/index.html");
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(page.readAll());
+    const QString json = QRegularExpression(R"re(id="clearbook">(.*?)</script>)re",
+                                            QRegularExpression::DotMatchesEverythingOption)
+                             .match(html)
+                             .captured(1);
+    const QJsonObject object = QJsonDocument::fromJson(json.toUtf8())
+                                   .object()
+                                   .value("slides")[0]
+                                   .toObject()
+                                   .value("objects")[0]
+                                   .toObject();
+    EXPECT_EQ(object.value("caption").toString(), "Hello");
+    EXPECT_NEAR(object.value("left").toDouble(), text->Rec.Left_S / 1.28, 1e-6);
+    const QJsonObject font = object.value("look").toObject().value("font").toObject();
+    EXPECT_EQ(font.value("family").toString(), "Serif");
+    EXPECT_TRUE(font.value("bold").toBool());
+    EXPECT_NEAR(font.value("size").toDouble(), text->Props.FontSize / 1.28, 1e-4);
+    EXPECT_TRUE(QFile::exists(out.path() + "/web/player.js"));
 }
 
 TEST_F(AuthoringWindowTest, ClosingAsksDeletingListsAndTheClipboardCopies)

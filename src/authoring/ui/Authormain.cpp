@@ -2,6 +2,7 @@
 
 #include "AT_Schedule.h"
 #include "AT_SlideExplorer.h"
+#include "ClearBookWeb.h"
 
 #include "Connection.h"
 #include "DbFolder.h"
@@ -22,6 +23,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFontDialog>
 #include <QFormLayout>
 #include <QImageReader>
@@ -391,6 +393,18 @@ bool TAuthorMain::DeleteSlide()
     m_surface->hide();
     setStatusTip(statusText());
     UpdateMenuItems();
+    return true;
+}
+
+bool TAuthorMain::ExportWebPage(const QString &dir)
+{
+    const WebExport done = ExportClearBookWeb(m_edited, m_edited.clearBook(), dir);
+    if (!done.ok) {
+        m_ui.showMessage(done.error);
+        return false;
+    }
+    if (!done.notes.isEmpty())
+        m_ui.showMessage(done.notes.join(QLatin1Char('\n')));
     return true;
 }
 
@@ -793,6 +807,18 @@ void TAuthorMain::createMenus()
     connect(addAction(m_clearBookMenu, "muiDeleteClearBook", "&Delete"), &QAction::triggered, this,
             &TAuthorMain::DeleteClearBook);
     addAction(m_clearBookMenu, "muiClearBookProperty", "&Property...")->setEnabled(false);
+    connect(addAction(m_clearBookMenu, "muiExportWebPage", "Export as &Web Page..."), &QAction::triggered, this,
+            [this] {
+                if (!m_edited.clearBook()) {
+                    m_ui.showMessage(QStringLiteral("Open a ClearBook first."));
+                    return;
+                }
+                const QString dir = chooseWebFolder ? chooseWebFolder()
+                                                    : QFileDialog::getExistingDirectory(
+                                                          this, QStringLiteral("Export as Web Page"), QDir::homePath());
+                if (!dir.isEmpty())
+                    ExportWebPage(dir);
+            });
     m_clearBookMenu->addSeparator();
     connect(addAction(m_clearBookMenu, "muiCloseAuthoring", "Close Authoring Tool"), &QAction::triggered,
             this, [this] {

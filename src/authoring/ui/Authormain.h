@@ -112,6 +112,10 @@ public:
     bool CloseSlide();
     bool DeleteSlide();
     bool DeleteClearBook();
+    // The active ClearBook as a web presentation in `dir` (Clearbook › Export as Web Page...,
+    // which asks for the folder through chooseWebFolder when a test sets it).
+    bool ExportWebPage(const QString &dir);
+    std::function<QString()> chooseWebFolder;
     void DeleteObjects();
     void Cut();
     void Copy();
