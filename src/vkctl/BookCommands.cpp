@@ -24,6 +24,7 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -362,8 +363,13 @@ int runRender(Call &call)
     if (!writableTarget(lib.c, out))
         return ExitFailed;
     EditedSlide edited(lib.books);
-    // Drawn for a screen of that size, as the player draws on it.
-    const QImage picture = RenderPlayedSlide(edited, slide, at, size, size);
+    // Drawn as the player draws on a screen of that size. The ClearBook is held in reference
+    // units here; the design screen those units stand for is the screen divided by the design
+    // scale the workspace takes on it, so the show's zoom scales the objects with the screen.
+    const double scale = std::min(size.width() / 800.0, size.height() / 600.0) / lib.books.DesignScale;
+    const QSize designScreen(std::max(1, int(std::lround(size.width() / scale))),
+                             std::max(1, int(std::lround(size.height() / scale))));
+    const QImage picture = RenderPlayedSlide(edited, slide, at, size, designScreen);
     QSaveFile file(out);
     if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "PNG") || !file.commit()) {
         printError(QStringLiteral("cannot write %1: %2").arg(out, file.errorString()));

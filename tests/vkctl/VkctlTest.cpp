@@ -1092,9 +1092,7 @@ TEST_F(VkctlTest, BookPlayTracesEveryFlagKindTickForTick)
     EXPECT_TRUE(r.err.contains("there is no slide 3")) << r.err.toStdString();
 }
 
-// Flags and bars set from the command line, as the timeline table and the flag dialogs set them:
-// what the slide's model accepts is stored, listed, shown and played; what it refuses is told
-// with the model's own text and changes nothing.
+// A slide drawn as the player shows it at a time, on a screen of the asked size.
 TEST_F(VkctlTest, BookRenderDrawsASlideAsItShowsAtATime)
 {
     ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
@@ -1118,6 +1116,17 @@ TEST_F(VkctlTest, BookRenderDrawsASlideAsItShowsAtATime)
     EXPECT_EQ(a.pixelColor(200, 175), QColor(Qt::red)) << "the box is not there at 0";
     EXPECT_NE(b.pixelColor(200, 175), QColor(Qt::red)) << "at 2 s it is";
     EXPECT_EQ(b.pixelColor(50, 50), QColor(Qt::red));
+    EXPECT_EQ(b.pixelColor(500, 400), QColor(Qt::red));
+
+    // On a screen twice as large the slide is twice as large: the box spans 200..600 × 200..500.
+    const QString large = home.path() + "/large.png";
+    r = vkctl({"book", "render", "Tour", "--slide", "1", "--at", "200", large, "--size", "1600x1200"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QImage c(large);
+    EXPECT_EQ(c.size(), QSize(1600, 1200));
+    EXPECT_NE(c.pixelColor(500, 400), QColor(Qt::red)) << "the box grows with the screen";
+    EXPECT_EQ(c.pixelColor(150, 150), QColor(Qt::red));
+    EXPECT_EQ(c.pixelColor(700, 600), QColor(Qt::red));
 
     struct Case
     {
@@ -1144,6 +1153,9 @@ TEST_F(VkctlTest, BookRenderDrawsASlideAsItShowsAtATime)
     EXPECT_EQ(QImage(during).size(), QSize(800, 600)) << "a refused render leaves the file as it was";
 }
 
+// Flags and bars set from the command line, as the timeline table and the flag dialogs set them:
+// what the slide's model accepts is stored, listed, shown and played; what it refuses is told
+// with the model's own text and changes nothing.
 TEST_F(VkctlTest, BookFlagsAndBarsGoThroughTheSlidesOwnRules)
 {
     ASSERT_EQ(vkctl({"init", "svkbook"}).code, 0);
