@@ -6,6 +6,7 @@
 #include "Statement.h"
 
 #include <QHash>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cmath>
@@ -57,19 +58,21 @@ bool TDbFolderList::Refresh(const LibraryChanges &changes)
 {
     Connection &c = m_connection;
 
-    // What is in memory.
+    // What is in memory: every folder, and those whose lists were read (a folder loaded on its
+    // own shows its subfolders as tiles of folders without lists).
+    const QList<TDbFolder *> every = TreeOrder();
     QList<TDbFolder *> known;
-    for (TDbFolder *f : TreeOrder())
+    for (TDbFolder *f : every)
         if (f->MediaList)
             known.append(f);
     QHash<QString, TDbFolder *> byOid;
-    for (TDbFolder *f : std::as_const(known))
+    for (TDbFolder *f : every)
         byOid.insert(f->Rec.OID, f);
 
     QList<TDbFolder *> reread; // folders whose lists are read again (in tree order)
     QSet<TDbFolder *> rereadSet;
     auto rereadFolder = [&](TDbFolder *f) {
-        if (f && !rereadSet.contains(f)) {
+        if (f && f->MediaList && !rereadSet.contains(f)) {
             rereadSet.insert(f);
             reread.append(f);
         }
@@ -78,10 +81,26 @@ bool TDbFolderList::Refresh(const LibraryChanges &changes)
     QSet<TDbFolder *> gone;
     QList<TDbFolder *> added;
     bool rootsChanged = false;
+    // Nothing is shown before every read has succeeded: a read that fails puts back the fields
+    // taken over from the rows and lets the new folders go.
+    QList<QPair<TDbFolder *, TsFolder>> previous;
+    auto fail = [&] {
+        for (auto it = previous.crbegin(); it != previous.crend(); ++it) {
+            TDbFolder *f = it->first;
+            f->Rec = it->second;
+            if (f->MediaList) {
+                f->MediaList->TileWidth = f->Rec.Width;
+                f->MediaList->TileHeight = f->Rec.Height;
+                f->MediaList->TileBorder = f->Rec.BorderWidth;
+            }
+        }
+        qDeleteAll(added);
+        return false;
+    };
 
     // The folders: when any folder row changed, all of them are read (they are few).
     const bool structure = changes.folders || changes.everything;
-    QList<TDbFolder *> all = known; // every folder there is now, in FolderId order once re-read
+    QList<TDbFolder *> all = every; // every folder there is now, in FolderId order once re-read
     if (structure) {
         bool good = false;
         QList<TDbFolder *> fresh = readFolderRows(&good);
@@ -90,7 +109,7 @@ bool TDbFolderList::Refresh(const LibraryChanges &changes)
             return false;
         }
         QHash<QString, TDbFolder *> byFolderId;
-        for (TDbFolder *f : std::as_const(known))
+        for (TDbFolder *f : every)
             byFolderId.insert(f->Rec.FolderId, f);
         auto parentOf = [&](const QString &parentId) -> TDbFolder * {
             return parentId == QLatin1String("0") ? nullptr : byFolderId.value(parentId);
@@ -128,23 +147,23 @@ bool TDbFolderList::Refresh(const LibraryChanges &changes)
                 placeChanged(n.ParFolderId);
             }
             n.FolderId = r.FolderId;
+            previous.append({f, r});
             r = n;
-            f->MediaList->TileWidth = r.Width;
-            f->MediaList->TileHeight = r.Height;
-            f->MediaList->TileBorder = r.BorderWidth;
+            if (f->MediaList) {
+                f->MediaList->TileWidth = r.Width;
+                f->MediaList->TileHeight = r.Height;
+                f->MediaList->TileBorder = r.BorderWidth;
+            }
         }
-        for (TDbFolder *f : std::as_const(known))
+        for (TDbFolder *f : every)
             if (!present.contains(f->Rec.OID)) {
                 gone.insert(f);
                 placeChanged(f->Rec.ParFolderId);
             }
         for (TDbFolder *f : std::as_const(added)) {
             placeChanged(f->Rec.ParFolderId);
-            if (!loadFolderMedia(f)) {
-                for (TDbFolder *a : std::as_const(added))
-                    delete a;
-                return false;
-            }
+            if (!loadFolderMedia(f))
+                return fail();
         }
     }
 
@@ -169,10 +188,15 @@ bool TDbFolderList::Refresh(const LibraryChanges &changes)
             if (TDbMedia *m = items.value(oid))
                 rereadFolder(m->Owner);
             Statement st(c, QStringLiteral("select FolderId from MediaData where OID=?"));
-            if (st.needsParams() && st.bind(oid) < 2 && st.execute() < 2 && st.next() < 2) {
+            if (!st.needsParams() || st.bind(oid) >= 2 || st.execute() >= 2)
+                return fail();
+            const int rc = st.next();
+            if (rc < 2) {
                 TDbFolder *f = byFolderId.value(st.text(0));
                 if (f && !added.contains(f))
                     rereadFolder(f);
+            } else if (rc != vkdb::DbNoMoreRows) {
+                return fail();
             }
         }
     }
@@ -218,20 +242,26 @@ bool TDbFolderList::Refresh(const LibraryChanges &changes)
             if (!m->SubFolder)
                 pool.insert(m->Rec.OID, m);
     for (TDbFolder *g : std::as_const(gone))
-        for (TDbMedia *m : std::as_const(g->MediaList->Items))
-            if (!m->SubFolder)
-                pool.insert(m->Rec.OID, m);
+        if (g->MediaList)
+            for (TDbMedia *m : std::as_const(g->MediaList->Items))
+                if (!m->SubFolder)
+                    pool.insert(m->Rec.OID, m);
     QSet<TDbFolder *> changedItems; // folders whose kept items changed in place
     QHash<TDbFolder *, QList<TDbMedia *>> desired;
+    // Every list is read before any item takes over what was read (a list that frees its
+    // items when it goes).
+    std::vector<std::unique_ptr<TDbFolder>> reads;
     for (TDbFolder *f : std::as_const(reread)) {
-        TDbFolder read;
-        read.Rec.FolderId = f->Rec.FolderId;
-        read.MediaList = std::make_unique<TDbMediaList>(1, 1, 0);
-        if (!loadFolderMedia(&read)) {
-            for (TDbFolder *a : std::as_const(added))
-                delete a;
-            return false;
-        }
+        auto read = std::make_unique<TDbFolder>();
+        read->Rec.FolderId = f->Rec.FolderId;
+        read->MediaList = std::make_unique<TDbMediaList>(1, 1, 0);
+        if (!loadFolderMedia(read.get()))
+            return fail();
+        reads.push_back(std::move(read));
+    }
+    for (qsizetype i = 0; i < reread.size(); ++i) {
+        TDbFolder *f = reread[i];
+        TDbFolder &read = *reads[size_t(i)];
         QList<TDbMedia *> list;
         for (TDbMedia *m : std::as_const(read.MediaList->Items)) {
             TDbMedia *existing = pool.take(m->Rec.OID);
@@ -267,7 +297,7 @@ bool TDbFolderList::Refresh(const LibraryChanges &changes)
     // place changed, which re-reads it.
 
     // Windows of vanished folders close first, while everything they show is still there.
-    for (TDbFolder *f : std::as_const(known))
+    for (TDbFolder *f : every)
         if (gone.contains(f))
             emit folderDeletedElsewhere(f);
 
@@ -449,10 +479,12 @@ void LiveRefresh::start(int intervalMs)
     int64_t version = -1, position = -1;
     std::vector<vkdb::DbChange> none;
     bool complete = true;
-    vkdb::DbDataVersion(db, version);
+    // The log's end first: a commit between the two reads is then news at the first look.
     vkdb::DbChangesSince(db, -1, none, position, complete);
+    vkdb::DbDataVersion(db, version);
     m_dataVersion = version;
     m_position = position;
+    m_readAll = false;
     m_timer.start(intervalMs);
 }
 
@@ -467,18 +499,28 @@ bool LiveRefresh::poll()
     // The workspace's own open transaction: what it reads there is its own work in progress.
     if (!db || m_running || vkdb::DbInTransaction(db) || (mayRefresh && !mayRefresh()))
         return false;
-    int64_t version = -1;
-    if (!vkdb::DbSucceeded(vkdb::DbDataVersion(db, version)) || version == m_dataVersion)
-        return false;
-    m_dataVersion = version;
+    // The log's end before the version: when the version then has not moved, nobody else
+    // committed up to that end, and every entry before it is the workspace's own.
+    int64_t newest = -1;
     std::vector<vkdb::DbChange> log;
-    int64_t last = m_position;
     bool complete = true;
-    if (!vkdb::DbSucceeded(vkdb::DbChangesSince(db, m_position, log, last, complete)))
+    if (!vkdb::DbSucceeded(vkdb::DbChangesSince(db, -1, log, newest, complete)))
         return false;
+    int64_t version = -1;
+    if (!vkdb::DbSucceeded(vkdb::DbDataVersion(db, version)))
+        return false;
+    if (version == m_dataVersion && !m_readAll) {
+        if (newest > m_position)
+            m_position = newest;
+        return false;
+    }
+    int64_t last = m_position;
+    if (!vkdb::DbSucceeded(vkdb::DbChangesSince(db, m_position, log, last, complete)))
+        return false; // the same changes are read at the next look
     LibraryChanges changes;
-    changes.everything = !complete;
-    bool keywords = !complete;
+    // A look that could not apply what it read may have left some folders half done.
+    changes.everything = !complete || m_readAll;
+    bool keywords = changes.everything;
     for (const vkdb::DbChange &change : log) {
         const QString table = QString::fromStdString(change.table);
         if (table.compare(QLatin1String("MediaData"), Qt::CaseInsensitive) == 0) {
@@ -494,14 +536,26 @@ bool LiveRefresh::poll()
         else if (table.compare(QLatin1String("KeyWords_Table"), Qt::CaseInsensitive) == 0)
             keywords = true;
     }
-    m_position = last;
     if (changes.mediaOids.isEmpty() && changes.newMediaOids.isEmpty() && !changes.folders && !changes.everything &&
-        !keywords)
+        !keywords) {
+        m_dataVersion = version;
+        m_position = last;
         return false;
-    m_running = true; // a message box of the refresh runs the event loop
-    const bool good = m_roots.Refresh(changes);
-    m_running = false;
-    if (keywords)
+    }
+    bool good = false;
+    {
+        m_running = true; // a message box of the refresh runs the event loop
+        const auto done = qScopeGuard([this] { m_running = false; });
+        good = m_roots.Refresh(changes);
+    }
+    // Only what was applied is behind; a look that failed (the database busy) is made again
+    // in whole at the next one.
+    m_readAll = !good;
+    if (good) {
+        m_dataVersion = version;
+        m_position = last;
+    }
+    if (good && keywords)
         emit keywordsChanged();
     emit refreshed();
     return good;

@@ -47,6 +47,7 @@ private:
     qint64 m_dataVersion = -1;
     qint64 m_position = -1;
     bool m_running = false;
+    bool m_readAll = false; // the last look failed: the next reads everything again
 };
 
 } // namespace vk

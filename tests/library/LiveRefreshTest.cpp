@@ -8,6 +8,7 @@
 #include "TempDataSource.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <functional>
 
@@ -254,6 +255,82 @@ TEST_F(LiveRefreshTest, AKeywordMadeElsewhereIsAnnounced)
     ASSERT_GE(AddKeyword(other, list, rec), 0);
     EXPECT_TRUE(refresh.poll());
     EXPECT_EQ(keywords.count, 1);
+}
+
+// The workspace's connection may not read the media table (as when the database is busy).
+int denyMediaReads(void *, int action, const char *table, const char *, const char *, const char *)
+{
+    return action == SQLITE_READ && table && QByteArray(table).compare("MediaData", Qt::CaseInsensitive) == 0
+               ? SQLITE_DENY
+               : SQLITE_OK;
+}
+
+TEST_F(LiveRefreshTest, ALookThatCouldNotReadChangesNothingAndTheNextShowsEverything)
+{
+    int mode = 0;
+    ASSERT_NE(vkctl.InsertMediaFile(theirs("A"), src.writeFile("e.png", "PNG"), mode), nullptr);
+    TDbFolder *theirB = theirs("B");
+    theirB->Rec.Title = "B renamed";
+    theirB->Changed = FolderTitle;
+    ASSERT_TRUE(theirB->Update(other));
+    TDbFolder *b = mine("B");
+    const QStringList before = describe(workspace.Folders);
+
+    sqlite3 *handle = vkdb::DbNativeHandle(src.connection.handle());
+    sqlite3_set_authorizer(handle, denyMediaReads, nullptr);
+    EXPECT_FALSE(refresh.poll());
+    sqlite3_set_authorizer(handle, nullptr, nullptr);
+    EXPECT_EQ(describe(workspace.Folders), before) << "nothing half taken over";
+    src.ui.messages.clear();
+
+    EXPECT_TRUE(refresh.poll()) << "the changes are read again";
+    EXPECT_EQ(describe(workspace.Folders), stored());
+    EXPECT_EQ(mine("B renamed"), b);
+    EXPECT_FALSE(refresh.poll());
+    EXPECT_TRUE(src.ui.messages.isEmpty()) << src.ui.messages.join('\n').toStdString();
+}
+
+TEST_F(LiveRefreshTest, AfterTheWorkspacesOwnWorkOnlyTheRowsOfOthersAreLookedFor)
+{
+    int mode = 0;
+    for (const char *name : {"own1", "own2"})
+        ASSERT_NE(workspace.InsertMediaFile(mine("B"), src.writeFile(QString(name) + ".png", "PNG"), mode), nullptr);
+    EXPECT_FALSE(refresh.poll());
+    TDbMedia *e = vkctl.InsertMediaFile(theirs("A"), src.writeFile("e.png", "PNG"), mode);
+    ASSERT_NE(e, nullptr);
+    std::vector<std::string> lookedFor;
+    vkdb::DbSetStatementLog(src.connection.handle(), [&](const vkdb::DbLogEntry &entry) {
+        if (entry.text == "select FolderId from MediaData where OID=?" && !entry.values.empty())
+            lookedFor.push_back(entry.values[0]);
+    });
+    EXPECT_TRUE(refresh.poll());
+    vkdb::DbSetStatementLog(src.connection.handle(), nullptr);
+    EXPECT_EQ(lookedFor, std::vector<std::string>{e->Rec.OID.toStdString()});
+    EXPECT_EQ(describe(workspace.Folders), stored());
+}
+
+TEST_F(LiveRefreshTest, AFolderLoadedOnItsOwnKeepsItsSubfolderWhenFoldersChange)
+{
+    TDbFolderList partial(src.connection);
+    TDbFolder *a = partial.LoadOneFolder(theirs("A")->Rec.OID);
+    ASSERT_NE(a, nullptr);
+    TDbFolder *sub = nullptr;
+    for (TDbMedia *m : a->MediaList->Items)
+        if (m->SubFolder)
+            sub = m->SubFolder;
+    ASSERT_NE(sub, nullptr);
+    ASSERT_EQ(sub->MediaList, nullptr) << "a tile of a folder whose list is not read";
+    ASSERT_NE(vkctl.AddRootFolder("C", 80, 3, 100), nullptr);
+
+    LibraryChanges changes;
+    changes.folders = true;
+    ASSERT_TRUE(partial.Refresh(changes));
+    QList<TDbFolder *> named;
+    for (TDbFolder *f : partial.TreeOrder())
+        if (f->Rec.Title == "A1")
+            named.append(f);
+    EXPECT_EQ(named, QList<TDbFolder *>{sub}) << "the same folder, once";
+    EXPECT_EQ(sub->Tile->Owner, a);
 }
 
 } // namespace
