@@ -928,6 +928,8 @@ QByteArray TMainForm::svcRemoteCommandServerExecuteMacro(const QList<QByteArray>
         return QByteArrayLiteral("failed: the library is not loaded");
     const NewMediaResult result = ExecuteNewMedia(*m_startup->rootFolders, *macro, m_startup->checks.options);
     UpdateMenuItems();
+    if (result.ignored)
+        return "ignored: " + result.reason.toUtf8();
     if (!result.item)
         return "failed: " + result.reason.toUtf8();
     if (macro->deleteAfter && !result.fileDeleted)
