@@ -900,7 +900,9 @@ void TMainForm::FormDestroy()
 void TMainForm::ChangeDataSourceClick()
 {
     const QString shown = m_nextDataSource.isEmpty() ? m_startup->settings.database.dataSource : m_nextDataSource;
-    TDataSourceForm dialog(m_startup->configPath, shown, *m_uiServices, this);
+    const QString connected =
+        m_startup->connection.isConnected() ? m_startup->settings.database.dataSource : QString();
+    TDataSourceForm dialog(m_startup->configPath, shown, *m_uiServices, this, connected);
     if (dialog.exec() == QDialog::Accepted)
         m_nextDataSource = dialog.currentDataSource();
 }
