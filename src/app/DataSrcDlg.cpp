@@ -14,9 +14,10 @@
 
 namespace vk {
 
-TDataSourceForm::TDataSourceForm(QString configPath, QString dataSourceName, UiServices &ui, QWidget *parent)
+TDataSourceForm::TDataSourceForm(QString configPath, QString dataSourceName, UiServices &ui, QWidget *parent,
+                                 QString connected)
     : QDialog(parent), m_configPath(std::move(configPath)), m_dataSourceName(std::move(dataSourceName)),
-      m_ui(ui)
+      m_connected(std::move(connected)), m_ui(ui)
 {
     setObjectName(QStringLiteral("DataSourceForm"));
     setWindowTitle(QStringLiteral("Database"));
@@ -177,7 +178,11 @@ void TDataSourceForm::btnDeleteClick()
     if (!item || !item->isSelected())
         return;
     const QString name = item->text();
-    if (name == currentDataSource()) {
+    // Names are told apart without regard to case, as when one is added.
+    auto same = [&name](const QString &other) {
+        return !other.isEmpty() && name.compare(other, Qt::CaseInsensitive) == 0;
+    };
+    if (same(currentDataSource()) || same(m_connected)) {
         m_ui.showMessage(vkMessage(MsgDeletedDatabaseInUse), UiServices::Icon::Error);
         return;
     }

@@ -19,7 +19,10 @@ class TDataSourceForm : public QDialog
 {
     Q_OBJECT
 public:
-    TDataSourceForm(QString configPath, QString dataSourceName, UiServices &ui, QWidget *parent = nullptr);
+    // `connected` names the data source the workspace is connected to (empty when none): it can
+    // no more be deleted than the one chosen for the next start.
+    TDataSourceForm(QString configPath, QString dataSourceName, UiServices &ui, QWidget *parent = nullptr,
+                    QString connected = {});
 
     // The current choice (the caption of labCurrentDSN).
     QString currentDataSource() const;
@@ -41,6 +44,7 @@ private:
 
     QString m_configPath;
     QString m_dataSourceName;
+    QString m_connected;
     UiServices &m_ui;
     QLabel *m_current = nullptr;
     QLineEdit *m_edit = nullptr;

@@ -900,7 +900,9 @@ void TMainForm::FormDestroy()
 void TMainForm::ChangeDataSourceClick()
 {
     const QString shown = m_nextDataSource.isEmpty() ? m_startup->settings.database.dataSource : m_nextDataSource;
-    TDataSourceForm dialog(m_startup->configPath, shown, *m_uiServices, this);
+    const QString connected =
+        m_startup->connection.isConnected() ? m_startup->settings.database.dataSource : QString();
+    TDataSourceForm dialog(m_startup->configPath, shown, *m_uiServices, this, connected);
     if (dialog.exec() == QDialog::Accepted)
         m_nextDataSource = dialog.currentDataSource();
 }
@@ -928,6 +930,8 @@ QByteArray TMainForm::svcRemoteCommandServerExecuteMacro(const QList<QByteArray>
         return QByteArrayLiteral("failed: the library is not loaded");
     const NewMediaResult result = ExecuteNewMedia(*m_startup->rootFolders, *macro, m_startup->checks.options);
     UpdateMenuItems();
+    if (result.ignored)
+        return "ignored: " + result.reason.toUtf8();
     if (!result.item)
         return "failed: " + result.reason.toUtf8();
     if (macro->deleteAfter && !result.fileDeleted)

@@ -128,8 +128,12 @@ bool CreateDatabaseIn(Connection &c, const QString &configPath, const QString &d
     vkdb::DbEnvironment env{scratch.path.toStdString()};
     vkdb::DbConnection *created = nullptr;
     if (vkdb::DbCreate(dataSource.toStdString(), &env, &created) != vkdb::DbOk) {
+        const int code = vkdb::DbLastError();
         c.report(vkMessage(MsgDatabaseSystemError) + QStringLiteral("\n\r") +
                  QString::fromStdString(vkdb::DbErrorText()));
+        // A database another program made meanwhile, or one it holds, is not ours to take away.
+        if (code != vkdb::ErrDatabaseExists && code != vkdb::ErrBusy)
+            removeMade();
         return false;
     }
     vkdb::DbCloseCreate(&env, &created);

@@ -1,6 +1,8 @@
 #include "RemoteMacro.h"
 
+#include "Connection.h"
 #include "DbFolder.h"
+#include "Engine.h"
 #include "OptionStore.h"
 
 #include <QDir>
@@ -8,6 +10,8 @@
 #include <QFileInfo>
 
 #include <climits>
+
+#include <sqlite3.h>
 
 namespace vk {
 
@@ -51,6 +55,37 @@ std::optional<NewMediaMacro> ParseNewMediaMacro(const QList<QByteArray> &lines, 
     return macro;
 }
 
+namespace {
+
+bool isInside(const QString &path, const QString &dir)
+{
+    return !dir.isEmpty() && path.startsWith(dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/'));
+}
+
+// Why a file handed over to be deleted is one the data source keeps itself (a stored copy in
+// its file-object directory, the database file or one of the engine's files beside it);
+// empty when it is not. Links are followed: where the file really lies counts.
+QString ownFileRefusal(const Connection &c, const QString &path)
+{
+    const QString real = QFileInfo(path).canonicalFilePath();
+    if (real.isEmpty())
+        return {};
+    const QString foDir =
+        QFileInfo(QString::fromStdString(vkdb::DbFileObjectDir(c.handle()))).canonicalFilePath();
+    if (isInside(real, foDir))
+        return QStringLiteral("%1 is a file the library stores itself; it is not deleted").arg(path);
+    if (::sqlite3 *db = vkdb::DbNativeHandle(c.handle())) {
+        const char *name = ::sqlite3_db_filename(db, "main");
+        const QString dbFile = name && *name ? QFileInfo(QFile::decodeName(name)).canonicalFilePath() : QString();
+        // The database and its companions: "-wal", "-shm", ".vk-lock", ".vk-reserve".
+        if (!dbFile.isEmpty() && real.startsWith(dbFile))
+            return QStringLiteral("%1 is one of the library's database files; it is not deleted").arg(path);
+    }
+    return {};
+}
+
+} // namespace
+
 NewMediaResult ExecuteNewMedia(TDbFolderList &roots, const NewMediaMacro &macro,
                                const DisplayOptions &options)
 {
@@ -64,6 +99,13 @@ NewMediaResult ExecuteNewMedia(TDbFolderList &roots, const NewMediaMacro &macro,
     if (!info.isFile()) {
         result.reason = QStringLiteral("%1: not a plain file").arg(macro.path);
         return result;
+    }
+    if (macro.deleteAfter) {
+        result.reason = ownFileRefusal(roots.connection(), macro.path);
+        if (!result.reason.isEmpty()) {
+            result.ignored = true;
+            return result;
+        }
     }
     const QString title = QLatin1String(RemoteMediaFolderTitle);
     result.folder = roots.FindFolderByTitle(title);

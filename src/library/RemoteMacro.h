@@ -40,12 +40,15 @@ struct NewMediaResult
     TDbFolder *folder = nullptr; // the receiving folder, when it exists
     bool folderMade = false;     // the receiving folder was made (again) for this file
     bool fileDeleted = false;
+    bool ignored = false; // the macro was refused: it would delete a file of the data source's own
     QString reason; // why nothing was imported, or why the file was kept
 };
 
 // Imports the macro's file into the root folder "Media from VkPlayer" (made at the end of the
 // root folders with the default tile sizes when there is none) as a database file, without
-// asking. The file is deleted only when the macro asks for it and the import succeeded.
+// asking. The file is deleted only when the macro asks for it and the import succeeded. A macro
+// that would delete a file the data source keeps itself (a stored copy, the database) is
+// ignored: nothing is imported and the file stays.
 NewMediaResult ExecuteNewMedia(TDbFolderList &roots, const NewMediaMacro &macro,
                                const DisplayOptions &options);
 

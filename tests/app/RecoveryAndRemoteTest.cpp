@@ -346,4 +346,27 @@ TEST(DataSourceDialog, AddsCheckedNamesAndDeletesOnlyWhatIsNotChosen)
     EXPECT_TRUE(QFileInfo::exists(DatabaseFileIn(src.databaseDir(), "svkbook")));
 }
 
+TEST(DataSourceDialog, TheConnectedDataSourceCannotBeDeletedWhateverIsChosen)
+{
+    TempDataSource src("svkbook");
+    {
+        vkdb::ConfigFile config(src.configPath().toStdString());
+        config.setValue("holiday", "DB_UsrID", "");
+        ASSERT_TRUE(config.flush());
+    }
+    RecordingUi ui;
+    ui.answer = true;
+    // The next start is to use "holiday"; the workspace runs on "svkbook", named in other case.
+    TDataSourceForm form(src.configPath(), "holiday", ui, nullptr, "SVKBOOK");
+    ASSERT_EQ(form.list()->count(), 2);
+    form.list()->setCurrentRow(1);
+    ASSERT_EQ(form.list()->currentItem()->text(), "svkbook");
+    form.btnDeleteClick();
+    EXPECT_EQ(ui.messages.value(0), "Deleted database is currently used.");
+    EXPECT_TRUE(ui.questions.isEmpty());
+    EXPECT_EQ(form.list()->count(), 2);
+    vkdb::ConfigFile config(src.configPath().toStdString());
+    EXPECT_TRUE(config.hasSection("svkbook"));
+}
+
 } // namespace

@@ -126,6 +126,34 @@ TEST_F(RemoteNewMediaTest, AFailedImportNeverDeletesTheFile)
     EXPECT_EQ(r.folder, nullptr) << "nothing is made for a file that is not there";
 }
 
+TEST_F(RemoteNewMediaTest, TheDataSourcesOwnFilesAreNeverDeleted)
+{
+    const NewMediaResult imported = send(src.writeFile("note.txt", "a note"), false);
+    ASSERT_NE(imported.item, nullptr) << imported.reason.toStdString();
+    const QString stored = imported.item->Rec.MediaFile;
+    ASSERT_TRUE(QFileInfo(stored).canonicalFilePath().startsWith(QFileInfo(src.fileObjectDir()).canonicalFilePath()))
+        << stored.toStdString();
+    const QString link = src.dir() + "/link-to-stored.txt";
+    ASSERT_TRUE(QFile::link(stored, link));
+    const QString database = src.databaseDir() + "/" + src.name() + ".db";
+    ASSERT_TRUE(QFileInfo::exists(database));
+    const qsizetype before = imported.folder->MediaList->Items.size();
+
+    for (const QString &path : {stored, link, database}) {
+        const NewMediaResult r = send(path, true);
+        EXPECT_TRUE(r.ignored) << path.toStdString();
+        EXPECT_EQ(r.item, nullptr) << path.toStdString();
+        EXPECT_FALSE(r.fileDeleted) << path.toStdString();
+        EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+        EXPECT_FALSE(r.reason.isEmpty());
+    }
+    EXPECT_TRUE(QFileInfo(stored).isFile());
+    EXPECT_EQ(imported.folder->MediaList->Items.size(), before);
+    // Handed over only to be imported, a stored copy is imported as any other file.
+    EXPECT_NE(send(stored, false).item, nullptr);
+    EXPECT_TRUE(QFileInfo::exists(stored));
+}
+
 TEST_F(RemoteNewMediaTest, TheFolderIsMadeAgainAfterItWasDeleted)
 {
     ASSERT_NE(send(src.writeFile("one.txt", "one"), false).item, nullptr);
