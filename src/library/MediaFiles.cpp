@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QDateTime>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <atomic>
@@ -182,6 +184,39 @@ QString UniqueWorkFile(const QString &workDir, const QString &base, const QStrin
         if (QFile::remove(name))
             return name;
     }
+}
+
+QString KeepUnstoredFile(const QString &file, const QString &keepDir)
+{
+    if (!QDir().mkpath(keepDir))
+        return file;
+    const QFileInfo info(file);
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    for (int n = 0; n < 1000; ++n) {
+        QString name = info.completeBaseName() + QLatin1Char('-') + stamp;
+        if (n > 0)
+            name += QLatin1Char('-') + QString::number(n);
+        if (!info.suffix().isEmpty())
+            name += QLatin1Char('.') + info.suffix();
+        const QString target = QDir(keepDir).filePath(name);
+        if (QFileInfo::exists(target))
+            continue;
+        // A rename within one file system; across file systems a copy, then the work file goes.
+        if (QFile::rename(file, target))
+            return target;
+        if (QFile::copy(file, target)) {
+            QFile::remove(file);
+            return target;
+        }
+        return file;
+    }
+    return file;
+}
+
+QString UnstoredFilesDirectory()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/Unsaved recordings");
 }
 
 } // namespace vk

@@ -36,4 +36,14 @@ bool ExportMediaToDescriptor(const TDbMedia &item, int fd, int target, const Pic
 // and a name whose leftover cannot be deleted is passed over.
 QString UniqueWorkFile(const QString &workDir, const QString &base, const QString &ext);
 
+// A recording or capture that could not be stored in the library is moved out of the work
+// directory (which is cleared when the program ends) into `keepDir`, under its own name with
+// a date and a running number when that name is taken. Answers the kept file's path, or the
+// file's own path when it could not be moved (it then stays where it is).
+QString KeepUnstoredFile(const QString &file, const QString &keepDir);
+
+// Where KeepUnstoredFile keeps them for this user: "Unsaved recordings" in the program's
+// data directory.
+QString UnstoredFilesDirectory();
+
 } // namespace vk

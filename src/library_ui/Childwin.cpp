@@ -904,6 +904,18 @@ void TFolder::ImportFromClipboard()
         selectItem(item);
 }
 
+void TFolder::storeCapturedFile(const QString &path)
+{
+    if (insertCapturedFile(path)) {
+        QFile::remove(path);
+        return;
+    }
+    // Not stored (the library said why): the recording is the person's, so it is kept out of
+    // the work directory, which is cleared when the workspace ends.
+    const QString kept = KeepUnstoredFile(path, UnstoredFilesDirectory());
+    m_host.ui().showMessage(vkMessage("RecordingKept").arg(QDir::toNativeSeparators(kept)));
+}
+
 TDbMedia *TFolder::insertCapturedFile(const QString &path)
 {
     if (!m_folder || !IsLibraryFolder)
@@ -931,10 +943,8 @@ void TFolder::CaptureVideo()
     if (window.exec() != QDialog::Accepted)
         return;
     const QString file = window.CaptureFile();
-    if (!file.isEmpty() && QFile::exists(file)) {
-        insertCapturedFile(file);
-        QFile::remove(file);
-    }
+    if (!file.isEmpty() && QFile::exists(file))
+        storeCapturedFile(file);
 }
 
 void TFolder::CaptureImage()
@@ -963,10 +973,8 @@ void TFolder::VoiceRecorder()
     if (recorder.exec() != QDialog::Accepted)
         return;
     const QString file = recorder.RecordingFile();
-    if (QFile::exists(file)) {
-        insertCapturedFile(file);
-        QFile::remove(file);
-    }
+    if (QFile::exists(file))
+        storeCapturedFile(file);
 }
 
 void TFolder::Relink(const QString &chosen)

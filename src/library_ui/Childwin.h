@@ -83,6 +83,9 @@ public:
     void VoiceRecorder();
     // A captured or recorded file stored in the folder as a database file and shown there;
     // the file itself is left for the caller to delete.
+    // Stores a recorded or captured work file in the folder and removes it; one that cannot be
+    // stored is kept elsewhere and the person is told where.
+    void storeCapturedFile(const QString &path);
     TDbMedia *insertCapturedFile(const QString &path);
     void Relink(const QString &path = QString());
     void StoreAsDatabaseFile();

@@ -5,7 +5,9 @@
 #include "Commands.h"
 #include "Connection.h"
 #include "DbFolder.h"
+#include "MediaFiles.h"
 #include "MediaProperties.h"
+#include "Messages.h"
 #include "OptionStore.h"
 #include "QtMediaDevice.h"
 #include "WorkDirectory.h"
@@ -89,9 +91,13 @@ int runRecord(Call &call)
     }
     int mode = 0; // a database file: the recording is a work file
     TDbMedia *item = roots.InsertMediaFile(folder, file, mode);
-    QFile::remove(file);
-    if (!item)
+    if (!item) {
+        // The work directory goes with this run: the recording is kept where it stays.
+        const QString kept = KeepUnstoredFile(file, UnstoredFilesDirectory());
+        printError(vkMessage("RecordingKept").arg(kept));
         return ExitFailed;
+    }
+    QFile::remove(file);
     if (call.isSet(QStringLiteral("title"))) {
         MediaEdits edits;
         edits.title = call.value(QStringLiteral("title"));
