@@ -4,6 +4,7 @@
 #include "BoundValues.h"
 #include "FlagList.h"
 #include "Connection.h"
+#include "Engine.h"
 #include "MaskedStatement.h"
 #include "MediaFiles.h"
 #include "Messages.h"
@@ -1556,6 +1557,22 @@ bool IsWallpaperFile(const QString &path)
     static const QStringList kinds{QStringLiteral("BMP"), QStringLiteral("JPG"), QStringLiteral("PCX"),
                                    QStringLiteral("PNG"), QStringLiteral("TGA")};
     return kinds.contains(QFileInfo(path).suffix().toUpper());
+}
+
+QString MemoTextOf(Connection &c, const TDbObject *o)
+{
+    if (o->HasMemoText)
+        return o->MemoText;
+    const QString &path = o->Rec.Obj_Media;
+    if (path.isEmpty())
+        return QString();
+    if (path == o->OwnWorkFile || path == o->UndoFile)
+        return readTextFile(path);
+    const QString own =
+        QFileInfo(QString::fromStdString(vkdb::DbFileObjectDir(c.handle()))).canonicalFilePath();
+    if (own.isEmpty() || QFileInfo(QFileInfo(path).absolutePath()).canonicalFilePath() != own)
+        return QString();
+    return readTextFile(path);
 }
 
 QString TDbClearBookList::SlidePropertiesRefusal(const TDbSlide *slide, const SlideProperties &p) const

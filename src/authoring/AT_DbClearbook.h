@@ -258,6 +258,11 @@ void ApplySlideProperties(TsSlide &r, const SlideProperties &p);
 // A background picture's file is one of these kinds (by extension).
 bool IsWallpaperFile(const QString &path);
 
+// A memo's text: the one it holds, or else its file's, read only when that file is the memo's
+// own (its stored copy in the data source's file-object directory, or a work file of its own)
+// and a regular file. Whatever else a row names is not read.
+QString MemoTextOf(Connection &c, const TDbObject *o);
+
 struct TsClearBook
 {
     QString OID = NotStored;

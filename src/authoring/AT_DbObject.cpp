@@ -595,7 +595,7 @@ TDbObject *TDbClearBookList::CopyObject(TDbObject *source, TDbSlide *target)
     if (kind == ObjectKind::Memo) {
         // Each copy keeps its text in a work file of its own: the source's file goes with the
         // source's row, and two copies must never write over each other.
-        const QString text = source->HasMemoText ? source->MemoText : readTextFile(source->Rec.Obj_Media);
+        const QString text = MemoTextOf(m_connection, source);
         const QString work = UniqueWorkFile(
             m_connection.tempFilePrefix().isEmpty() ? QDir::tempPath() : m_connection.tempFilePrefix(),
             QStringLiteral("CBMemo"), QStringLiteral("txt"));

@@ -355,7 +355,7 @@ QJsonObject ExportClearBook(TDbClearBookList &books, TDbClearBook *cb)
                 {QStringLiteral("link"), linkValue(cb, x.Obj_Link_CBId, x.Obj_Link_SlideId)},
             };
             if (o->kind() == ObjectKind::Memo)
-                obj.insert(QStringLiteral("text"), o->HasMemoText ? o->MemoText : readTextFile(x.Obj_Media));
+                obj.insert(QStringLiteral("text"), MemoTextOf(c, o));
             else
                 obj.insert(QStringLiteral("media"), mediaValue(c, x.Obj_Media, x.Obj_Flag));
             objects.append(obj);
@@ -636,7 +636,7 @@ QStringList ShowClearBook(TDbClearBookList &books, TDbClearBook *cb)
             const TsObject &x = o->Rec;
             const QString what =
                 o->kind() == ObjectKind::Memo
-                    ? QStringLiteral("text ") + (o->HasMemoText ? o->MemoText : readTextFile(x.Obj_Media))
+                    ? QStringLiteral("text ") + MemoTextOf(c, o)
                     : QStringLiteral("media ") + mediaShown(c, x.Obj_Media, x.Obj_Flag);
             line({QStringLiteral("object"), QString::number(i + 1), QString::number(k + 1),
                   QStringLiteral("stack %1").arg(slide->Objects.Objects.indexOf(o) + 1),

@@ -7,6 +7,13 @@
 
 #include <QFile>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace vk {
 
 QString maskedSelectText(std::initializer_list<ColumnPiece> pieces, quint16 mask, const char *tail,
@@ -44,12 +51,41 @@ bool selectMaskedRow(Connection &c, const QString &text, const QString &oid, int
     return st.fetch(row) == vkdb::DbOk;
 }
 
+bool openRegularFile(QFile &file, QString *why)
+{
+    // Opened without blocking first, so that a pipe with no writer cannot hold the caller, and
+    // looked at through the open descriptor, so that what is read is what was looked at.
+    const auto refuse = [&](const QString &reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
+    const QByteArray name = QFile::encodeName(file.fileName());
+    const int fd = name.isEmpty() ? -1 : ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return refuse(name.isEmpty() ? QStringLiteral("no file is named")
+                                     : QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return refuse(QStringLiteral("not a regular file"));
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags != -1)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return refuse(file.errorString());
+    }
+    return true;
+}
+
 QString readTextFile(const QString &path)
 {
     if (path.isEmpty())
         return QString();
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    if (!openRegularFile(f))
         return QString();
     return QString::fromUtf8(f.readAll());
 }

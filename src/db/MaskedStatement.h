@@ -2,6 +2,7 @@
 // the text is built from the set bits in a fixed column order.
 #pragma once
 
+#include <QFile>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -29,7 +30,11 @@ QString maskedSelectText(std::initializer_list<ColumnPiece> pieces, quint16 mask
 bool selectMaskedRow(Connection &c, const QString &text, const QString &oid, int executeMessage,
                      const QString &table, const QString &descriptionFile, int columns, QStringList &row);
 
-// The whole content of a text file; empty when there is none.
+// Opens `file` (its name set) for reading only when it names a regular file: a pipe, a device
+// or a folder is refused without waiting on it. False otherwise, with the reason in `why`.
+bool openRegularFile(QFile &file, QString *why = nullptr);
+
+// The whole content of a text file; empty when there is none or it is not a regular file.
 QString readTextFile(const QString &path);
 
 } // namespace vk

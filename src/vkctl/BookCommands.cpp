@@ -239,7 +239,8 @@ int runExportHtml(Call &call)
         printError(done.error);
         return ExitFailed;
     }
-    return ExitDone;
+    // As an import that skips files: written, but not everything came along.
+    return done.leftOut > 0 ? ExitUsage : ExitDone;
 }
 
 int runImportJson(Call &call)
@@ -1118,7 +1119,9 @@ QList<Command> bookCommands()
             "document book export-json writes, its media named by their copies), player.js, player.css and "
             "media/, the copies of the pictures, sounds and clips the slides use (pictures a browser cannot "
             "show are converted to PNG). Open DIR/index.html. Each medium left out or converted is named on "
-            "stderr; other files already in DIR stay.\n\n") +
+            "stderr; other files already in DIR stay. An index.html, player.js or player.css in DIR is "
+            "replaced only when the index.html is an earlier export; otherwise nothing is written and the "
+            "exit code is 1. Exit 0 when every medium came along, 2 when some were left out.\n\n") +
         naming;
     exportHtml.examples = {QStringLiteral("vkctl book export-html Tour ~/Tour-web")};
     exportHtml.minArgs = exportHtml.maxArgs = 2;

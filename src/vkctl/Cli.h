@@ -25,7 +25,7 @@ enum ExitCode : int
 {
     ExitDone = 0,
     ExitFailed = 1,
-    ExitUsage = 2, // also: an import that left some files out
+    ExitUsage = 2, // also: an import, or a web export, that left some files out
 };
 
 // The options given before the command.

@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <sys/stat.h>
+
 namespace {
 
 using namespace fixtures;
@@ -284,7 +286,7 @@ TEST_F(WebPageTest, ExportWritesOnlyInsideItsFolder)
 
     const QString dir = home.path() + "/out/web";
     r = vkctl({"book", "export-html", book, dir});
-    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    ASSERT_EQ(r.code, 2) << "written, the sound that is gone left out: " << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("gone.wav: the file is not there")) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("converted ")) << r.err.toStdString();
 
@@ -322,7 +324,7 @@ TEST_F(WebPageTest, ExportWritesOnlyInsideItsFolder)
 
     // Exported again over itself: the same folder, nothing added.
     r = vkctl({"book", "export-html", book, dir});
-    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    ASSERT_EQ(r.code, 2) << r.err.toStdString();
     EXPECT_EQ(QDir(dir + "/media").entryList(QDir::Files).size(), 3);
 
     // Never into the library's own file-object directory.
@@ -332,6 +334,81 @@ TEST_F(WebPageTest, ExportWritesOnlyInsideItsFolder)
     EXPECT_FALSE(QFileInfo::exists(home.path() + "/data/Quorient/Vellumark/svkbook/folder/web/index.html"));
     EXPECT_EQ(vkctl({"book", "export-html", "No such book", dir}).code, 1);
     EXPECT_EQ(vkctl({"book", "export-html", book}).code, 2);
+}
+
+// A folder holding some other page keeps it; a row naming a file of its own choosing publishes
+// nothing of it, and a pipe where a file should be holds nothing up.
+TEST_F(WebPageTest, ExportKeepsOtherPagesAndReadsOnlyTheLibrarysFiles)
+{
+    const QString book = importBook(R"({"vellumark": "clearbook", "version": 1, "title": "Notes",
+      "slides": [{"title": "a", "ending": "pause", "objects": [
+        {"kind": 430, "title": "memo", "text": "our own words", "barLeft": 0, "barWidth": 100}]}]})");
+    ASSERT_FALSE(book.isEmpty());
+    const QString dir = home.path() + "/out";
+    Result r = vkctl({"book", "export-html", book, dir});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(QFile(dir + "/index.html").open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pageDocument(dir)
+                    .value("slides")
+                    .toArray()
+                    .at(0)
+                    .toObject()
+                    .value("objects")
+                    .toArray()
+                    .at(0)
+                    .toObject()
+                    .value("text")
+                    .toString() == "our own words")
+        << "the memo's stored text is read";
+
+    // Another program's page in a folder of its own.
+    const QString theirs = home.path() + "/site";
+    QDir().mkpath(theirs);
+    writeFile(theirs + "/index.html", "<html><body>their page</body></html>");
+    writeFile(theirs + "/player.js", "their script");
+    r = vkctl({"book", "export-html", book, theirs});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains("not a page exported by Vellumark")) << r.err.toStdString();
+    QFile page(theirs + "/index.html");
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    EXPECT_EQ(page.readAll(), "<html><body>their page</body></html>");
+    EXPECT_EQ(QDir(theirs).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList({"index.html", "player.js"}));
+    // Their script alone, with no page, is kept all the same.
+    QFile::remove(theirs + "/index.html");
+    EXPECT_EQ(vkctl({"book", "export-html", book, theirs}).code, 1);
+    EXPECT_FALSE(QFileInfo::exists(theirs + "/index.html"));
+
+    // The memo's row names a file outside the library, then a pipe with no writer.
+    writeFile(home.path() + "/secret.txt", "private key");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(home.path() + "/pipe").constData(), 0600), 0);
+    for (const QString &name : {QStringLiteral("secret.txt"), QStringLiteral("pipe")}) {
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_EQ(vkctl({"sql", "update Object_Table set Obj_Media = ? where Obj_TypeId = 430", "--param",
+                         home.path() + "/" + name})
+                      .code,
+                  0);
+        r = vkctl({"book", "export-html", book, dir});
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        QFile written(dir + "/index.html");
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_FALSE(written.readAll().contains("private key"));
+        EXPECT_FALSE(vkctl({"book", "export-json", book, "-"}).out.contains("private key"));
+    }
+
+    // A linked picture that has become a pipe is left out, not waited on.
+    const QString picture = home.path() + "/linked.png";
+    testCard(40, 30).save(picture, "PNG");
+    const QString linked = importBook(QString(R"({"vellumark": "clearbook", "version": 1, "title": "Piped",
+      "slides": [{"title": "a", "ending": "pause", "objects": [
+        {"kind": 4, "title": "p", "media": {"link": "%1"}, "barLeft": 0, "barWidth": 100}]}]})")
+                                          .arg(picture));
+    ASSERT_FALSE(linked.isEmpty());
+    QFile::remove(picture);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(picture).constData(), 0600), 0);
+    r = vkctl({"book", "export-html", linked, home.path() + "/piped"});
+    EXPECT_EQ(r.code, 2) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("not a regular file")) << r.err.toStdString();
 }
 
 // The presentation a user makes: three slides with a picture, a text, a sound, a loop and a

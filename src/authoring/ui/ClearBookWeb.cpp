@@ -26,6 +26,10 @@ namespace vk {
 
 namespace {
 
+// The element holding the document: every page this program writes has it, which is how an
+// earlier export is told from some other page.
+constexpr char kPageMark[] = "<script type=\"application/json\" id=\"clearbook\">";
+
 // Picture files every current browser shows as they are; the others are written as PNG.
 bool browserPicture(const QString &path)
 {
@@ -87,8 +91,8 @@ public:
             // database says.
             const QFileInfo info(o.value(QStringLiteral("file")).toString());
             if (m_own.isEmpty() || QFileInfo(info.absolutePath()).canonicalFilePath() != m_own) {
-                note(QStringLiteral("left out %1: a stored copy outside the library's file objects")
-                         .arg(info.filePath()));
+                leave(QStringLiteral("left out %1: a stored copy outside the library's file objects")
+                          .arg(info.filePath()));
                 return QString();
             }
             return info.filePath();
@@ -106,10 +110,13 @@ public:
         if (m_done.contains(key))
             return m_done.value(key);
         QString name;
-        if (!QFileInfo(path).isFile()) {
-            note(QStringLiteral("left out %1: the file is not there").arg(path));
+        const QFileInfo info(path);
+        if (!info.exists()) {
+            leave(QStringLiteral("left out %1: the file is not there").arg(path));
+        } else if (!info.isFile()) {
+            leave(QStringLiteral("left out %1: not a regular file").arg(path));
         } else if (!QDir().mkpath(m_dir)) {
-            note(QStringLiteral("left out %1: the folder %2 cannot be made").arg(path, m_dir));
+            leave(QStringLiteral("left out %1: the folder %2 cannot be made").arg(path, m_dir));
         } else {
             const QString base = QStringLiteral("%1-").arg(++m_count, 3, 10, QLatin1Char('0'));
             if (picture && !browserPicture(path)) {
@@ -119,8 +126,8 @@ public:
                 QSaveFile out(m_dir + QLatin1Char('/') + name);
                 if (!loadMediaPicture(path, mediaType, image, &error) || !out.open(QIODevice::WriteOnly) ||
                     !image.save(&out, "PNG") || !out.commit()) {
-                    note(QStringLiteral("left out %1: %2")
-                             .arg(path, error.isEmpty() ? out.errorString() : error));
+                    leave(QStringLiteral("left out %1: %2")
+                              .arg(path, error.isEmpty() ? out.errorString() : error));
                     name.clear();
                 } else {
                     note(QStringLiteral("converted %1 to %2").arg(path, name));
@@ -135,17 +142,21 @@ public:
         return name;
     }
 
+    // How many media could not be copied.
+    int leftOut() const { return m_leftOut; }
+
 private:
     bool copyFile(const QString &from, const QString &to)
     {
         QFile in(from);
         QSaveFile out(to);
-        if (!in.open(QIODevice::ReadOnly)) {
-            note(QStringLiteral("left out %1: %2").arg(from, in.errorString()));
+        QString why;
+        if (!openRegularFile(in, &why)) {
+            leave(QStringLiteral("left out %1: %2").arg(from, why));
             return false;
         }
         if (!out.open(QIODevice::WriteOnly)) {
-            note(QStringLiteral("left out %1: %2").arg(from, out.errorString()));
+            leave(QStringLiteral("left out %1: %2").arg(from, out.errorString()));
             return false;
         }
         while (!in.atEnd()) {
@@ -156,8 +167,8 @@ private:
                 break;
         }
         if (in.error() != QFileDevice::NoError || !out.commit()) {
-            note(QStringLiteral("left out %1: %2")
-                     .arg(from, in.error() != QFileDevice::NoError ? in.errorString() : out.errorString()));
+            leave(QStringLiteral("left out %1: %2")
+                      .arg(from, in.error() != QFileDevice::NoError ? in.errorString() : out.errorString()));
             return false;
         }
         return true;
@@ -167,6 +178,11 @@ private:
         if (m_notes)
             m_notes->append(text);
     }
+    void leave(const QString &text)
+    {
+        ++m_leftOut;
+        note(text);
+    }
 
     Connection &m_c;
     QString m_dir;
@@ -174,6 +190,7 @@ private:
     QString m_own;
     QHash<QString, QString> m_done;
     int m_count = 0;
+    int m_leftOut = 0;
 };
 
 QJsonObject fontLook(const ObjectProperties &p, double scale)
@@ -189,7 +206,7 @@ QJsonObject fontLook(const ObjectProperties &p, double scale)
 }
 
 // What the slide surface draws for an object, for the page to draw alike.
-QJsonObject objectLook(const TDbObject *o, double scale)
+QJsonObject objectLook(Connection &c, const TDbObject *o, double scale)
 {
     const ObjectProperties &p = o->Props;
     const int kind = o->kind();
@@ -209,7 +226,7 @@ QJsonObject objectLook(const TDbObject *o, double scale)
     } else if (kind == ObjectKind::Memo) {
         look.insert(QStringLiteral("color"), colorValue(p.Color));
         look.insert(QStringLiteral("border"), colorName(palette.dark().color()));
-        QString text = o->HasMemoText ? o->MemoText : readTextFile(o->Rec.Obj_Media);
+        QString text = MemoTextOf(c, o);
         if (!o->HasMemoText && o->Rec.Obj_Media.isEmpty())
             text = QStringLiteral("Memo");
         look.insert(QStringLiteral("text"), text);
@@ -276,7 +293,7 @@ QJsonObject bookDocument(EditedSlide &edited, TDbClearBook *cb, MediaCopies &med
             if (j >= objects.size())
                 break;
             QJsonObject object = objects[j].toObject();
-            QJsonObject look = objectLook(o, scale);
+            QJsonObject look = objectLook(books.connection(), o, scale);
             const int kind = o->kind();
             const QJsonValue value = object.value(QStringLiteral("media"));
             if (isMediaKind(kind) && value.isObject()) {
@@ -321,10 +338,10 @@ QList<TDbClearBook *> linkedBooks(const TDbClearBookList &books, TDbClearBook *c
 
 } // namespace
 
-QJsonObject WebClearBookDocument(EditedSlide &edited, TDbClearBook *cb, const QString &mediaDir,
-                                 QStringList *notes, QString *error)
+namespace {
+
+QJsonObject webDocument(EditedSlide &edited, TDbClearBook *cb, MediaCopies &media, const QString &mediaDir)
 {
-    MediaCopies media(edited.books().connection(), mediaDir, notes);
     QJsonObject doc = bookDocument(edited, cb, media, mediaDir);
     // A link into another ClearBook plays on there, as on the desktop: those books come along.
     QJsonArray others;
@@ -332,9 +349,16 @@ QJsonObject WebClearBookDocument(EditedSlide &edited, TDbClearBook *cb, const QS
         others.append(bookDocument(edited, other, media, mediaDir));
     if (!others.isEmpty())
         doc.insert(QStringLiteral("linkedBooks"), others);
-    if (error)
-        error->clear();
     return doc;
+}
+
+} // namespace
+
+QJsonObject WebClearBookDocument(EditedSlide &edited, TDbClearBook *cb, const QString &mediaDir,
+                                 QStringList *notes)
+{
+    MediaCopies media(edited.books().connection(), mediaDir, notes);
+    return webDocument(edited, cb, media, mediaDir);
 }
 
 QByteArray WebPageText(const QJsonObject &doc, const QString &title)
@@ -350,10 +374,10 @@ QByteArray WebPageText(const QJsonObject &doc, const QString &title)
                              "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                              "<title>") +
            shown.toUtf8() +
-           QByteArrayLiteral(
-               "</title>\n<link rel=\"stylesheet\" href=\"player.css\">\n</head>\n<body>\n"
-               "<div id=\"vk-player\"></div>\n<script type=\"application/json\" id=\"clearbook\">") +
-           json + QByteArrayLiteral("</script>\n<script src=\"player.js\"></script>\n</body>\n</html>\n");
+           QByteArrayLiteral("</title>\n<link rel=\"stylesheet\" href=\"player.css\">\n</head>\n<body>\n"
+                             "<div id=\"vk-player\"></div>\n") +
+           kPageMark + json +
+           QByteArrayLiteral("</script>\n<script src=\"player.js\"></script>\n</body>\n</html>\n");
 }
 
 namespace {
@@ -365,6 +389,41 @@ bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
         return true;
     *error = QStringLiteral("cannot write %1: %2").arg(path, out.errorString());
     return false;
+}
+
+// Why the page's files cannot be written into `dir`, with %1 standing for the folder, or empty.
+// The page, its script and its style sheet replace only an earlier page of this program's
+// making: a folder holding some other index.html, player.js or player.css keeps them.
+QString earlierFilesRefusal(const QString &dir)
+{
+    const QStringList names{QStringLiteral("index.html"), QStringLiteral("player.js"),
+                            QStringLiteral("player.css")};
+    for (const QString &name : names) {
+        const QFileInfo info(dir + QLatin1Char('/') + name);
+        if (info.isSymLink() || (info.exists() && !info.isFile()))
+            return QStringLiteral("\"%1\" holds a %2 that is not a plain file: nothing was written")
+                .arg(QStringLiteral("%1"), name);
+    }
+    const QString page = dir + QStringLiteral("/index.html");
+    if (QFileInfo::exists(page)) {
+        QFile f(page);
+        QByteArray text;
+        if (openRegularFile(f))
+            text = f.read(1 << 20);
+        if (!text.contains(kPageMark))
+            return QStringLiteral("\"%1\" already holds an index.html that is not a page exported by "
+                                  "Vellumark: choose an empty folder, or remove it first");
+        return QString();
+    }
+    for (const QString &name : names)
+        if (QFileInfo::exists(dir + QLatin1Char('/') + name))
+            return QStringLiteral("\"%1\" already holds a %2 that does not belong to a page exported by "
+                                  "Vellumark: choose an empty folder, or remove it first")
+                .arg(QStringLiteral("%1"), name);
+    const QFileInfo media(dir + QStringLiteral("/media"));
+    if (media.isSymLink() || (media.exists() && !media.isDir()))
+        return QStringLiteral("\"%1\" holds a media that is not a folder of its own: nothing was written");
+    return QString();
 }
 
 QByteArray resourceText(const QString &name)
@@ -403,13 +462,13 @@ WebExport ExportClearBookWeb(EditedSlide &edited, TDbClearBook *cb, const QStrin
         result.error = QStringLiteral("the web player is missing from this program");
         return result;
     }
-    QString error;
-    const QJsonObject doc =
-        WebClearBookDocument(edited, cb, where + QStringLiteral("/media"), &result.notes, &error);
-    if (!error.isEmpty()) {
-        result.error = error;
+    if (const QString refusal = earlierFilesRefusal(where); !refusal.isEmpty()) {
+        result.error = refusal.arg(dir);
         return result;
     }
+    MediaCopies media(c, where + QStringLiteral("/media"), &result.notes);
+    const QJsonObject doc = webDocument(edited, cb, media, where + QStringLiteral("/media"));
+    result.leftOut = media.leftOut();
     if (!writeFile(where + QStringLiteral("/player.js"), script, &result.error) ||
         !writeFile(where + QStringLiteral("/player.css"), style, &result.error) ||
         !writeFile(where + QStringLiteral("/index.html"), WebPageText(doc, cb->Rec.CB_Title), &result.error))

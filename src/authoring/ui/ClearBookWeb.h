@@ -25,16 +25,18 @@ struct WebExport
     bool ok = false;
     QString error;     // why nothing (or not everything) could be written
     QStringList notes; // media left out or converted, one line each
+    int leftOut = 0;   // how many media could not be copied (the page plays without them)
 };
 
 // The document the page holds, with the media named as they are copied into `mediaDir` (a
 // folder inside the page's folder, made when needed); the copies' names are plain names the
 // exporter chose, so nothing a title or a path holds leads outside it.
 QJsonObject WebClearBookDocument(EditedSlide &edited, TDbClearBook *cb, const QString &mediaDir,
-                                 QStringList *notes, QString *error);
+                                 QStringList *notes);
 
 // Writes the whole presentation into `dir` (made when missing); files of other names already
-// there stay as they are.
+// there stay as they are. A page, player.js or player.css there is replaced only when the page
+// is an earlier export: any other is kept and nothing is written.
 WebExport ExportClearBookWeb(EditedSlide &edited, TDbClearBook *cb, const QString &dir);
 
 // The page's text for a document: the JSON made safe to hold inside a script element.
