@@ -678,3 +678,38 @@ TEST_F(ImportExportTest, ALibraryThatRefusesAFileStopsTheImportAndNamesEveryFile
 }
 
 } // namespace
+
+// A recording the library could not take leaves the work directory (cleared at exit) whole,
+// never over another kept file; where it cannot go, it stays where it was.
+TEST(UnstoredFiles, AreKeptBesideEarlierOnesAndStayPutWhenTheyCannotMove)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString work = dir.filePath("work"), keep = dir.filePath("kept/recordings");
+    ASSERT_TRUE(QDir().mkpath(work));
+    auto make = [&](const QByteArray &bytes) {
+        QFile f(work + "/vkvoice.wav");
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    };
+    const QString first = KeepUnstoredFile(make("first"), keep);
+    const QString second = KeepUnstoredFile(make("second"), keep);
+    EXPECT_NE(first, second);
+    for (const auto &[path, bytes] : {std::pair{first, QByteArray("first")}, std::pair{second, QByteArray("second")}}) {
+        EXPECT_TRUE(path.startsWith(keep + "/vkvoice-")) << path.toStdString();
+        EXPECT_TRUE(path.endsWith(".wav"));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), bytes);
+    }
+    EXPECT_FALSE(QFile::exists(work + "/vkvoice.wav"));
+
+    // A directory that cannot be made (a file is in its way): the recording stays.
+    QFile blocker(dir.filePath("blocked"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString stays = make("third");
+    EXPECT_EQ(KeepUnstoredFile(stays, dir.filePath("blocked/recordings")), stays);
+    EXPECT_TRUE(QFile::exists(stays));
+}
