@@ -1,6 +1,7 @@
 #include "QtCaptureDevice.h"
 
 #include "Messages.h"
+#include "WaitFor.h"
 
 #include <QAudioDevice>
 #include <QAudioInput>
@@ -25,22 +26,6 @@ namespace {
 
 // How long a camera may take to start, to give a still, and a recorder to close its file.
 constexpr int StartTimeoutMs = 5000;
-
-template <typename Done> bool waitFor(int timeoutMs, Done done)
-{
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    poll.start(10);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    return done();
-}
 
 QString formatText(const QCameraFormat &f)
 {

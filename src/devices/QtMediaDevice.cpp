@@ -1,6 +1,7 @@
 #include "QtMediaDevice.h"
 
 #include "Messages.h"
+#include "WaitFor.h"
 
 #include <QAudioDevice>
 #include <QAudioInput>
@@ -43,23 +44,6 @@ const QStringList &servedTypes()
                                       QStringLiteral("AVIVideo"), QStringLiteral("DigitalVideo"),
                                       QStringLiteral("MpegVideo")};
     return types;
-}
-
-// Runs the events (never the person's input: a command is in hand) until `done` or the time is up.
-template <typename Done> bool waitFor(int timeoutMs, Done done)
-{
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    poll.start(10);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    return done();
 }
 
 } // namespace
