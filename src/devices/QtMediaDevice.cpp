@@ -180,18 +180,7 @@ int QtMediaDevice::open(const QString &deviceType, const QString &element, bool)
             emit failed(fail(MediaCannotPlay, vkMessage("MediaCannotPlay").arg(m_element, text)));
         }
     });
-    connect(m_player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
-        if (status == QMediaPlayer::EndOfMedia)
-            arrivedAtEnd();
-    });
-    connect(m_player, &QMediaPlayer::positionChanged, this, [this](qint64 position) {
-        if (m_to >= 0 && position >= m_to && m_mode == mpPlaying) {
-            m_player->pause();
-            m_to = -1;
-            m_mode = mpStopped;
-            emit reachedEnd();
-        }
-    });
+    watchPlayedEnd();
     connect(m_sink, &QVideoSink::videoFrameChanged, this, &QtMediaDevice::frameArrived);
     m_player->setSource(QUrl::fromLocalFile(QFileInfo(element).absoluteFilePath()));
     const bool settled = waitFor(OpenTimeoutMs, [&] {
@@ -422,6 +411,23 @@ void QtMediaDevice::stopRecording()
     loadRecording();
 }
 
+void QtMediaDevice::watchPlayedEnd()
+{
+    // The end of the medium, or the end of a range played with an end position.
+    connect(m_player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
+        if (status == QMediaPlayer::EndOfMedia)
+            arrivedAtEnd();
+    });
+    connect(m_player, &QMediaPlayer::positionChanged, this, [this](qint64 position) {
+        if (m_to >= 0 && position >= m_to && m_mode == mpPlaying) {
+            m_player->pause();
+            m_to = -1;
+            m_mode = mpStopped;
+            emit reachedEnd();
+        }
+    });
+}
+
 void QtMediaDevice::loadRecording()
 {
     // What was recorded is what plays back from now on.
@@ -434,18 +440,7 @@ void QtMediaDevice::loadRecording()
         m_player = new QMediaPlayer;
         m_audio = new QAudioOutput;
         m_player->setAudioOutput(m_audio);
-        connect(m_player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
-            if (status == QMediaPlayer::EndOfMedia)
-                arrivedAtEnd();
-        });
-        connect(m_player, &QMediaPlayer::positionChanged, this, [this](qint64 position) {
-            if (m_to >= 0 && position >= m_to && m_mode == mpPlaying) {
-                m_player->pause();
-                m_to = -1;
-                m_mode = mpStopped;
-                emit reachedEnd();
-            }
-        });
+        watchPlayedEnd();
     }
     m_player->setSource(QUrl::fromLocalFile(recorded));
     waitFor(OpenTimeoutMs, [&] {

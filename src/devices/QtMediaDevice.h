@@ -62,6 +62,7 @@ private:
     void release();
     void frameArrived(const QVideoFrame &frame);
     void arrivedAtEnd();
+    void watchPlayedEnd();
     void stopRecording();
     void loadRecording();
     bool recordingUnderWay() const;
